@@ -1,0 +1,105 @@
+#include "TestSupport.h"
+
+#include <unistd.h>
+
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <stdexcept>
+
+namespace harbex::test {
+
+namespace fs = std::filesystem;
+
+fs::path FixturePath(const std::string& relative) { return fs::path(HARBEX_FIXTURE_DIR) / relative; }
+
+std::optional<fs::path> SharedFixturePath(const std::string& name) {
+    fs::path path = fs::path(HARBEX_SHARED_FIXTURE_DIR) / name;
+    if (!fs::exists(path)) return std::nullopt;
+    return path;
+}
+
+fs::path ToolPath(const std::string& name) { return fs::path(HARBEX_TOOLS_BIN_DIR) / name / name; }
+
+TempDir::TempDir() {
+    std::string pattern = (fs::temp_directory_path() / "harbex-test-XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+    path_ = pattern;
+}
+
+TempDir::~TempDir() {
+    std::error_code ignored;
+    fs::remove_all(path_, ignored);
+}
+
+ScopedTimeZone::ScopedTimeZone(const char* tz) {
+    if (const char* old = getenv("TZ")) previous_ = old;
+    setenv("TZ", tz, 1);
+    tzset();
+}
+
+ScopedTimeZone::~ScopedTimeZone() {
+    if (previous_) {
+        setenv("TZ", previous_->c_str(), 1);
+    } else {
+        unsetenv("TZ");
+    }
+    tzset();
+}
+
+static std::string Quote(const std::string& text) {
+    std::string quoted = "'";
+    for (char c : text) {
+        if (c == '\'') {
+            quoted += "'\\''";
+        } else {
+            quoted += c;
+        }
+    }
+    return quoted + "'";
+}
+
+bool DecompressXz(const fs::path& source, const fs::path& target) {
+    return RunCommand("xz -dc " + Quote(source.string()) + " > " + Quote(target.string())).status ==
+           0;
+}
+
+void WriteFile(const fs::path& path, const std::vector<uint8_t>& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    if (!out) throw std::runtime_error("cannot write " + path.string());
+}
+
+std::vector<uint8_t> ReadFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+CommandResult RunCommand(const std::string& command) {
+    CommandResult result;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (pipe == nullptr) return result;
+    std::array<char, 4096> chunk{};
+    size_t got = 0;
+    while ((got = fread(chunk.data(), 1, chunk.size(), pipe)) > 0) result.output.append(chunk.data(), got);
+    int status = pclose(pipe);
+    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return result;
+}
+
+bool IsRoot() { return geteuid() == 0; }
+
+LoopDevice::LoopDevice(const fs::path& image, bool scanPartitions) {
+    if (!IsRoot()) return;
+    CommandResult attach = RunCommand(std::string("losetup -f --show ") + (scanPartitions ? "-P " : "") +
+                                      Quote(image.string()) + " 2>/dev/null");
+    if (attach.status != 0) return;
+    device_ = attach.output.substr(0, attach.output.find('\n'));
+}
+
+LoopDevice::~LoopDevice() {
+    if (!device_.empty()) RunCommand("losetup -d " + Quote(device_) + " 2>/dev/null");
+}
+
+}  // namespace harbex::test
