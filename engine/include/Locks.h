@@ -57,8 +57,7 @@ private:
     pthread_cond_t cond_;
 };
 
-// A recursive mutex that remembers its owning thread. The tag names the
-// caller for diagnostics only.
+// A recursive mutex. The tag names the caller for diagnostics only.
 class SimpleCs {
 public:
     SimpleCs();
@@ -68,12 +67,9 @@ public:
 
     void EnterCS(const char* tag = nullptr);
     void LeaveCS();
-    bool IsOwnedByCurrentThread() const;
 
 private:
     pthread_mutex_t mutex_;
-    pthread_t owner_{};
-    bool owned_ = false;
 };
 
 // Enters a SimpleCs (when not null) for its scope.
