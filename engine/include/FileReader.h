@@ -95,9 +95,8 @@ public:
                                     unsigned char* output, uint32_t capacity);
 
 private:
-    // Produces the decoded bytes [from, from + count) to the current target.
-    bool RecoverCompressFile(const std::vector<tagCompressDataRun>& pieces, int64_t from,
-                             int64_t count);
+    // Produces the decoded bytes [from, from + count) of the file to the current target.
+    bool RecoverCompressFile(int64_t from, int64_t count);
     bool ReadClusters(int64_t firstCluster, uint32_t clusters, unsigned char* buffer);
     bool Emit(const unsigned char* data, uint32_t length);
 
@@ -107,5 +106,4 @@ private:
     uint32_t m_u32MemoryCapacity = 0;
     uint32_t m_u32MemoryWritten = 0;
     uint32_t m_u32MemoryMode = 0;
-    int64_t m_s64Produced = 0;
 };
