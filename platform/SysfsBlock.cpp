@@ -1,0 +1,187 @@
+#include "SysfsBlock.h"
+
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <fstream>
+#include <system_error>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// A sysfs directory holds a few hundred entries at most; a fake or broken tree
+// must not make the walk run away.
+constexpr size_t kMaxEntries = 4096;
+
+std::string Trim(std::string text) {
+    const char* blanks = " \t\r\n";
+    size_t first = text.find_first_not_of(blanks);
+    if (first == std::string::npos) {
+        return {};
+    }
+    size_t last = text.find_last_not_of(blanks);
+    return text.substr(first, last - first + 1);
+}
+
+std::string ReadLine(const fs::path& path) {
+    std::ifstream in(path);
+    std::string line;
+    if (in) {
+        std::getline(in, line);
+    }
+    return Trim(line);
+}
+
+template <typename T>
+bool ReadNumber(const fs::path& path, T& value) {
+    std::string text = ReadLine(path);
+    if (text.empty()) {
+        return false;
+    }
+    auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    return error == std::errc() && end == text.data() + text.size();
+}
+
+// "8:16" as in the dev attribute.
+bool ReadDeviceNumber(const fs::path& path, uint32_t& major, uint32_t& minor) {
+    std::string text = ReadLine(path);
+    size_t colon = text.find(':');
+    if (colon == std::string::npos) {
+        return false;
+    }
+    const char* begin = text.data();
+    const char* end = begin + text.size();
+    auto [afterMajor, e1] = std::from_chars(begin, begin + colon, major);
+    auto [afterMinor, e2] = std::from_chars(begin + colon + 1, end, minor);
+    return e1 == std::errc() && e2 == std::errc() && afterMajor == begin + colon &&
+           afterMinor == end;
+}
+
+bool StartsWith(const std::string& text, const char* prefix) {
+    return text.rfind(prefix, 0) == 0;
+}
+
+bool IsLeftOutByName(const std::string& name) {
+    return StartsWith(name, "ram") || StartsWith(name, "zram") || StartsWith(name, "dm-") ||
+           StartsWith(name, "md") || StartsWith(name, "sr");
+}
+
+// SCSI peripheral type 5 is a CD/DVD drive.
+bool IsOptical(const fs::path& diskDir) {
+    return ReadLine(diskDir / "device" / "type") == "5";
+}
+
+std::string ModelOf(const fs::path& diskDir, const std::string& name) {
+    if (StartsWith(name, "loop")) {
+        return fs::path(ReadLine(diskDir / "loop" / "backing_file")).filename().string();
+    }
+    std::string vendor = ReadLine(diskDir / "device" / "vendor");
+    std::string model = ReadLine(diskDir / "device" / "model");
+    // Without a model the vendor attribute is a bare bus id (virtio: "0x1af4").
+    if (vendor.empty() || model.empty()) {
+        return model;
+    }
+    return vendor + " " + model;
+}
+
+std::vector<SysfsPartition> PartitionsOf(const fs::path& diskDir) {
+    std::vector<SysfsPartition> partitions;
+    std::error_code error;
+    size_t seen = 0;
+    for (fs::directory_iterator it(diskDir, error), end; !error && it != end && seen < kMaxEntries;
+         it.increment(error), ++seen) {
+        const fs::path& dir = it->path();
+        SysfsPartition partition;
+        if (!ReadNumber(dir / "partition", partition.number)) {
+            continue;
+        }
+        partition.name = dir.filename().string();
+        ReadNumber(dir / "start", partition.start512);
+        ReadNumber(dir / "size", partition.size512);
+        ReadDeviceNumber(dir / "dev", partition.major, partition.minor);
+        partitions.push_back(partition);
+    }
+    std::sort(partitions.begin(), partitions.end(),
+              [](const SysfsPartition& a, const SysfsPartition& b) { return a.number < b.number; });
+    return partitions;
+}
+
+// The disk's device path below the sysfs root ("devices/pci0000:00/.../block/sda"),
+// so that the root's own name never counts as a bus.
+fs::path ResolvedBelowRoot(const fs::path& sysfsRoot, const fs::path& diskDir) {
+    std::error_code error;
+    fs::path root = fs::canonical(sysfsRoot, error);
+    fs::path resolved = error ? diskDir : fs::canonical(diskDir, error);
+    if (error) {
+        return diskDir.lexically_relative(sysfsRoot);
+    }
+    return resolved.lexically_relative(root);
+}
+
+}  // namespace
+
+uint32_t BusTypeFromSysfsPath(const fs::path& devicePath) {
+    bool scsi = false;
+    bool virtualBus = false;
+    bool ata = false;
+    for (const fs::path& part : devicePath) {
+        std::string name = part.string();
+        if (StartsWith(name, "usb")) {
+            return kBlockBusUSB;
+        }
+        if (StartsWith(name, "ata") && name.size() > 3 &&
+            std::isdigit(static_cast<unsigned char>(name[3]))) {
+            ata = true;
+        } else if (StartsWith(name, "nvme") || StartsWith(name, "host") ||
+                   StartsWith(name, "target")) {
+            scsi = true;
+        } else if (StartsWith(name, "virtio") || name == "virtual") {
+            virtualBus = true;
+        }
+    }
+    if (ata) {
+        return kBlockBusATA;
+    }
+    if (virtualBus) {
+        return kBlockBusVirtual;
+    }
+    return scsi ? kBlockBusSCSI : kBlockBusUnknown;
+}
+
+std::vector<SysfsDisk> ListSysfsDisks(const fs::path& sysfsRoot) {
+    std::vector<SysfsDisk> disks;
+    std::error_code error;
+    size_t seen = 0;
+    const fs::path blockDir = sysfsRoot / "block";
+    for (fs::directory_iterator it(blockDir, error), end; !error && it != end && seen < kMaxEntries;
+         it.increment(error), ++seen) {
+        const fs::path diskDir = it->path();
+        SysfsDisk disk;
+        disk.name = diskDir.filename().string();
+        if (IsLeftOutByName(disk.name) || IsOptical(diskDir)) {
+            continue;
+        }
+        if (StartsWith(disk.name, "loop") && ReadLine(diskDir / "loop" / "backing_file").empty()) {
+            continue;
+        }
+        if (!ReadNumber(diskDir / "size", disk.size512) || disk.size512 <= 0) {
+            continue;
+        }
+        if (!ReadDeviceNumber(diskDir / "dev", disk.major, disk.minor)) {
+            continue;
+        }
+        if (!ReadNumber(diskDir / "queue" / "logical_block_size", disk.logicalBlockSize)) {
+            disk.logicalBlockSize = 512;
+        }
+        int readOnly = 0;
+        disk.readOnly = ReadNumber(diskDir / "ro", readOnly) && readOnly != 0;
+        disk.model = ModelOf(diskDir, disk.name);
+        disk.busType = BusTypeFromSysfsPath(ResolvedBelowRoot(sysfsRoot, diskDir));
+        disk.partitions = PartitionsOf(diskDir);
+        disks.push_back(std::move(disk));
+    }
+    std::sort(disks.begin(), disks.end(),
+              [](const SysfsDisk& a, const SysfsDisk& b) { return a.name < b.name; });
+    return disks;
+}

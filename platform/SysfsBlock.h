@@ -1,0 +1,47 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+// Bus a disk hangs on, as the disk record counts them.
+enum BlockBusType : uint32_t {
+    kBlockBusUnknown = 0,
+    kBlockBusATA = 1,
+    kBlockBusSATA = 2,
+    kBlockBusSCSI = 3,
+    kBlockBusUSB = 4,
+    kBlockBusVirtual = 5,
+};
+
+// A partition the kernel split out of a disk. Start and size are in 512-byte
+// units whatever the disk's sector size, as sysfs gives them.
+struct SysfsPartition {
+    std::string name;
+    uint32_t number = 0;
+    int64_t start512 = 0;
+    int64_t size512 = 0;
+    uint32_t major = 0;
+    uint32_t minor = 0;
+};
+
+struct SysfsDisk {
+    std::string name;  // kernel name, e.g. "sda", "loop3"
+    int64_t size512 = 0;
+    uint32_t logicalBlockSize = 512;
+    bool readOnly = false;
+    uint32_t major = 0;
+    uint32_t minor = 0;
+    std::string model;  // vendor and model, or a loop device's backing file name
+    uint32_t busType = kBlockBusUnknown;
+    std::vector<SysfsPartition> partitions;  // in the kernel's partition order
+};
+
+// The scannable disks under <sysfsRoot>/block, sorted by name. RAM, zram,
+// optical, device-mapper and md devices, empty devices and loop devices without
+// a backing file are left out.
+std::vector<SysfsDisk> ListSysfsDisks(const std::filesystem::path& sysfsRoot);
+
+// The bus of a disk, judged from the components of its resolved sysfs path.
+uint32_t BusTypeFromSysfsPath(const std::filesystem::path& devicePath);

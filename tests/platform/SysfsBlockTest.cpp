@@ -1,0 +1,137 @@
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "SysfsBlock.h"
+#include "TestSupport.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using harbex::test::TempDir;
+
+void Put(const fs::path& file, const std::string& text) {
+    fs::create_directories(file.parent_path());
+    std::ofstream(file) << text << "\n";
+}
+
+// A block device folder under devices/ with the kernel's attributes, linked
+// from block/<name> as sysfs does.
+fs::path AddDisk(const fs::path& sys, const std::string& devicePath, const std::string& name,
+                 const std::string& size, const std::string& dev) {
+    fs::path dir = sys / "devices" / devicePath / name;
+    Put(dir / "size", size);
+    Put(dir / "dev", dev);
+    Put(dir / "ro", "0");
+    Put(dir / "queue" / "logical_block_size", "512");
+    fs::create_directories(sys / "block");
+    fs::create_directory_symlink(dir, sys / "block" / name);
+    return dir;
+}
+
+void AddPartition(const fs::path& disk, const std::string& name, int number, int64_t start,
+                  int64_t size, const std::string& dev) {
+    Put(disk / name / "partition", std::to_string(number));
+    Put(disk / name / "start", std::to_string(start));
+    Put(disk / name / "size", std::to_string(size));
+    Put(disk / name / "dev", dev);
+}
+
+TEST(SysfsBlock, ListsScannableDisksWithTheirAttributes) {
+    TempDir dir;
+    fs::path sys = dir / "sys";
+    fs::path sda = AddDisk(sys, "pci0000:00/0000:00:1f.2/ata1/host0/target0:0:0/0:0:0:0/block",
+                           "sda", "2097152", "8:0");
+    Put(sda / "device" / "vendor", "ATA     ");
+    Put(sda / "device" / "model", "Fast Disk       ");
+    Put(sda / "queue" / "logical_block_size", "4096");
+    Put(sda / "ro", "1");
+    AddPartition(sda, "sda10", 10, 800000, 4096, "8:10");
+    AddPartition(sda, "sda2", 2, 4096, 409600, "8:2");
+    fs::create_directories(sda / "holders");
+
+    fs::path loop0 = AddDisk(sys, "virtual/block", "loop0", "131072", "7:0");
+    Put(loop0 / "loop" / "backing_file", "/images/disk one.img");
+    AddDisk(sys, "virtual/block", "loop1", "0", "7:1");
+    fs::path loop2 = AddDisk(sys, "virtual/block", "loop2", "2048", "7:2");
+    (void)loop2;  // no backing file: an unused loop device
+    AddDisk(sys, "virtual/block", "ram0", "8192", "1:0");
+    AddDisk(sys, "virtual/block", "zram0", "8192", "252:0");
+    AddDisk(sys, "virtual/block", "dm-0", "8192", "253:0");
+    AddDisk(sys, "virtual/block", "md127", "8192", "9:127");
+    fs::path sr0 =
+        AddDisk(sys, "pci0000:00/ata2/host1/target1:0:0/1:0:0:0/block", "sr0", "8192", "11:0");
+    Put(sr0 / "device" / "type", "5");
+    fs::path usb = AddDisk(sys, "pci0000:00/usb2/2-1/2-1:1.0/host6/target6:0:0/6:0:0:0/block",
+                           "sdb", "64", "8:16");
+    Put(usb / "device" / "type", "0");
+
+    std::vector<SysfsDisk> disks = ListSysfsDisks(sys);
+    ASSERT_EQ(disks.size(), 3u);
+    EXPECT_EQ(disks[0].name, "loop0");
+    EXPECT_EQ(disks[0].model, "disk one.img");
+    EXPECT_EQ(disks[0].busType, kBlockBusVirtual);
+    EXPECT_EQ(disks[0].size512, 131072);
+    EXPECT_EQ(disks[0].major, 7u);
+
+    const SysfsDisk& a = disks[1];
+    EXPECT_EQ(a.name, "sda");
+    EXPECT_EQ(a.size512, 2097152);
+    EXPECT_EQ(a.logicalBlockSize, 4096u);
+    EXPECT_TRUE(a.readOnly);
+    EXPECT_EQ(a.major, 8u);
+    EXPECT_EQ(a.minor, 0u);
+    EXPECT_EQ(a.model, "ATA Fast Disk");
+    EXPECT_EQ(a.busType, kBlockBusATA);
+    ASSERT_EQ(a.partitions.size(), 2u);
+    EXPECT_EQ(a.partitions[0].name, "sda2");
+    EXPECT_EQ(a.partitions[0].number, 2u);
+    EXPECT_EQ(a.partitions[0].start512, 4096);
+    EXPECT_EQ(a.partitions[0].size512, 409600);
+    EXPECT_EQ(a.partitions[1].number, 10u);
+    EXPECT_EQ(a.partitions[1].minor, 10u);
+
+    EXPECT_EQ(disks[2].name, "sdb");
+    EXPECT_EQ(disks[2].busType, kBlockBusUSB);
+    EXPECT_FALSE(disks[2].readOnly);
+}
+
+TEST(SysfsBlock, BusTypeFromDevicePath) {
+    struct Case {
+        const char* path;
+        uint32_t bus;
+    } cases[] = {
+        {"devices/pci0000:00/0000:00:14.0/usb1/1-2/1-2:1.0/host3/target3:0:0/3:0:0:0/block/sdc",
+         kBlockBusUSB},
+        {"devices/pci0000:00/0000:00:17.0/ata3/host2/target2:0:0/2:0:0:0/block/sda", kBlockBusATA},
+        {"devices/pci0000:00/0000:00:1d.0/0000:3d:00.0/nvme/nvme0/nvme0n1", kBlockBusSCSI},
+        {"devices/pci0000:00/0000:00:10.0/host0/target0:0:0/0:0:0:0/block/sda", kBlockBusSCSI},
+        {"devices/pci0000:00/0000:00:02.0/virtio1/block/vda", kBlockBusVirtual},
+        {"devices/virtual/block/loop0", kBlockBusVirtual},
+        {"devices/platform/mmc/block/mmcblk0", kBlockBusUnknown},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(BusTypeFromSysfsPath(c.path), c.bus) << c.path;
+    }
+}
+
+TEST(SysfsBlock, MissingRootListsNothing) {
+    TempDir dir;
+    EXPECT_TRUE(ListSysfsDisks(dir / "absent").empty());
+}
+
+// The running system's own tree: every listed disk agrees with its attributes.
+TEST(SysfsBlock, RealTreeAgreesWithItsAttributes) {
+    for (const SysfsDisk& disk : ListSysfsDisks("/sys")) {
+        SCOPED_TRACE(disk.name);
+        EXPECT_NE(disk.name.rfind("zram", 0), 0u);
+        EXPECT_NE(disk.name.rfind("ram", 0), 0u);
+        std::ifstream size("/sys/block/" + disk.name + "/size");
+        int64_t expected = 0;
+        size >> expected;
+        EXPECT_EQ(disk.size512, expected);
+        EXPECT_GT(disk.size512, 0);
+    }
+}
+
+}  // namespace
