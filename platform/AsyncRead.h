@@ -2,8 +2,21 @@
 
 #include <cstdint>
 
-// Reads `length` bytes at byte `offset` of `fd` into `buffer`. Answers `length`
-// when every byte was read and 0 otherwise (failure, end of file, bad argument);
-// the bytes of a failed piece are zero-filled. Every call is serialised under
-// one process-wide lock.
-int64_t KvReadAsyncData(void* buffer, int fd, int64_t offset, int64_t length);
+// How a KvReadAsyncData call ended.
+enum class AsyncReadStatus {
+    kComplete,  // every byte was read
+    kShort,     // the end of the file or device came first
+    kFailed,    // bad argument, submission, wait or read error
+};
+
+// Reads `length` bytes at byte `offset` of `fd` into `buffer` in pieces of at
+// most 4 MiB through POSIX aio. Answers `length` when every byte was read and 0
+// otherwise; the bytes of a piece that was not read whole are zero-filled.
+// Every call is serialised under one process-wide lock. `status`, when given,
+// says why a read failed.
+int64_t KvReadAsyncData(void* buffer, int fd, int64_t offset, int64_t length,
+                        AsyncReadStatus* status = nullptr);
+
+// The same with the wait for each piece bounded by `timeoutMs` instead of 30 s.
+int64_t KvReadAsyncDataWithTimeout(void* buffer, int fd, int64_t offset, int64_t length,
+                                   int timeoutMs, AsyncReadStatus* status);

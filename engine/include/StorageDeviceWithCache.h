@@ -21,10 +21,11 @@ public:
     CStorageDeviceWithCache(const CStorageDeviceWithCache&) = delete;
     CStorageDeviceWithCache& operator=(const CStorageDeviceWithCache&) = delete;
 
-    // Sectors per block; false when the block would not fit in memory.
+    // Sectors per block; false when a block would exceed kMaxBlockBytes.
     bool SetBlockSize(uint32_t sectors);
     void BeginCache();
-    // Makes the next block in device order current, recorded as `block`.
+    // Makes the next block in device order current, recorded as `block`; false
+    // when `block` lies past the device or no block is left.
     bool SetCurCacheBlock(int64_t block);
     void EndCache();
 
@@ -39,25 +40,43 @@ public:
     uint32_t GetType() override { return kStorageDeviceCache; }
     RESULT_CODE GetLastError() override { return kResultSuccess; }
 
-private:
-    using Block = std::unique_ptr<uint8_t[]>;
+    static constexpr size_t kMaxBlockBytes = 64 << 20;
+    static constexpr uint32_t kBlocksAhead = 10;
 
-    int64_t BlockCount();
-    size_t BlockBytes() const;
+private:
+    using Buffer = std::unique_ptr<uint8_t[]>;
+    struct QueuedBlock {
+        Buffer data;
+        bool readOk;
+    };
+
+    int64_t BlockCount(int64_t totalSectors) const;
+    size_t BlockBytes();
     void ReadAhead();
     bool ReadInner(void* buffer, int64_t first, int64_t count);
+    void StopReader();
 
     IStorageDevice* inner_;
     IStorageDeviceData* holder_ = nullptr;  // stored only
-    std::vector<uint8_t> current_;
+
+    // Touched by the scan thread only.
+    Buffer current_;
+    bool currentReadOk_ = false;
     uint32_t blockSize_ = 0;
     int64_t currentBlock_ = -1;
-    bool running_ = false;
-    std::deque<Block> queue_;
-    uint32_t blocksAhead_ = 10;
-    int64_t nextSector_ = 0;
+
+    // Guarded by queueLock_.
     std::mutex queueLock_;
+    bool running_ = false;
+    bool readerDone_ = true;
+    std::deque<QueuedBlock> queue_;
+    std::vector<Buffer> spare_;  // handed-back buffers the reader reuses
+    int64_t nextSector_ = 0;
+    int64_t totalSectors_ = 0;
     std::condition_variable blockReady_;
     std::condition_variable needMore_;
+
+    // Serialises the reader's and the scan thread's reads of the inner device.
+    std::mutex innerLock_;
     std::thread reader_;
 };

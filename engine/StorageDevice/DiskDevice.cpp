@@ -1,0 +1,32 @@
+#include "DiskDevice.h"
+
+#include <cstring>
+
+#include "StorageDeviceData.h"
+
+bool CDiskDevice::RecordGeometry(IStorageDeviceData* holder, uint64_t& sectorSize,
+                                 int64_t& sectorCount) {
+    auto* data = dynamic_cast<IDiskDeviceData*>(holder);
+    if (data == nullptr || data->GetDiskInfo() == nullptr) {
+        return false;
+    }
+    sectorSize = static_cast<uint64_t>(data->GetDiskInfo()->sectorSize);
+    sectorCount = data->GetDiskInfo()->sectorCount;
+    return true;
+}
+
+void CDiskDevice::SetVolumes(const std::vector<CCollectedVolumeDeviceInfoStruct>& volumes) {
+    volumes_ = volumes;
+}
+
+size_t CDiskDevice::GetVolumes(std::vector<CCollectedVolumeDeviceInfoStruct>& volumes) const {
+    volumes = volumes_;
+    return volumes_.size();
+}
+
+IStorageDevice* CreateDiskDevice(const char* path) {
+    if (path != nullptr && strnlen(path, 128) >= 128) {
+        return nullptr;
+    }
+    return new CDiskDevice(path);
+}

@@ -1,0 +1,182 @@
+#include "StorageDeviceWithCache.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+CStorageDeviceWithCache::CStorageDeviceWithCache(IStorageDevice* inner) : inner_(inner) {
+    SetBlockSize(1000);
+}
+
+CStorageDeviceWithCache::~CStorageDeviceWithCache() {
+    StopReader();
+}
+
+size_t CStorageDeviceWithCache::BlockBytes() {
+    return static_cast<size_t>(blockSize_) * GetSectorSize();
+}
+
+int64_t CStorageDeviceWithCache::BlockCount(int64_t totalSectors) const {
+    return blockSize_ == 0 ? 0 : (totalSectors + blockSize_ - 1) / blockSize_;
+}
+
+bool CStorageDeviceWithCache::SetBlockSize(uint32_t sectors) {
+    currentBlock_ = -1;
+    current_.reset();
+    blockSize_ = 0;
+    if (static_cast<size_t>(sectors) * GetSectorSize() > kMaxBlockBytes) {
+        return false;
+    }
+    blockSize_ = sectors;
+    const size_t bytes = BlockBytes();
+    if (bytes > 0) {
+        current_.reset(new (std::nothrow) uint8_t[bytes]());
+    }
+    return true;
+}
+
+void CStorageDeviceWithCache::BeginCache() {
+    std::lock_guard<std::mutex> guard(queueLock_);
+    if (reader_.joinable()) {
+        return;
+    }
+    running_ = true;
+    nextSector_ = 0;
+    if (inner_ == nullptr || blockSize_ == 0) {
+        return;
+    }
+    totalSectors_ = inner_->GetTotalSectors();
+    readerDone_ = false;
+    reader_ = std::thread(&CStorageDeviceWithCache::ReadAhead, this);
+}
+
+// Keeps up to kBlocksAhead blocks queued in device order until the last block
+// of the device has been read or read-ahead is stopped.
+void CStorageDeviceWithCache::ReadAhead() {
+    const size_t bytes = BlockBytes();
+    std::unique_lock<std::mutex> lock(queueLock_);
+    while (true) {
+        needMore_.wait(lock, [this] { return !running_ || queue_.size() < kBlocksAhead; });
+        if (!running_ || nextSector_ >= totalSectors_) {
+            break;
+        }
+        const int64_t first = nextSector_;
+        const int64_t count = std::min<int64_t>(blockSize_, totalSectors_ - first);
+        Buffer block;
+        if (!spare_.empty()) {
+            block = std::move(spare_.back());
+            spare_.pop_back();
+        } else {
+            block.reset(new (std::nothrow) uint8_t[bytes]);
+            if (!block) {
+                break;
+            }
+        }
+        lock.unlock();
+        const bool readOk = ReadInner(block.get(), first, count);
+        lock.lock();
+        nextSector_ = first + count;
+        queue_.push_back({std::move(block), readOk});
+        blockReady_.notify_one();
+    }
+    running_ = false;
+    readerDone_ = true;
+    blockReady_.notify_all();
+}
+
+bool CStorageDeviceWithCache::SetCurCacheBlock(int64_t block) {
+    if (inner_ == nullptr || blockSize_ == 0 || block < 0 ||
+        block >= BlockCount(inner_->GetTotalSectors())) {
+        return false;
+    }
+    if (!current_) {
+        return true;
+    }
+    std::unique_lock<std::mutex> lock(queueLock_);
+    blockReady_.wait(lock, [this] { return !queue_.empty() || readerDone_; });
+    if (queue_.empty()) {
+        return false;
+    }
+    // Blocks are handed out strictly in device order, whatever index is given.
+    QueuedBlock next = std::move(queue_.front());
+    queue_.pop_front();
+    spare_.push_back(std::move(current_));
+    current_ = std::move(next.data);
+    currentReadOk_ = next.readOk;
+    currentBlock_ = block;
+    needMore_.notify_one();
+    return true;
+}
+
+void CStorageDeviceWithCache::StopReader() {
+    {
+        std::lock_guard<std::mutex> guard(queueLock_);
+        running_ = false;
+    }
+    needMore_.notify_all();
+    blockReady_.notify_all();
+    if (reader_.joinable()) {
+        reader_.join();
+    }
+}
+
+void CStorageDeviceWithCache::EndCache() {
+    StopReader();
+    std::lock_guard<std::mutex> guard(queueLock_);
+    queue_.clear();
+    spare_.clear();
+}
+
+bool CStorageDeviceWithCache::ReadInner(void* buffer, int64_t first, int64_t count) {
+    if (inner_ == nullptr) {
+        return false;
+    }
+    std::lock_guard<std::mutex> guard(innerLock_);
+    return inner_->ReadSector(buffer, first, count);
+}
+
+bool CStorageDeviceWithCache::ReadSector(void* buffer, int64_t first, int64_t count) {
+    // A block whose read-ahead failed is not served: the inner device reports it.
+    if (currentBlock_ < 0 || !currentReadOk_ || buffer == nullptr || first < 0 || count <= 0) {
+        return ReadInner(buffer, first, count);
+    }
+    const int64_t sectorSize = GetSectorSize();
+    const int64_t start = currentBlock_ * blockSize_;
+    // Sectors past the device's end are never served from the block.
+    const int64_t end = std::min<int64_t>(start + blockSize_, GetTotalSectors());
+    auto* target = static_cast<uint8_t*>(buffer);
+    int64_t delivered = 0;
+    bool ok = true;
+    if (first >= start && first < end) {
+        delivered = std::min(count, end - first);
+        std::memcpy(target, current_.get() + (first - start) * sectorSize,
+                    static_cast<size_t>(delivered * sectorSize));
+    } else if (first < start) {
+        delivered = std::min(start - first, count);
+        ok = ReadInner(target, first, delivered);
+    }
+    if (delivered == count) {
+        return ok;
+    }
+    return ReadInner(target + delivered * sectorSize, first + delivered, count - delivered) && ok;
+}
+
+bool CStorageDeviceWithCache::Open(char*) {
+    return inner_ != nullptr;
+}
+
+bool CStorageDeviceWithCache::Close() {
+    return inner_ != nullptr;
+}
+
+uint32_t CStorageDeviceWithCache::GetSectorSize() {
+    return inner_ != nullptr ? inner_->GetSectorSize() : 512;
+}
+
+int64_t CStorageDeviceWithCache::GetTotalSectors() {
+    return inner_ != nullptr ? inner_->GetTotalSectors() : 0;
+}
+
+bool CStorageDeviceWithCache::IOCtl(uint64_t, void*) {
+    return false;
+}

@@ -1,0 +1,8 @@
+#include "VolumeAnalyze.h"
+
+// The file systems' analysers, asked in this order; the first that recognises
+// a volume wins. Each file system adds its factory here.
+const std::vector<VolumeAnalyzeFactory>& DefaultVolumeAnalyzeFactories() {
+    static const std::vector<VolumeAnalyzeFactory> factories = {};
+    return factories;
+}
