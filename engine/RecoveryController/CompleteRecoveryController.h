@@ -1,0 +1,59 @@
+#pragma once
+
+#include <list>
+#include <map>
+
+#include "RecoveryController.h"
+
+class IProgress;
+class CStorageDeviceWithCache;
+class ICompleteFileSystemSearchController;
+class IDirecotryTreeBuilder;
+class TBitmap;
+
+struct _SEARCHER_INFO {
+    _tagSearcherType type;
+    ICompleteFileSystemSearchController* searcher;
+};
+
+// The complete scan: every block searcher over the whole device, which is
+// read once, block by block, through a read-ahead cache.
+class CCompleteRecoveryController : public IRecoveryController {
+public:
+    CCompleteRecoveryController() = default;
+    ~CCompleteRecoveryController() override;
+    CCompleteRecoveryController(const CCompleteRecoveryController&) = delete;
+    CCompleteRecoveryController& operator=(const CCompleteRecoveryController&) = delete;
+
+    _RECOVERY_CONTROLLER_TYPE thisType() override { return RECOVERY_CONTROLLER_COMPLETE; }
+    bool Initialize(IRecoveryFilter* filter) override;
+    RESULT_CODE StartDataRecovery(IStorageDevice* device, IProgress* progress,
+                                  IDrirectoryTree* tree) override;
+    IDataRecovery* GetDataRecovery(_tagSearcherType type) const override;
+    void Release() override { delete this; }
+    void SetRestoreScanSink(RestoreScanSink* source) override { m_pRestore = source; }
+
+    // Sectors per block: 4 MiB of sectors of the given size (512 when 0).
+    static int BlockSectors(uint32_t sectorSize);
+
+private:
+    // Offers the blocks of sectors first..last to every searcher in order.
+    RESULT_CODE SearchData(long long first, long long last, IProgress* progress);
+    void MakeSearchers(IStorageDevice* device, IProgress* progress);
+    void FreeScanObjects();
+
+    RestoreScanSink* m_pRestore = nullptr;
+    IDirecotryTreeBuilder* m_pBuilder = nullptr;
+    IRecoveryFilter* m_pFilter = nullptr;
+    IStorageDevice* m_pDevice = nullptr;
+    std::list<_SEARCHER_INFO> m_searchers;
+    CStorageDeviceWithCache* m_pCache = nullptr;
+    std::map<long long, unsigned int> m_fileSectorMap;
+    TBitmap* m_pBitmap = nullptr;
+};
+
+// The partition scan: the complete scan reported as its own kind.
+class CPartitionRecoveryController : public CCompleteRecoveryController {
+public:
+    _RECOVERY_CONTROLLER_TYPE thisType() override { return RECOVERY_CONTROLLER_PARTITION; }
+};

@@ -1,0 +1,45 @@
+#include "SearcherFactories.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "FileSystemSearcher.h"
+#include "RAWSearcher.h"
+
+namespace {
+
+SearcherFactories MakeRegisteredFactories() {
+    SearcherFactories factories;
+    // Quick searchers, by the file system volume recognition reports:
+    // FAT12/16/32, NTFS, exFAT, HFS+. APFS has none.
+
+    // Block searchers of the complete scan.
+    factories.complete.push_back({SEARCHER_RAW_BY_TYPE, [] { return CreateRAWSearcher(); }});
+    return factories;
+}
+
+SearcherFactories& Current() {
+    static SearcherFactories factories = MakeRegisteredFactories();
+    return factories;
+}
+
+}  // namespace
+
+const SearcherFactories& RegisteredSearcherFactories() {
+    return Current();
+}
+
+ScopedSearcherFactories::ScopedSearcherFactories(SearcherFactories factories)
+    : previous_(std::exchange(Current(), std::move(factories))) {}
+
+ScopedSearcherFactories::~ScopedSearcherFactories() {
+    Current() = std::move(previous_);
+}
+
+int CompleteSearcherRank(_tagSearcherType type) {
+    static constexpr _tagSearcherType kBlockOrder[] = {SEARCHER_HFSPLUS, SEARCHER_EXFAT,
+                                                       SEARCHER_FAT,     SEARCHER_RAW_BY_TYPE,
+                                                       SEARCHER_NTFS,    SEARCHER_APFS};
+    const auto* found = std::find(std::begin(kBlockOrder), std::end(kBlockOrder), type);
+    return static_cast<int>(found - std::begin(kBlockOrder));
+}
