@@ -1,0 +1,276 @@
+#include "CDirectoryTreeBuilder.h"
+
+#include <cstring>
+#include <thread>
+
+#include "RecoveryFilter.h"
+#include "RecycleBin.h"
+
+namespace {
+
+class SystemClock final : public ITreeBuilderClock {
+public:
+    TimePoint Now() override { return std::chrono::steady_clock::now(); }
+    void Wait(std::chrono::milliseconds duration) override {
+        std::this_thread::sleep_for(duration);
+    }
+};
+
+const char* TopFolderSuffix(_tagSearcherType type) {
+    switch (type) {
+        case SEARCHER_HFSPLUS:
+            return "(HFS+)";
+        case SEARCHER_FAT:
+            return "(FAT/FAT32)";
+        case SEARCHER_EXFAT:
+            return "(ExFat)";
+        case SEARCHER_RAW_BY_TYPE:
+            return "(RAW Files)";
+        case SEARCHER_NTFS:
+            return "(NTFS)";
+        case SEARCHER_RAW_BY_TAG:
+            return "(Label RAW Files)";
+        case SEARCHER_APFS:
+            return "(APFS)";
+        default:
+            return "";
+    }
+}
+
+const char* NameOf(CFileNode* node) {
+    const char* name = node->GetFileName();
+    return name ? name : "";
+}
+
+bool IsTrashName(const char* name) {
+    return std::strcmp(name, ".Trashes") == 0 || std::strcmp(name, ".Trash") == 0;
+}
+
+}  // namespace
+
+IDirecotryTreeBuilder* CreateTreeBuilder(bool restoring, ITreeBuilderClock* clock) {
+    return new CDirectoryTreeBuilder(restoring, clock);
+}
+
+IDirecotryTreeBuilder* CreateTreeBuilder(bool restoring) {
+    static SystemClock clock;
+    return CreateTreeBuilder(restoring, &clock);
+}
+
+CDirectoryTreeBuilder::CDirectoryTreeBuilder(bool restoring, ITreeBuilderClock* clock)
+    : restoring_(restoring), clock_(clock) {}
+
+CDirectoryTreeBuilder::~CDirectoryTreeBuilder() {
+    // Everything the builder accepted is its own, shown or not.
+    for (Tree& tree : trees_) {
+        for (const _TREE_NODE_ENTRY& entry : tree.nodes) {
+            if (entry.node) {
+                entry.node->Release();
+            }
+        }
+        for (auto* list : {&tree.recycle.files, &tree.recycle.folders, &tree.recycle.infoFiles}) {
+            for (CFileNode* node : *list) {
+                node->Release();
+            }
+        }
+        for (CFilesystemNode* lost : tree.lostFolders) {
+            lost->Release();
+        }
+        tree.topFolder->Release();
+    }
+    trees_.clear();
+}
+
+bool CDirectoryTreeBuilder::Initialize(const char* rootName, IDrirectoryTree* tree,
+                                       IRecoveryFilter* filter) {
+    if (!rootName || !tree || !filter) {
+        return false;
+    }
+    tree_ = tree;
+    filter_ = filter;
+    building_ = false;
+    rootName_ = *rootName ? rootName : "Disk";
+    return true;
+}
+
+void CDirectoryTreeBuilder::Release() {
+    delete this;
+}
+
+void CDirectoryTreeBuilder::SetPartitonDevice(CSearchedPartitionInfo* partition,
+                                              IStorageDevice* device) {
+    partition_ = partition;
+    device_ = device;
+}
+
+CDirectoryTreeBuilder::Tree* CDirectoryTreeBuilder::FindTree(_tagSearcherType type) {
+    for (Tree& tree : trees_) {
+        if (tree.topFolder->GetSearcheType() == type) {
+            return &tree;
+        }
+    }
+    return nullptr;
+}
+
+bool CDirectoryTreeBuilder::AddSearcherInfo(_tagSearcherType type, long long topId) {
+    if (FindTree(type)) {
+        return true;
+    }
+    const std::string name = rootName_ + TopFolderSuffix(type);
+    Tree& tree = trees_.emplace_back();
+    tree.type = type;
+    tree.topFolder = new CFilesystemNode(name.c_str(), rootName_.c_str(), type, topId);
+    tree.topId = topId;
+    tree.lastBuildTime = clock_->Now();
+    return true;
+}
+
+bool CDirectoryTreeBuilder::AddNode(IFileNode* offered, _tagSearcherType type) {
+    // Every node class derives from CFileNode; anything else could never be linked.
+    auto* node = dynamic_cast<CFileNode*>(offered);
+    if (!node || !filter_ || !filter_->IsFileNodeValid(node)) {
+        return false;
+    }
+    const long long id = node->GetCurrentNodeID();
+    const long long parentId = node->GetParentNodeID();
+    if (id == parentId) {
+        return false;
+    }
+    Tree* found = FindTree(type);
+    if (!found) {
+        return false;
+    }
+    Tree& tree = *found;
+
+    if (!building_ && type != SEARCHER_APFS && IsRecycled(tree, node)) {
+        HoldBack(tree, node);
+        node->MarkDeleted();
+        return true;
+    }
+
+    ++tree.addedCount;
+    ++tree.addedSinceLastBuild;
+
+    const char* name = NameOf(node);
+    if (!restoring_ && type == SEARCHER_HFSPLUS && tree.privateDataIds.empty() &&
+        std::strcmp(name, "HFS+ Private Data") == 0 && parentId == tree.topId) {
+        TakePrivateDataFolder(tree, id);
+        return false;
+    }
+
+    const bool isFolder = node->IsDirectory() != 0;
+    bool trashCandidate = false;
+    if (isFolder && !tree.trashFound && IsTrashName(name)) {
+        if (parentId == tree.topId) {
+            MakeTrash(tree, node);
+        } else if (IsUserTrash(tree, node)) {
+            node->SetParentNodeID(tree.topId);
+            MakeTrash(tree, node);
+        } else {
+            trashCandidate = true;
+        }
+    }
+
+    const auto position = static_cast<uint32_t>(tree.nodes.size());
+    if (isFolder) {
+        if (!tree.privateDataIds.empty() && tree.privateDataIds.front() == parentId) {
+            return false;
+        }
+        if (name[0] == '.') {
+            node->FilterFileNameByDot();
+        }
+        if (!Record(tree, tree.folders, node, position)) {
+            return false;
+        }
+        if (trashCandidate) {
+            tree.trashCandidates.push_back(position);
+        }
+        if (tree.waiters.count(id)) {
+            tree.arrivedIds.push_back(id);
+        }
+    } else {
+        if (name[0] == '.') {
+            return false;
+        }
+        if (!Record(tree, tree.files, node, position)) {
+            return false;
+        }
+    }
+    tree.nodes.push_back({node, _TREE_NODE_ENTRY::kPending, false});
+    tree.fresh.push_back(position);
+
+    Batch out;
+    BuildTree(tree, out, false);
+    if (!out.empty()) {
+        tree.shownCount += out.size();
+        HandOver(tree, out, 0);
+    }
+    return true;
+}
+
+bool CDirectoryTreeBuilder::Record(Tree& tree, NodeIdIndex& index, CFileNode* node,
+                                   uint32_t position) {
+    const long long id = node->GetCurrentNodeID();
+    if (!restoring_) {
+        for (uint32_t earlierPosition : index.Find(id)) {
+            CFileNode* earlier = tree.nodes[earlierPosition].node;
+            if (!earlier || !(*earlier == *node)) {
+                continue;
+            }
+            // The same record reported twice: keep the first; an older copy
+            // that still has data lends it its extents.
+            if (node->GetFileSize() != 0 &&
+                earlier->GetModificationTime() > node->GetModificationTime()) {
+                earlier->MergeNode(node);
+            }
+            return false;
+        }
+    }
+    index.Add(id, position);
+    return true;
+}
+
+bool CDirectoryTreeBuilder::IsRecycled(Tree& tree, CFileNode* node) const {
+    return CRecyclerFilter::IsRecycleBin(node) || CRecyclerFilter::IsRecoverNode(node) ||
+           CRecyclerFilter::IsRecoverNodeEx(node) ||
+           tree.recycle.folderIds.count(node->GetParentNodeID()) != 0;
+}
+
+void CDirectoryTreeBuilder::HoldBack(Tree& tree, CFileNode* node) {
+    if (node->GetAttribute() & 0x10) {
+        tree.recycle.folders.push_back(node);
+        tree.recycle.folderIds.insert(node->GetCurrentNodeID());
+    } else if (std::strncmp(NameOf(node), "$I", 2) == 0) {
+        tree.recycle.infoFiles.push_back(node);
+    } else {
+        tree.recycle.files.push_back(node);
+    }
+}
+
+void CDirectoryTreeBuilder::TakePrivateDataFolder(Tree& tree, long long privateDataId) {
+    tree.privateDataIds.push_back(privateDataId);
+    // Folders already recorded below it are dropped. Their children, if any
+    // were linked, are set loose first so nothing points at a released node.
+    for (uint32_t position = 0; position < tree.nodes.size(); ++position) {
+        _TREE_NODE_ENTRY& entry = tree.nodes[position];
+        CFileNode* folder = entry.node;
+        if (!folder || entry.state != _TREE_NODE_ENTRY::kPending || !folder->IsDirectory() ||
+            folder->GetParentNodeID() != privateDataId) {
+            continue;
+        }
+        while (CFileNode* child = folder->GetFirstChild()) {
+            if (!folder->RemoveChild(child)) {
+                break;
+            }
+        }
+        tree.folders.Remove(folder->GetCurrentNodeID(), position);
+        folder->Release();
+        entry = {nullptr, _TREE_NODE_ENTRY::kGone, false};
+    }
+}
+
+void CDirectoryTreeBuilder::MakeTrash(Tree& tree, CFileNode* node) {
+    tree.trashId = node->GetCurrentNodeID();
+    tree.trashFound = true;
+    node->MarkDeleted();
+}

@@ -1,0 +1,127 @@
+#pragma once
+
+#include <cstdint>
+#include <list>
+#include <string>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+#include "DirectoryTreeBuilder.h"
+#include "FileNode.h"
+#include "NodeIdIndex.h"
+#include "TreeBuilderClock.h"
+
+// One accepted node and where it stands.
+struct _TREE_NODE_ENTRY {
+    enum State : uint8_t {
+        kPending,  // recorded, not yet connected to the top folder
+        kShown,    // handed to the tree sink
+        kKept,     // left unshown by a finished build of a restored result
+        kGone,     // released; `node` is null
+    };
+    CFileNode* node;
+    State state;
+    bool waiting;  // listed among the waiters for its parent id
+};
+
+// Recycle-bin nodes held back until the tree is finished.
+struct _RECYCLE_HOLD {
+    std::vector<CFileNode*> files;
+    std::vector<CFileNode*> folders;
+    std::vector<CFileNode*> infoFiles;  // "$I..." files, never shown
+    std::unordered_set<long long> folderIds;
+};
+
+// The result tree of one searcher type while it is being built.
+struct _DIRECTORY_TREE_INFO {
+    static constexpr uint32_t kNoPosition = UINT32_MAX;
+
+    _tagSearcherType type;
+    CFilesystemNode* topFolder;
+    long long topId;
+    long long trashId = 0;
+    bool trashFound = false;
+    bool topAnnounced = false;
+
+    std::vector<_TREE_NODE_ENTRY> nodes;  // every accepted node, in arrival order
+    NodeIdIndex folders;                  // positions in `nodes` by node id
+    NodeIdIndex files;
+    std::vector<uint32_t> fresh;  // accepted since the last linking pass
+    // Unlinked nodes by the parent id that was missing when they tried to link.
+    std::unordered_map<long long, std::vector<uint32_t>> waiters;
+    std::vector<long long> arrivedIds;  // waited-for ids recorded since the last pass
+    std::vector<uint32_t> trashCandidates;
+    std::vector<long long> privateDataIds;
+    _RECYCLE_HOLD recycle;
+    std::vector<CFilesystemNode*> lostFolders;
+
+    uint32_t addedSinceLastBuild = 0;
+    uint64_t shownCount = 0;
+    uint64_t addedCount = 0;
+    ITreeBuilderClock::TimePoint lastBuildTime;
+};
+
+class CDirectoryTreeBuilder final : public IDirecotryTreeBuilder {
+public:
+    CDirectoryTreeBuilder(bool restoring, ITreeBuilderClock* clock);
+    ~CDirectoryTreeBuilder() override;
+    CDirectoryTreeBuilder(const CDirectoryTreeBuilder&) = delete;
+    CDirectoryTreeBuilder& operator=(const CDirectoryTreeBuilder&) = delete;
+
+    bool Initialize(const char* rootName, IDrirectoryTree* tree, IRecoveryFilter* filter) override;
+    bool AddNode(IFileNode* node, _tagSearcherType type) override;
+    bool AddSearcherInfo(_tagSearcherType type, long long topId) override;
+    void FlashBuild(_tagSearcherType type) override;
+    void Release() override;
+    void SetPartitonDevice(CSearchedPartitionInfo* partition, IStorageDevice* device) override;
+
+private:
+    using Tree = _DIRECTORY_TREE_INFO;
+    using Batch = std::vector<IFileNode*>;
+
+    // A node's parent as the tree knows it.
+    struct ParentRef {
+        CFileNode* node = nullptr;
+        uint32_t position = Tree::kNoPosition;  // in tree.nodes; none for the top folder
+        bool isTop = false;
+    };
+
+    Tree* FindTree(_tagSearcherType type);
+
+    // Accepting nodes.
+    bool IsRecycled(Tree& tree, CFileNode* node) const;
+    void HoldBack(Tree& tree, CFileNode* node);
+    void TakePrivateDataFolder(Tree& tree, long long privateDataId);
+    static void MakeTrash(Tree& tree, CFileNode* node);
+    bool Record(Tree& tree, NodeIdIndex& index, CFileNode* node, uint32_t position);
+
+    // Linking.
+    ParentRef FindParent(Tree& tree, CFileNode* node);
+    static bool HasAncestorWithId(CFileNode* node, long long id, size_t limit);
+    bool IsUserTrash(Tree& tree, CFileNode* node);
+    uint32_t PositionOf(Tree& tree, CFileNode* node) const;
+    static bool HasFileBelow(CFileNode* folder, size_t limit);
+    void BuildTree(Tree& tree, Batch& out, bool force);
+    void Climb(Tree& tree, uint32_t position, Batch& out);
+    void Connect(Tree& tree, CFileNode* from, Batch& out);
+    void LinkAll(Tree& tree);
+    void HandOver(Tree& tree, Batch& batch, int lost);
+
+    // Finishing.
+    void OfferHeldRecycleNodes(Tree& tree);
+    void ReturnUnlinkedFilesToPending(Tree& tree);
+    void MarkDeletedBelowDeleted(Tree& tree);
+    void BuildLostNodes(Tree& tree);
+    void ReleaseUnshownNodes(Tree& tree);
+
+    const bool restoring_;
+    ITreeBuilderClock* const clock_;
+    std::list<Tree> trees_;
+    IDrirectoryTree* tree_ = nullptr;
+    IRecoveryFilter* filter_ = nullptr;
+    std::string rootName_;
+    IStorageDevice* device_ = nullptr;
+    CSearchedPartitionInfo* partition_ = nullptr;
+    bool building_ = false;
+};

@@ -1,0 +1,195 @@
+#include <algorithm>
+#include <cstdio>
+#include <utility>
+
+#include "CDirectoryTreeBuilder.h"
+#include "RecoveryFilter.h"
+
+void CDirectoryTreeBuilder::FlashBuild(_tagSearcherType type) {
+    Tree* found = FindTree(type);
+    if (!found) {
+        return;
+    }
+    Tree& tree = *found;
+    building_ = true;
+    OfferHeldRecycleNodes(tree);
+    LinkAll(tree);
+    if (!tree.trashFound) {
+        for (uint32_t position : tree.trashCandidates) {
+            CFileNode* candidate = tree.nodes[position].node;
+            if (candidate && IsUserTrash(tree, candidate)) {
+                MakeTrash(tree, candidate);
+                break;
+            }
+        }
+    }
+    ReturnUnlinkedFilesToPending(tree);
+    MarkDeletedBelowDeleted(tree);
+    LinkAll(tree);
+    BuildLostNodes(tree);
+    ReleaseUnshownNodes(tree);
+    std::printf("CDirectoryTreeBuilder::FlashBuild  searcherType : %d, total files: %lld\n",
+                static_cast<int>(type), static_cast<long long>(tree.shownCount));
+    std::printf("CDirectoryTreeBuilder::FlashBuild  searcherType : %d, total added files: %lld\n",
+                static_cast<int>(type), static_cast<long long>(tree.addedCount));
+    building_ = false;
+}
+
+void CDirectoryTreeBuilder::OfferHeldRecycleNodes(Tree& tree) {
+    std::vector<CFileNode*> folders = std::exchange(tree.recycle.folders, {});
+    std::vector<CFileNode*> files = std::exchange(tree.recycle.files, {});
+    tree.recycle.folderIds.clear();
+    std::stable_sort(folders.begin(), folders.end(), [](CFileNode* a, CFileNode* b) {
+        return a->GetParentNodeID() < b->GetParentNodeID();
+    });
+    // Held nodes were accepted once, so the builder still owns those it now refuses.
+    for (auto* list : {&folders, &files}) {
+        for (CFileNode* node : *list) {
+            if (!AddNode(node, tree.type)) {
+                node->Release();
+            }
+        }
+    }
+    // Info files only ever serve to name the recycled files.
+    for (CFileNode* info : std::exchange(tree.recycle.infoFiles, {})) {
+        info->Release();
+    }
+}
+
+void CDirectoryTreeBuilder::ReturnUnlinkedFilesToPending(Tree& tree) {
+    // Only a restored result keeps unshown nodes past a finished build.
+    for (_TREE_NODE_ENTRY& entry : tree.nodes) {
+        if (entry.state == _TREE_NODE_ENTRY::kKept && !entry.node->IsDirectory() &&
+            !entry.node->GetParent()) {
+            entry.state = _TREE_NODE_ENTRY::kPending;
+        }
+    }
+}
+
+void CDirectoryTreeBuilder::MarkDeletedBelowDeleted(Tree& tree) {
+    // A pending node whose parent is deleted, or whose parent is a pending node
+    // that becomes deleted this way, is deleted. Each node is settled once.
+    enum : uint8_t { kUnknown, kVisiting, kAlive, kDeleted };
+    std::vector<uint8_t> verdict(tree.nodes.size(), kUnknown);
+    std::vector<uint32_t> path;
+    for (uint32_t start = 0; start < tree.nodes.size(); ++start) {
+        const _TREE_NODE_ENTRY& entry = tree.nodes[start];
+        if (entry.state != _TREE_NODE_ENTRY::kPending || verdict[start] != kUnknown ||
+            entry.node->IsDeleted()) {
+            continue;
+        }
+        path.clear();
+        uint8_t result = kAlive;
+        for (uint32_t current = start;;) {
+            verdict[current] = kVisiting;
+            path.push_back(current);
+            const ParentRef parent = FindParent(tree, tree.nodes[current].node);
+            if (!parent.node || parent.isTop) {
+                break;
+            }
+            if (parent.node->IsDeleted()) {
+                result = kDeleted;
+                break;
+            }
+            if (tree.nodes[parent.position].state != _TREE_NODE_ENTRY::kPending) {
+                break;
+            }
+            if (verdict[parent.position] != kUnknown) {
+                // A settled parent decides; one on the current path means a loop.
+                if (verdict[parent.position] == kDeleted) {
+                    result = kDeleted;
+                }
+                break;
+            }
+            current = parent.position;
+        }
+        for (uint32_t position : path) {
+            verdict[position] = result;
+            if (result == kDeleted) {
+                tree.nodes[position].node->MarkDeleted();
+            }
+        }
+    }
+}
+
+void CDirectoryTreeBuilder::BuildLostNodes(Tree& tree) {
+    std::puts("CDirectoryTreeBuilder::BuildLostNodes entry");
+    auto isEmptySizedFile = [](CFileNode* node) {
+        return !node->IsDirectory() && node->GetFileSize() == 0;
+    };
+    // Empty files hanging in chains that never reached the top are dropped.
+    for (const _TREE_NODE_ENTRY& entry : tree.nodes) {
+        CFileNode* parent = entry.node ? entry.node->GetParent() : nullptr;
+        if (entry.state == _TREE_NODE_ENTRY::kPending && parent && isEmptySizedFile(entry.node)) {
+            parent->RemoveChild(entry.node);
+        }
+    }
+    // The head of each unconnected chain goes into the lost-files folder when it
+    // has something to show, and its whole chain goes with it; the rest stays
+    // pending and is released, so nothing shown hangs below a released node.
+    auto* lost = new CFilesystemNode("Other lost files", "LostFiles", tree.type, -1);
+    const bool showNormal = filter_->ShowNormalFiles();
+    for (const _TREE_NODE_ENTRY& entry : tree.nodes) {
+        CFileNode* node = entry.node;
+        if (entry.state != _TREE_NODE_ENTRY::kPending || node->GetParent()) {
+            continue;
+        }
+        const bool keep = node->IsDirectory()
+                              ? !HasFileBelow(node, tree.nodes.size())
+                              : node->GetFileSize() == 0 || (!node->IsDeleted() && !showNormal);
+        if (!keep) {
+            lost->AddChild(node);
+        }
+    }
+    Batch chains;
+    for (CFileNode* head = lost->GetFirstChild(); head; head = head->GetNextNode()) {
+        Connect(tree, head, chains);
+    }
+    // Hand the batch over in arrival order, the lost-files folder last.
+    std::vector<bool> inChain(tree.nodes.size(), false);
+    for (IFileNode* node : chains) {
+        inChain[PositionOf(tree, static_cast<CFileNode*>(node))] = true;
+    }
+    Batch batch;
+    batch.reserve(chains.size() + 1);
+    for (uint32_t position = 0; position < tree.nodes.size(); ++position) {
+        if (inChain[position]) {
+            batch.push_back(tree.nodes[position].node);
+        }
+    }
+    std::printf("CDirectoryTreeBuilder BuildLostNodes nodsNotify.size() = %ld.\n",
+                static_cast<long>(batch.size()));
+    if (batch.empty()) {
+        lost->Release();
+        return;
+    }
+    batch.push_back(lost);
+    tree.topFolder->AddChild(lost);
+    tree.lostFolders.push_back(lost);
+    HandOver(tree, batch, 1);
+}
+
+void CDirectoryTreeBuilder::ReleaseUnshownNodes(Tree& tree) {
+    int released = 0;
+    for (_TREE_NODE_ENTRY& entry : tree.nodes) {
+        if (entry.state != _TREE_NODE_ENTRY::kPending) {
+            continue;
+        }
+        if (restoring_) {
+            entry.state = _TREE_NODE_ENTRY::kKept;
+        } else {
+            entry.node->Release();
+            entry = {nullptr, _TREE_NODE_ENTRY::kGone, false};
+            ++released;
+        }
+    }
+    if (!restoring_) {
+        tree.folders.Clear();
+        tree.files.Clear();
+    }
+    tree.fresh.clear();
+    tree.waiters.clear();
+    tree.arrivedIds.clear();
+    tree.trashCandidates.clear();
+    std::printf("CDirectoryTreeBuilder::ReleaseNodeByFilter --- nReleasedCount = %d\n", released);
+}

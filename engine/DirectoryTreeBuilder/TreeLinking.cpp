@@ -1,0 +1,279 @@
+#include <cstdlib>
+#include <string>
+#include <utility>
+
+#include "CDirectoryTreeBuilder.h"
+#include "DirectoryTree.h"
+#include "RecoveryFilter.h"
+
+// Linking works incrementally: a pass looks only at the nodes that arrived
+// since the last pass and at the nodes that were waiting for a parent id that
+// has since been recorded, so a scan of millions of nodes never rescans what
+// is still pending. A node links upwards as far as its ancestors are known;
+// when a chain reaches the top folder, everything hanging below it is shown.
+
+namespace {
+
+constexpr auto kBatchInterval = std::chrono::seconds(2);
+constexpr uint32_t kBatchSize = 1024;
+
+}  // namespace
+
+CDirectoryTreeBuilder::ParentRef CDirectoryTreeBuilder::FindParent(Tree& tree, CFileNode* node) {
+    ParentRef ref;
+    const long long parentId = node->GetParentNodeID();
+    if (parentId == tree.topId) {
+        ref.node = tree.topFolder;
+        ref.isTop = true;
+        return ref;
+    }
+    const std::span<const uint32_t> candidates = tree.folders.Find(parentId);
+    if (candidates.empty()) {
+        return ref;
+    }
+    auto pick = [&](uint32_t position) {
+        ref.node = tree.nodes[position].node;
+        ref.position = position;
+    };
+    if (candidates.size() == 1) {
+        pick(candidates.front());
+        return ref;
+    }
+    // Several folders share the id: prefer the live one of the node's own
+    // partition that lies in the trash, then any of its partition, then the first.
+    const uint16_t partition = node->GetBelongedPartition();
+    if (tree.trashFound) {
+        for (uint32_t position : candidates) {
+            CFileNode* folder = tree.nodes[position].node;
+            if (folder->GetBelongedPartition() == partition && !folder->IsDeleted() &&
+                (folder->GetCurrentNodeID() == tree.trashId ||
+                 HasAncestorWithId(folder, tree.trashId, tree.nodes.size()))) {
+                pick(position);
+                return ref;
+            }
+        }
+    }
+    for (uint32_t position : candidates) {
+        if (tree.nodes[position].node->GetBelongedPartition() == partition) {
+            pick(position);
+            return ref;
+        }
+    }
+    pick(candidates.front());
+    return ref;
+}
+
+bool CDirectoryTreeBuilder::HasAncestorWithId(CFileNode* node, long long id, size_t limit) {
+    size_t steps = 0;
+    for (CFileNode* up = node->GetParent(); up && steps <= limit; up = up->GetParent(), ++steps) {
+        if (up->GetCurrentNodeID() == id) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool CDirectoryTreeBuilder::IsUserTrash(Tree& tree, CFileNode* node) {
+    const char* home = std::getenv("HOME");
+    if (!home) {
+        return false;
+    }
+    std::string expected = home;
+    if (expected.empty() || expected.back() != '/') {
+        expected += '/';
+    }
+    // The folder path from the top down to the node's parent, "/a/b/".
+    std::string path = "/";
+    CFileNode* current = node;
+    for (size_t steps = 0;; ++steps) {
+        if (steps > tree.nodes.size()) {
+            return false;  // the parent ids run in a circle
+        }
+        const ParentRef parent = FindParent(tree, current);
+        if (!parent.node) {
+            return false;
+        }
+        if (parent.isTop) {
+            break;
+        }
+        const char* name = parent.node->GetFileName();
+        path.insert(1, std::string(name ? name : "") + "/");
+        current = parent.node;
+    }
+    return path == expected;
+}
+
+uint32_t CDirectoryTreeBuilder::PositionOf(Tree& tree, CFileNode* node) const {
+    const NodeIdIndex& index = node->IsDirectory() ? tree.folders : tree.files;
+    for (uint32_t position : index.Find(node->GetCurrentNodeID())) {
+        if (tree.nodes[position].node == node) {
+            return position;
+        }
+    }
+    return Tree::kNoPosition;
+}
+
+bool CDirectoryTreeBuilder::HasFileBelow(CFileNode* folder, size_t limit) {
+    if (!folder->IsDirectory()) {
+        return true;
+    }
+    // Iterative walk over child lists; stops at the first file.
+    std::vector<CFileNode*> lists{folder->GetFirstChild()};
+    size_t visited = 0;
+    while (!lists.empty()) {
+        CFileNode* child = lists.back();
+        lists.pop_back();
+        for (; child; child = child->GetNextNode()) {
+            if (++visited > limit) {
+                return false;
+            }
+            if (!child->IsDirectory()) {
+                return true;
+            }
+            if (CFileNode* first = child->GetFirstChild()) {
+                lists.push_back(first);
+            }
+        }
+    }
+    return false;
+}
+
+void CDirectoryTreeBuilder::BuildTree(Tree& tree, Batch& out, bool force) {
+    const auto now = clock_->Now();
+    if (!force) {
+        if (tree.type == SEARCHER_HFSPLUS && tree.privateDataIds.empty()) {
+            return;
+        }
+        if (tree.addedSinceLastBuild < kBatchSize && now - tree.lastBuildTime <= kBatchInterval) {
+            return;
+        }
+    }
+    tree.addedSinceLastBuild = 0;
+    tree.lastBuildTime = now;
+
+    if (force) {
+        // Every unlinked pending node tries again, in arrival order.
+        tree.fresh.clear();
+        tree.arrivedIds.clear();
+        tree.waiters.clear();
+        for (_TREE_NODE_ENTRY& entry : tree.nodes) {
+            entry.waiting = false;
+        }
+        for (uint32_t position = 0; position < tree.nodes.size(); ++position) {
+            Climb(tree, position, out);
+        }
+        return;
+    }
+    const std::vector<uint32_t> fresh = std::exchange(tree.fresh, {});
+    for (uint32_t position : fresh) {
+        Climb(tree, position, out);
+    }
+    const std::vector<long long> arrived = std::exchange(tree.arrivedIds, {});
+    for (long long id : arrived) {
+        auto it = tree.waiters.find(id);
+        if (it == tree.waiters.end()) {
+            continue;
+        }
+        const std::vector<uint32_t> waiting = std::move(it->second);
+        tree.waiters.erase(it);
+        for (uint32_t position : waiting) {
+            tree.nodes[position].waiting = false;
+            Climb(tree, position, out);
+        }
+    }
+}
+
+void CDirectoryTreeBuilder::Climb(Tree& tree, uint32_t start, Batch& out) {
+    const _TREE_NODE_ENTRY& entry = tree.nodes[start];
+    if (!entry.node || entry.state != _TREE_NODE_ENTRY::kPending || entry.node->GetParent()) {
+        return;
+    }
+    CFileNode* current = entry.node;
+    uint32_t position = start;
+    bool hasFileBelow = false;  // known once the climb has passed through a file
+    // Each step links a node that had no parent, so the climb ends within the node count.
+    for (size_t steps = 0; steps <= tree.nodes.size(); ++steps) {
+        const ParentRef parent = FindParent(tree, current);
+        if (!parent.node) {
+            _TREE_NODE_ENTRY& waiter = tree.nodes[position];
+            if (!waiter.waiting) {
+                waiter.waiting = true;
+                tree.waiters[current->GetParentNodeID()].push_back(position);
+            }
+            return;
+        }
+        if (parent.node->IsDeleted() && !current->IsDeleted()) {
+            current->MarkDeleted();
+        }
+        if (tree.type != SEARCHER_APFS) {
+            if (current->IsDirectory()) {
+                if (!hasFileBelow && !HasFileBelow(current, tree.nodes.size())) {
+                    return;  // empty folders are never shown
+                }
+            } else if (!current->IsDeleted() && !filter_->ShowNormalFiles()) {
+                return;
+            }
+        }
+        const bool parentWasLinked = parent.node->GetParent() != nullptr;
+        if (!parent.node->AddChild(current)) {
+            return;  // would close a loop
+        }
+        if (parent.isTop || tree.nodes[parent.position].state == _TREE_NODE_ENTRY::kShown) {
+            Connect(tree, current, out);
+            return;
+        }
+        if (parentWasLinked) {
+            return;  // joined a chain that has not reached the top yet
+        }
+        current = parent.node;
+        position = parent.position;
+        hasFileBelow = true;
+    }
+}
+
+void CDirectoryTreeBuilder::Connect(Tree& tree, CFileNode* from, Batch& out) {
+    // Everything below `from` now reaches the top folder. Nodes linked before
+    // their folder turned out to be deleted are marked on the way down.
+    std::vector<CFileNode*> stack{from};
+    size_t visited = 0;
+    while (!stack.empty() && visited++ <= tree.nodes.size()) {
+        CFileNode* node = stack.back();
+        stack.pop_back();
+        const uint32_t position = PositionOf(tree, node);
+        if (position == Tree::kNoPosition ||
+            tree.nodes[position].state != _TREE_NODE_ENTRY::kPending) {
+            continue;
+        }
+        tree.nodes[position].state = _TREE_NODE_ENTRY::kShown;
+        out.push_back(node);
+        const bool deleted = node->IsDeleted() != 0;
+        for (CFileNode* child = node->GetFirstChild(); child; child = child->GetNextNode()) {
+            if (deleted && !child->IsDeleted()) {
+                child->MarkDeleted();
+            }
+            stack.push_back(child);
+        }
+    }
+}
+
+void CDirectoryTreeBuilder::LinkAll(Tree& tree) {
+    // Each pass that yields shows at least one more node, so this ends.
+    for (;;) {
+        Batch out;
+        BuildTree(tree, out, true);
+        if (out.empty()) {
+            return;
+        }
+        HandOver(tree, out, 0);
+    }
+}
+
+void CDirectoryTreeBuilder::HandOver(Tree& tree, Batch& batch, int lost) {
+    if (!tree.topAnnounced) {
+        tree_->ShowFilesystemNode(tree.topFolder);
+        tree.topAnnounced = true;
+        // Gives the receiver time to set the new tree up before nodes arrive.
+        clock_->Wait(std::chrono::seconds(1));
+    }
+    tree_->ShowNodes(batch.data(), static_cast<unsigned int>(batch.size()), lost);
+}
