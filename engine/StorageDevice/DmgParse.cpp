@@ -79,10 +79,10 @@ bool CheckBlockTable(const std::vector<uint8_t>& table, const Trailer& trailer) 
     const uint64_t tableFirst = ReadBig64(&table[8]);
     const uint64_t tableDataOffset = ReadBig64(&table[24]);
     const uint32_t entries = ReadBig32(&table[200]);
-    CatchExeception::WriteLog("sectorcount: %llu, start sectorNum: %llu",
+    CatchExeception::WriteLog("sectorcount: %llu, start sectorNum: %llu\n",
                               static_cast<unsigned long long>(ReadBig64(&table[16])),
                               static_cast<unsigned long long>(tableFirst));
-    CatchExeception::WriteLog("mish dataoffset: %llu, bufferneed: %u",
+    CatchExeception::WriteLog("mish dataoffset: %llu, bufferneed: %u\n",
                               static_cast<unsigned long long>(tableDataOffset),
                               ReadBig32(&table[32]));
     if (entries > (table.size() - kBlockTableHeaderBytes) / kBlockEntryBytes) {
@@ -100,7 +100,7 @@ bool CheckBlockTable(const std::vector<uint8_t>& table, const Trailer& trailer) 
         }
         CatchExeception::WriteLog(
             "Bkl %d,start sector:%llu (have %llu sectors) - Compressed to %llu, %llu bytes, "
-            "type = %u",
+            "type = %u\n",
             static_cast<int>(i), static_cast<unsigned long long>(first),
             static_cast<unsigned long long>(count), static_cast<unsigned long long>(offset),
             static_cast<unsigned long long>(length), type);
@@ -120,7 +120,7 @@ bool CheckBlockTable(const std::vector<uint8_t>& table, const Trailer& trailer) 
 
 // Answers 0 when a block table of the "blkx" array refuses the image, else 1.
 int ParseChunkEntry(const TiXmlElement* blkx, const Trailer& trailer) {
-    CatchExeception::WriteLog("========= mish info begin =============");
+    CatchExeception::WriteLog("========= mish info begin =============\n");
     for (const TiXmlElement* item = blkx->FirstChildElement("dict"); item != nullptr;
          item = item->NextSiblingElement("dict")) {
         const TiXmlElement* data = DictValue(item, "Data");
@@ -138,13 +138,13 @@ int ParseChunkEntry(const TiXmlElement* blkx, const Trailer& trailer) {
 int ParseTrailer(int fd, const uint8_t* last, int64_t fileSize, CDMGDeviceInfoStruct& record) {
     const Trailer trailer{ReadBig64(last + 24), ReadBig64(last + 216), ReadBig64(last + 224),
                           ReadBig64(last + 492)};
-    CatchExeception::WriteLog("========= koly info begin =============");
-    CatchExeception::WriteLog("XML plist from: %llu, spanning %llu types",
+    CatchExeception::WriteLog("========= koly info begin =============\n");
+    CatchExeception::WriteLog("XML plist from: %llu, spanning %llu types\n",
                               static_cast<unsigned long long>(trailer.plistOffset),
                               static_cast<unsigned long long>(trailer.plistLength));
-    CatchExeception::WriteLog("Original total sectors: %llu",
+    CatchExeception::WriteLog("Original total sectors: %llu\n",
                               static_cast<unsigned long long>(trailer.sectorCount));
-    CatchExeception::WriteLog("========= koly info end ===============");
+    CatchExeception::WriteLog("========= koly info end ===============\n");
     const auto limit = static_cast<uint64_t>(fileSize - kTrailerBytes);
     if (trailer.sectorCount > static_cast<uint64_t>(INT64_MAX) / kSectorBytes ||
         trailer.plistLength == 0 || trailer.plistLength > static_cast<uint64_t>(kMaxPlistBytes) ||
