@@ -1,0 +1,237 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <memory>
+
+#include "CopyOutFakes.h"
+#include "DataRecovery.h"
+#include "Progress.h"
+#include "TestSupport.h"
+
+namespace {
+
+using namespace harbex::test;
+
+constexpr int64_t kMiB = 1 << 20;
+constexpr uint32_t kCluster = 4096;  // 8 sectors
+
+struct RecoveryDeleter {
+    void operator()(IDataRecovery* recovery) const { recovery->Release(); }
+};
+using RecoveryPtr = std::unique_ptr<IDataRecovery, RecoveryDeleter>;
+
+class CountingProgress : public IProgress {
+public:
+    int UpdateProgress(_PROGRESS_INFO* info) override {
+        done.push_back(info->done);
+        results.push_back(info->result);
+        return 0;
+    }
+    int Continued() override { return ++asked > stopAfter ? 0 : 1; }
+    int shouldBuild() override { return 1; }
+
+    std::vector<uint64_t> done;
+    std::vector<RESULT_CODE> results;
+    int asked = 0;
+    int stopAfter = 1 << 30;
+};
+
+std::vector<uint8_t> Numbered(size_t size) {
+    std::vector<uint8_t> bytes(size);
+    for (size_t i = 0; i < size; ++i)
+        bytes[i] = uint8_t(i * 13 + i / 4093);
+    return bytes;
+}
+
+// A 10 MiB file in three extents out of disk order, on a 12 MiB device.
+struct CopyFixture {
+    CopyFixture()
+        : device(Numbered(3000 * kCluster)),
+          node("big.bin", 10 * kMiB, {DataRun(2000, 1000), DataRun(100, 900), DataRun(1000, 660)}),
+          searcher({Partition(8)}),
+          recovery(CreateDataRecoveryObj()) {
+        EXPECT_EQ(recovery->Initialize(&searcher, &device), kResultSuccess);
+    }
+    std::vector<uint8_t> Expected(int64_t size) {
+        std::vector<uint8_t> bytes;
+        for (auto [cluster, count] : {std::pair{2000, 1000}, {100, 900}, {1000, 660}}) {
+            bytes.insert(bytes.end(), device.bytes().begin() + cluster * kCluster,
+                         device.bytes().begin() + (cluster + count) * kCluster);
+        }
+        bytes.resize(size);
+        return bytes;
+    }
+    bool Select(IFileNode* which) {
+        IFileReader* reader = recovery->SetRecoverNode(which);
+        if (reader != nullptr)
+            reader->Release();
+        return reader != nullptr;
+    }
+
+    MemoryDevice device;
+    TestNode node;
+    FixedPartitionsSearcher searcher;
+    RecoveryPtr recovery;
+    TempDir dir;
+};
+
+TEST(DataRecovery, CopiesAFragmentedFileByteForByteInFourMiBPieces) {
+    CopyFixture f;
+    ASSERT_TRUE(f.Select(&f.node));
+    CountingProgress progress;
+    const std::string path = f.dir / "big.bin";
+    EXPECT_EQ(f.recovery->RecoverTo(path.c_str(), &progress, 0), kResultSuccess);
+    EXPECT_EQ(ReadFile(path), f.Expected(10 * kMiB));
+    EXPECT_EQ(progress.done, (std::vector<uint64_t>{0, 4 * kMiB, 8 * kMiB, 10 * kMiB}));
+}
+
+TEST(DataRecovery, ASizeLimitCopiesExactlyThatMany) {
+    CopyFixture f;
+    ASSERT_TRUE(f.Select(&f.node));
+    const std::string path = f.dir / "head";
+    EXPECT_EQ(f.recovery->RecoverTo(path.c_str(), nullptr, 1000), kResultSuccess);
+    EXPECT_EQ(ReadFile(path), f.Expected(1000));
+}
+
+TEST(DataRecovery, AnUnreadablePieceLeavesAHoleAndSaysPartial) {
+    struct Case {
+        int64_t badSector;  // on the device
+        int64_t holeStart;  // in the file
+        int64_t holeLength;
+    };
+    // Sector 1600 (cluster 200) lies in the file's second piece, cluster 1659 in its last.
+    for (const Case& c :
+         {Case{1600, 4 * kMiB, 4 * kMiB}, Case{8000 + 659 * 8, 8 * kMiB, 2 * kMiB}}) {
+        SCOPED_TRACE(c.badSector);
+        CopyFixture f;
+        f.device.badSectors.insert(c.badSector);
+        ASSERT_TRUE(f.Select(&f.node));
+        const std::string path = f.dir / "holed";
+        const RESULT_CODE result = f.recovery->RecoverTo(path.c_str(), nullptr, 0);
+        EXPECT_TRUE(IsFailure(result));
+        EXPECT_EQ(ResultKindOf(result), kResultShortRead);
+        std::vector<uint8_t> expected = f.Expected(10 * kMiB);
+        std::fill_n(expected.begin() + c.holeStart, c.holeLength, 0);
+        EXPECT_EQ(ReadFile(path), expected);
+    }
+}
+
+TEST(DataRecovery, AStopSaysStopped) {
+    CopyFixture f;
+    ASSERT_TRUE(f.Select(&f.node));
+    CountingProgress progress;
+    progress.stopAfter = 1;
+    const std::string path = f.dir / "stopped";
+    const RESULT_CODE result = f.recovery->RecoverTo(path.c_str(), &progress, 0);
+    EXPECT_EQ(ResultKindOf(result), kResultStopped);
+    EXPECT_TRUE(IsFailure(result));
+    EXPECT_EQ(ReadFile(path).size(), size_t(4 * kMiB));
+}
+
+TEST(DataRecovery, AWriteThatKeepsFailingIsRetriedABoundedNumberOfTimes) {
+    CopyFixture f;
+    ASSERT_TRUE(f.Select(&f.node));
+    CountingProgress progress;
+    const RESULT_CODE result = f.recovery->RecoverTo("/dev/full", &progress, 0);
+    EXPECT_EQ(ResultKindOf(result), kResultWriteFailed);
+    const auto failures = std::count_if(progress.results.begin(), progress.results.end(),
+                                        [](RESULT_CODE r) { return IsFailure(r); });
+    EXPECT_EQ(failures, 3);
+}
+
+TEST(DataRecovery, WithoutSelectedFileAnEmptyFileIsMade) {
+    CopyFixture f;
+    const std::string path = f.dir / "none";
+    EXPECT_EQ(ResultKindOf(f.recovery->RecoverTo(path.c_str(), nullptr, 0)), kResultNoFileSelected);
+    EXPECT_TRUE(ReadFile(path).empty());
+    EXPECT_EQ(ResultKindOf(f.recovery->RecoverTo((f.dir / "no/such/dir").c_str(), nullptr, 0)),
+              kResultCannotCreateDestination);
+    EXPECT_EQ(ResultKindOf(f.recovery->RecoverTo(nullptr, nullptr, 0)), kResultBadArgument);
+}
+
+TEST(DataRecovery, SelectingAFolderKeepsThePreviousFile) {
+    CopyFixture f;
+    TestNode folder("dir", 0, {}, true);
+    ASSERT_TRUE(f.Select(&f.node));
+    EXPECT_FALSE(f.Select(&folder));
+    EXPECT_FALSE(f.Select(nullptr));
+    const std::string path = f.dir / "still";
+    EXPECT_EQ(f.recovery->RecoverTo(path.c_str(), nullptr, 100), kResultSuccess);
+    EXPECT_EQ(ReadFile(path), f.Expected(100));
+}
+
+TEST(DataRecovery, InitializeWantsASearcherWithPartitions) {
+    MemoryDevice device(Numbered(4096));
+    RecoveryPtr recovery(CreateDataRecoveryObj());
+    FixedPartitionsSearcher none({});
+    EXPECT_EQ(ResultKindOf(recovery->Initialize(&none, &device)), kResultNoPartitionReported);
+    EXPECT_EQ(ResultKindOf(recovery->Initialize(nullptr, &device)), kResultBadArgument);
+    EXPECT_EQ(ResultModuleOf(recovery->Initialize(&none, nullptr)), kModuleDataRecovery);
+}
+
+TEST(DataRecovery, ManyPartitionsAreAskedForAgainAndSortedByScore) {
+    std::vector<CSearchedPartitionInfo> found;
+    for (int i = 0; i < 300; ++i) {
+        found.push_back(Partition(8));
+        found.back().score = i % 7;
+        found.back().partitionIndex = uint16_t(i);
+    }
+    FixedPartitionsSearcher searcher(found);
+    MemoryDevice device(Numbered(4096));
+    RecoveryPtr recovery(CreateDataRecoveryObj());
+    ASSERT_EQ(recovery->Initialize(&searcher, &device), kResultSuccess);
+    EXPECT_EQ(searcher.asked, 2);
+    const auto& kept = recovery->GetSearchedPartition();
+    ASSERT_EQ(kept.size(), 300u);
+    EXPECT_TRUE(std::is_sorted(kept.begin(), kept.end(),
+                               [](auto* a, auto* b) { return a->score > b->score; }));
+}
+
+TEST(DataRecovery, SavedPartitionsAreCopied) {
+    std::vector<CSearchedPartitionInfo*> saved = {new CSearchedPartitionInfo(Partition(8))};
+    MemoryDevice device(Numbered(4096));
+    RecoveryPtr recovery(CreateDataRecoveryObj());
+    ASSERT_EQ(recovery->Initialize(saved, &device), kResultSuccess);
+    ASSERT_EQ(recovery->GetSearchedPartition().size(), 1u);
+    EXPECT_NE(recovery->GetSearchedPartition()[0], saved[0]);
+    EXPECT_EQ(recovery->GetSearchedPartition()[0]->sectorsPerCluster, 8u);
+    delete saved[0];
+}
+
+// A JPEG start marker at `start` and an end marker at `end` in a file of `size` bytes.
+TEST(DataRecovery, ReadSmallJPGFindsAnEmbeddedPicture) {
+    struct Case {
+        int64_t size;
+        int start;
+        int end;
+        uint32_t expected;
+    };
+    for (const Case& c : {Case{64 * 1024, 100, 5000, 4904}, Case{60 * 1024, 100, 5000, 0},
+                          Case{64 * 1024, 100, 1500, 0}, Case{64 * 1024, 100, -1, 0}}) {
+        SCOPED_TRACE(c.size);
+        std::vector<uint8_t> bytes(128 * 1024, 0x11);
+        bytes[c.start] = 0xFF;
+        bytes[c.start + 1] = 0xD8;
+        bytes[c.start + 2] = 0xFF;
+        if (c.end >= 0) {
+            bytes[c.end] = 0xFF;
+            bytes[c.end + 1] = 0xD9;
+        }
+        MemoryDevice device(bytes);
+        TestNode node("p.raw", c.size, {DataRun(0, 32)});
+        FixedPartitionsSearcher searcher({Partition(8)});
+        RecoveryPtr recovery(CreateDataRecoveryObj());
+        ASSERT_EQ(recovery->Initialize(&searcher, &device), kResultSuccess);
+        IFileReader* reader = recovery->SetRecoverNode(&node);
+        ASSERT_NE(reader, nullptr);
+        reader->Release();
+        std::vector<char> preview(64 * 1024);
+        EXPECT_EQ(recovery->ReadSmallJPG(preview.data(), uint32_t(preview.size())), c.expected);
+        if (c.expected != 0) {
+            EXPECT_EQ(uint8_t(preview[0]), 0xFF);
+        }
+        EXPECT_EQ(recovery->ReadSmallJPG(preview.data(), 1000), 0u);
+    }
+}
+
+}  // namespace
