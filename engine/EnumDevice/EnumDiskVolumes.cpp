@@ -1,0 +1,55 @@
+#include <cstring>
+#include <memory>
+
+#include "EnumDevice.h"
+#include "EnumWalkers.h"
+#include "MergeVolumeAndPartition.h"
+#include "StorageDevice.h"
+#include "StorageDeviceData.h"
+
+#define ENUM_FAILURE(kind) ENGINE_FAILURE(kModuleEnumDevice, kind)
+
+namespace {
+
+// A disk record for a device no enumeration described, from the device itself.
+void AttachDiskRecord(IStorageDevice* disk, const char* name) {
+    auto* record = new CCollectDiskDeviceInfoStruct;
+    std::memset(record, 0, sizeof *record);
+    if (name != nullptr) {
+        std::strncpy(record->bsdName, name, sizeof record->bsdName - 1);
+        std::strncpy(record->modelName, name, sizeof record->modelName - 1);
+    }
+    record->sectorSize = disk->GetSectorSize();
+    record->sectorCount = disk->GetTotalSectors();
+    record->cylinders = record->sectorCount / 16065;
+    record->heads = 255;
+    record->sectorsPerTrack = 63;
+    disk->SetPrivateData(CreateDiskDeviceData(record));
+    enumDiskPartitionScheme scheme = kPartitionSchemeNone;
+    if (IsSuccess(CPartitionTableAnalyze().GetDiskType(disk, scheme))) {
+        record->partitionScheme = scheme;
+    }
+}
+
+}  // namespace
+
+RESULT_CODE EnumDiskVolumes(IStorageDevice* disk, const char* name,
+                            std::list<IStorageDevice*>& volumes) {
+    volumes.clear();
+    if (disk == nullptr || disk->GetType() != kStorageDeviceDisk) {
+        return ENUM_FAILURE(kResultBadArgument);
+    }
+    auto* data = dynamic_cast<IDiskDeviceData*>(disk->GetPrivateData());
+    if (data == nullptr || data->GetDiskInfo() == nullptr) {
+        AttachDiskRecord(disk, name);
+    }
+    std::list<IStorageDevice*> partitions;
+    RESULT_CODE code = CEnumPartition().ExecEnum(disk, partitions);
+    if (IsSuccess(code)) {
+        code = CVolumePartitionConverter().ConvertPartitions2Volumes(volumes, partitions);
+    }
+    for (IStorageDevice* partition : partitions) {
+        delete partition;
+    }
+    return code;
+}
