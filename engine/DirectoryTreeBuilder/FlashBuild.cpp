@@ -13,7 +13,7 @@ void CDirectoryTreeBuilder::FlashBuild(_tagSearcherType type) {
     Tree& tree = *found;
     building_ = true;
     OfferHeldRecycleNodes(tree);
-    LinkAll(tree);
+    // The trash is settled before linking, so what links below it is marked deleted.
     if (!tree.trashFound) {
         for (uint32_t position : tree.trashCandidates) {
             CFileNode* candidate = tree.nodes[position].node;
@@ -23,6 +23,7 @@ void CDirectoryTreeBuilder::FlashBuild(_tagSearcherType type) {
             }
         }
     }
+    LinkAll(tree);
     ReturnUnlinkedFilesToPending(tree);
     MarkDeletedBelowDeleted(tree);
     LinkAll(tree);
