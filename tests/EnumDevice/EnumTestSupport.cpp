@@ -5,6 +5,7 @@
 
 #include <cstring>
 #include <fstream>
+#include <sstream>
 #include <stdexcept>
 
 #include "StorageDeviceData.h"
@@ -98,6 +99,20 @@ bool RunSfdisk(const std::string& target, const std::string& script) {
                                     "' | sfdisk -q --no-reread --no-tell-kernel " + Quote(target) +
                                     " >/dev/null 2>&1")
                .status == 0;
+}
+
+std::vector<std::pair<int64_t, int64_t>> SfdiskDumpStarts(const std::string& target) {
+    std::vector<std::pair<int64_t, int64_t>> partitions;
+    std::istringstream lines(harbex::test::RunCommand("sfdisk --dump " + Quote(target)).output);
+    for (std::string line; std::getline(lines, line);) {
+        size_t start = line.find("start=");
+        size_t size = line.find("size=");
+        if (start == std::string::npos || size == std::string::npos)
+            continue;
+        partitions.emplace_back(std::stoll(line.substr(start + 6)),
+                                std::stoll(line.substr(size + 5)));
+    }
+    return partitions;
 }
 
 }  // namespace enumtest

@@ -29,4 +29,7 @@ void WriteAt(const std::filesystem::path& path, uint64_t offset, const std::vect
 bool RunSfdisk(const std::string& target, const std::string& script);
 std::string Quote(const std::string& text);
 
+// (start, size) of every partition `sfdisk --dump` lists, in its units.
+std::vector<std::pair<int64_t, int64_t>> SfdiskDumpStarts(const std::string& target);
+
 }  // namespace enumtest
