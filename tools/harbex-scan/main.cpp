@@ -1,0 +1,116 @@
+// harbex-scan: runs one scan of a device or image and lists what it finds.
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <memory>
+#include <string>
+
+#include "FileTypeLists.h"
+#include "FoundFiles.h"
+#include "RecoveryController.h"
+#include "RecoveryFilter.h"
+#include "ScanOptions.h"
+#include "ScanSinks.h"
+#include "ScanSource.h"
+#include "StorageDevice.h"
+
+namespace {
+
+// Bytes this process has read so far, from the kernel's account.
+uint64_t BytesRead() {
+    std::ifstream io("/proc/self/io");
+    std::string key;
+    uint64_t value = 0;
+    while (io >> key >> value) {
+        if (key == "rchar:")
+            return value;
+    }
+    return 0;
+}
+
+std::string Describe(RESULT_CODE code) {
+    switch (ResultKindOf(code)) {
+        case kResultFileSystemNotSupported:
+            return "no searcher for this volume's file system";
+        case kResultNoSearcher:
+            return "no searcher available for this device";
+        case kResultQuickScanOfWholeDisk:
+            return "a quick scan needs a volume, not a whole disk (use --volume N)";
+        default: {
+            char text[64];
+            std::snprintf(text, sizeof(text), "scan failed with code 0x%llx",
+                          static_cast<unsigned long long>(code));
+            return text;
+        }
+    }
+}
+
+struct ControllerDeleter {
+    void operator()(IRecoveryController* controller) const { controller->Release(); }
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::string error;
+    const std::optional<ScanOptions> options = ParseScanOptions(argc, argv, error);
+    if (!options) {
+        std::fprintf(stderr, "harbex-scan: %s\n%s\n", error.c_str(), kScanUsage);
+        return 1;
+    }
+    std::unique_ptr<ScanSource> source = OpenScanSource(*options, error);
+    if (!source) {
+        std::fprintf(stderr, "harbex-scan: %s\n", error.c_str());
+        return 2;
+    }
+
+    SetFileTypeLists();
+    IRecoveryFilter* filter = CreateFilter();
+    filter->SetFilterTypes(options->types);
+    filter->SetScanType(options->deep ? SCAN_TYPE_DEEP : SCAN_TYPE_DELETED_ONLY);
+    std::unique_ptr<IRecoveryController, ControllerDeleter> controller(
+        CreateRecoveryController(options->controller));
+    controller->Initialize(filter);
+
+    CollectingTree tree;
+    ConsoleProgress progress;
+    const uint64_t readBefore = BytesRead();
+    const auto started = std::chrono::steady_clock::now();
+    const RESULT_CODE result = controller->StartDataRecovery(source->device(), &progress, &tree);
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    const double megabytes = double(BytesRead() - readBefore) / 1e6;
+    progress.Close();
+
+    const std::vector<FoundEntry> found = ListFound(tree.nodes());
+    int files = 0;
+    int folders = 0;
+    int deleted = 0;
+    for (const FoundEntry& entry : found) {
+        std::printf("%s\n", FormatFound(entry).c_str());
+        (entry.node->IsDirectory() ? folders : files) += 1;
+        deleted += entry.node->IsDeleted() ? 1 : 0;
+    }
+    std::fflush(stdout);
+
+    const bool nothingToSearchWith = ResultKindOf(result) == kResultFileSystemNotSupported ||
+                                     ResultKindOf(result) == kResultNoSearcher;
+    if (IsFailure(result)) {
+        std::fprintf(stderr, "harbex-scan: %s\n", Describe(result).c_str());
+        if (!nothingToSearchWith)
+            return 3;
+    }
+    if (found.empty())
+        std::fprintf(stderr, "harbex-scan: nothing found\n");
+    std::fprintf(
+        stderr, "found %d files and %d folders (%d deleted) in %.2f s, %.2f MB read, %.1f MB/s\n",
+        files, folders, deleted, seconds, megabytes, seconds > 0 ? megabytes / seconds : 0.0);
+
+    if (!options->recoverTo.empty()) {
+        const RecoveryCounts counts = RecoverFound(*controller, found, options->recoverTo);
+        std::fprintf(stderr, "recovered %d whole, %d partly, %d not at all\n", counts.whole,
+                     counts.partly, counts.failed);
+    }
+    return 0;
+}
