@@ -67,7 +67,8 @@ RESULT_CODE CPartitionTableAnalyze::GetDiskType(IStorageDevice* device,
         scheme = kPartitionSchemeGPT;
     } else if (bytes[0] == 'E' && bytes[1] == 'R') {
         scheme = kPartitionSchemeAPM;
-    } else if (IsVolumeBootSector(bytes, sector.size())) {
+    } else if (IsVolumeBootSector(bytes, sector.size()) &&
+               !HoldsPartitionTable(bytes, device->GetTotalSectors())) {
         // A volume written straight onto the disk: its boot sector carries the
         // 0x55AA signature too, but no partition table.
         scheme = kPartitionSchemeNone;

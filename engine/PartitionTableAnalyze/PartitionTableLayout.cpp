@@ -92,6 +92,25 @@ bool IsFatBootSector(const uint8_t* sector) {
 
 }  // namespace
 
+bool HoldsPartitionTable(const uint8_t* sector, int64_t diskSectors) {
+    if (!mbr::HasSignature(sector) || !mbr::BootIndicatorsValid(sector)) {
+        return false;
+    }
+    bool any = false;
+    for (size_t slot = 0; slot < mbr::kEntryCount; ++slot) {
+        mbr::Entry entry = mbr::ReadEntry(sector, slot);
+        if (entry.empty) {
+            continue;
+        }
+        if (entry.type == 0 || entry.firstSector == 0 || entry.firstSector >= diskSectors ||
+            entry.sectorCount == 0) {
+            return false;
+        }
+        any = true;
+    }
+    return any;
+}
+
 bool IsVolumeBootSector(const uint8_t* sector, size_t length) {
     if (length < 512) {
         return false;

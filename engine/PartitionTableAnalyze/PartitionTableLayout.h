@@ -61,6 +61,11 @@ RESULT_CODE ReadDeviceSectors(IStorageDevice* device, int64_t first, int64_t cou
 // A zeroed entry with its number and extent set.
 PartitionEntry MakePartitionEntry(uint32_t number, int64_t start, int64_t count);
 
+// True when the four MBR slots form a usable table: valid boot indicators and
+// at least one entry, every entry typed and starting inside the disk after
+// sector 0. Boot code in those bytes practically never passes.
+bool HoldsPartitionTable(const uint8_t* sector, int64_t diskSectors);
+
 // True when the sector is the boot sector of a FAT, exFAT or NTFS volume, the
 // first sector of a disk that holds one volume and no partition table.
 bool IsVolumeBootSector(const uint8_t* sector, size_t length);

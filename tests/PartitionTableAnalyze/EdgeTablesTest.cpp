@@ -85,6 +85,25 @@ TEST_F(EdgeTables, VolumeBootSectorIsNoTable) {
     }
 }
 
+// Partitioning a disk that once held a whole-disk volume may leave its boot
+// code and parameter block in front of a real table.
+TEST_F(EdgeTables, TableBehindOldBootCodeIsMbr) {
+    auto made =
+        harbex::test::RunCommand("mkfs.fat -F 16 '" + image_.string() + "' >/dev/null 2>&1");
+    ASSERT_EQ(made.status, 0);
+    std::vector<uint8_t> sector(512);
+    {
+        ImageDisk disk(image_, 512);
+        ASSERT_TRUE(disk.ReadSector(sector.data(), 0, 1));
+    }
+    std::vector<uint8_t> table = MbrSector({{0, 0x83, 2048, 20480}});
+    std::copy(table.begin() + 446, table.end(), sector.begin() + 446);
+    Sector(0, sector);
+    EXPECT_EQ(Scheme(), kPartitionSchemeMBR);
+    EXPECT_EQ(Analyze(), kResultSuccess);
+    EXPECT_EQ(listed_, (std::vector<Listed>{{1, 2048, 20480}}));
+}
+
 TEST_F(EdgeTables, ProtectiveTypeOutsideFirstSlotIsMbr) {
     Sector(0, MbrSector({{0x80, 0x83, 2048, 20480}, {0, 0xEE, 30000, 20000}}));
     EXPECT_EQ(Scheme(), kPartitionSchemeMBR);
