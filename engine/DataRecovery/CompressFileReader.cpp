@@ -96,9 +96,10 @@ uint32_t DecodeChunk(const unsigned char* in, uint32_t inLength, unsigned char* 
             }
             const uint32_t offset = (token >> offsetShift) + 1u;
             const uint32_t length = (token & lengthMask) + 3u;
+            // A reference reaching before the chunk's start yields zeros.
+            const bool inside = offset <= produced;
             for (uint32_t k = 0; k < length && produced < limit; ++k, ++produced) {
-                // Reaching before the chunk's start yields zeros.
-                out[produced] = offset <= produced ? out[produced - offset] : 0;
+                out[produced] = inside ? out[produced - offset] : 0;
             }
         }
     }

@@ -1,0 +1,103 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "TestSupport.h"
+
+namespace {
+
+using namespace harbex::test;
+
+struct ScanRun {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+// Runs harbex-scan with `arguments` (already quoted as needed).
+ScanRun Scan(const std::string& arguments) {
+    TempDir dir;
+    const std::string errFile = (dir / "stderr").string();
+    CommandResult result =
+        RunCommand(ToolPath("harbex-scan").string() + " " + arguments + " 2>" + errFile);
+    const std::vector<uint8_t> err = ReadFile(errFile);
+    return {result.status, result.output, std::string(err.begin(), err.end())};
+}
+
+int Lines(const std::string& text) {
+    return int(std::count(text.begin(), text.end(), '\n'));
+}
+
+TEST(HarbexScan, BadArgumentsExitWithAOneLineMessage) {
+    TempDir dir;
+    const std::string image = (dir / "blank.img").string();
+    WriteFile(image, std::vector<uint8_t>(4096, 0));
+    for (const std::string& arguments :
+         {std::string(""), "--types 0 " + image, "--types 128 " + image, "--volume x " + image,
+          "--volume 0 " + image, "--frobnicate " + image, image + " " + image,
+          "--quick --complete " + image, std::string("--recover")}) {
+        SCOPED_TRACE(arguments);
+        const ScanRun run = Scan(arguments);
+        EXPECT_EQ(run.status, 1);
+        EXPECT_EQ(run.err.rfind("harbex-scan: ", 0), 0u);
+        EXPECT_EQ(Lines(run.err), 2);  // the message and the usage line
+        EXPECT_TRUE(run.out.empty());
+    }
+}
+
+TEST(HarbexScan, AnUnreadableSourceExitsNonZero) {
+    TempDir dir;
+    const std::string empty = (dir / "empty.img").string();
+    WriteFile(empty, {});
+    for (const std::string& source : {(dir / "missing.img").string(), empty}) {
+        for (const char* kind : {"--quick", "--complete"}) {
+            const ScanRun run = Scan(std::string(kind) + " " + source);
+            EXPECT_EQ(run.status, 2) << kind << " " << source;
+            EXPECT_NE(run.err.find("harbex-scan: "), std::string::npos);
+        }
+    }
+}
+
+TEST(HarbexScan, AVolumeBeyondThePartitionTableIsRefused) {
+    TempDir dir;
+    const std::string image = (dir / "blank.img").string();
+    WriteFile(image, std::vector<uint8_t>(1 << 20, 0));
+    const ScanRun run = Scan("--complete --volume 2 " + image);
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.err.find("1 volume"), std::string::npos) << run.err;
+}
+
+TEST(HarbexScan, EveryKindOfScanRunsEndToEndAndSaysWhatItFound) {
+    TempDir dir;
+    const std::string image = (dir / "blank.img").string();
+    WriteFile(image, std::vector<uint8_t>(3 << 20, 0));
+    for (const std::string& arguments :
+         {"--quick " + image, "--quick --deep --volume 1 " + image, "--complete " + image,
+          "--partition --types 3 " + image,
+          "--complete --recover " + (dir / "out").string() + " " + image}) {
+        SCOPED_TRACE(arguments);
+        const ScanRun run = Scan(arguments);
+        EXPECT_EQ(run.status, 0) << run.err;
+        EXPECT_TRUE(run.out.empty());
+        EXPECT_NE(run.err.find("nothing found"), std::string::npos) << run.err;
+        EXPECT_NE(run.err.find("found 0 files and 0 folders"), std::string::npos) << run.err;
+        if (arguments.find("--recover") != std::string::npos) {
+            EXPECT_NE(run.err.find("recovered 0 whole, 0 partly, 0 not at all"), std::string::npos);
+        }
+    }
+}
+
+TEST(HarbexScan, ScansALoopDevice) {
+    TempDir dir;
+    const auto image = dir / "disk.img";
+    WriteFile(image, std::vector<uint8_t>(2 << 20, 0));
+    LoopDevice loop(image, false);
+    HARBEX_REQUIRE_LOOP(loop);
+    const ScanRun run = Scan("--complete " + loop.device());
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.err.find("found 0 files"), std::string::npos);
+}
+
+}  // namespace
