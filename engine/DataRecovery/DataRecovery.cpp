@@ -163,7 +163,6 @@ IFileReader* CDataRecovery::SetRecoverNode(IFileNode* node) {
         LOG_FAILURE("SetRecoverNode");
         return nullptr;
     }
-    m_u32Compressed = 0;
     if (m_partitions.empty()) {
         LOG_FAILURE("SetRecoverNode");
         return nullptr;
@@ -176,12 +175,13 @@ IFileReader* CDataRecovery::SetRecoverNode(IFileNode* node) {
     }
 
     IFileReader* reader = nullptr;
+    uint32_t compressedFlag = 0;
     if (node->IsCompressed()) {
         reader = node->CreateCompressFileReader(partition);
         if (reader != nullptr && partition->fileSystemType == FILE_SYSTEM_NTFS) {
             auto* compressed = dynamic_cast<CCompressFileReader*>(reader);
             if (compressed != nullptr && compressed->Open(m_pDevice, fileNode, partition)) {
-                m_u32Compressed = 1;
+                compressedFlag = 1;
             } else {
                 LOG_FAILURE("SetRecoverNode");
                 reader->Release();
@@ -201,6 +201,7 @@ IFileReader* CDataRecovery::SetRecoverNode(IFileNode* node) {
     if (m_pReader != nullptr)
         m_pReader->Release();
     m_pReader = reader;
+    m_u32Compressed = compressedFlag;
     m_pNode = reader != nullptr ? node : nullptr;
     if (reader == nullptr) {
         LOG_FAILURE("SetRecoverNode");

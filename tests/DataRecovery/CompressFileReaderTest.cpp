@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "CopyOutFakes.h"
+#include "DataRecovery.h"
 #include "FileReader.h"
 #include "TestSupport.h"
 
@@ -131,6 +132,24 @@ TEST(CompressFileReader, DecodesTheFileStartIntoMemory) {
     EXPECT_TRUE(std::equal(buffer.begin(), buffer.begin() + 1000, expected.begin(),
                            [](char a, uint8_t b) { return uint8_t(a) == b; }));
     EXPECT_EQ(buffer[1000], 0x55);
+}
+
+TEST(CompressFileReader, CopyOutDecodesCompressedNtfsFiles) {
+    CompressedFile f;
+    FixedPartitionsSearcher searcher({f.partition});
+    IDataRecovery* recovery = CreateDataRecoveryObj();
+    ASSERT_EQ(recovery->Initialize(&searcher, &f.device), kResultSuccess);
+    IFileReader* clone = recovery->SetRecoverNode(&f.node);
+    ASSERT_NE(clone, nullptr);
+    EXPECT_NE(dynamic_cast<CCompressFileReader*>(clone), nullptr);
+    clone->Release();
+    TempDir dir;
+    EXPECT_EQ(recovery->RecoverTo((dir / "c.bin").c_str(), nullptr, 0), kResultSuccess);
+    EXPECT_EQ(ReadFile(dir / "c.bin"), f.Expected());
+    // A compressed file is decoded whole or not at all.
+    EXPECT_EQ(ResultKindOf(recovery->RecoverTo((dir / "part").c_str(), nullptr, 10)),
+              kResultCannotCreateDestination);
+    recovery->Release();
 }
 
 TEST(CompressFileReader, HugeExtentCountsDoNotDriveAllocations) {
