@@ -185,7 +185,7 @@ bool CDirectoryTreeBuilder::AddNode(IFileNode* offered, _tagSearcherType type) {
         if (trashCandidate) {
             tree.trashCandidates.push_back(position);
         }
-        if (tree.waiters.count(id)) {
+        if (tree.waiters.Find(id)) {
             tree.arrivedIds.push_back(id);
         }
     } else {
@@ -196,7 +196,7 @@ bool CDirectoryTreeBuilder::AddNode(IFileNode* offered, _tagSearcherType type) {
             return false;
         }
     }
-    tree.nodes.push_back({node, _TREE_NODE_ENTRY::kPending, false});
+    tree.nodes.push_back({node, _TREE_NODE_ENTRY::kPending});
     tree.fresh.push_back(position);
 
     Batch out;
@@ -265,7 +265,7 @@ void CDirectoryTreeBuilder::TakePrivateDataFolder(Tree& tree, long long privateD
         }
         tree.folders.Remove(folder->GetCurrentNodeID(), position);
         folder->Release();
-        entry = {nullptr, _TREE_NODE_ENTRY::kGone, false};
+        entry = {nullptr, _TREE_NODE_ENTRY::kGone};
     }
 }
 

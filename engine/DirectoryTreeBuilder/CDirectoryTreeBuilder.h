@@ -9,6 +9,7 @@
 
 #include "DirectoryTreeBuilder.h"
 #include "FileNode.h"
+#include "FlatIdMap.h"
 #include "NodeIdIndex.h"
 #include "TreeBuilderClock.h"
 
@@ -20,9 +21,12 @@ struct _TREE_NODE_ENTRY {
         kKept,     // left unshown by a finished build of a restored result
         kGone,     // released; `node` is null
     };
+    static constexpr uint32_t kNoWaiter = UINT32_MAX;
+
     CFileNode* node;
     State state;
-    bool waiting;  // listed among the waiters for its parent id
+    bool waiting = false;             // listed among the waiters for its parent id
+    uint32_t nextWaiter = kNoWaiter;  // the next node waiting for the same id
 };
 
 // Recycle-bin nodes held back until the tree is finished.
@@ -48,8 +52,9 @@ struct _DIRECTORY_TREE_INFO {
     NodeIdIndex folders;                  // positions in `nodes` by node id
     NodeIdIndex files;
     std::vector<uint32_t> fresh;  // accepted since the last linking pass
-    // Unlinked nodes by the parent id that was missing when they tried to link.
-    std::unordered_map<long long, std::vector<uint32_t>> waiters;
+    // Unlinked nodes by the parent id that was missing when they tried to link:
+    // the first waiter's position, the others chained through nextWaiter.
+    FlatIdMap<uint32_t> waiters;
     std::vector<long long> arrivedIds;  // waited-for ids recorded since the last pass
     std::vector<uint32_t> trashCandidates;
     std::vector<long long> privateDataIds;
@@ -104,7 +109,7 @@ private:
     static bool HasFileBelow(CFileNode* folder, size_t limit);
     void BuildTree(Tree& tree, Batch& out, bool force);
     void Climb(Tree& tree, uint32_t position, Batch& out);
-    void Connect(Tree& tree, CFileNode* from, Batch& out);
+    void Connect(Tree& tree, CFileNode* from, uint32_t fromPosition, Batch& out);
     void LinkAll(Tree& tree);
     void HandOver(Tree& tree, Batch& batch, int lost);
 
@@ -124,4 +129,5 @@ private:
     IStorageDevice* device_ = nullptr;
     CSearchedPartitionInfo* partition_ = nullptr;
     bool building_ = false;
+    std::vector<CFileNode*> connectStack_;
 };

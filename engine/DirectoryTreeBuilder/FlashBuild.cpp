@@ -144,7 +144,7 @@ void CDirectoryTreeBuilder::BuildLostNodes(Tree& tree) {
     }
     Batch chains;
     for (CFileNode* head = lost->GetFirstChild(); head; head = head->GetNextNode()) {
-        Connect(tree, head, chains);
+        Connect(tree, head, PositionOf(tree, head), chains);
     }
     // Hand the batch over in arrival order, the lost-files folder last.
     std::vector<bool> inChain(tree.nodes.size(), false);
@@ -180,7 +180,7 @@ void CDirectoryTreeBuilder::ReleaseUnshownNodes(Tree& tree) {
             entry.state = _TREE_NODE_ENTRY::kKept;
         } else {
             entry.node->Release();
-            entry = {nullptr, _TREE_NODE_ENTRY::kGone, false};
+            entry = {nullptr, _TREE_NODE_ENTRY::kGone};
             ++released;
         }
     }
@@ -189,7 +189,7 @@ void CDirectoryTreeBuilder::ReleaseUnshownNodes(Tree& tree) {
         tree.files.Clear();
     }
     tree.fresh.clear();
-    tree.waiters.clear();
+    tree.waiters.Clear();
     tree.arrivedIds.clear();
     tree.trashCandidates.clear();
     std::printf("CDirectoryTreeBuilder::ReleaseNodeByFilter --- nReleasedCount = %d\n", released);

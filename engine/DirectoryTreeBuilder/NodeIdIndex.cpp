@@ -3,11 +3,11 @@
 #include <algorithm>
 
 std::span<const uint32_t> NodeIdIndex::Find(long long id) const {
-    auto it = slots_.find(id);
-    if (it == slots_.end()) {
+    const Slot* found = slots_.Find(id);
+    if (!found) {
         return {};
     }
-    const Slot& slot = it->second;
+    const Slot& slot = *found;
     if (slot.shared == kInline) {
         return {&slot.first, 1};
     }
@@ -15,11 +15,11 @@ std::span<const uint32_t> NodeIdIndex::Find(long long id) const {
 }
 
 void NodeIdIndex::Add(long long id, uint32_t position) {
-    auto [it, inserted] = slots_.try_emplace(id, Slot{position});
+    auto [found, inserted] = slots_.Insert(id, Slot{position});
     if (inserted) {
         return;
     }
-    Slot& slot = it->second;
+    Slot& slot = *found;
     if (slot.shared == kInline) {
         slot.shared = static_cast<uint32_t>(shared_.size());
         shared_.push_back({slot.first});
@@ -28,14 +28,14 @@ void NodeIdIndex::Add(long long id, uint32_t position) {
 }
 
 void NodeIdIndex::Remove(long long id, uint32_t position) {
-    auto it = slots_.find(id);
-    if (it == slots_.end()) {
+    Slot* found = slots_.Find(id);
+    if (!found) {
         return;
     }
-    Slot& slot = it->second;
+    Slot& slot = *found;
     if (slot.shared == kInline) {
         if (slot.first == position) {
-            slots_.erase(it);
+            slots_.Erase(id);
         }
         return;
     }
@@ -43,13 +43,13 @@ void NodeIdIndex::Remove(long long id, uint32_t position) {
     list.erase(std::remove(list.begin(), list.end(), position), list.end());
     if (list.empty()) {
         // The emptied list stays in shared_ until Clear(); ids are rarely removed.
-        slots_.erase(it);
+        slots_.Erase(id);
     } else {
         slot.first = list.front();
     }
 }
 
 void NodeIdIndex::Clear() {
-    slots_.clear();
+    slots_.Clear();
     shared_.clear();
 }

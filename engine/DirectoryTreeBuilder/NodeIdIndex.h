@@ -2,8 +2,9 @@
 
 #include <cstdint>
 #include <span>
-#include <unordered_map>
 #include <vector>
+
+#include "FlatIdMap.h"
 
 // Node ids mapped to the positions of the nodes recorded under them. Several
 // nodes may share an id (a deleted and a live record, copies on different
@@ -13,7 +14,6 @@ class NodeIdIndex {
 public:
     // Positions recorded under `id`, oldest first; valid until the next change.
     std::span<const uint32_t> Find(long long id) const;
-    bool Contains(long long id) const { return slots_.count(id) != 0; }
     void Add(long long id, uint32_t position);
     void Remove(long long id, uint32_t position);
     void Clear();
@@ -21,9 +21,9 @@ public:
 private:
     static constexpr uint32_t kInline = UINT32_MAX;
     struct Slot {
-        uint32_t first;
+        uint32_t first = 0;
         uint32_t shared = kInline;  // else the index of its list in shared_
     };
-    std::unordered_map<long long, Slot> slots_;
+    FlatIdMap<Slot> slots_;
     std::vector<std::vector<uint32_t>> shared_;
 };

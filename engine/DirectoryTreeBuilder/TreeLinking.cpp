@@ -155,9 +155,10 @@ void CDirectoryTreeBuilder::BuildTree(Tree& tree, Batch& out, bool force) {
         // Every unlinked pending node tries again, in arrival order.
         tree.fresh.clear();
         tree.arrivedIds.clear();
-        tree.waiters.clear();
+        tree.waiters.Clear();
         for (_TREE_NODE_ENTRY& entry : tree.nodes) {
             entry.waiting = false;
+            entry.nextWaiter = _TREE_NODE_ENTRY::kNoWaiter;
         }
         for (uint32_t position = 0; position < tree.nodes.size(); ++position) {
             Climb(tree, position, out);
@@ -170,15 +171,18 @@ void CDirectoryTreeBuilder::BuildTree(Tree& tree, Batch& out, bool force) {
     }
     const std::vector<long long> arrived = std::exchange(tree.arrivedIds, {});
     for (long long id : arrived) {
-        auto it = tree.waiters.find(id);
-        if (it == tree.waiters.end()) {
+        const uint32_t* first = tree.waiters.Find(id);
+        if (!first) {
             continue;
         }
-        const std::vector<uint32_t> waiting = std::move(it->second);
-        tree.waiters.erase(it);
-        for (uint32_t position : waiting) {
-            tree.nodes[position].waiting = false;
+        uint32_t position = *first;
+        tree.waiters.Erase(id);
+        while (position != _TREE_NODE_ENTRY::kNoWaiter) {
+            _TREE_NODE_ENTRY& entry = tree.nodes[position];
+            const uint32_t next = std::exchange(entry.nextWaiter, _TREE_NODE_ENTRY::kNoWaiter);
+            entry.waiting = false;
             Climb(tree, position, out);
+            position = next;
         }
     }
 }
@@ -198,7 +202,10 @@ void CDirectoryTreeBuilder::Climb(Tree& tree, uint32_t start, Batch& out) {
             _TREE_NODE_ENTRY& waiter = tree.nodes[position];
             if (!waiter.waiting) {
                 waiter.waiting = true;
-                tree.waiters[current->GetParentNodeID()].push_back(position);
+                auto [head, added] = tree.waiters.Insert(current->GetParentNodeID(), position);
+                if (!added) {
+                    waiter.nextWaiter = std::exchange(*head, position);
+                }
             }
             return;
         }
@@ -219,7 +226,7 @@ void CDirectoryTreeBuilder::Climb(Tree& tree, uint32_t start, Batch& out) {
             return;  // would close a loop
         }
         if (parent.isTop || tree.nodes[parent.position].state == _TREE_NODE_ENTRY::kShown) {
-            Connect(tree, current, out);
+            Connect(tree, current, position, out);
             return;
         }
         if (parentWasLinked) {
@@ -231,15 +238,17 @@ void CDirectoryTreeBuilder::Climb(Tree& tree, uint32_t start, Batch& out) {
     }
 }
 
-void CDirectoryTreeBuilder::Connect(Tree& tree, CFileNode* from, Batch& out) {
+void CDirectoryTreeBuilder::Connect(Tree& tree, CFileNode* from, uint32_t fromPosition,
+                                    Batch& out) {
     // Everything below `from` now reaches the top folder. Nodes linked before
     // their folder turned out to be deleted are marked on the way down.
-    std::vector<CFileNode*> stack{from};
+    std::vector<CFileNode*>& stack = connectStack_;
+    stack.assign(1, from);
     size_t visited = 0;
     while (!stack.empty() && visited++ <= tree.nodes.size()) {
         CFileNode* node = stack.back();
         stack.pop_back();
-        const uint32_t position = PositionOf(tree, node);
+        const uint32_t position = node == from ? fromPosition : PositionOf(tree, node);
         if (position == Tree::kNoPosition ||
             tree.nodes[position].state != _TREE_NODE_ENTRY::kPending) {
             continue;
