@@ -1,0 +1,268 @@
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "FATScanHarness.h"
+#include "LittleEndian.h"
+
+using namespace harbex::test;
+
+namespace {
+
+constexpr uint64_t kUnixEpochAsFileTime = 116444736000000000ull;
+
+struct ImageCase {
+    const char* image;
+    enumFILE_SYSTEM_TYPE type;
+};
+
+const ImageCase kImages[] = {
+    {"fat16_512", FILE_SYSTEM_FAT16},
+    {"fat16_4096", FILE_SYSTEM_FAT16},
+    {"fat32_512", FILE_SYSTEM_FAT32},
+    {"fat32_4096", FILE_SYSTEM_FAT32},
+};
+
+// Every file and folder of the manifest at its path, with its size, time,
+// deleted state and content; nothing else but deleted leftovers.
+void ExpectScanMatchesManifest(const char* image, QuickScan& scan, FATImageDevice& device) {
+    const FATManifest manifest = ReadFATManifest(image);
+    auto partition = scan.Partition();
+    ASSERT_NE(partition, nullptr);
+    std::set<std::string> expected;
+    for (const FATManifestEntry& entry : manifest.entries) {
+        const std::string path = ListedPath(entry);
+        expected.insert(path);
+        SCOPED_TRACE(path);
+        const auto found = scan.byPath.find(path);
+        ASSERT_NE(found, scan.byPath.end());
+        CFATFileNode* node = found->second;
+        EXPECT_EQ(node->IsDirectory() != 0, entry.directory);
+        EXPECT_EQ(node->IsDeleted() != 0, entry.deleted());
+        if (entry.directory)
+            continue;
+        EXPECT_EQ(node->GetFileSize(), entry.size);
+        if (entry.mtime != 0) {
+            EXPECT_EQ(node->GetModificationTime(),
+                      static_cast<uint64_t>(entry.mtime) * 10000000 + kUnixEpochAsFileTime);
+        }
+        if (entry.size == 0) {
+            EXPECT_GE(static_cast<uint64_t>(node->GetCurrentNodeID()), 1ull << 32);
+            continue;
+        }
+        const std::string content = Sha256(ReadThroughExtents(&device, *partition, node));
+        if (entry.state == "deleted-fragmented") {
+            // A deleted file is taken to lie on in the clusters after its first
+            // one; this file did not, so its guessed content differs.
+            EXPECT_NE(content, entry.sha256);
+            ASSERT_NE(node->GetDataRunList(), nullptr);
+            DataRun* run = node->GetDataRunList()->GetFirst();
+            ASSERT_NE(run, nullptr);
+            EXPECT_EQ(node->GetDataRunList()->GetNext(), nullptr) << "one contiguous run";
+        } else {
+            EXPECT_EQ(content, entry.sha256);
+        }
+    }
+    for (const auto& [path, node] : scan.byPath) {
+        if (!expected.count(path)) {
+            EXPECT_TRUE(node->IsDeleted()) << "unexpected live entry " << path;
+        }
+    }
+}
+
+}  // namespace
+
+TEST(FATQuickSearch, ListsEveryFileOfTheFixtureImages) {
+    ScopedTimeZone zone("UTC");
+    for (const ImageCase& c : kImages) {
+        SCOPED_TRACE(c.image);
+        const FATManifest manifest = ReadFATManifest(c.image);
+        FATImageDevice device(FATFixtureImage(c.image), manifest.sectorSize);
+        device.DescribeAsVolume(c.type);
+        QuickScan scan;
+        scan.Run(&device);
+        ASSERT_EQ(scan.code, kResultSuccess);
+        ExpectScanMatchesManifest(c.image, scan, device);
+
+        auto partition = scan.Partition();
+        EXPECT_EQ(partition->GetType(), 1u);
+        EXPECT_EQ(partition->fileSystemType, static_cast<uint32_t>(c.type));
+        EXPECT_EQ(partition->GetTotalSectors(), static_cast<uint64_t>(manifest.totalSectors));
+        const auto* fat = dynamic_cast<CFATSearchedPartitionInfo*>(partition.get());
+        ASSERT_NE(fat, nullptr);
+        EXPECT_EQ(fat->GetFlag(), c.type == FILE_SYSTEM_FAT32 ? 0x3CCu : 0x3C3u);
+
+        ASSERT_FALSE(scan.progress.records.empty());
+        EXPECT_EQ(scan.progress.records.back().state, PROGRESS_STATE_FINISHED);
+        EXPECT_EQ(scan.progress.records.back().done, 100u);
+    }
+}
+
+TEST(FATQuickSearch, FragmentedLiveFileFollowsItsChain) {
+    FATImageDevice device(FATFixtureImage("fat16_512"), 512);
+    device.DescribeAsVolume(FILE_SYSTEM_FAT16);
+    QuickScan scan;
+    scan.Run(&device);
+    CFATFileNode* node = scan.byPath.at("/Fragments/fragmented live.bin");
+    int runs = 0;
+    for (DataRun* run = node->GetDataRunList()->GetFirst(); run;
+         run = node->GetDataRunList()->GetNext()) {
+        ++runs;
+    }
+    EXPECT_EQ(runs, 2);
+}
+
+TEST(FATQuickSearch, RefusedVolumesAndArguments) {
+    FATImageDevice volume(FATFixtureImage("fat16_512"), 512);
+    volume.DescribeAsVolume(FILE_SYSTEM_FAT12);
+    FATImageDevice disk(FATFixtureImage("fat16_512"), 512, kStorageDeviceDisk);
+    FATImageDevice undescribed(FATFixtureImage("fat16_512"), 512);
+    struct Case {
+        const char* what;
+        IStorageDevice* device;
+        bool withBuilder;
+        uint32_t kind;
+    } cases[] = {
+        {"FAT12 volume", &volume, true, kResultNoFATFileSystem},
+        {"no device", nullptr, true, kResultBadArgument},
+        {"no tree builder", &volume, false, kResultMissingObject},
+        {"a whole disk", &disk, true, kResultNotSupported},
+        {"no volume description", &undescribed, true, kResultMissingObject},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        QuickScan scan;
+        scan.Run(c.device, c.withBuilder);
+        EXPECT_TRUE(IsFailure(scan.code));
+        EXPECT_EQ(ResultModuleOf(scan.code), kModuleFAT);
+        EXPECT_EQ(ResultKindOf(scan.code), c.kind);
+        ASSERT_EQ(scan.progress.records.size(), 1u);
+        EXPECT_EQ(scan.progress.records.back().state, PROGRESS_STATE_FINISHED);
+        EXPECT_TRUE(scan.all.empty());
+    }
+}
+
+TEST(FATQuickSearch, BackupBootSectorStandsInOnFAT32Only) {
+    {
+        FATImageDevice device(FATFixtureImage("fat32_512"), 512);
+        device.DescribeAsVolume(FILE_SYSTEM_FAT32);
+        device.Overlay(0, std::vector<uint8_t>(512, 0));
+        QuickScan scan;
+        scan.Run(&device);
+        EXPECT_EQ(scan.code, kResultSuccess);
+        EXPECT_TRUE(scan.byPath.count("/Docs/Nested/Deep/NOTE.TXT"));
+    }
+    {
+        FATImageDevice device(FATFixtureImage("fat32_512"), 512);
+        device.DescribeAsVolume(FILE_SYSTEM_FAT32);
+        device.MakeUnreadable(0);
+        QuickScan scan;
+        scan.Run(&device);
+        EXPECT_EQ(scan.code, kResultSuccess) << "an unreadable boot sector is no boot sector";
+    }
+    {
+        FATImageDevice device(FATFixtureImage("fat16_512"), 512);
+        device.DescribeAsVolume(FILE_SYSTEM_FAT16);
+        device.Overlay(0, std::vector<uint8_t>(512, 0));
+        QuickScan scan;
+        scan.Run(&device);
+        EXPECT_EQ(ResultKindOf(scan.code), kResultNoFATFileSystem);
+    }
+}
+
+TEST(FATQuickSearch, SecondFATStandsInForABrokenFirst) {
+    for (const ImageCase& c : kImages) {
+        SCOPED_TRACE(c.image);
+        ScopedTimeZone zone("UTC");
+        const FATManifest manifest = ReadFATManifest(c.image);
+        FATImageDevice device(FATFixtureImage(c.image), manifest.sectorSize);
+        device.DescribeAsVolume(c.type);
+        const auto boot = device.Sector(0);
+        const uint16_t reserved = ReadLE16(boot.data() + 14);
+        device.Overlay(reserved, std::vector<uint8_t>(manifest.sectorSize, 0));
+        QuickScan scan;
+        scan.Run(&device);
+        ASSERT_EQ(scan.code, kResultSuccess);
+        ExpectScanMatchesManifest(c.image, scan, device);
+    }
+}
+
+TEST(FATQuickSearch, NoUsableFATIsAFailure) {
+    FATImageDevice device(FATFixtureImage("fat16_512"), 512);
+    device.DescribeAsVolume(FILE_SYSTEM_FAT16);
+    const auto boot = device.Sector(0);
+    const uint16_t reserved = ReadLE16(boot.data() + 14);
+    const uint16_t perFat = ReadLE16(boot.data() + 22);
+    // Both copies begin like a FAT (so the boot sector passes) but loop.
+    for (int copy = 0; copy < 2; ++copy) {
+        auto fat = device.Sector(reserved + copy * perFat);
+        WriteLE16(fat.data() + 2 * 40, 40);
+        device.Overlay(reserved + copy * perFat, fat);
+    }
+    QuickScan scan;
+    scan.Run(&device);
+    EXPECT_EQ(ResultKindOf(scan.code), kResultMissingObject);
+}
+
+TEST(FATQuickSearch, BootSectorLargerThanTheDeviceIsCut) {
+    FATImageDevice device(FATFixtureImage("fat16_512"), 512);
+    device.DescribeAsVolume(FILE_SYSTEM_FAT16);
+    device.SetTotalSectors(40000);
+    QuickScan scan;
+    scan.Run(&device);
+    EXPECT_EQ(scan.code, kResultSuccess);
+    EXPECT_EQ(scan.Partition()->GetTotalSectors(), 40000u);
+}
+
+TEST(FATQuickSearch, UnreadableFolderIsSkippedAndTheRestListed) {
+    FATImageDevice device(FATFixtureImage("fat32_512"), 512);
+    device.DescribeAsVolume(FILE_SYSTEM_FAT32);
+    QuickScan first;
+    first.Run(&device);
+    auto partition = first.Partition();
+    CFATFileNode* photos = first.byPath.at("/Photos");
+    const int64_t sector =
+        static_cast<int64_t>(partition->firstDataSector) +
+        (photos->GetFileProperties()->GetFirstClusterNum() - 2) * partition->sectorsPerCluster;
+
+    FATImageDevice damaged(FATFixtureImage("fat32_512"), 512);
+    damaged.DescribeAsVolume(FILE_SYSTEM_FAT32);
+    damaged.MakeUnreadable(sector);
+    QuickScan scan;
+    scan.Run(&damaged);
+    // The folder is made but lists nothing, so it is not shown.
+    EXPECT_EQ(scan.code, kResultSuccess);
+    EXPECT_FALSE(scan.byPath.count("/Photos/PIC1.JPG"));
+    EXPECT_TRUE(scan.byPath.count("/Docs/Nested/Deep/NOTE.TXT"));
+}
+
+TEST(FATQuickSearch, FolderWithoutDotEntriesIsNotListed) {
+    FATImageDevice device(FATFixtureImage("fat16_512"), 512);
+    device.DescribeAsVolume(FILE_SYSTEM_FAT16);
+    QuickScan first;
+    first.Run(&device);
+    auto partition = first.Partition();
+    CFATFileNode* docs = first.byPath.at("/Docs");
+    const int64_t sector =
+        static_cast<int64_t>(partition->firstDataSector) +
+        (docs->GetFileProperties()->GetFirstClusterNum() - 2) * partition->sectorsPerCluster;
+    auto bytes = device.Sector(sector);
+    bytes[0] = 'X';  // "." becomes "X"
+    device.Overlay(sector, bytes);
+    QuickScan scan;
+    scan.Run(&device);
+    EXPECT_EQ(scan.code, kResultSuccess);
+    EXPECT_FALSE(scan.byPath.count("/Docs/report 2024.doc"));
+    EXPECT_FALSE(scan.byPath.count("/Docs/Nested/Deep/NOTE.TXT"));
+    EXPECT_TRUE(scan.byPath.count("/Fragments/A.BIN"));
+}
+
+TEST(FATQuickSearch, StopRequestEndsTheWalk) {
+    FATImageDevice device(FATFixtureImage("fat16_512"), 512);
+    device.DescribeAsVolume(FILE_SYSTEM_FAT16);
+    QuickScan scan;
+    scan.progress.continueAnswers = 1;
+    scan.Run(&device);
+    EXPECT_EQ(ResultKindOf(scan.code), kResultStopped);
+    EXPECT_EQ(scan.progress.records.back().state, PROGRESS_STATE_FINISHED);
+}
