@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstring>
 #include <filesystem>
@@ -170,6 +171,9 @@ TEST(FoundFiles, RecoversUnderTheTreePathAndCountsTheOutcome) {
     EXPECT_EQ(ReadFile(dir / "Disk/docs/b_.."), holed);
     EXPECT_TRUE(fs::exists(dir / "Disk/empty.txt"));
     EXPECT_EQ(fs::file_size(dir / "Disk/empty.txt"), 0u);
+    struct stat st {};
+    ASSERT_EQ(stat((dir / "Disk/empty.txt").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mtim.tv_sec, 1234567890);
 
     // A second run beside the first keeps both copies.
     RecoverFound(controller, found, dir.path().string());

@@ -56,6 +56,7 @@ TEST(HarbexScan, AnUnreadableSourceExitsNonZero) {
             const ScanRun run = Scan(std::string(kind) + " " + source);
             EXPECT_EQ(run.status, 2) << kind << " " << source;
             EXPECT_NE(run.err.find("harbex-scan: "), std::string::npos);
+            EXPECT_TRUE(run.out.empty()) << run.out;
         }
     }
 }

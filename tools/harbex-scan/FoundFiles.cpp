@@ -12,6 +12,7 @@
 #include "DataRecovery.h"
 #include "FileNode.h"
 #include "FileReader.h"
+#include "FileTimeStamps.h"
 #include "RecoveryController.h"
 
 namespace fs = std::filesystem;
@@ -141,6 +142,7 @@ RecoveryCounts RecoverFound(IRecoveryController& controller, const std::vector<F
                 entry.node->GetFileSize() == 0 ? std::fopen(path.c_str(), "wbe") : nullptr;
             if (file != nullptr) {
                 std::fclose(file);
+                ApplyNodeTimes(path.c_str(), entry.node);
                 ++counts.whole;
             } else {
                 ++counts.failed;

@@ -1,6 +1,10 @@
 // harbex-scan: runs one scan of a device or image and lists what it finds.
+#include <unistd.h>
+
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <iostream>
 #include <memory>
@@ -59,6 +63,13 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "harbex-scan: %s\n%s\n", error.c_str(), kScanUsage);
         return 1;
     }
+    // The engine writes its log lines to standard output; keep them off the listing.
+    std::FILE* listing = fdopen(dup(STDOUT_FILENO), "w");
+    if (listing == nullptr || dup2(STDERR_FILENO, STDOUT_FILENO) < 0) {
+        std::fprintf(stderr, "harbex-scan: cannot set up the output: %s\n", std::strerror(errno));
+        return 2;
+    }
+
     std::unique_ptr<ScanSource> source = OpenScanSource(*options, error);
     if (!source) {
         std::fprintf(stderr, "harbex-scan: %s\n", error.c_str());
@@ -88,11 +99,11 @@ int main(int argc, char** argv) {
     int folders = 0;
     int deleted = 0;
     for (const FoundEntry& entry : found) {
-        std::printf("%s\n", FormatFound(entry).c_str());
+        std::fprintf(listing, "%s\n", FormatFound(entry).c_str());
         (entry.node->IsDirectory() ? folders : files) += 1;
         deleted += entry.node->IsDeleted() ? 1 : 0;
     }
-    std::fflush(stdout);
+    std::fclose(listing);
 
     const bool nothingToSearchWith = ResultKindOf(result) == kResultFileSystemNotSupported ||
                                      ResultKindOf(result) == kResultNoSearcher;
