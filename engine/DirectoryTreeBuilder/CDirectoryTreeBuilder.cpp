@@ -249,8 +249,8 @@ void CDirectoryTreeBuilder::HoldBack(Tree& tree, CFileNode* node) {
 
 void CDirectoryTreeBuilder::TakePrivateDataFolder(Tree& tree, long long privateDataId) {
     tree.privateDataIds.push_back(privateDataId);
-    // Folders already recorded below it are dropped. Their children, if any
-    // were linked, are set loose first so nothing points at a released node.
+    // Folders already recorded below it are dropped. Until now the tree has not
+    // been linked (it waits for this folder), so nothing hangs below them.
     for (uint32_t position = 0; position < tree.nodes.size(); ++position) {
         _TREE_NODE_ENTRY& entry = tree.nodes[position];
         CFileNode* folder = entry.node;
@@ -258,14 +258,11 @@ void CDirectoryTreeBuilder::TakePrivateDataFolder(Tree& tree, long long privateD
             folder->GetParentNodeID() != privateDataId) {
             continue;
         }
-        while (CFileNode* child = folder->GetFirstChild()) {
-            if (!folder->RemoveChild(child)) {
-                break;
-            }
-        }
         tree.folders.Remove(folder->GetCurrentNodeID(), position);
         folder->Release();
-        entry = {nullptr, _TREE_NODE_ENTRY::kGone};
+        // The entry stays in place, and in any waiter chain it is part of.
+        entry.node = nullptr;
+        entry.state = _TREE_NODE_ENTRY::kGone;
     }
 }
 

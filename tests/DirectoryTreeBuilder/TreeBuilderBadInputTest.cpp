@@ -72,3 +72,29 @@ TEST(TreeBuilderBadInputTest, VeryDeepChainsAreLinkedIteratively) {
 }
 
 }  // namespace
+
+namespace {
+
+using namespace trees_test;
+
+// APFS trees link empty folders too. An unconnected chain whose head has
+// nothing to show is dropped whole: nothing shown may hang below a node that
+// the builder releases.
+TEST(TreeBuilderBadInputTest, AChainLeftOutOfTheLostFilesIsLeftOutWhole) {
+    Harness h;
+    h.Open(SEARCHER_APFS, 2);
+    ASSERT_TRUE(h.Offer({.id = 10, .parentId = 99, .name = "Head", .folder = true}, SEARCHER_APFS));
+    ASSERT_TRUE(
+        h.Offer({.id = 11, .parentId = 10, .name = "Below", .folder = true}, SEARCHER_APFS));
+    ASSERT_TRUE(h.Offer({.id = 12, .parentId = 11, .name = "zero.txt", .size = 0}, SEARCHER_APFS));
+    ASSERT_TRUE(h.Offer({.id = 20, .parentId = 2, .name = "shown.txt"}, SEARCHER_APFS));
+    h.builder->FlashBuild(SEARCHER_APFS);
+    for (IFileNode* node : h.sink.AllShown()) {
+        // Under the address sanitizer a released ancestor would be caught here.
+        EXPECT_EQ(PathOf(node).find("Head"), std::string::npos) << PathOf(node);
+    }
+    EXPECT_EQ(h.sink.Shown("Below"), nullptr);
+    EXPECT_EQ(h.sink.Shown("Other lost files"), nullptr);
+}
+
+}  // namespace

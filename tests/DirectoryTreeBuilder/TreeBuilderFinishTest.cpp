@@ -302,6 +302,7 @@ TEST(TreeBuilderFinishTest, ATrashAtTheTopOfTheVolumeIsDeleted) {
 TEST(TreeBuilderFinishTest, RecycleBinNodesWaitForTheFinishedTree) {
     Harness h;
     h.Open(SEARCHER_NTFS, kTop);
+    h.Open(SEARCHER_FAT, kTop);
     const std::vector<FakeNode::Spec> bin = {
         {.id = 10, .parentId = kTop, .name = "$Recycle.Bin", .folder = true, .deleted = false},
         {.id = 11, .parentId = 10, .name = "S-1-5-21", .folder = true, .deleted = false},
@@ -318,12 +319,17 @@ TEST(TreeBuilderFinishTest, RecycleBinNodesWaitForTheFinishedTree) {
     }
     ASSERT_FALSE(h.sink.batches.empty());
     EXPECT_EQ(h.sink.Shown("$RAB12CD.txt"), nullptr);
+    // Finishing another searcher's tree leaves them where they are.
+    h.builder->FlashBuild(SEARCHER_FAT);
+    EXPECT_EQ(h.sink.Shown("$RAB12CD.txt"), nullptr);
     h.builder->FlashBuild(SEARCHER_NTFS);
     for (const char* name : {"$Recycle.Bin", "S-1-5-21", "$RAB12CD.txt", "desktop.ini"}) {
         ASSERT_NE(h.sink.Shown(name), nullptr) << name;
         EXPECT_TRUE(h.sink.Shown(name)->IsDeleted()) << name;
     }
     EXPECT_EQ(PathOf(h.sink.Shown("$RAB12CD.txt")), "$Recycle.Bin/S-1-5-21/$RAB12CD.txt");
+    IFileNode* top = h.sink.Shown("$Recycle.Bin")->GetParent();
+    EXPECT_EQ(top->GetSearcheType(), SEARCHER_NTFS);
     EXPECT_EQ(h.sink.Shown("$IAB12CD.txt"), nullptr);
 }
 
