@@ -1,0 +1,116 @@
+#include <gtest/gtest.h>
+
+#include <regex>
+
+#include "FATCompleteScanHarness.h"
+
+namespace harbex::test {
+namespace {
+
+struct ExpectedPartition {
+    int64_t start;
+    uint32_t type;
+    uint32_t sectorsPerCluster;
+    int64_t firstDataSector;
+    uint64_t score;
+};
+
+struct DiskCase {
+    const char* name;
+    std::vector<ExpectedPartition> partitions;
+};
+
+// Boot sector and both FAT starts seen: 50 + 50. A zeroed FAT32 boot sector
+// leaves the backup: 45 + 50. A partition known only from two sub-folders
+// that agree: 10 + 10, its start guessed from a default layout.
+const DiskCase kDisks[] = {
+    {"two_partitions", {{2048, 1, 1, 2209, 100}, {18432, 2, 1, 19598, 100}}},
+    {"one_entry_removed", {{2048, 1, 1, 2209, 100}, {18432, 2, 1, 19598, 100}}},
+    {"fat32_zeroed_boot", {{4096, 2, 1, 5262, 95}}},
+    {"fat16_reformatted", {{2049, 1, 2, 2146, 20}, {2048, 1, 1, 2209, 100}}},
+    {"odd_start", {{4097, 2, 1, 5263, 100}}},
+    {"big_sectors", {{16, 1, 1, 23, 100}}},
+};
+
+class DiskTest : public ::testing::TestWithParam<DiskCase> {};
+
+TEST_P(DiskTest, FindsEachPartitionWithItsGeometryAndScore) {
+    const DiskCase& disk = GetParam();
+    const DiskManifest manifest = ReadDiskManifest(disk.name);
+    FATImageDevice device(DiskImage(disk.name), manifest.sectorSize, kStorageDeviceDisk);
+    CompleteScan scan;
+    scan.Run(&device);
+    ASSERT_EQ(scan.partitions.size(), disk.partitions.size());
+    for (size_t i = 0; i < disk.partitions.size(); ++i) {
+        const ExpectedPartition& want = disk.partitions[i];
+        const CSearchedPartitionInfo& got = *scan.partitions[i];
+        SCOPED_TRACE(i);
+        EXPECT_EQ(got.partitionIndex, i);
+        EXPECT_EQ(static_cast<int64_t>(got.startSector), want.start);
+        EXPECT_EQ(got.fileSystemType, want.type);
+        EXPECT_EQ(got.sectorsPerCluster, want.sectorsPerCluster);
+        EXPECT_EQ(static_cast<int64_t>(got.firstDataSector), want.firstDataSector);
+        EXPECT_EQ(got.integerScore, want.score);
+        EXPECT_EQ(got.sectorSize, manifest.sectorSize);
+    }
+    // The manifest's own record of each partition's data area agrees.
+    for (const DiskPartition& part : manifest.partitions) {
+        EXPECT_NE(scan.PartitionWithData(part.firstDataSector, part.sectorsPerCluster), nullptr)
+            << disk.name << " partition " << part.index;
+    }
+}
+
+// Files of a folder the root no longer reaches are listed under a made-up
+// "DIR<n>" folder in place of that lost folder.
+std::regex ExpectedPathPattern(const DiskFile& file) {
+    std::string path = file.path;
+    std::string pattern;
+    size_t from = 0;
+    if (file.state == "lost-folder") {
+        const size_t second = path.find('/', 1);
+        pattern = "/DIR[0-9]+";
+        from = second == std::string::npos ? path.size() : second;
+    }
+    for (char c : path.substr(from)) {
+        if (std::string("\\^$.|?*+()[]{}").find(c) != std::string::npos)
+            pattern += '\\';
+        pattern += c;
+    }
+    return std::regex(pattern);
+}
+
+TEST_P(DiskTest, ListsEveryFileUnderItsPathWithItsContent) {
+    const DiskCase& disk = GetParam();
+    const DiskManifest manifest = ReadDiskManifest(disk.name);
+    FATImageDevice device(DiskImage(disk.name), manifest.sectorSize, kStorageDeviceDisk);
+    CompleteScan scan;
+    scan.Run(&device);
+    for (const DiskFile& file : manifest.files) {
+        SCOPED_TRACE(file.path);
+        const std::regex pattern = ExpectedPathPattern(file);
+        const DiskPartition& part = manifest.partitions[static_cast<size_t>(file.partition)];
+        const CSearchedPartitionInfo* partition =
+            scan.PartitionWithData(part.firstDataSector, part.sectorsPerCluster);
+        ASSERT_NE(partition, nullptr);
+        CFATFileNode* match = nullptr;
+        for (const auto& [path, node] : scan.byPath) {
+            if (std::regex_match(path, pattern) &&
+                node->GetBelongedPartition() == partition->partitionIndex) {
+                match = node;
+                break;
+            }
+        }
+        ASSERT_NE(match, nullptr) << "not listed";
+        EXPECT_EQ(match->IsDirectory() != 0, file.directory);
+        if (file.directory)
+            continue;
+        EXPECT_EQ(match->GetFileSize(), file.size);
+        EXPECT_EQ(Sha256(ReadThroughExtents(&device, *partition, match)), file.sha256);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(FATCompleteSearch, DiskTest, ::testing::ValuesIn(kDisks),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace harbex::test
