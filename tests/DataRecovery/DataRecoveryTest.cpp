@@ -85,12 +85,14 @@ TEST(DataRecovery, CopiesAFragmentedFileByteForByteInFourMiBPieces) {
     EXPECT_EQ(progress.done, (std::vector<uint64_t>{0, 4 * kMiB, 8 * kMiB, 10 * kMiB}));
 }
 
-TEST(DataRecovery, ASizeLimitCopiesExactlyThatMany) {
-    CopyFixture f;
-    ASSERT_TRUE(f.Select(&f.node));
-    const std::string path = f.dir / "head";
-    EXPECT_EQ(f.recovery->RecoverTo(path.c_str(), nullptr, 1000), kResultSuccess);
-    EXPECT_EQ(ReadFile(path), f.Expected(1000));
+TEST(DataRecovery, ASizeLimitCopiesAtMostThatMany) {
+    for (auto [limit, copied] : {std::pair{1000, 1000}, {int(20 * kMiB), int(10 * kMiB)}}) {
+        CopyFixture f;
+        ASSERT_TRUE(f.Select(&f.node));
+        const std::string path = f.dir / "head";
+        EXPECT_EQ(f.recovery->RecoverTo(path.c_str(), nullptr, limit), kResultSuccess);
+        EXPECT_EQ(ReadFile(path), f.Expected(copied));
+    }
 }
 
 TEST(DataRecovery, AnUnreadablePieceLeavesAHoleAndSaysPartial) {

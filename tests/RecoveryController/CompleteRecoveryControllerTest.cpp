@@ -231,6 +231,21 @@ TEST(CompleteRecoveryController, ARestoredResultReplacesTheWalk) {
     EXPECT_EQ(recovery->GetSearchedPartition().size(), 1u);
 }
 
+TEST(CompleteRecoveryController, ASecondRunStartsAfresh) {
+    std::vector<std::string> journal;
+    ScopedSearcherFactories scoped(Journaling({SEARCHER_FAT}, journal));
+    PatternDevice disk(kStorageDeviceDisk, 100);
+    NullTree tree;
+    ControllerPtr controller = MakeComplete();
+    for (int run = 0; run < 2; ++run) {
+        RecordingProgress progress;
+        EXPECT_EQ(controller->StartDataRecovery(&disk, &progress, &tree), kResultSuccess);
+        EXPECT_EQ(progress.records.back(), (ProgressRecord{3, 1, 1, 0}));
+    }
+    EXPECT_EQ(CallsOf(journal, "32", "prepare").size(), 2u);
+    EXPECT_NE(RecoveryPtr(controller->GetDataRecovery(SEARCHER_FAT)), nullptr);
+}
+
 TEST(CompleteRecoveryController, RunsOverAnImageFileAndALoopDevice) {
     TempDir dir;
     const auto image = dir / "disk.img";
@@ -239,12 +254,17 @@ TEST(CompleteRecoveryController, RunsOverAnImageFileAndALoopDevice) {
     auto scan = [](IStorageDevice* device) {
         std::vector<std::string> journal;
         ScopedSearcherFactories scoped(Journaling({SEARCHER_EXFAT}, journal));
-        RecordingProgress progress;
-        NullTree tree;
-        EXPECT_EQ(MakeComplete()->StartDataRecovery(device, &progress, &tree), kResultSuccess);
+        for (auto type : {RECOVERY_CONTROLLER_COMPLETE, RECOVERY_CONTROLLER_PARTITION}) {
+            RecordingProgress progress;
+            NullTree tree;
+            EXPECT_EQ(MakeComplete(type)->StartDataRecovery(device, &progress, &tree),
+                      kResultSuccess);
+        }
         return CallsOf(journal, "33", "analyze");
     };
-    const std::vector<std::string> blocks = {"analyze:0+8192", "analyze:8192+3"};
+    // Each block twice: once by the complete, once by the partition controller.
+    const std::vector<std::string> blocks = {"analyze:0+8192", "analyze:8192+3", "analyze:0+8192",
+                                             "analyze:8192+3"};
     std::unique_ptr<IStorageDevice> file(CreateDiskDevice(image.c_str()));
     ASSERT_TRUE(file->Open(nullptr));
     EXPECT_EQ(scan(file.get()), blocks);

@@ -185,22 +185,26 @@ TEST(DeletedRecoveryController, ARestoredResultStandsInForTheSearch) {
     EXPECT_EQ(source.askedTypes, std::vector<int>{SEARCHER_FAT});
 }
 
-TEST(DeletedRecoveryController, RunsOverAVolumeOnALoopDevice) {
+TEST(DeletedRecoveryController, RunsOverAnImageFileAndAVolumeOnALoopDevice) {
     TempDir dir;
     const auto image = dir / "volume.img";
     WriteFile(image, std::vector<uint8_t>(1 << 20, 0));
+    auto scan = [](const std::string& path) {
+        int searches = 0;
+        ScopedSearcherFactories scoped(QuickFor(FILE_SYSTEM_EXFAT, {.searches = &searches}));
+        std::unique_ptr<IStorageDevice> volume(CreateVolumeDevice(path.c_str()));
+        EXPECT_TRUE(volume->Open(nullptr));
+        AttachVolumeRecord(*volume, FILE_SYSTEM_EXFAT);
+        RecordingProgress progress;
+        NullTree tree;
+        EXPECT_EQ(MakeDeleted()->StartDataRecovery(volume.get(), &progress, &tree), kResultSuccess);
+        return searches;
+    };
+    EXPECT_EQ(scan(image.string()), 1);
+
     LoopDevice loop(image, false);
     HARBEX_REQUIRE_LOOP(loop);
-
-    int searches = 0;
-    ScopedSearcherFactories scoped(QuickFor(FILE_SYSTEM_EXFAT, {.searches = &searches}));
-    std::unique_ptr<IStorageDevice> volume(CreateVolumeDevice(loop.device().c_str()));
-    ASSERT_TRUE(volume->Open(nullptr));
-    AttachVolumeRecord(*volume, FILE_SYSTEM_EXFAT);
-    RecordingProgress progress;
-    NullTree tree;
-    EXPECT_EQ(MakeDeleted()->StartDataRecovery(volume.get(), &progress, &tree), kResultSuccess);
-    EXPECT_EQ(searches, 1);
+    EXPECT_EQ(scan(loop.device()), 1);
 }
 
 }  // namespace
