@@ -250,7 +250,8 @@ void CDirectoryTreeBuilder::Connect(Tree& tree, CFileNode* from, uint32_t fromPo
         stack.pop_back();
         const uint32_t position = node == from ? fromPosition : PositionOf(tree, node);
         if (position == Tree::kNoPosition ||
-            tree.nodes[position].state != _TREE_NODE_ENTRY::kPending) {
+            (tree.nodes[position].state != _TREE_NODE_ENTRY::kPending &&
+             tree.nodes[position].state != _TREE_NODE_ENTRY::kKept)) {
             continue;
         }
         tree.nodes[position].state = _TREE_NODE_ENTRY::kShown;

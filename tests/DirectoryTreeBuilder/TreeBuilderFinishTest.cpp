@@ -371,3 +371,27 @@ TEST(TreeBuilderFinishTest, TheBuilderReleasesEverythingItTook) {
 }
 
 }  // namespace
+
+namespace {
+
+using namespace trees_test;
+
+// A restored result keeps what it could not show; a later file can still
+// bring such a folder into the tree.
+TEST(TreeBuilderFinishTest, ARestoredResultKeepsUnshownFoldersForLaterFiles) {
+    const int liveBefore = FakeNode::live;
+    {
+        Harness h(true);
+        h.Open(SEARCHER_FAT, 2);
+        ASSERT_TRUE(h.Offer({.id = 10, .parentId = 2, .name = "Kept", .folder = true}));
+        h.builder->FlashBuild(SEARCHER_FAT);
+        EXPECT_TRUE(h.sink.batches.empty());
+        ASSERT_TRUE(h.Offer({.id = 11, .parentId = 10, .name = "late.txt"}));
+        h.builder->FlashBuild(SEARCHER_FAT);
+        EXPECT_EQ(PathOf(h.sink.Shown("late.txt")), "Kept/late.txt");
+        ASSERT_NE(h.sink.Shown("Kept"), nullptr);
+    }
+    EXPECT_EQ(FakeNode::live, liveBefore);
+}
+
+}  // namespace
