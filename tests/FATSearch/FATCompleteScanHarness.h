@@ -146,6 +146,16 @@ struct CompleteScan {
         }
     }
 
+    // The first node whose path ends with `tail` ("/NOTE.TXT").
+    CFATFileNode* FindEndingWith(const std::string& tail) const {
+        for (const auto& [path, node] : byPath) {
+            if (path.size() >= tail.size() &&
+                path.compare(path.size() - tail.size(), tail.size(), tail) == 0)
+                return node;
+        }
+        return nullptr;
+    }
+
     // The partition whose clusters begin at `firstDataSector` with `spc` sectors each.
     const CSearchedPartitionInfo* PartitionWithData(int64_t firstDataSector, uint32_t spc) const {
         for (const auto& p : partitions) {
