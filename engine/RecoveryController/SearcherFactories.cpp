@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "FATQuickSearcher.h"
 #include "FileSystemSearcher.h"
 #include "RAWSearcher.h"
 
@@ -12,6 +13,9 @@ SearcherFactories MakeRegisteredFactories() {
     SearcherFactories factories;
     // Quick searchers, by the file system volume recognition reports:
     // FAT12/16/32, NTFS, exFAT, HFS+. APFS has none.
+    for (enumFILE_SYSTEM_TYPE fat : {FILE_SYSTEM_FAT12, FILE_SYSTEM_FAT16, FILE_SYSTEM_FAT32}) {
+        factories.quick[fat] = [] { return CreateFATQuickSearcher(); };
+    }
 
     // Block searchers of the complete scan.
     factories.complete.push_back({SEARCHER_RAW_BY_TYPE, [] { return CreateRAWSearcher(); }});

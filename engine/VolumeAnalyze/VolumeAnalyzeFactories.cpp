@@ -1,8 +1,12 @@
 #include "VolumeAnalyze.h"
 
+#include "FATVolume.h"
+
 // The file systems' analysers, asked in this order; the first that recognises
 // a volume wins. Each file system adds its factory here.
 const std::vector<VolumeAnalyzeFactory>& DefaultVolumeAnalyzeFactories() {
-    static const std::vector<VolumeAnalyzeFactory> factories = {};
+    static const std::vector<VolumeAnalyzeFactory> factories = {
+        CreateFatVolumeAnalyze,
+    };
     return factories;
 }
