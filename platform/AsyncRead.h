@@ -6,17 +6,13 @@
 enum class AsyncReadStatus {
     kComplete,  // every byte was read
     kShort,     // the end of the file or device came first
-    kFailed,    // bad argument, submission, wait or read error
+    kFailed,    // bad argument or read error
 };
 
 // Reads `length` bytes at byte `offset` of `fd` into `buffer` in pieces of at
-// most 4 MiB through POSIX aio. Answers `length` when every byte was read and 0
-// otherwise; the bytes of a piece that was not read whole are zero-filled.
-// Every call is serialised under one process-wide lock. `status`, when given,
-// says why a read failed.
+// most 4 MiB. Answers `length` when every byte was read and 0 otherwise; a
+// piece that was not read whole is zero-filled and the next piece is still
+// read. Every call is serialised under one process-wide lock. `status`, when
+// given, says why a read failed.
 int64_t KvReadAsyncData(void* buffer, int fd, int64_t offset, int64_t length,
                         AsyncReadStatus* status = nullptr);
-
-// The same with the wait for each piece bounded by `timeoutMs` instead of 30 s.
-int64_t KvReadAsyncDataWithTimeout(void* buffer, int fd, int64_t offset, int64_t length,
-                                   int timeoutMs, AsyncReadStatus* status);
