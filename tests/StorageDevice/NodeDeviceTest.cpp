@@ -1,3 +1,5 @@
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -70,6 +72,19 @@ TEST_F(NodeDeviceTest, OpenFailuresAndPaths) {
     EXPECT_FALSE(missing->IOCtl(0x40046418, nullptr));
     EXPECT_EQ(ResultKindOf(missing->GetLastError()), kResultNotSupported);
     EXPECT_TRUE(missing->Close());
+}
+
+TEST_F(NodeDeviceTest, MissingRightsClearThePermittedFlag) {
+    std::filesystem::permissions(image_, std::filesystem::perms::none);
+    // Root reads anything: drop to an unprivileged user in a child process.
+    EXPECT_EXIT(
+        {
+            if (IsRoot() && setuid(65534) != 0)
+                _exit(2);
+            DevicePtr disk(CreateDiskDevice(image_.c_str()));
+            _exit(!disk->Open(nullptr) && !disk->IsPermitted() ? 0 : 1);
+        },
+        testing::ExitedWithCode(0), "");
 }
 
 TEST_F(NodeDeviceTest, AdoptsOnlySaneGeometryFromItsRecord) {
