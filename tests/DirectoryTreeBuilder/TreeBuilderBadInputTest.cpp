@@ -15,7 +15,7 @@ constexpr long long kTop = 2;
 TEST(TreeBuilderBadInputTest, ParentIdsThatRunInCirclesEndInLostFiles) {
     Harness h;
     h.Open(SEARCHER_FAT, kTop);
-    const std::vector<FakeNode::Spec> nodes = {
+    const std::vector<FakeNode::Fields> nodes = {
         // Two folders naming each other as parent, a file in one of them.
         {.id = 10, .parentId = 11, .name = "A", .folder = true},
         {.id = 11, .parentId = 10, .name = "B", .folder = true},
@@ -29,8 +29,8 @@ TEST(TreeBuilderBadInputTest, ParentIdsThatRunInCirclesEndInLostFiles) {
         {.id = 24, .parentId = 21, .name = ".Trash", .folder = true},
         {.id = 25, .parentId = 24, .name = "z.txt"},
     };
-    for (const auto& spec : nodes) {
-        ASSERT_TRUE(h.Offer(spec));
+    for (const auto& fields : nodes) {
+        ASSERT_TRUE(h.Offer(fields));
     }
     h.builder->FlashBuild(SEARCHER_FAT);
     std::set<IFileNode*> seen;

@@ -41,7 +41,7 @@ private:
 // A deleted folder holding a live folder holding a live file, in every arrival
 // order, in a deleted-file scan and in a deep scan.
 TEST(TreeBuilderFinishTest, WhatLiesBelowADeletedFolderIsDeleted) {
-    const std::vector<FakeNode::Spec> nodes = {
+    const std::vector<FakeNode::Fields> nodes = {
         {.id = 10, .parentId = kTop, .name = "Gone", .folder = true, .deleted = true},
         {.id = 11, .parentId = 10, .name = "Inner", .folder = true, .deleted = false},
         {.id = 12, .parentId = 11, .name = "kept.txt", .deleted = false},
@@ -176,20 +176,20 @@ TEST(TreeBuilderFinishTest, NoLostFilesFolderWithoutLostFiles) {
 TEST(TreeBuilderFinishTest, ARecordReportedTwiceIsKeptOnce) {
     struct Case {
         const char* what;
-        FakeNode::Spec second;
+        FakeNode::Fields second;
         bool restoring;
         bool accepted;
         int64_t firstSize;
         int64_t firstCluster;
     };
-    const FakeNode::Spec first = {
+    const FakeNode::Fields first = {
         .id = 10, .parentId = kTop, .name = "a.txt", .size = 100, .modified = 5000};
     auto variant = [&](int64_t size, _FILETIME modified, uint16_t partition) {
-        FakeNode::Spec spec = first;
-        spec.size = size;
-        spec.modified = modified;
-        spec.partition = partition;
-        return spec;
+        FakeNode::Fields fields = first;
+        fields.size = size;
+        fields.modified = modified;
+        fields.partition = partition;
+        return fields;
     };
     const std::vector<Case> cases = {
         {"empty copy", variant(0, 1000, 0), false, false, 100, 1},
@@ -235,19 +235,19 @@ TEST(TreeBuilderFinishTest, AParentSharedByTwoPartitionsIsChosenByPartition) {
 
 TEST(TreeBuilderFinishTest, TheUsersTrashIsFoundThroughHome) {
     ScopedEnv home("HOME", "/Users/alice");
-    const std::vector<FakeNode::Spec> ancestors = {
+    const std::vector<FakeNode::Fields> ancestors = {
         {.id = 10, .parentId = kTop, .name = "Users", .folder = true, .deleted = false},
         {.id = 11, .parentId = 10, .name = "alice", .folder = true, .deleted = false},
     };
-    const FakeNode::Spec trash = {
+    const FakeNode::Fields trash = {
         .id = 12, .parentId = 11, .name = ".Trash", .folder = true, .deleted = false};
-    const FakeNode::Spec thrown = {.id = 13, .parentId = 12, .name = "old.txt", .deleted = false};
+    const FakeNode::Fields thrown = {.id = 13, .parentId = 12, .name = "old.txt", .deleted = false};
     {
         // Its folders known first: the trash moves right below the top folder.
         Harness h;
         h.Open(SEARCHER_HFSPLUS, kTop);
-        for (const auto& spec : ancestors) {
-            ASSERT_TRUE(h.Offer(spec, SEARCHER_HFSPLUS));
+        for (const auto& fields : ancestors) {
+            ASSERT_TRUE(h.Offer(fields, SEARCHER_HFSPLUS));
         }
         ASSERT_TRUE(h.Offer(trash, SEARCHER_HFSPLUS));
         ASSERT_TRUE(h.Offer(thrown, SEARCHER_HFSPLUS));
@@ -262,8 +262,8 @@ TEST(TreeBuilderFinishTest, TheUsersTrashIsFoundThroughHome) {
         h.Open(SEARCHER_HFSPLUS, kTop);
         ASSERT_TRUE(h.Offer(trash, SEARCHER_HFSPLUS));
         ASSERT_TRUE(h.Offer(thrown, SEARCHER_HFSPLUS));
-        for (const auto& spec : ancestors) {
-            ASSERT_TRUE(h.Offer(spec, SEARCHER_HFSPLUS));
+        for (const auto& fields : ancestors) {
+            ASSERT_TRUE(h.Offer(fields, SEARCHER_HFSPLUS));
         }
         h.builder->FlashBuild(SEARCHER_HFSPLUS);
         EXPECT_EQ(PathOf(h.sink.Shown("old.txt")), "Users/alice/Trash/old.txt");
@@ -274,8 +274,8 @@ TEST(TreeBuilderFinishTest, TheUsersTrashIsFoundThroughHome) {
         ScopedEnv other("HOME", "/Users/bob/");
         Harness h;
         h.Open(SEARCHER_HFSPLUS, kTop);
-        for (const auto& spec : ancestors) {
-            ASSERT_TRUE(h.Offer(spec, SEARCHER_HFSPLUS));
+        for (const auto& fields : ancestors) {
+            ASSERT_TRUE(h.Offer(fields, SEARCHER_HFSPLUS));
         }
         ASSERT_TRUE(h.Offer(trash, SEARCHER_HFSPLUS));
         ASSERT_TRUE(h.Offer(thrown, SEARCHER_HFSPLUS));
@@ -303,15 +303,15 @@ TEST(TreeBuilderFinishTest, RecycleBinNodesWaitForTheFinishedTree) {
     Harness h;
     h.Open(SEARCHER_NTFS, kTop);
     h.Open(SEARCHER_FAT, kTop);
-    const std::vector<FakeNode::Spec> bin = {
+    const std::vector<FakeNode::Fields> bin = {
         {.id = 10, .parentId = kTop, .name = "$Recycle.Bin", .folder = true, .deleted = false},
         {.id = 11, .parentId = 10, .name = "S-1-5-21", .folder = true, .deleted = false},
         {.id = 12, .parentId = 11, .name = "$RAB12CD.txt", .deleted = false},
         {.id = 13, .parentId = 11, .name = "$IAB12CD.txt", .deleted = false},
         {.id = 14, .parentId = 11, .name = "desktop.ini", .deleted = false},
     };
-    for (const auto& spec : bin) {
-        ASSERT_TRUE(h.Offer(spec, SEARCHER_NTFS));
+    for (const auto& fields : bin) {
+        ASSERT_TRUE(h.Offer(fields, SEARCHER_NTFS));
     }
     for (long long id = 100; id < 1200; ++id) {
         ASSERT_TRUE(

@@ -72,7 +72,7 @@ TEST(TreeBuilderTest, InitializeNeedsEveryArgument) {
 TEST(TreeBuilderTest, RefusedNodesStayWithTheCaller) {
     struct Case {
         const char* what;
-        FakeNode::Spec spec;
+        FakeNode::Fields fields;
         _tagSearcherType type;
     };
     const std::vector<Case> cases = {
@@ -85,7 +85,7 @@ TEST(TreeBuilderTest, RefusedNodesStayWithTheCaller) {
         Harness h;
         h.filter.refusedExtensions = {"doc"};
         h.Open(SEARCHER_FAT, kTop);
-        FakeNode node(c.spec);
+        FakeNode node(c.fields);
         EXPECT_FALSE(h.builder->AddNode(&node, c.type)) << c.what;
         EXPECT_FALSE(h.builder->AddNode(nullptr, SEARCHER_FAT));
         h.builder->FlashBuild(SEARCHER_FAT);
@@ -103,7 +103,7 @@ TEST(TreeBuilderTest, AHiddenFolderIsKeptWithoutItsLeadingDots) {
 }
 
 // A small volume: folders three levels deep, files at every level.
-std::vector<FakeNode::Spec> SampleVolume() {
+std::vector<FakeNode::Fields> SampleVolume() {
     return {
         {.id = 10, .parentId = kTop, .name = "Documents", .folder = true},
         {.id = 11, .parentId = 10, .name = "Letters", .folder = true},
@@ -136,7 +136,7 @@ const std::map<std::string, std::string> kSamplePaths = {
 };
 
 TEST(TreeBuilderTest, ShuffledDuplicatedAndOrphanedNodesGiveTheSameTree) {
-    std::vector<FakeNode::Spec> stream = SampleVolume();
+    std::vector<FakeNode::Fields> stream = SampleVolume();
     // Orphans whose parents never arrive.
     stream.push_back({.id = 40, .parentId = 99, .name = "stray.txt"});
     stream.push_back({.id = 41, .parentId = 98, .name = "Lost folder", .folder = true});
@@ -146,15 +146,15 @@ TEST(TreeBuilderTest, ShuffledDuplicatedAndOrphanedNodesGiveTheSameTree) {
     stream.push_back(stream[3]);
 
     for (unsigned seed = 0; seed < 30; ++seed) {
-        std::vector<FakeNode::Spec> order = stream;
+        std::vector<FakeNode::Fields> order = stream;
         std::shuffle(order.begin(), order.end(), std::mt19937(seed));
         const int liveBefore = FakeNode::live;
         {
             Harness h;
             h.Open(SEARCHER_FAT, kTop);
             int accepted = 0;
-            for (const FakeNode::Spec& spec : order) {
-                accepted += h.Offer(spec);
+            for (const FakeNode::Fields& fields : order) {
+                accepted += h.Offer(fields);
             }
             EXPECT_EQ(accepted, static_cast<int>(stream.size()) - 2);
             h.builder->FlashBuild(SEARCHER_FAT);

@@ -6,16 +6,16 @@ namespace trees_test {
 
 int FakeNode::live = 0;
 
-FakeNode::FakeNode(const Spec& spec)
-    : name_(spec.name),
-      folder_(spec.folder),
-      deleted_(spec.deleted),
-      size_(spec.folder ? 0 : spec.size),
-      modified_(spec.modified) {
+FakeNode::FakeNode(const Fields& fields)
+    : name_(fields.name),
+      folder_(fields.folder),
+      deleted_(fields.deleted),
+      size_(fields.folder ? 0 : fields.size),
+      modified_(fields.modified) {
     ++live;
-    nodeId_ = spec.id;
-    parentNodeId_ = spec.parentId;
-    SetBelongedPartition(spec.partition);
+    nodeId_ = fields.id;
+    parentNodeId_ = fields.parentId;
+    SetBelongedPartition(fields.partition);
 }
 
 FakeNode::FakeNode(const FakeNode& other)
@@ -90,8 +90,8 @@ void Harness::Open(_tagSearcherType type, long long topId) {
     builder->AddSearcherInfo(type, topId);
 }
 
-bool Harness::Offer(const FakeNode::Spec& spec, _tagSearcherType type) {
-    return Offer(new FakeNode(spec), type);
+bool Harness::Offer(const FakeNode::Fields& fields, _tagSearcherType type) {
+    return Offer(new FakeNode(fields), type);
 }
 
 bool Harness::Offer(FakeNode* node, _tagSearcherType type) {

@@ -18,7 +18,7 @@ namespace trees_test {
 // A searcher's node with everything the builder looks at settable.
 class FakeNode : public CFileNode {
 public:
-    struct Spec {
+    struct Fields {
         long long id;
         long long parentId;
         std::string name;
@@ -29,7 +29,7 @@ public:
         uint16_t partition = 0;
     };
 
-    explicit FakeNode(const Spec& spec);
+    explicit FakeNode(const Fields& fields);
     FakeNode(const FakeNode& other);
     ~FakeNode() override { --live; }
 
@@ -112,7 +112,7 @@ struct Harness {
     explicit Harness(bool restoring = false);
     void Open(_tagSearcherType type, long long topId);
     // Offers a node the way a searcher does: a refused node is the caller's to release.
-    bool Offer(const FakeNode::Spec& spec, _tagSearcherType type = SEARCHER_FAT);
+    bool Offer(const FakeNode::Fields& fields, _tagSearcherType type = SEARCHER_FAT);
     bool Offer(FakeNode* node, _tagSearcherType type = SEARCHER_FAT);
 
     FakeFilter filter;
