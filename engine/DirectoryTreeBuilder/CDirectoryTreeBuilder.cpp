@@ -49,12 +49,12 @@ bool IsTrashName(const char* name) {
 }  // namespace
 
 IDirecotryTreeBuilder* CreateTreeBuilder(bool restoring, ITreeBuilderClock* clock) {
-    return new CDirectoryTreeBuilder(restoring, clock);
+    static SystemClock systemClock;
+    return new CDirectoryTreeBuilder(restoring, clock ? clock : &systemClock);
 }
 
 IDirecotryTreeBuilder* CreateTreeBuilder(bool restoring) {
-    static SystemClock clock;
-    return CreateTreeBuilder(restoring, &clock);
+    return CreateTreeBuilder(restoring, nullptr);
 }
 
 CDirectoryTreeBuilder::CDirectoryTreeBuilder(bool restoring, ITreeBuilderClock* clock)

@@ -15,5 +15,6 @@ public:
     virtual void Wait(std::chrono::milliseconds duration) = 0;
 };
 
-// A builder that takes its time from `clock`, which must outlive it.
+// A builder that takes its time from `clock`, which must outlive it (null:
+// the steady clock, and real waits).
 IDirecotryTreeBuilder* CreateTreeBuilder(bool restoring, ITreeBuilderClock* clock);
