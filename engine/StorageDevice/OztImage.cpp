@@ -3,8 +3,8 @@
 #include <memory>
 
 #include "DeviceRead.h"
-#include "ImageFileDevice.h"
 #include "ImageDevice.h"
+#include "ImageFileDevice.h"
 #include "StorageDeviceData.h"
 
 namespace {
