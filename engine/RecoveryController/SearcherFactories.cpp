@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "FATCompleteSearcher.h"
 #include "FATQuickSearcher.h"
 #include "FileSystemSearcher.h"
 #include "RAWSearcher.h"
@@ -18,6 +19,7 @@ SearcherFactories MakeRegisteredFactories() {
     }
 
     // Block searchers of the complete scan.
+    factories.complete.push_back({SEARCHER_FAT, [] { return CreateFATSearcher(); }});
     factories.complete.push_back({SEARCHER_RAW_BY_TYPE, [] { return CreateRAWSearcher(); }});
     return factories;
 }
