@@ -42,6 +42,9 @@ void CFATCompleteFSearcher::PreparetoSearch() {
 void CFATCompleteFSearcher::AnalyzeBlock(long long firstSector, long long sectorCount) {
     assert(device_ != nullptr && "m_pDevice != NULL");
     assert(sectorsPerBlock_ > 0 && "m_iSectorsperBlock > 0");
+    if (!device_ || sectorsPerBlock_ <= 0) {
+        return;
+    }
     // Boot sectors and folder entries need at least 512 bytes a sector.
     if (!IsValidSectorSize(sectorSize_) || sectorCount <= 0 || firstSector < 0) {
         return;

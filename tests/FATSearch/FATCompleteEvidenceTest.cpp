@@ -77,6 +77,30 @@ TEST(FATCompleteEvidence, ScoreFollowsTheEvidenceLeft) {
     }
 }
 
+// A FAT16 volume has no backup boot sector: without it the partition comes
+// from its sub-folders, and its fixed root folder is found in the sectors
+// just before the data area.
+TEST(FATCompleteEvidence, LostFAT16RootIsListedFromTheAreaBeforeTheData) {
+    const DiskManifest manifest = ReadDiskManifest("big_sectors");
+    FATImageDevice device(DiskImage("big_sectors"), 8192, kStorageDeviceDisk);
+    device.Overlay(16, std::vector<uint8_t>(8192, 0));
+    CompleteScan scan;
+    scan.Run(&device);
+    ASSERT_EQ(scan.partitions.size(), 1u);
+    const CSearchedPartitionInfo& partition = *scan.partitions[0];
+    EXPECT_EQ(partition.integerScore, 20u);
+    EXPECT_EQ(partition.startSector, 16u);
+    EXPECT_EQ(partition.fileSystemType, uint32_t{FILE_SYSTEM_FAT16});
+    for (const DiskFile& file : manifest.files) {
+        SCOPED_TRACE(file.path);
+        const auto found = scan.byPath.find(file.path);
+        ASSERT_NE(found, scan.byPath.end());
+        if (!file.directory) {
+            EXPECT_EQ(Sha256(ReadThroughExtents(&device, partition, found->second)), file.sha256);
+        }
+    }
+}
+
 TEST(FATCompleteEvidence, BootSectorClaimingMoreThanTheDeviceIsCutToIt) {
     FATImageDevice device(DiskImage("odd_start"), 512, kStorageDeviceDisk);
     device.SetTotalSectors(device.GetTotalSectors() - 4000);
