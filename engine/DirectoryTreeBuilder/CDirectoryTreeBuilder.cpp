@@ -171,6 +171,9 @@ bool CDirectoryTreeBuilder::AddNode(IFileNode* offered, _tagSearcherType type) {
         }
     }
 
+    if (tree.nodes.size() >= Tree::kNoPosition) {
+        return false;  // positions are 32-bit; no volume comes near this
+    }
     const auto position = static_cast<uint32_t>(tree.nodes.size());
     if (isFolder) {
         if (!tree.privateDataIds.empty() && tree.privateDataIds.front() == parentId) {
