@@ -13,7 +13,6 @@ constexpr uint16_t kFATStateDeleted = 0x01;
 constexpr uint16_t kFATStateMadeUpFolder = 0x08;
 
 // The file-system facts of one FAT directory entry.
-#pragma pack(push, 1)
 struct CFATFilePropertiesStruct {
     char* name = nullptr;  // owned, UTF-8
     uint16_t nameLength = 0;
@@ -28,7 +27,6 @@ struct CFATFilePropertiesStruct {
     int64_t metadataSector = 0;
     IDataRunList* dataRunList = nullptr;  // owned
 };
-#pragma pack(pop)
 
 class CFATFileProperties : public IFileProperties {
 public:
