@@ -14,9 +14,8 @@ TEST(FatVolumeAnalyze, FixtureImagesAgainstTheirManifests) {
         const char* image;
         enumFILE_SYSTEM_TYPE type;
     } cases[] = {
-        {"fat16_512", FILE_SYSTEM_FAT16},
-        {"fat16_4096", FILE_SYSTEM_FAT16},
-        {"fat32_512", FILE_SYSTEM_FAT32},
+        {"fat16_512", FILE_SYSTEM_FAT16},  {"fat16_4096", FILE_SYSTEM_FAT16},
+        {"fat16_8192", FILE_SYSTEM_FAT16}, {"fat32_512", FILE_SYSTEM_FAT32},
         {"fat32_4096", FILE_SYSTEM_FAT32},
     };
     for (const Case& c : cases) {

@@ -17,10 +17,9 @@ struct ImageCase {
 };
 
 const ImageCase kImages[] = {
-    {"fat16_512", FILE_SYSTEM_FAT16},
-    {"fat16_4096", FILE_SYSTEM_FAT16},
-    {"fat32_512", FILE_SYSTEM_FAT32},
-    {"fat32_4096", FILE_SYSTEM_FAT32},
+    {"fat16_512", FILE_SYSTEM_FAT16},  {"fat16_4096", FILE_SYSTEM_FAT16},
+    {"fat16_8192", FILE_SYSTEM_FAT16},  // sectors larger than any fixed buffer
+    {"fat32_512", FILE_SYSTEM_FAT32},  {"fat32_4096", FILE_SYSTEM_FAT32},
 };
 
 // Every file and folder of the manifest at its path, with its size, time,
