@@ -22,9 +22,8 @@ public:
 
 private:
     RESULT_CODE FatQuickSearchFiles(enumFILE_SYSTEM_TYPE type);
-    RESULT_CODE SearchWithBootSector(enumFILE_SYSTEM_TYPE type, uint32_t flags,
-                                     uint8_t* bootSector, IFATTable*& table,
-                                     CFATSearchedPartitionInfo*& record);
+    RESULT_CODE SearchWithBootSector(enumFILE_SYSTEM_TYPE type, uint32_t flags, uint8_t* bootSector,
+                                     IFATTable*& table, CFATSearchedPartitionInfo*& record);
 
     IDirecotryTreeBuilder* builder_ = nullptr;
     std::vector<CFATSearchedPartitionInfo*> partitions_;

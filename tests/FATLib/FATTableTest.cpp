@@ -19,7 +19,8 @@ public:
         for (int c = 0; c < 2; ++c) {
             if (copy != -1 && copy != c)
                 continue;
-            uint8_t* p = bytes_.data() + static_cast<size_t>(c) * sectors_ * 512 + size_t{index} * 4;
+            uint8_t* p =
+                bytes_.data() + static_cast<size_t>(c) * sectors_ * 512 + size_t{index} * 4;
             p[0] = value & 0xFF;
             p[1] = (value >> 8) & 0xFF;
             p[2] = (value >> 16) & 0xFF;

@@ -92,7 +92,8 @@ TEST(FATRevision, FAT16EntriesKeepTheirCluster) {
     QuickScan scan;
     scan.Run(&device);
     for (CFATFileNode* node : scan.all) {
-        if (node->GetFileSize() == 0 && !node->IsDirectory()) continue;  // numbered above 2^32
+        if (node->GetFileSize() == 0 && !node->IsDirectory())
+            continue;  // numbered above 2^32
         EXPECT_LT(node->GetFileProperties()->GetFirstClusterNum(), 0x10000) << node->GetFileName();
     }
 }
