@@ -24,6 +24,34 @@ int CopyNamePart(const uint8_t* bytes, int count, char* out) {
     return count;
 }
 
+// One UCS-2LE to UTF-8 converter per thread: opening one costs file-system
+// look-ups, and a tree walk decodes a piece for every long name.
+class LongNameConverter {
+public:
+    LongNameConverter() : handle_(iconv_open("UTF-8", "UCS-2LE")) {}
+    ~LongNameConverter() {
+        if (IsOpen())
+            iconv_close(handle_);
+    }
+    LongNameConverter(const LongNameConverter&) = delete;
+    LongNameConverter& operator=(const LongNameConverter&) = delete;
+
+    bool IsOpen() const { return handle_ != reinterpret_cast<iconv_t>(-1); }
+    // Converts in one go from the initial state; what does not fit is dropped.
+    void Convert(char* in, size_t inLength, char*& out, size_t outLeft) {
+        iconv(handle_, nullptr, nullptr, nullptr, nullptr);
+        iconv(handle_, &in, &inLength, &out, &outLeft);
+    }
+
+private:
+    iconv_t handle_;
+};
+
+LongNameConverter& ThreadConverter() {
+    thread_local LongNameConverter converter;
+    return converter;
+}
+
 }  // namespace
 
 CTempFATDirEntry::CTempFATDirEntry(uint8_t* entry) : entry_(entry) {
@@ -115,14 +143,12 @@ bool CTempFATDirEntry::GetLongFileName(char* out, int outSize) const {
         inLength += 2;
     }
     out[0] = '\0';
-    iconv_t converter = iconv_open("UTF-8", "UCS-2LE");
-    if (converter != reinterpret_cast<iconv_t>(-1)) {
-        char* in = reinterpret_cast<char*>(ucs2);
+    LongNameConverter& converter = ThreadConverter();
+    if (converter.IsOpen()) {
         char* target = out;
-        size_t outLeft = static_cast<size_t>(outSize) - 1;
-        iconv(converter, &in, &inLength, &target, &outLeft);
+        converter.Convert(reinterpret_cast<char*>(ucs2), inLength, target,
+                          static_cast<size_t>(outSize) - 1);
         *target = '\0';
-        iconv_close(converter);
     }
     if (out[0] == '\0' && outSize >= 2) {
         std::strcpy(out, "_");
