@@ -47,6 +47,13 @@ public:
                                      FATFolderQueue& folders, int stopAtInvalid, int n);
     IDataRunList* BuildDataRunList(uint32_t firstCluster, int64_t size, int deleted);
 
+    // Set on the complete path: candidate first clusters of deleted files are
+    // then tested against the files the raw search met (SetFileSectorMap)
+    // instead of by reading their first sector.
+    void SetQuickScan(bool completePath) { completePath_ = completePath; }
+    // First sector of each file the raw search recognised -> its RAW_FILE_TYPE.
+    void SetFileSectorMap(const std::map<long long, unsigned int>* map) { fileSectorMap_ = map; }
+
     // Whether deleted FAT32 entries get their first cluster revised.
     bool IsRevising() const { return revise_; }
 
@@ -82,6 +89,8 @@ private:
     CFATBuildDataRun dataRuns_;
 
     bool revise_ = false;
+    bool completePath_ = false;
+    const std::map<long long, unsigned int>* fileSectorMap_ = nullptr;
     std::vector<uint8_t> candidateSector_;
     std::string extension_;
     bool analysersTaken_ = false;

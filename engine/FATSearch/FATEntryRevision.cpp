@@ -4,6 +4,8 @@
 // 65536 clusters. The missing high word is guessed from the entries before it,
 // the parent folder, and the content of candidate clusters.
 
+#include <strings.h>
+
 #include <cstring>
 
 #include "FATBuildChildren.h"
@@ -142,6 +144,17 @@ bool CFATBuildChildren::ReadCandidateSector(uint64_t cluster) {
 }
 
 bool CFATBuildChildren::bReviseFAT32FileFirstClu(int64_t cluster) {
+    if (completePath_) {
+        // The raw search met a file at the candidate whose type names the
+        // entry's extension.
+        if (!fileSectorMap_ || cluster < 2 || extension_.empty()) {
+            return true;
+        }
+        const auto found =
+            fileSectorMap_->find(layout_.ClusterToSector(static_cast<uint64_t>(cluster)));
+        return found == fileSectorMap_->end() || found->second >= kRawFileExtensionSlots ||
+               strcasecmp(extension_.c_str(), g_s_strFileExtName[found->second]) != 0;
+    }
     IniRawDllValue();
     if (cluster < 2 || !ReadCandidateSector(static_cast<uint64_t>(cluster))) {
         return true;

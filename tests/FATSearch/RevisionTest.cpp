@@ -5,7 +5,9 @@
 #include <filesystem>
 #include <fstream>
 
+#include "FATBuildChildren.h"
 #include "FATScanHarness.h"
+#include "FATTable.h"
 #include "LittleEndian.h"
 #include "RawFileAnalyserList.h"
 
@@ -83,6 +85,75 @@ TEST(FATRevision, ClearedHighWordComesBackWhereAnAnalyserClaimsTheHeader) {
         const HighFile high = ScanHighFile(image);
         EXPECT_GE(high.firstCluster, 0x10000);
         EXPECT_EQ(high.sha256, ManifestSha(image, "/HIGH.JPG"));
+    }
+}
+
+// Lists the root of the FAT32 fixture the way the complete search does, with
+// candidate clusters tested against `fileSectors`; answers HIGH.JPG's cluster.
+int64_t CompletePathHighCluster(const std::map<long long, unsigned int>& fileSectors) {
+    FATImageDevice device(FATFixtureImage("fat32_512"), 512);
+    MoveHighEntryFirst(device);
+    const auto boot = device.Sector(0);
+    FATVolumeLayout layout;
+    layout.device = &device;
+    layout.type = FILE_SYSTEM_FAT32;
+    layout.sectorsPerCluster = boot[13];
+    layout.firstDataSector = ReadLE16(boot.data() + 14) + 2 * ReadLE32(boot.data() + 36);
+    layout.rootCluster = ReadLE32(boot.data() + 44);
+    layout.totalSectors = ReadLE32(boot.data() + 32);
+    layout.sectorSize = 512;
+    std::unique_ptr<CDoubleFATTable> table(IFATTableFactory::CreateFATTable(
+        &device, ReadLE16(boot.data() + 14), FILE_SYSTEM_FAT32, ReadLE32(boot.data() + 36), 1, 1));
+
+    RecordingTree tree;
+    IRecoveryFilter* filter = CreateFilter();
+    filter->SetScanType(SCAN_TYPE_DEEP);
+    IDirecotryTreeBuilder* builder = CreateTreeBuilder(false);
+    builder->Initialize("volume", &tree, filter);
+    builder->AddSearcherInfo(SEARCHER_FAT, 0);
+    std::set<uint32_t> read;
+    std::map<uint32_t, CFATFileNode*> folders;
+    CFATBuildChildren children(layout, builder, nullptr, nullptr, table.get(), read, folders);
+    children.SetQuickScan(true);
+    children.SetFileSectorMap(&fileSectors);
+    FATFolderQueue queue;
+    EXPECT_EQ(children.BuildRoot(queue, 1, 1), 1);
+    builder->FlashBuild(SEARCHER_FAT);
+    int64_t cluster = -1;
+    for (IFileNode* node : tree.nodes) {
+        auto* fat = dynamic_cast<CFATFileNode*>(node);
+        if (fat && std::string(fat->GetFileName()) == "#IGH.JPG") {
+            cluster = fat->GetFileProperties()->GetFirstClusterNum();
+        }
+    }
+    builder->Release();
+    return cluster;
+}
+
+TEST(FATRevision, CompletePathAsksTheFilesTheRawSearchMet) {
+    const HighFile high = ScanHighFile("fat32_512");
+    ASSERT_GE(high.firstCluster, 0x10000);
+    FATImageDevice device(FATFixtureImage("fat32_512"), 512);
+    const auto boot = device.Sector(0);
+    const long long sector = ReadLE16(boot.data() + 14) + 2 * ReadLE32(boot.data() + 36) +
+                             (high.firstCluster - 2) * boot[13];
+    struct Case {
+        const char* what;
+        std::map<long long, unsigned int> fileSectors;
+        bool revised;
+    } cases[] = {
+        {"a JPG met at the candidate", {{sector, 35}}, true},
+        {"a PNG met there: another extension", {{sector, 51}}, false},
+        {"nothing met", {}, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const int64_t cluster = CompletePathHighCluster(c.fileSectors);
+        if (c.revised) {
+            EXPECT_EQ(cluster, high.firstCluster);
+        } else {
+            EXPECT_EQ(cluster, high.firstCluster & 0xFFFF);
+        }
     }
 }
 
