@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <list>
 
 #include "ImageDisk.h"
@@ -12,36 +11,8 @@ namespace {
 
 using harbex::test::TempDir;
 
-void PutBE(std::vector<uint8_t>& b, size_t at, uint32_t value, int bytes) {
-    for (int i = 0; i < bytes; ++i)
-        b[at + i] = static_cast<uint8_t>(value >> (8 * (bytes - 1 - i)));
-}
-
-struct MapEntry {
-    uint32_t first;
-    uint32_t length;
-    const char* type;
-};
-
-// Writes a driver descriptor of `blockSize` and one map block per entry.
-void WriteApm(const std::filesystem::path& image, uint32_t blockSize,
-              const std::vector<MapEntry>& entries, uint32_t claimedCount) {
-    std::vector<uint8_t> descriptor(512, 0);
-    descriptor[0] = 'E';
-    descriptor[1] = 'R';
-    PutBE(descriptor, 2, blockSize, 2);
-    tables::WriteAt(image, 0, descriptor);
-    for (size_t i = 0; i < entries.size(); ++i) {
-        std::vector<uint8_t> block(512, 0);
-        block[0] = 'P';
-        block[1] = 'M';
-        PutBE(block, 4, claimedCount, 4);
-        PutBE(block, 8, entries[i].first, 4);
-        PutBE(block, 12, entries[i].length, 4);
-        std::memcpy(block.data() + 48, entries[i].type, std::strlen(entries[i].type));
-        tables::WriteAt(image, (i + 1) * uint64_t{blockSize}, block);
-    }
-}
+using tables::MapEntry;
+using tables::WriteApm;
 
 const std::vector<MapEntry> kMap = {
     {1, 63, "Apple_partition_map"},

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
@@ -102,6 +103,34 @@ std::vector<uint8_t> MbrSector(const std::vector<MbrSlot>& slots) {
     sector[510] = 0x55;
     sector[511] = 0xAA;
     return sector;
+}
+
+namespace {
+
+void PutBE(std::vector<uint8_t>& b, size_t at, uint32_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i)
+        b[at + i] = static_cast<uint8_t>(value >> (8 * (bytes - 1 - i)));
+}
+
+}  // namespace
+
+void WriteApm(const std::filesystem::path& image, uint32_t blockSize,
+              const std::vector<MapEntry>& entries, uint32_t claimedCount) {
+    std::vector<uint8_t> descriptor(512, 0);
+    descriptor[0] = 'E';
+    descriptor[1] = 'R';
+    PutBE(descriptor, 2, blockSize, 2);
+    WriteAt(image, 0, descriptor);
+    for (size_t i = 0; i < entries.size(); ++i) {
+        std::vector<uint8_t> block(512, 0);
+        block[0] = 'P';
+        block[1] = 'M';
+        PutBE(block, 4, claimedCount, 4);
+        PutBE(block, 8, entries[i].first, 4);
+        PutBE(block, 12, entries[i].length, 4);
+        std::memcpy(block.data() + 48, entries[i].type, std::strlen(entries[i].type));
+        WriteAt(image, (i + 1) * uint64_t{blockSize}, block);
+    }
 }
 
 }  // namespace tables

@@ -44,4 +44,16 @@ struct MbrSlot {
 };
 std::vector<uint8_t> MbrSector(const std::vector<MbrSlot>& slots);
 
+// One block of an Apple partition map.
+struct MapEntry {
+    uint32_t first;
+    uint32_t length;
+    const char* type;
+};
+
+// Writes a driver descriptor of `blockSize` and one map block per entry, each
+// claiming `claimedCount` entries.
+void WriteApm(const std::filesystem::path& image, uint32_t blockSize,
+              const std::vector<MapEntry>& entries, uint32_t claimedCount);
+
 }  // namespace tables
