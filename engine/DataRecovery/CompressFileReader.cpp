@@ -3,6 +3,7 @@
 #include <new>
 #include <vector>
 
+#include "ByteOrder.h"
 #include "DataRunList.h"
 #include "EngineLog.h"
 #include "FileNode.h"
@@ -66,10 +67,6 @@ private:
     uint64_t taken_ = 0;
 };
 
-uint16_t ReadU16(const unsigned char* p) {
-    return static_cast<uint16_t>(p[0] | (p[1] << 8));
-}
-
 // One compressed chunk into at most 4 KiB; answers the bytes produced.
 uint32_t DecodeChunk(const unsigned char* in, uint32_t inLength, unsigned char* out,
                      uint32_t capacity) {
@@ -85,7 +82,7 @@ uint32_t DecodeChunk(const unsigned char* in, uint32_t inLength, unsigned char* 
             }
             if (p + 2 > inLength)
                 return produced;
-            const uint16_t token = ReadU16(in + p);
+            const uint16_t token = ReadLE16(in + p);
             p += 2;
             // The split between offset and length bits moves with the output position.
             uint32_t lengthMask = 0xFFF;
@@ -113,7 +110,7 @@ uint32_t CCompressFileReader::DecodeLznt1Unit(const unsigned char* input, uint32
     uint32_t produced = 0;
     uint32_t p = 0;
     while (produced < capacity && p + 2 <= inputLength) {
-        const uint16_t header = ReadU16(input + p);
+        const uint16_t header = ReadLE16(input + p);
         if (header == 0)
             break;
         const uint32_t chunkLength = (header & 0xFFF) + 3u;  // header included
@@ -293,7 +290,7 @@ bool CCompressFileReader::RecoverCompressFile(int64_t from, int64_t count) {
                 }
                 read += piece.u32ClusterCount * m_u32ClusterSize;
             }
-            if (ReadU16(raw.data()) == 0) {
+            if (ReadLE16(raw.data()) == 0) {
                 std::copy(raw.begin(), raw.begin() + read, decoded.begin());
             } else {
                 DecodeLznt1Unit(raw.data(), read, decoded.data(), uint32_t(unitBytes));

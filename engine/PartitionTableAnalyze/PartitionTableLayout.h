@@ -5,6 +5,7 @@
 #include <list>
 #include <vector>
 
+#include "ByteOrder.h"
 #include "PartitionTableAnalyze.h"
 #include "ResultCode.h"
 
@@ -36,22 +37,6 @@ bool BootIndicatorsValid(const uint8_t* sector);
 bool IsDynamicDisk(const uint8_t* sector);
 bool IsExtended(uint8_t type);
 }  // namespace mbr
-
-inline uint16_t ReadLE16(const uint8_t* p) {
-    return static_cast<uint16_t>(p[0] | p[1] << 8);
-}
-inline uint32_t ReadLE32(const uint8_t* p) {
-    return uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16 | uint32_t{p[3]} << 24;
-}
-inline uint64_t ReadLE64(const uint8_t* p) {
-    return ReadLE32(p) | uint64_t{ReadLE32(p + 4)} << 32;
-}
-inline uint16_t ReadBE16(const uint8_t* p) {
-    return static_cast<uint16_t>(p[0] << 8 | p[1]);
-}
-inline uint32_t ReadBE32(const uint8_t* p) {
-    return uint32_t{p[0]} << 24 | uint32_t{p[1]} << 16 | uint32_t{p[2]} << 8 | uint32_t{p[3]};
-}
 
 // Reads `count` sectors at `first` into `buffer` (resized to fit); a failed read
 // answers the device's own code.

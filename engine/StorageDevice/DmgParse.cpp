@@ -8,6 +8,7 @@
 
 #include "Base64.h"
 #include "BlockDevice.h"
+#include "ByteOrder.h"
 #include "DeviceRead.h"
 #include "EngineLog.h"
 #include "ImageDevice.h"
@@ -20,25 +21,6 @@ constexpr int64_t kSectorBytes = 512;
 constexpr int64_t kMaxPlistBytes = 64 << 20;
 constexpr size_t kBlockTableHeaderBytes = 204;
 constexpr size_t kBlockEntryBytes = 40;
-
-uint32_t swap_int32(uint32_t value) {
-    return __builtin_bswap32(value);
-}
-uint64_t swap_int64(uint64_t value) {
-    return __builtin_bswap64(value);
-}
-
-uint32_t ReadBig32(const uint8_t* bytes) {
-    uint32_t value;
-    std::memcpy(&value, bytes, sizeof(value));
-    return swap_int32(value);
-}
-
-uint64_t ReadBig64(const uint8_t* bytes) {
-    uint64_t value;
-    std::memcpy(&value, bytes, sizeof(value));
-    return swap_int64(value);
-}
 
 bool ReadAt(int fd, void* buffer, int64_t length, int64_t offset) {
     return pread(fd, buffer, static_cast<size_t>(length), offset) == length;
@@ -76,25 +58,25 @@ bool CheckBlockTable(const std::vector<uint8_t>& table, const Trailer& trailer) 
     if (table.size() < kBlockTableHeaderBytes) {
         return false;
     }
-    const uint64_t tableFirst = ReadBig64(&table[8]);
-    const uint64_t tableDataOffset = ReadBig64(&table[24]);
-    const uint32_t entries = ReadBig32(&table[200]);
+    const uint64_t tableFirst = ReadBE64(&table[8]);
+    const uint64_t tableDataOffset = ReadBE64(&table[24]);
+    const uint32_t entries = ReadBE32(&table[200]);
     CatchExeception::WriteLog("sectorcount: %llu, start sectorNum: %llu\n",
-                              static_cast<unsigned long long>(ReadBig64(&table[16])),
+                              static_cast<unsigned long long>(ReadBE64(&table[16])),
                               static_cast<unsigned long long>(tableFirst));
     CatchExeception::WriteLog("mish dataoffset: %llu, bufferneed: %u\n",
                               static_cast<unsigned long long>(tableDataOffset),
-                              ReadBig32(&table[32]));
+                              ReadBE32(&table[32]));
     if (entries > (table.size() - kBlockTableHeaderBytes) / kBlockEntryBytes) {
         return false;
     }
     for (uint32_t i = 0; i < entries; ++i) {
         const uint8_t* entry = &table[kBlockTableHeaderBytes + kBlockEntryBytes * i];
-        const uint32_t type = ReadBig32(entry);
-        const uint64_t first = ReadBig64(entry + 8);
-        const uint64_t count = ReadBig64(entry + 16);
-        const uint64_t offset = ReadBig64(entry + 24);
-        const uint64_t length = ReadBig64(entry + 32);
+        const uint32_t type = ReadBE32(entry);
+        const uint64_t first = ReadBE64(entry + 8);
+        const uint64_t count = ReadBE64(entry + 16);
+        const uint64_t offset = ReadBE64(entry + 24);
+        const uint64_t length = ReadBE64(entry + 32);
         if (IsCompressedEntry(type)) {
             return false;
         }
@@ -136,8 +118,8 @@ int ParseChunkEntry(const TiXmlElement* blkx, const Trailer& trailer) {
 }
 
 int ParseTrailer(int fd, const uint8_t* last, int64_t fileSize, CDMGDeviceInfoStruct& record) {
-    const Trailer trailer{ReadBig64(last + 24), ReadBig64(last + 216), ReadBig64(last + 224),
-                          ReadBig64(last + 492)};
+    const Trailer trailer{ReadBE64(last + 24), ReadBE64(last + 216), ReadBE64(last + 224),
+                          ReadBE64(last + 492)};
     CatchExeception::WriteLog("========= koly info begin =============\n");
     CatchExeception::WriteLog("XML plist from: %llu, spanning %llu types\n",
                               static_cast<unsigned long long>(trailer.plistOffset),
