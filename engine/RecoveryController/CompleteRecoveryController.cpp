@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "Bitmap.h"
-#include "DataRecovery.h"
+#include "BoundDataRecovery.h"
 #include "DirectoryTreeBuilder.h"
 #include "FileSystemSearcher.h"
 #include "RestoreScanSink.h"
@@ -211,16 +211,5 @@ IDataRecovery* CCompleteRecoveryController::GetDataRecovery(_tagSearcherType typ
                      [owner](const _SEARCHER_INFO& info) { return info.type == owner; });
     if (found == m_searchers.end() || found->searcher == nullptr)
         return nullptr;
-    IDataRecovery* recovery = CreateDataRecoveryObj();
-    if (recovery == nullptr)
-        return nullptr;
-    const RESULT_CODE bound =
-        m_pRestore != nullptr
-            ? recovery->Initialize(m_pRestore->GetSearchedPartition(type), m_pDevice)
-            : recovery->Initialize(found->searcher, m_pDevice);
-    if (IsFailure(bound)) {
-        recovery->Release();
-        return nullptr;
-    }
-    return recovery;
+    return CreateBoundDataRecovery(m_pRestore, type, found->searcher, m_pDevice);
 }

@@ -2,7 +2,7 @@
 
 #include <unistd.h>
 
-#include "DataRecovery.h"
+#include "BoundDataRecovery.h"
 #include "DirectoryTreeBuilder.h"
 #include "FileSystemSearcher.h"
 #include "RestoreScanSink.h"
@@ -94,16 +94,5 @@ RESULT_CODE CDeletedRecoveryController::StartDataRecovery(IStorageDevice* device
 }
 
 IDataRecovery* CDeletedRecoveryController::GetDataRecovery(_tagSearcherType type) const {
-    IDataRecovery* recovery = CreateDataRecoveryObj();
-    if (recovery == nullptr)
-        return nullptr;
-    const RESULT_CODE bound =
-        m_pRestore != nullptr
-            ? recovery->Initialize(m_pRestore->GetSearchedPartition(type), m_pDevice)
-            : recovery->Initialize(m_pSearcher, m_pDevice);
-    if (IsFailure(bound)) {
-        recovery->Release();
-        return nullptr;
-    }
-    return recovery;
+    return CreateBoundDataRecovery(m_pRestore, type, m_pSearcher, m_pDevice);
 }
