@@ -6,6 +6,8 @@
 #include <fstream>
 #include <system_error>
 
+#include "DeviceNumber.h"
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -43,19 +45,8 @@ bool ReadNumber(const fs::path& path, T& value) {
     return error == std::errc() && end == text.data() + text.size();
 }
 
-// "8:16" as in the dev attribute.
 bool ReadDeviceNumber(const fs::path& path, uint32_t& major, uint32_t& minor) {
-    std::string text = ReadLine(path);
-    size_t colon = text.find(':');
-    if (colon == std::string::npos) {
-        return false;
-    }
-    const char* begin = text.data();
-    const char* end = begin + text.size();
-    auto [afterMajor, e1] = std::from_chars(begin, begin + colon, major);
-    auto [afterMinor, e2] = std::from_chars(begin + colon + 1, end, minor);
-    return e1 == std::errc() && e2 == std::errc() && afterMajor == begin + colon &&
-           afterMinor == end;
+    return ParseDeviceNumber(ReadLine(path), major, minor);
 }
 
 bool StartsWith(const std::string& text, const char* prefix) {
