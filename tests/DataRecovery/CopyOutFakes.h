@@ -114,6 +114,14 @@ private:
     std::vector<CSearchedPartitionInfo> partitions_;
 };
 
+// Bytes that tell their own position apart.
+inline std::vector<uint8_t> Numbered(size_t size) {
+    std::vector<uint8_t> bytes(size);
+    for (size_t i = 0; i < size; ++i)
+        bytes[i] = uint8_t(i * 7 + i / 251);
+    return bytes;
+}
+
 // A partition of 512-byte sectors whose clusters start at `firstDataSector`.
 inline CSearchedPartitionInfo Partition(uint32_t sectorsPerCluster, uint64_t firstDataSector = 0,
                                         uint32_t fileSystem = FILE_SYSTEM_FAT32) {

@@ -36,13 +36,6 @@ public:
     int stopAfter = 1 << 30;
 };
 
-std::vector<uint8_t> Numbered(size_t size) {
-    std::vector<uint8_t> bytes(size);
-    for (size_t i = 0; i < size; ++i)
-        bytes[i] = uint8_t(i * 13 + i / 4093);
-    return bytes;
-}
-
 // A 10 MiB file in three extents out of disk order, on a 12 MiB device.
 struct CopyFixture {
     CopyFixture()

@@ -9,14 +9,6 @@ namespace {
 
 using namespace harbex::test;
 
-// Bytes that tell their own position apart.
-std::vector<uint8_t> Numbered(size_t size) {
-    std::vector<uint8_t> bytes(size);
-    for (size_t i = 0; i < size; ++i)
-        bytes[i] = uint8_t(i * 7 + i / 251);
-    return bytes;
-}
-
 struct ReaderFixture {
     // Clusters of 2 sectors; the file's extents are clusters 10-11, 4 and 20-22,
     // cluster 0 at sector 8.
