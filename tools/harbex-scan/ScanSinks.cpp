@@ -10,7 +10,10 @@ void CollectingTree::ShowNodes(IFileNode** nodes, unsigned int count, int /*lost
     nodes_.insert(nodes_.end(), nodes, nodes + count);
 }
 
-void CollectingTree::ShowFilesystemNode(IFilesystemNode* /*root*/) {}
+void CollectingTree::ShowFilesystemNode(IFilesystemNode* root) {
+    if (root != nullptr)
+        treeTypes_.insert(root->GetSearcheType());
+}
 
 ConsoleProgress::ConsoleProgress() : terminal_(isatty(STDERR_FILENO) != 0) {}
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdio>
+#include <set>
 #include <vector>
 
 #include "DirectoryTree.h"
@@ -13,9 +14,12 @@ public:
     void ShowFilesystemNode(IFilesystemNode* root) override;
 
     const std::vector<IFileNode*>& nodes() const { return nodes_; }
+    // The searcher types of the trees announced so far.
+    const std::set<_tagSearcherType>& treeTypes() const { return treeTypes_; }
 
 private:
     std::vector<IFileNode*> nodes_;
+    std::set<_tagSearcherType> treeTypes_;
 };
 
 // Shows progress on standard error: one updating line on a terminal,

@@ -12,6 +12,7 @@
 
 #include "FileTypeLists.h"
 #include "FoundFiles.h"
+#include "FoundPartitions.h"
 #include "RecoveryController.h"
 #include "RecoveryFilter.h"
 #include "ScanOptions.h"
@@ -69,6 +70,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "harbex-scan: cannot set up the output: %s\n", std::strerror(errno));
         return 2;
     }
+    // Whole engine lines, so they never split a line of ours on standard error.
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
 
     std::unique_ptr<ScanSource> source = OpenScanSource(*options, error);
     if (!source) {
@@ -112,6 +115,8 @@ int main(int argc, char** argv) {
         if (!nothingToSearchWith)
             return 3;
     }
+    for (const std::string& line : ListPartitions(*controller, tree.treeTypes()))
+        std::fprintf(stderr, "%s\n", line.c_str());
     if (found.empty())
         std::fprintf(stderr, "harbex-scan: nothing found\n");
     std::fprintf(
