@@ -1,11 +1,13 @@
 #pragma once
 
 #include <cstring>
+#include <memory>
 #include <set>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "DataRecovery.h"
 #include "DataRunList.h"
 #include "FileNode.h"
 #include "FileReader.h"
@@ -14,6 +16,12 @@
 #include "StorageDevice.h"
 
 namespace harbex::test {
+
+// Owns a copy-out object the engine handed out.
+struct RecoveryDeleter {
+    void operator()(IDataRecovery* recovery) const { recovery->Release(); }
+};
+using RecoveryPtr = std::unique_ptr<IDataRecovery, RecoveryDeleter>;
 
 // A device over bytes in memory that logs its reads and can fail chosen sectors.
 class MemoryDevice : public IStorageDevice {

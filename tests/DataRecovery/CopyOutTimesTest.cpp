@@ -14,11 +14,6 @@ namespace {
 using namespace harbex::test;
 namespace fs = std::filesystem;
 
-struct RecoveryDeleter {
-    void operator()(IDataRecovery* recovery) const { recovery->Release(); }
-};
-using RecoveryPtr = std::unique_ptr<IDataRecovery, RecoveryDeleter>;
-
 // 100-ns units since 1601 of a moment given in seconds (and 100-ns units) since 1970.
 constexpr _FILETIME At(int64_t unixSeconds, int64_t units = 0) {
     return _FILETIME(116444736000000000LL + unixSeconds * 10000000LL + units);

@@ -15,11 +15,6 @@ using namespace harbex::test;
 constexpr int64_t kMiB = 1 << 20;
 constexpr uint32_t kCluster = 4096;  // 8 sectors
 
-struct RecoveryDeleter {
-    void operator()(IDataRecovery* recovery) const { recovery->Release(); }
-};
-using RecoveryPtr = std::unique_ptr<IDataRecovery, RecoveryDeleter>;
-
 class CountingProgress : public IProgress {
 public:
     int UpdateProgress(_PROGRESS_INFO* info) override {

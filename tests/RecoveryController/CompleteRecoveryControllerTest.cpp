@@ -15,15 +15,6 @@ namespace {
 
 using namespace harbex::test;
 
-struct ControllerDeleter {
-    void operator()(IRecoveryController* controller) const { controller->Release(); }
-};
-using ControllerPtr = std::unique_ptr<IRecoveryController, ControllerDeleter>;
-struct RecoveryDeleter {
-    void operator()(IDataRecovery* recovery) const { recovery->Release(); }
-};
-using RecoveryPtr = std::unique_ptr<IDataRecovery, RecoveryDeleter>;
-
 ControllerPtr MakeComplete(_RECOVERY_CONTROLLER_TYPE type = RECOVERY_CONTROLLER_COMPLETE) {
     ControllerPtr controller(CreateRecoveryController(type));
     EXPECT_TRUE(controller->Initialize(CreateFilter()));

@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -9,12 +10,23 @@
 #include "DirectoryTree.h"
 #include "FileSystemSearcher.h"
 #include "Progress.h"
+#include "RecoveryController.h"
 #include "RestoreScanSink.h"
 #include "SearchedPartitionInfo.h"
 #include "StorageDevice.h"
 #include "StorageDeviceData.h"
 
 namespace harbex::test {
+
+// Owners that release what the engine hands out.
+struct ControllerDeleter {
+    void operator()(IRecoveryController* controller) const { controller->Release(); }
+};
+using ControllerPtr = std::unique_ptr<IRecoveryController, ControllerDeleter>;
+struct RecoveryDeleter {
+    void operator()(IDataRecovery* recovery) const { recovery->Release(); }
+};
+using RecoveryPtr = std::unique_ptr<IDataRecovery, RecoveryDeleter>;
 
 struct ProgressRecord {
     uint32_t state;

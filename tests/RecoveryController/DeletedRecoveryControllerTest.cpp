@@ -12,15 +12,6 @@ namespace {
 
 using namespace harbex::test;
 
-struct ControllerDeleter {
-    void operator()(IRecoveryController* controller) const { controller->Release(); }
-};
-using ControllerPtr = std::unique_ptr<IRecoveryController, ControllerDeleter>;
-struct RecoveryDeleter {
-    void operator()(IDataRecovery* recovery) const { recovery->Release(); }
-};
-using RecoveryPtr = std::unique_ptr<IDataRecovery, RecoveryDeleter>;
-
 ControllerPtr MakeDeleted() {
     ControllerPtr controller(CreateRecoveryController(RECOVERY_CONTROLLER_DELETED));
     EXPECT_TRUE(controller->Initialize(CreateFilter()));
