@@ -5,7 +5,7 @@
 
 #include "DirectoryTreeBuilder.h"
 #include "FATBootSector.h"
-#include "FATCompleteBuildWorker.h"
+#include "FATBuildWorker.h"
 #include "FATCompleteFolderAnalyser.h"
 #include "FATSearchedPartitionInfo.h"
 #include "FATTable.h"
@@ -154,7 +154,8 @@ RESULT_CODE CFATCompleteFSearcher::CompleteBulidDirectoryTree(
             layout.rootCluster = partition->GetRootInfo();
         }
     }
-    CFATCompleteBuildWorker worker(builder_, nullptr, partition, layout, validBootSector, table);
+    CFATBuildWorker worker(builder_, nullptr, partition, layout, validBootSector, table);
+    worker.SetFileSectorMap(fileSectorMap_);
     worker.CompleteBuildDirectoryTree(folderSectors_);
     IFATTableFactory::DestroyFATTable(table);
     return kResultSuccess;

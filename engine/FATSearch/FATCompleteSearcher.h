@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <vector>
 
 #include "FATCompleteCandidates.h"
@@ -32,6 +33,9 @@ public:
     void PreparetoSearch() override;
     void EndSearch(int build) override;
     void AnalyzeBlock(long long firstSector, long long sectorCount) override;
+    // Files the raw search meets during the same scan; deleted FAT32 entries
+    // are revised against them.
+    void SetFileSectorMap(std::map<long long, unsigned int>* map) override { fileSectorMap_ = map; }
 
     // Filters and scores the candidates and appends them to `published`.
     virtual void AddSearchedPartitionInfoList2(std::vector<CFATSearchedPartitionInfo*>& published);
@@ -51,6 +55,7 @@ private:
     CFATCompleteCandidates candidates_;
     CFATFolderSectorList folderSectors_;
     uint32_t sectorSize_ = 512;
+    const std::map<long long, unsigned int>* fileSectorMap_ = nullptr;  // not owned
     // Sized from the device's sectors and the block size, never fixed.
     std::vector<uint8_t> buffer_;
 };

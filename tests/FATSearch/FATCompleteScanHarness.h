@@ -104,6 +104,8 @@ struct CompleteScan {
     std::unique_ptr<CFATCompleteFSearcher> searcher = std::make_unique<CFATCompleteFSearcher>();
     std::vector<std::unique_ptr<CSearchedPartitionInfo>> partitions;
     std::multimap<std::string, CFATFileNode*> byPath;
+    // What the raw search of the same scan met, when set before Run.
+    std::map<long long, unsigned int>* fileSectors = nullptr;
 
     CompleteScan() = default;
     CompleteScan(const CompleteScan&) = delete;
@@ -125,6 +127,7 @@ struct CompleteScan {
         searcher->SetDevice(&cache);
         searcher->SetBlockSize(blockSectors);
         searcher->SetDirecotryTreeBuilder(builder);
+        searcher->SetFileSectorMap(fileSectors);
         searcher->PreparetoSearch();
         const int64_t total = device->GetTotalSectors();
         for (int64_t block = 0; block * blockSectors < total; ++block) {

@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include "FATBuildChildren.h"
+#include "FATCompleteScanHarness.h"
 #include "FATScanHarness.h"
 #include "FATTable.h"
 #include "LittleEndian.h"
@@ -154,6 +155,30 @@ TEST(FATRevision, CompletePathAsksTheFilesTheRawSearchMet) {
         } else {
             EXPECT_EQ(cluster, high.firstCluster & 0xFFFF);
         }
+    }
+}
+
+// The complete search hands what the raw search met down to the revision.
+TEST(FATRevision, CompleteSearchRevisesAgainstTheFilesTheRawSearchMet) {
+    const HighFile high = ScanHighFile("fat32_512");
+    ASSERT_GE(high.firstCluster, 0x10000);
+    FATImageDevice device(FATFixtureImage("fat32_512"), 512, kStorageDeviceDisk);
+    MoveHighEntryFirst(device);
+    const auto boot = device.Sector(0);
+    const long long sector = ReadLE16(boot.data() + 14) + 2 * ReadLE32(boot.data() + 36) +
+                             (high.firstCluster - 2) * boot[13];
+    for (const bool met : {true, false}) {
+        SCOPED_TRACE(met ? "a JPG met at the candidate" : "nothing met");
+        std::map<long long, unsigned int> fileSectors;
+        if (met)
+            fileSectors[sector] = 35;
+        CompleteScan scan;
+        scan.fileSectors = &fileSectors;
+        scan.Run(&device);
+        const CFATFileNode* node = scan.FindEndingWith("/#IGH.JPG");
+        ASSERT_NE(node, nullptr);
+        EXPECT_EQ(node->GetFileProperties()->GetFirstClusterNum(),
+                  met ? high.firstCluster : (high.firstCluster & 0xFFFF));
     }
 }
 

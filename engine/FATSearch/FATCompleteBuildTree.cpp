@@ -1,4 +1,7 @@
-#include "FATCompleteBuildWorker.h"
+// The complete path of the tree build: it starts from the folder sectors the
+// complete scan met rather than from the root.
+
+#include "FATBuildWorker.h"
 
 #include <algorithm>
 #include <atomic>
@@ -24,29 +27,16 @@ constexpr uint32_t kLostClusterBufferSectors = 128;
 
 }  // namespace
 
-CFATCompleteBuildWorker::CFATCompleteBuildWorker(IDirecotryTreeBuilder* builder,
-                                                 IProgress* progress,
-                                                 CFATSearchedPartitionInfo* partition,
-                                                 const FATVolumeLayout& layout,
-                                                 uint32_t validBootSector, IFATTable* table)
-    : builder_(builder),
-      progress_(progress),
-      partition_(partition),
-      layout_(layout),
-      validBootSector_(validBootSector),
-      table_(table) {}
-
-uint32_t CFATCompleteBuildWorker::ConvertSectorToClusterNum(int64_t sector) const {
+uint32_t CFATBuildWorker::ConvertSectorToClusterNum(int64_t sector) const {
     const auto offset = static_cast<uint32_t>(sector - layout_.firstDataSector);
     return offset / layout_.sectorsPerCluster + 2;
 }
 
-bool CFATCompleteBuildWorker::IsFirsectorInCluster(int64_t sector) const {
+bool CFATBuildWorker::IsFirsectorInCluster(int64_t sector) const {
     return (sector - layout_.firstDataSector) % layout_.sectorsPerCluster == 0;
 }
 
-CFATFileNode* CFATCompleteBuildWorker::CreateTempFileNode(uint32_t cluster,
-                                                          uint32_t parentCluster) const {
+CFATFileNode* CFATBuildWorker::CreateTempFileNode(uint32_t cluster, uint32_t parentCluster) const {
     char name[32];
     std::snprintf(name, sizeof(name), "DIR%d", g_madeUpFolderNumber++);
     CFATFileProperties* properties = CFATFileProperties::Create();
@@ -61,13 +51,15 @@ CFATFileNode* CFATCompleteBuildWorker::CreateTempFileNode(uint32_t cluster,
     return node;
 }
 
-int CFATCompleteBuildWorker::CompleteBuildDirectoryTree(const CFATFolderSectorList& folders) {
+int CFATBuildWorker::CompleteBuildDirectoryTree(const CFATFolderSectorList& folders) {
     if (layout_.sectorsPerCluster == 0 || !layout_.device) {
         return 0;
     }
     GetEmptyFileVirtualClusterNumObject()->ResetVirtualClusterNum();
     CFATBuildChildren children(layout_, builder_, progress_, partition_, table_, readClusters_,
                                folderMap_);
+    children.SetQuickScan(true);
+    children.SetFileSectorMap(fileSectorMap_);
     children.BuildRoot(queue_, 1, static_cast<int>(validBootSector_));
     queue_.clear();
 
@@ -94,7 +86,7 @@ int CFATCompleteBuildWorker::CompleteBuildDirectoryTree(const CFATFolderSectorLi
     return BuildLostNode(children, folders);
 }
 
-void CFATCompleteBuildWorker::BuildFat16LostRoot(CFATBuildChildren& children, int64_t sector) {
+void CFATBuildWorker::BuildFat16LostRoot(CFATBuildChildren& children, int64_t sector) {
     std::vector<uint8_t> buffer(layout_.sectorSize);
     if (!layout_.device->ReadSector(buffer.data(), sector, 1)) {
         return;  // nothing stale is listed
@@ -102,8 +94,7 @@ void CFATCompleteBuildWorker::BuildFat16LostRoot(CFATBuildChildren& children, in
     children.BuildChildrenFromBuffer(buffer.data(), layout_.sectorSize, nullptr, queue_, 1, 1);
 }
 
-void CFATCompleteBuildWorker::BuildFolder(CFATBuildChildren& children,
-                                          const FIRSTFOLDERSECTOR& record) {
+void CFATBuildWorker::BuildFolder(CFATBuildChildren& children, const FIRSTFOLDERSECTOR& record) {
     auto known = folderMap_.find(record.cluster);
     if (known != folderMap_.end()) {
         children.BuildChildren(known->second, record.cluster, queue_, 0, 1);
@@ -124,8 +115,8 @@ void CFATCompleteBuildWorker::BuildFolder(CFATBuildChildren& children,
     folder->Release();
 }
 
-int CFATCompleteBuildWorker::BuildLostNode(CFATBuildChildren& children,
-                                           const CFATFolderSectorList& folders) {
+int CFATBuildWorker::BuildLostNode(CFATBuildChildren& children,
+                                   const CFATFolderSectorList& folders) {
     const auto begin = folders.LowerBound(layout_.firstDataSector);
     const auto end = folders.UpperBound(layout_.startSector + layout_.totalSectors);
     if (begin >= end || layout_.sectorsPerCluster > kLostClusterBufferSectors) {
