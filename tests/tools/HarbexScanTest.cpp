@@ -84,6 +84,7 @@ TEST(HarbexScan, EveryKindOfScanRunsEndToEndAndSaysWhatItFound) {
         EXPECT_TRUE(run.out.empty());
         EXPECT_NE(run.err.find("nothing found"), std::string::npos) << run.err;
         EXPECT_NE(run.err.find("found 0 files and 0 folders"), std::string::npos) << run.err;
+        EXPECT_EQ(run.err.find("partition\t"), std::string::npos) << run.err;
         if (arguments.find("--recover") != std::string::npos) {
             EXPECT_NE(run.err.find("recovered 0 whole, 0 partly, 0 not at all"), std::string::npos);
         }
