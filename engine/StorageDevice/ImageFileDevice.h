@@ -22,8 +22,6 @@ public:
     void SetPrivateData(IStorageDeviceData* data) override;
     RESULT_CODE GetLastError() override { return lastError_; }
 
-    int64_t GetDataOffset() const { return dataOffset_; }
-
 protected:
     // Unopened; the path must fit the 1024-byte field (see FitsImagePath).
     explicit CImageFileDevice(const char* path);

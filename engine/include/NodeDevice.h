@@ -26,8 +26,6 @@ public:
     RESULT_CODE GetLastError() override { return lastError_; }
     bool IsPermitted() override { return permitted_ != 0; }
 
-    const char* GetPath() const { return path_; }
-
 protected:
     // Unopened; an over-long path leaves the stored path empty.
     explicit CNodeDevice(const char* path);
