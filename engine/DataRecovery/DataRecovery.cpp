@@ -77,7 +77,6 @@ private:
     std::unique_ptr<char[]> m_pPiece;
     IFileReader* m_pReader = nullptr;
     std::vector<CSearchedPartitionInfo*> m_partitions;
-    uint32_t m_u32PartitionCount = 0;
     IStorageDevice* m_pDevice = nullptr;
     uint32_t m_u32Compressed = 0;
     IFileNode* m_pNode = nullptr;
@@ -94,7 +93,6 @@ void CDataRecovery::FreePartitions() {
     for (CSearchedPartitionInfo* partition : m_partitions)
         delete partition;
     m_partitions.clear();
-    m_u32PartitionCount = 0;
 }
 
 RESULT_CODE CDataRecovery::Initialize(IFileSystemSearchController* searcher,
@@ -126,7 +124,6 @@ RESULT_CODE CDataRecovery::Initialize(IFileSystemSearchController* searcher,
     records.resize(static_cast<size_t>(count));
 
     m_partitions = std::move(records);
-    m_u32PartitionCount = static_cast<uint32_t>(count);
     m_pDevice = device;
     if (!EnsurePieceBuffer())
         return Failure(__LINE__, kResultOutOfMemory);
@@ -150,7 +147,6 @@ RESULT_CODE CDataRecovery::Initialize(std::vector<CSearchedPartitionInfo*>& part
         *copy = *saved;
         m_partitions.push_back(copy);
     }
-    m_u32PartitionCount = static_cast<uint32_t>(m_partitions.size());
     m_pDevice = device;
     if (!EnsurePieceBuffer())
         return Failure(__LINE__, kResultOutOfMemory);
