@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <random>
 
 #include "CopyOutFakes.h"
 #include "DataRecovery.h"
@@ -199,6 +200,28 @@ TEST(Lznt1, ChunksDecodeWithinTheirBounds) {
         ASSERT_EQ(produced, c.expected.size());
         EXPECT_TRUE(std::equal(c.expected.begin(), c.expected.end(), output.begin()));
         EXPECT_EQ(output[c.capacity], 0xEE);
+    }
+}
+
+// Damaged units decode inside the given input and output, whatever their
+// headers and back-references say.
+TEST(Lznt1, DamagedUnitsStayWithinTheirBuffers) {
+    std::vector<uint8_t> unit;
+    for (uint8_t k = 0; k < 16; ++k) {
+        const std::vector<uint8_t> chunk = RepeatingChunk(k);
+        unit.insert(unit.end(), chunk.begin(), chunk.end());
+    }
+    std::mt19937 random(31);
+    for (int copy = 0; copy < 400; ++copy) {
+        std::vector<uint8_t> damaged = unit;
+        for (int i = 1 + int(random() % 6); i > 0; --i)
+            damaged[random() % damaged.size()] = uint8_t(random());
+        damaged.resize(damaged.size() - random() % 8);
+        const uint32_t capacity = random() % 2 == 0 ? kUnit : uint32_t(random() % kUnit);
+        std::vector<uint8_t> output(capacity);
+        const uint32_t produced = CCompressFileReader::DecodeLznt1Unit(
+            damaged.data(), uint32_t(damaged.size()), output.data(), capacity);
+        ASSERT_LE(produced, capacity) << "copy " << copy;
     }
 }
 
