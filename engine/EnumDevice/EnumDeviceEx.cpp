@@ -38,6 +38,20 @@ RESULT_CODE CopyOut(const std::list<IStorageDevice*>& devices, IStorageDevice** 
     return kResultSuccess;
 }
 
+// The same for the list kept for `disk` in `lists`.
+RESULT_CODE CopyOutFor(const std::map<const IStorageDevice*, std::list<IStorageDevice*>>& lists,
+                       const IStorageDevice* disk, IStorageDevice** array, int& count,
+                       bool zeroCapacityCopiesNothing) {
+    if (disk == nullptr) {
+        return ENUM_FAILURE(kResultMissingObject);
+    }
+    auto found = lists.find(disk);
+    if (found == lists.end()) {
+        return ENUM_FAILURE(kResultBadArgument);
+    }
+    return CopyOut(found->second, array, count, zeroCapacityCopiesNothing);
+}
+
 }  // namespace
 
 CEnumDeviceEx::CEnumDeviceEx(DeviceSystemPaths paths) : paths_(std::move(paths)) {}
@@ -111,14 +125,7 @@ RESULT_CODE CEnumDeviceEx::EnumPartitionDevice(const IStorageDevice* disk, IStor
     if (initialised_ == 0) {
         return ENUM_FAILURE(kResultNotInitialised);
     }
-    if (disk == nullptr) {
-        return ENUM_FAILURE(kResultMissingObject);
-    }
-    auto found = partitions_.find(disk);
-    if (found == partitions_.end()) {
-        return ENUM_FAILURE(kResultBadArgument);
-    }
-    return CopyOut(found->second, devices, count, true);
+    return CopyOutFor(partitions_, disk, devices, count, true);
 }
 
 RESULT_CODE CEnumDeviceEx::EnumVolumeDevice(const IStorageDevice* disk, IStorageDevice** devices,
@@ -126,14 +133,7 @@ RESULT_CODE CEnumDeviceEx::EnumVolumeDevice(const IStorageDevice* disk, IStorage
     if (initialised_ == 0) {
         return ENUM_FAILURE(kResultNotInitialised);
     }
-    if (disk == nullptr) {
-        return ENUM_FAILURE(kResultMissingObject);
-    }
-    auto found = volumes_.find(disk);
-    if (found == volumes_.end()) {
-        return ENUM_FAILURE(kResultBadArgument);
-    }
-    return CopyOut(found->second, devices, count, false);
+    return CopyOutFor(volumes_, disk, devices, count, false);
 }
 
 IEnumDeviceEx* CreateEnumDeviceEx() {
