@@ -11,9 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "DirectoryTree.h"
+#include "FATBenchSupport.h"
 #include "FATCompleteSearcher.h"
-#include "Progress.h"
 #include "RecoveryController.h"
 #include "RecoveryFilter.h"
 #include "SearcherFactories.h"
@@ -21,37 +20,14 @@
 
 namespace {
 
+using namespace harbex::bench;
+
 const std::string& DiskPath() {
-    static const std::string path = [] {
-        const char* given = std::getenv("HARBEX_BENCH_DISK");
-        std::string image = given ? given : "/tmp/harbex_fat_complete_bench.img";
-        if (!std::filesystem::exists(image)) {
-            const std::string script = std::string(HARBEX_BENCH_SOURCE_DIR) + "/make_bench_disk.sh";
-            if (std::system((script + " " + image).c_str()) != 0)
-                image.clear();
-        }
-        return image;
-    }();
+    static const std::string path =
+        BenchImage("HARBEX_BENCH_DISK", "/tmp/harbex_fat_complete_bench.img",
+                   std::string(HARBEX_BENCH_SOURCE_DIR) + "/make_bench_disk.sh");
     return path;
 }
-
-class QuietProgress : public IProgress {
-public:
-    explicit QuietProgress(bool build) : build_(build) {}
-    int UpdateProgress(_PROGRESS_INFO*) override { return 0; }
-    int Continued() override { return 1; }
-    int shouldBuild() override { return build_ ? 1 : 0; }
-
-private:
-    bool build_;
-};
-
-class CountingTree : public IDrirectoryTree {
-public:
-    void ShowNodes(IFileNode**, unsigned int count, int) override { nodes += count; }
-    void ShowFilesystemNode(IFilesystemNode*) override {}
-    uint64_t nodes = 0;
-};
 
 void SequentialRead(benchmark::State& state) {
     if (DiskPath().empty()) {

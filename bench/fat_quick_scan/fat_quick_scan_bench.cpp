@@ -6,13 +6,11 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
-#include <filesystem>
 #include <memory>
 #include <string>
 
-#include "DirectoryTree.h"
+#include "FATBenchSupport.h"
 #include "FATVolume.h"
-#include "Progress.h"
 #include "RecoveryController.h"
 #include "RecoveryFilter.h"
 #include "StorageDevice.h"
@@ -20,34 +18,14 @@
 
 namespace {
 
+using namespace harbex::bench;
+
 const std::string& ImagePath() {
-    static const std::string path = [] {
-        const char* given = std::getenv("HARBEX_BENCH_FAT_IMAGE");
-        std::string image = given ? given : "/tmp/harbex_fat_quick_bench.img";
-        if (!std::filesystem::exists(image)) {
-            const std::string script =
-                std::string(HARBEX_BENCH_SOURCE_DIR) + "/make_bench_image.sh";
-            if (std::system((script + " " + image).c_str()) != 0)
-                image.clear();
-        }
-        return image;
-    }();
+    static const std::string path =
+        BenchImage("HARBEX_BENCH_FAT_IMAGE", "/tmp/harbex_fat_quick_bench.img",
+                   std::string(HARBEX_BENCH_SOURCE_DIR) + "/make_bench_image.sh");
     return path;
 }
-
-class QuietProgress : public IProgress {
-public:
-    int UpdateProgress(_PROGRESS_INFO*) override { return 0; }
-    int Continued() override { return 1; }
-    int shouldBuild() override { return 1; }
-};
-
-class CountingTree : public IDrirectoryTree {
-public:
-    void ShowNodes(IFileNode**, unsigned int count, int) override { nodes += count; }
-    void ShowFilesystemNode(IFilesystemNode*) override {}
-    uint64_t nodes = 0;
-};
 
 void QuickScan(benchmark::State& state) {
     if (ImagePath().empty()) {
