@@ -47,7 +47,11 @@ public:
         uint32_t pos = start;
         do {
             const Entry& entry = entries_[pos];
-            if (entry.used && entry.check1 == check1 && entry.check2 == check2)
+            // Slots are never freed, so a key lies before the first empty slot
+            // of its probe run: a miss ends there instead of circling the table.
+            if (!entry.used)
+                return -1;
+            if (entry.check1 == check1 && entry.check2 == check2)
                 return static_cast<int>(pos);
             pos = (pos + 1) & (Slots - 1);
         } while (pos != start);

@@ -141,11 +141,22 @@ TEST(KeHashTable, FindsKeysIgnoringCaseAndReportsMisses) {
 
 TEST(KeHashTable, FullTableRefusesMoreKeys) {
     CKeHashTable<int, 4> table;
-    for (const char* key : {"a", "b", "c", "d"})
-        EXPECT_TRUE(table.InsertNode(key, 1)) << key;
-    EXPECT_FALSE(table.InsertNode("e", 1));
-    EXPECT_EQ(table.GetHashTablePos("e", 0), -1);
-    EXPECT_GE(table.GetHashTablePos("d", 0), 0);
+    // jpg and pdf share the last slot as their first one, so pdf wraps to the
+    // first slot and pushes gif and mp3 on from theirs.
+    const char* keys[] = {"jpg", "pdf", "gif", "mp3"};
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(table.GetHashTablePos(keys[i], 0), -1) << keys[i];
+        EXPECT_TRUE(table.InsertNode(keys[i], i)) << keys[i];
+    }
+    EXPECT_EQ(table.GetHashTablePos("pdf", 0), 0);
+    EXPECT_EQ(table.GetHashTablePos("mp3", 0), 2);
+    EXPECT_FALSE(table.InsertNode("png", 1));
+    EXPECT_EQ(table.GetHashTablePos("png", 0), -1);
+    for (int i = 0; i < 4; ++i) {
+        int value = -1;
+        EXPECT_TRUE(table.FindNode(keys[i], value)) << keys[i];
+        EXPECT_EQ(value, i) << keys[i];
+    }
 }
 
 }  // namespace
