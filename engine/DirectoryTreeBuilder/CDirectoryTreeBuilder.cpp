@@ -105,7 +105,7 @@ void CDirectoryTreeBuilder::SetPartitonDevice(CSearchedPartitionInfo* partition,
 
 CDirectoryTreeBuilder::Tree* CDirectoryTreeBuilder::FindTree(_tagSearcherType type) {
     for (Tree& tree : trees_) {
-        if (tree.topFolder->GetSearcheType() == type) {
+        if (tree.type == type) {
             return &tree;
         }
     }
