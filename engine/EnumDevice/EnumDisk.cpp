@@ -11,11 +11,6 @@ namespace {
 // Media smaller than this are not worth listing.
 constexpr int64_t kSmallestDiskBytes = 0x800000;
 
-void CopyText(char* field, size_t size, const std::string& text) {
-    std::strncpy(field, text.c_str(), size - 1);
-    field[size - 1] = '\0';
-}
-
 CCollectDiskDeviceInfoStruct* MakeDiskRecord(const SysfsDisk& disk, uint32_t sectorSize) {
     auto* record = new CCollectDiskDeviceInfoStruct;
     std::memset(record, 0, sizeof *record);
@@ -25,10 +20,8 @@ CCollectDiskDeviceInfoStruct* MakeDiskRecord(const SysfsDisk& disk, uint32_t sec
     CopyText(record->bsdName, sizeof record->bsdName, disk.name);
     record->sectorSize = sectorSize;
     record->sectorCount = disk.size512 * 512 / sectorSize;
-    record->cylinders = record->sectorCount / 16065;
-    record->heads = 255;
-    record->sectorsPerTrack = 63;
-    record->deviceId = static_cast<int32_t>(disk.major << 24 | disk.minor);
+    SetTranslatedGeometry(*record);
+    record->deviceId = DeviceId(disk.major, disk.minor);
     return record;
 }
 

@@ -16,14 +16,12 @@ void AttachDiskRecord(IStorageDevice* disk, const char* name) {
     auto* record = new CCollectDiskDeviceInfoStruct;
     std::memset(record, 0, sizeof *record);
     if (name != nullptr) {
-        std::strncpy(record->bsdName, name, sizeof record->bsdName - 1);
-        std::strncpy(record->modelName, name, sizeof record->modelName - 1);
+        CopyText(record->bsdName, sizeof record->bsdName, name);
+        CopyText(record->modelName, sizeof record->modelName, name);
     }
     record->sectorSize = disk->GetSectorSize();
     record->sectorCount = disk->GetTotalSectors();
-    record->cylinders = record->sectorCount / 16065;
-    record->heads = 255;
-    record->sectorsPerTrack = 63;
+    SetTranslatedGeometry(*record);
     disk->SetPrivateData(CreateDiskDeviceData(record));
     enumDiskPartitionScheme scheme = kPartitionSchemeNone;
     if (IsSuccess(CPartitionTableAnalyze().GetDiskType(disk, scheme))) {

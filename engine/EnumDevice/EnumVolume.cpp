@@ -25,11 +25,6 @@ struct KernelVolume {
     uint32_t minor;
 };
 
-void CopyText(char* field, size_t size, const std::string& text) {
-    std::strncpy(field, text.c_str(), size - 1);
-    field[size - 1] = '\0';
-}
-
 const PartitionEntry* EntryNumbered(const std::list<PartitionEntry>& entries, int32_t number) {
     for (const PartitionEntry& entry : entries) {
         if (static_cast<int32_t>(entry.number) == number) {
@@ -115,7 +110,7 @@ RESULT_CODE CEnumVolume::ExecEnum(IStorageDevice* disk, std::list<IStorageDevice
         record->sectorSize = sectorSize;
         record->sectorCount = kernel.size512 * 512 / sectorSize;
         record->startSector = kernel.start512 * 512 / sectorSize;
-        record->deviceId = static_cast<int32_t>(kernel.major << 24 | kernel.minor);
+        record->deviceId = DeviceId(kernel.major, kernel.minor);
         record->parentDisk = disk;
         record->partitionNumber = kernel.number;
         if (const PartitionEntry* entry = EntryNumbered(entries, kernel.number)) {

@@ -1,10 +1,14 @@
 #pragma once
 
+#include <cstdint>
+#include <cstring>
 #include <list>
+#include <string>
 
 #include "EnumDevice.h"
 #include "PartitionTableAnalyze.h"
 #include "ResultCode.h"
+#include "StorageDeviceData.h"
 
 class IStorageDevice;
 
@@ -49,3 +53,22 @@ struct RecognizedVolume {
     char label[100];
 };
 RecognizedVolume RecognizeVolume(IStorageDevice* device);
+
+// Copies `text` into a fixed record field, cut to fit and always terminated.
+inline void CopyText(char* field, size_t size, const std::string& text) {
+    std::strncpy(field, text.c_str(), size - 1);
+    field[size - 1] = '\0';
+}
+
+// A record's device number: the major number in the top byte, the minor below.
+inline int32_t DeviceId(uint32_t major, uint32_t minor) {
+    return static_cast<int32_t>(major << 24 | minor);
+}
+
+// The translated geometry of 255 heads and 63 sectors a track that disk
+// records carry, over the record's sector count.
+inline void SetTranslatedGeometry(CCollectDiskDeviceInfoStruct& record) {
+    record.cylinders = record.sectorCount / 16065;
+    record.heads = 255;
+    record.sectorsPerTrack = 63;
+}
