@@ -16,6 +16,9 @@ namespace {
 constexpr uint32_t kRunSectors = 128;
 constexpr uint32_t kBufferSectors = 130;
 constexpr uint32_t kMaxCarriedBytes = 1024;
+// A FAT folder holds at most 65536 entries; a chain that runs on past them
+// is a damaged FAT and would otherwise be followed across the whole volume.
+constexpr uint64_t kMaxFolderBytes = uint64_t{65536} * kFATDirEntrySize;
 
 bool IsDotEntry(const uint8_t* entry, const char* name11) {
     return std::memcmp(entry, name11, 11) == 0 && (entry[11] & kFATAttributeDirectory) != 0;
@@ -79,7 +82,8 @@ int CFATBuildChildren::BuildChildren(CFATFileNode* folder, uint32_t firstCluster
     uint32_t carried = 0;
     bool firstRun = true;
     uint32_t cluster = firstCluster;
-    while (cluster != 0 && cluster < kFATEndOfChain) {
+    uint64_t folderBytes = 0;
+    while (cluster != 0 && cluster < kFATEndOfChain && folderBytes < kMaxFolderBytes) {
         // A run of consecutive clusters, read at once.
         const uint32_t runStart = cluster;
         uint32_t runClusters = 1;
@@ -98,6 +102,7 @@ int CFATBuildChildren::BuildChildren(CFATFileNode* folder, uint32_t firstCluster
         }
         const uint32_t runSectors = runClusters * layout_.sectorsPerCluster;
         const uint32_t runBytes = runSectors * sectorSize;
+        folderBytes += runBytes;
         uint8_t* target = buffer.data() + carried;
         if (!layout_.device->ReadSector(target, layout_.ClusterToSector(runStart), runSectors)) {
             // Nothing from before is parsed as this run: a folder whose first
