@@ -12,6 +12,21 @@ CStorageDeviceWithCache::~CStorageDeviceWithCache() {
     StopReader();
 }
 
+void CStorageDeviceWithCache::AlignedDelete::operator()(uint8_t* data) const {
+    ::operator delete[](data, std::align_val_t{kBufferAlignment});
+}
+
+CStorageDeviceWithCache::Buffer CStorageDeviceWithCache::AllocateBuffer(size_t bytes) {
+    return Buffer(static_cast<uint8_t*>(
+        ::operator new[](bytes, std::align_val_t{kBufferAlignment}, std::nothrow)));
+}
+
+size_t CStorageDeviceWithCache::BlocksAhead() {
+    const size_t bytes = BlockBytes();
+    const size_t fitting = bytes == 0 ? kBlocksAhead : kLookAheadBytes / bytes;
+    return std::clamp<size_t>(fitting, kMinBlocksAhead, kBlocksAhead);
+}
+
 size_t CStorageDeviceWithCache::BlockBytes() {
     return static_cast<size_t>(blockSize_) * GetSectorSize();
 }
@@ -30,7 +45,10 @@ bool CStorageDeviceWithCache::SetBlockSize(uint32_t sectors) {
     blockSize_ = sectors;
     const size_t bytes = BlockBytes();
     if (bytes > 0) {
-        current_.reset(new (std::nothrow) uint8_t[bytes]());
+        current_ = AllocateBuffer(bytes);
+        if (current_) {
+            std::memset(current_.get(), 0, bytes);
+        }
     }
     return true;
 }
@@ -46,17 +64,18 @@ void CStorageDeviceWithCache::BeginCache() {
         return;
     }
     totalSectors_ = inner_->GetTotalSectors();
+    blocksAhead_ = BlocksAhead();
     readerDone_ = false;
     reader_ = std::thread(&CStorageDeviceWithCache::ReadAhead, this);
 }
 
-// Keeps up to kBlocksAhead blocks queued in device order until the last block
+// Keeps up to blocksAhead_ blocks queued in device order until the last block
 // of the device has been read or read-ahead is stopped.
 void CStorageDeviceWithCache::ReadAhead() {
     const size_t bytes = BlockBytes();
     std::unique_lock<std::mutex> lock(queueLock_);
     while (true) {
-        needMore_.wait(lock, [this] { return !running_ || queue_.size() < kBlocksAhead; });
+        needMore_.wait(lock, [this] { return !running_ || queue_.size() < blocksAhead_; });
         if (!running_ || nextSector_ >= totalSectors_) {
             break;
         }
@@ -67,7 +86,7 @@ void CStorageDeviceWithCache::ReadAhead() {
             block = std::move(spare_.back());
             spare_.pop_back();
         } else {
-            block.reset(new (std::nothrow) uint8_t[bytes]);
+            block = AllocateBuffer(bytes);
             if (!block) {
                 break;
             }

@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstring>
 #include <functional>
 #include <memory>
+#include <thread>
 
 #include "DeviceTestData.h"
 #include "DiskDevice.h"
@@ -173,6 +176,53 @@ TEST(StorageDeviceWithCacheTest, StopsCleanlyAtAnyPoint) {
     CStorageDeviceWithCache empty(nullptr);
     EXPECT_FALSE(empty.SetCurCacheBlock(0));
     EXPECT_FALSE(empty.Open(nullptr));
+}
+
+// A large device that only counts the reads reaching it.
+class CountingDevice : public MemoryDevice {
+public:
+    CountingDevice() : MemoryDevice(1, 512) {}
+    bool ReadSector(void*, int64_t, int64_t) override {
+        ++reads;
+        return true;
+    }
+    int64_t GetTotalSectors() override { return int64_t{1} << 32; }
+    std::atomic<int> reads{0};
+};
+
+// Waits until `reads` reaches `expected`, then a little longer to catch a
+// reader that goes past it.
+int SettledReads(const std::atomic<int>& reads, int expected) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (reads < expected && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    return reads;
+}
+
+TEST(StorageDeviceWithCacheTest, LargeBlocksAreReadFewerBlocksAhead) {
+    struct Case {
+        uint32_t blockSize;
+        int ahead;
+    } cases[] = {
+        {1000, 10},  // the default block: ten ahead
+        {2048, 8},   // 1 MiB blocks: 8 MiB ahead
+        {8192, 2},   // the complete scan's 4 MiB blocks
+        {16384, 2},  // 8 MiB blocks: never fewer than two
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "blocks of " << c.blockSize);
+        CountingDevice inner;
+        CStorageDeviceWithCache cache(&inner);
+        ASSERT_TRUE(cache.SetBlockSize(c.blockSize));
+        cache.BeginCache();
+        EXPECT_EQ(SettledReads(inner.reads, c.ahead), c.ahead);
+        ASSERT_TRUE(cache.SetCurCacheBlock(0));
+        ASSERT_TRUE(cache.SetCurCacheBlock(1));
+        EXPECT_EQ(SettledReads(inner.reads, c.ahead + 2), c.ahead + 2);
+        cache.EndCache();
+    }
 }
 
 TEST(StorageDeviceWithCacheTest, RefusesBlocksTooLargeToHold) {
