@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <regex>
 
 #include "FATCompleteScanHarness.h"
@@ -19,6 +20,11 @@ struct DiskCase {
     const char* name;
     std::vector<ExpectedPartition> partitions;
 };
+
+// Shown in test listings by its image's name.
+void PrintTo(const DiskCase& disk, std::ostream* out) {
+    *out << disk.name;
+}
 
 // Boot sector and both FAT starts seen: 50 + 50. A zeroed FAT32 boot sector
 // leaves the backup: 45 + 50. A partition known only from two sub-folders

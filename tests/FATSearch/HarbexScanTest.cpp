@@ -137,7 +137,8 @@ TEST_P(HarbexScanFAT, ListsAndRecoversEveryFileOfTheManifest) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Images, HarbexScanFAT,
-                         ::testing::Values("fat16_512", "fat32_512", "fat16_4096", "fat32_4096"));
+                         ::testing::Values("fat16_512", "fat32_512", "fat16_4096", "fat32_4096"),
+                         [](const auto& info) { return std::string(info.param); });
 
 TEST(HarbexScanFATRecognition, FAT12IsNotSearched) {
     const auto result = RunCommand("'" + ToolPath("harbex-scan").string() + "' --quick --deep '" +
