@@ -37,8 +37,7 @@ RESULT_CODE EnumDiskVolumes(IStorageDevice* disk, const char* name,
     if (disk == nullptr || disk->GetType() != kStorageDeviceDisk) {
         return ENUM_FAILURE(kResultBadArgument);
     }
-    auto* data = dynamic_cast<IDiskDeviceData*>(disk->GetPrivateData());
-    if (data == nullptr || data->GetDiskInfo() == nullptr) {
+    if (DiskRecordOf(disk->GetPrivateData()) == nullptr) {
         AttachDiskRecord(disk, name);
     }
     std::list<IStorageDevice*> partitions;

@@ -11,11 +11,6 @@
 
 namespace {
 
-CCollectDiskDeviceInfoStruct* DiskRecord(IStorageDevice* disk) {
-    auto* data = dynamic_cast<IDiskDeviceData*>(disk->GetPrivateData());
-    return data != nullptr ? data->GetDiskInfo() : nullptr;
-}
-
 CCollectedPartitionDeviceInfoStruct* MakePartitionRecord(IStorageDevice* disk,
                                                          const CCollectDiskDeviceInfoStruct& info,
                                                          const PartitionEntry& entry) {
@@ -65,7 +60,7 @@ RESULT_CODE CEnumPartition::ExecEnum(IStorageDevice* disk, std::list<IStorageDev
     if (IsFailure(code)) {
         return code;
     }
-    CCollectDiskDeviceInfoStruct* info = DiskRecord(disk);
+    CCollectDiskDeviceInfoStruct* info = DiskRecordOf(disk->GetPrivateData());
     if (info == nullptr) {
         return ENUM_FAILURE(kResultMissingObject);
     }

@@ -69,8 +69,7 @@ RESULT_CODE CEnumVolume::ExecEnum(IStorageDevice* disk, std::list<IStorageDevice
     if (disk == nullptr) {
         return ENUM_FAILURE(kResultMissingObject);
     }
-    auto* data = dynamic_cast<IDiskDeviceData*>(disk->GetPrivateData());
-    CCollectDiskDeviceInfoStruct* info = data != nullptr ? data->GetDiskInfo() : nullptr;
+    CCollectDiskDeviceInfoStruct* info = DiskRecordOf(disk->GetPrivateData());
     if (info == nullptr) {
         return ENUM_FAILURE(kResultMissingObject);
     }
@@ -139,8 +138,7 @@ RESULT_CODE CEnumVolume::ExecEnum(IStorageDevice* disk, std::list<IStorageDevice
 
     std::vector<CCollectedVolumeDeviceInfoStruct> records;
     for (IStorageDevice* volume : volumes) {
-        records.push_back(
-            *dynamic_cast<IVolumeDeviceData*>(volume->GetPrivateData())->GetVolumeInfo());
+        records.push_back(*VolumeRecordOf(volume->GetPrivateData()));
     }
     if (auto* diskDevice = dynamic_cast<CDiskDevice*>(disk)) {
         diskDevice->SetVolumes(records);

@@ -13,16 +13,6 @@ namespace {
 // Kernel and table may disagree on a partition's last few megabytes.
 constexpr int64_t kSizeTolerance = 0xA00001;
 
-CCollectedPartitionDeviceInfoStruct* PartitionRecord(IStorageDevice* device) {
-    auto* data = dynamic_cast<IPartitionDeviceData*>(device->GetPrivateData());
-    return data != nullptr ? data->GetPartitionInfo() : nullptr;
-}
-
-CCollectedVolumeDeviceInfoStruct* VolumeRecord(IStorageDevice* device) {
-    auto* data = dynamic_cast<IVolumeDeviceData*>(device->GetPrivateData());
-    return data != nullptr ? data->GetVolumeInfo() : nullptr;
-}
-
 }  // namespace
 
 void CMergeVolumeAndPartition::IsSameDevice(IStorageDevice* partition, IStorageDevice* volume,
@@ -31,8 +21,8 @@ void CMergeVolumeAndPartition::IsSameDevice(IStorageDevice* partition, IStorageD
     if (partition == nullptr || volume == nullptr) {
         return;
     }
-    CCollectedPartitionDeviceInfoStruct* p = PartitionRecord(partition);
-    CCollectedVolumeDeviceInfoStruct* v = VolumeRecord(volume);
+    CCollectedPartitionDeviceInfoStruct* p = PartitionRecordOf(partition->GetPrivateData());
+    CCollectedVolumeDeviceInfoStruct* v = VolumeRecordOf(volume->GetPrivateData());
     if (p == nullptr || v == nullptr || p->sectorSize == 0 || p->sectorSize != v->sectorSize ||
         p->startSector != v->startSector) {
         return;
@@ -103,7 +93,7 @@ RESULT_CODE CVolumePartitionConverter::ConvertPartition2Volume(IStorageDevice*& 
     if (partition == nullptr || partition->GetType() != kStorageDevicePartition) {
         return ENUM_FAILURE(kResultBadArgument);
     }
-    CCollectedPartitionDeviceInfoStruct* record = PartitionRecord(partition);
+    CCollectedPartitionDeviceInfoStruct* record = PartitionRecordOf(partition->GetPrivateData());
     if (record == nullptr) {
         return ENUM_FAILURE(kResultMissingObject);
     }

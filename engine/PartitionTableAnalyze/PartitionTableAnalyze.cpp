@@ -19,11 +19,11 @@ RESULT_CODE CPartitionTableAnalyze::AnalyzePartitionTable(IStorageDevice* device
     if (device->GetType() != kStorageDeviceDisk) {
         return PT_FAILURE(kResultNotSupported);
     }
-    auto* data = dynamic_cast<IDiskDeviceData*>(device->GetPrivateData());
-    if (data == nullptr || data->GetDiskInfo() == nullptr) {
+    const CCollectDiskDeviceInfoStruct* disk = DiskRecordOf(device->GetPrivateData());
+    if (disk == nullptr) {
         return PT_FAILURE(kResultMissingObject);
     }
-    if (data->GetDiskInfo()->kind != 0) {
+    if (disk->kind != 0) {
         return PT_FAILURE(kResultNotSupported);
     }
     enumDiskPartitionScheme scheme = kPartitionSchemeNone;

@@ -29,9 +29,8 @@ RESULT_CODE Failure(uint16_t line, uint32_t kind) {
 bool IsHFSPlusVolume(IStorageDevice* device) {
     if (device->GetType() != kStorageDeviceVolume)
         return false;
-    auto* data = dynamic_cast<IVolumeDeviceData*>(device->GetPrivateData());
-    return data != nullptr && data->GetVolumeInfo() != nullptr &&
-           data->GetVolumeInfo()->fileSystemType == FILE_SYSTEM_HFSPLUS;
+    const CCollectedVolumeDeviceInfoStruct* volume = VolumeRecordOf(device->GetPrivateData());
+    return volume != nullptr && volume->fileSystemType == FILE_SYSTEM_HFSPLUS;
 }
 
 }  // namespace

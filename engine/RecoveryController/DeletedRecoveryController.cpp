@@ -19,10 +19,10 @@ RESULT_CODE Failure(uint16_t line, uint32_t kind) {
 
 // The file system volume recognition recorded for the device, if any.
 bool VolumeFileSystem(IStorageDevice* device, enumFILE_SYSTEM_TYPE& type) {
-    auto* data = dynamic_cast<IVolumeDeviceData*>(device->GetPrivateData());
-    if (data == nullptr || data->GetVolumeInfo() == nullptr)
+    const CCollectedVolumeDeviceInfoStruct* volume = VolumeRecordOf(device->GetPrivateData());
+    if (volume == nullptr)
         return false;
-    type = static_cast<enumFILE_SYSTEM_TYPE>(data->GetVolumeInfo()->fileSystemType);
+    type = static_cast<enumFILE_SYSTEM_TYPE>(volume->fileSystemType);
     return true;
 }
 

@@ -19,15 +19,13 @@ std::string GetDeviceDescription(IStorageDevice* device) {
         return {};
     IStorageDeviceData* data = device->GetPrivateData();
     if (device->GetType() == kStorageDeviceVolume) {
-        auto* volume = dynamic_cast<IVolumeDeviceData*>(data);
-        if (volume != nullptr && volume->GetVolumeInfo() != nullptr &&
-            volume->GetVolumeInfo()->kind == 0) {
-            return BoundedText(volume->GetVolumeInfo()->volumeName);
+        const CCollectedVolumeDeviceInfoStruct* volume = VolumeRecordOf(data);
+        if (volume != nullptr && volume->kind == 0) {
+            return BoundedText(volume->volumeName);
         }
     } else if (device->GetType() == kStorageDeviceOzt) {
-        auto* ozt = dynamic_cast<IOZTDeviceData*>(data);
-        if (ozt != nullptr && ozt->GetOZTInfo() != nullptr) {
-            return BoundedText(ozt->GetOZTInfo()->deviceName);
+        if (const COZTDeviceInfoStruct* ozt = OztRecordOf(data)) {
+            return BoundedText(ozt->deviceName);
         }
     }
     return {};

@@ -6,12 +6,12 @@
 
 bool CDiskDevice::RecordGeometry(IStorageDeviceData* holder, uint64_t& sectorSize,
                                  int64_t& sectorCount) {
-    auto* data = dynamic_cast<IDiskDeviceData*>(holder);
-    if (data == nullptr || data->GetDiskInfo() == nullptr) {
+    const CCollectDiskDeviceInfoStruct* disk = DiskRecordOf(holder);
+    if (disk == nullptr) {
         return false;
     }
-    sectorSize = static_cast<uint64_t>(data->GetDiskInfo()->sectorSize);
-    sectorCount = data->GetDiskInfo()->sectorCount;
+    sectorSize = static_cast<uint64_t>(disk->sectorSize);
+    sectorCount = disk->sectorCount;
     return true;
 }
 

@@ -31,6 +31,5 @@ IStorageDevice* CreateDmgDeviceByDmgInfo(void* info, int length, const char*) {
     if (!device) {
         return nullptr;
     }
-    auto* data = dynamic_cast<IDmgDeviceData*>(device->GetPrivateData());
-    return data != nullptr && data->GetDMGInfo() != nullptr ? device.release() : nullptr;
+    return DmgRecordOf(device->GetPrivateData()) != nullptr ? device.release() : nullptr;
 }

@@ -83,22 +83,20 @@ void CImageFileDevice::SetPrivateData(IStorageDeviceData* data) {
 }
 
 bool COztDevice::RecordGeometry(IStorageDeviceData* holder, ImageGeometry& geometry) {
-    auto* data = dynamic_cast<IOZTDeviceData*>(holder);
-    if (data == nullptr || data->GetOZTInfo() == nullptr) {
+    const COZTDeviceInfoStruct* info = OztRecordOf(holder);
+    if (info == nullptr) {
         return false;
     }
-    const COZTDeviceInfoStruct& info = *data->GetOZTInfo();
-    geometry = {info.sectorSize, info.sectorCount, info.dataOffset};
+    geometry = {info->sectorSize, info->sectorCount, info->dataOffset};
     return true;
 }
 
 bool CDmgDevice::RecordGeometry(IStorageDeviceData* holder, ImageGeometry& geometry) {
-    auto* data = dynamic_cast<IDmgDeviceData*>(holder);
-    if (data == nullptr || data->GetDMGInfo() == nullptr) {
+    const CDMGDeviceInfoStruct* info = DmgRecordOf(holder);
+    if (info == nullptr) {
         return false;
     }
-    const CDMGDeviceInfoStruct& info = *data->GetDMGInfo();
-    geometry = {info.sectorSize, info.sectorCount, info.dataOffset};
+    geometry = {info->sectorSize, info->sectorCount, info->dataOffset};
     return true;
 }
 

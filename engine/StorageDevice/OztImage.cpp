@@ -90,8 +90,7 @@ IStorageDevice* CreateOztDeviceByOztInfo(void* info, int length, const char* pat
     if (!device) {
         return nullptr;
     }
-    const COZTDeviceInfoStruct& fresh =
-        *dynamic_cast<IOZTDeviceData*>(device->GetPrivateData())->GetOZTInfo();
+    const COZTDeviceInfoStruct& fresh = *OztRecordOf(device->GetPrivateData());
     const bool same =
         std::memcmp(&fresh, &saved, 8) == 0 && fresh.sectorCount == saved.sectorCount &&
         fresh.imageFileLength == saved.imageFileLength && fresh.dataOffset == saved.dataOffset &&

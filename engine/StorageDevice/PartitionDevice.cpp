@@ -18,13 +18,13 @@ CSectorWindowDevice::~CSectorWindowDevice() {
 
 bool CSectorWindowDevice::Open(char*) {
     lastError_ = kResultSuccess;
-    auto* disk =
-        parent_ != nullptr ? dynamic_cast<IDiskDeviceData*>(parent_->GetPrivateData()) : nullptr;
-    if (disk == nullptr || disk->GetDiskInfo() == nullptr) {
+    const CCollectDiskDeviceInfoStruct* disk =
+        parent_ != nullptr ? DiskRecordOf(parent_->GetPrivateData()) : nullptr;
+    if (disk == nullptr) {
         lastError_ = ENGINE_FAILURE(kModuleStorageDevice, kResultMissingObject);
         return false;
     }
-    const int64_t sectorSize = disk->GetDiskInfo()->sectorSize;
+    const int64_t sectorSize = disk->sectorSize;
     if (!IsValidSectorSize(static_cast<uint64_t>(sectorSize))) {
         lastError_ = ENGINE_FAILURE(kModuleStorageDevice, kResultBadArgument);
         return false;
@@ -76,11 +76,11 @@ void CSectorWindowDevice::SetPrivateData(IStorageDeviceData* data) {
 }
 
 bool CPartitionDevice::TakeRecord(IStorageDeviceData* holder) {
-    auto* data = dynamic_cast<IPartitionDeviceData*>(holder);
-    if (data == nullptr || data->GetPartitionInfo() == nullptr) {
+    const CCollectedPartitionDeviceInfoStruct* record = PartitionRecordOf(holder);
+    if (record == nullptr) {
         return false;
     }
-    const CCollectedPartitionDeviceInfoStruct& info = *data->GetPartitionInfo();
+    const CCollectedPartitionDeviceInfoStruct& info = *record;
     if (!IsValidSectorSize(info.sectorSize) || info.sectorCount < 0) {
         lastError_ = ENGINE_FAILURE(kModuleStorageDevice, kResultBadArgument);
         return false;
@@ -91,11 +91,11 @@ bool CPartitionDevice::TakeRecord(IStorageDeviceData* holder) {
 }
 
 bool CPartitionVirtualVolumeDevice::TakeRecord(IStorageDeviceData* holder) {
-    auto* data = dynamic_cast<IVolumeDeviceData*>(holder);
-    if (data == nullptr || data->GetVolumeInfo() == nullptr) {
+    const CCollectedVolumeDeviceInfoStruct* record = VolumeRecordOf(holder);
+    if (record == nullptr) {
         return false;
     }
-    const CCollectedVolumeDeviceInfoStruct& info = *data->GetVolumeInfo();
+    const CCollectedVolumeDeviceInfoStruct& info = *record;
     if (!IsValidSectorSize(info.sectorSize) || info.sectorCount < 0) {
         lastError_ = ENGINE_FAILURE(kModuleStorageDevice, kResultBadArgument);
         return false;
@@ -114,14 +114,11 @@ IStorageDevice* CreatePartitionVirtualVolumeDevice(IStorageDevice* partition) {
     if (partition == nullptr) {
         return nullptr;
     }
-    auto* data = dynamic_cast<IPartitionDeviceData*>(partition->GetPrivateData());
-    if (data == nullptr || data->GetPartitionInfo() == nullptr) {
+    const CCollectedPartitionDeviceInfoStruct* info =
+        PartitionRecordOf(partition->GetPrivateData());
+    if (info == nullptr || info->kind != 0 || info->parentDisk == nullptr) {
         return nullptr;
     }
-    const CCollectedPartitionDeviceInfoStruct& info = *data->GetPartitionInfo();
-    if (info.kind != 0 || info.parentDisk == nullptr) {
-        return nullptr;
-    }
-    return new CPartitionVirtualVolumeDevice(info.parentDisk, info.startSector, info.sectorCount,
-                                             info.parentDisk->GetSectorSize());
+    return new CPartitionVirtualVolumeDevice(info->parentDisk, info->startSector, info->sectorCount,
+                                             info->parentDisk->GetSectorSize());
 }

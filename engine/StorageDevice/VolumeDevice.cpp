@@ -35,12 +35,12 @@ void CVolumeDevice::SetApfsDevicePath(char* path) {
 
 bool CVolumeDevice::RecordGeometry(IStorageDeviceData* holder, uint64_t& sectorSize,
                                    int64_t& sectorCount) {
-    auto* data = dynamic_cast<IVolumeDeviceData*>(holder);
-    if (data == nullptr || data->GetVolumeInfo() == nullptr) {
+    const CCollectedVolumeDeviceInfoStruct* volume = VolumeRecordOf(holder);
+    if (volume == nullptr) {
         return false;
     }
-    sectorSize = data->GetVolumeInfo()->sectorSize;
-    sectorCount = data->GetVolumeInfo()->sectorCount;
+    sectorSize = volume->sectorSize;
+    sectorCount = volume->sectorCount;
     return true;
 }
 

@@ -40,6 +40,29 @@ public:
     virtual void SetOZTInfo(COZTDeviceInfoStruct* info) = 0;
 };
 
+// The record a holder carries; null when the holder is null, of another kind
+// or without a record.
+inline CCollectDiskDeviceInfoStruct* DiskRecordOf(IStorageDeviceData* holder) {
+    auto* data = dynamic_cast<IDiskDeviceData*>(holder);
+    return data != nullptr ? data->GetDiskInfo() : nullptr;
+}
+inline CCollectedPartitionDeviceInfoStruct* PartitionRecordOf(IStorageDeviceData* holder) {
+    auto* data = dynamic_cast<IPartitionDeviceData*>(holder);
+    return data != nullptr ? data->GetPartitionInfo() : nullptr;
+}
+inline CCollectedVolumeDeviceInfoStruct* VolumeRecordOf(IStorageDeviceData* holder) {
+    auto* data = dynamic_cast<IVolumeDeviceData*>(holder);
+    return data != nullptr ? data->GetVolumeInfo() : nullptr;
+}
+inline CDMGDeviceInfoStruct* DmgRecordOf(IStorageDeviceData* holder) {
+    auto* data = dynamic_cast<IDmgDeviceData*>(holder);
+    return data != nullptr ? data->GetDMGInfo() : nullptr;
+}
+inline COZTDeviceInfoStruct* OztRecordOf(IStorageDeviceData* holder) {
+    auto* data = dynamic_cast<IOZTDeviceData*>(holder);
+    return data != nullptr ? data->GetOZTInfo() : nullptr;
+}
+
 IDiskDeviceData* CreateDiskDeviceData(CCollectDiskDeviceInfoStruct* info);
 IPartitionDeviceData* CreatePartitionDeviceData(CCollectedPartitionDeviceInfoStruct* info);
 IVolumeDeviceData* CreateVolumeDeviceData(CCollectedVolumeDeviceInfoStruct* info);

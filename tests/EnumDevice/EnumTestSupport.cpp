@@ -14,18 +14,15 @@
 namespace enumtest {
 
 CCollectDiskDeviceInfoStruct* DiskInfo(IStorageDevice* device) {
-    auto* data = dynamic_cast<IDiskDeviceData*>(device->GetPrivateData());
-    return data != nullptr ? data->GetDiskInfo() : nullptr;
+    return DiskRecordOf(device->GetPrivateData());
 }
 
 CCollectedPartitionDeviceInfoStruct* PartitionInfo(IStorageDevice* device) {
-    auto* data = dynamic_cast<IPartitionDeviceData*>(device->GetPrivateData());
-    return data != nullptr ? data->GetPartitionInfo() : nullptr;
+    return PartitionRecordOf(device->GetPrivateData());
 }
 
 CCollectedVolumeDeviceInfoStruct* VolumeInfo(IStorageDevice* device) {
-    auto* data = dynamic_cast<IVolumeDeviceData*>(device->GetPrivateData());
-    return data != nullptr ? data->GetVolumeInfo() : nullptr;
+    return VolumeRecordOf(device->GetPrivateData());
 }
 
 namespace {

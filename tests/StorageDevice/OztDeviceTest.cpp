@@ -30,8 +30,7 @@ TEST_F(OztDeviceTest, SectorZeroLiesAtTheBlocksDataOffset) {
     std::vector<uint8_t> buffer(512);
     ASSERT_TRUE(device->ReadSector(buffer.data(), 0, 1));
     EXPECT_EQ(std::memcmp(buffer.data(), sectors_.data(), 512), 0);
-    const COZTDeviceInfoStruct& info =
-        *dynamic_cast<IOZTDeviceData*>(device->GetPrivateData())->GetOZTInfo();
+    const COZTDeviceInfoStruct& info = *OztRecordOf(device->GetPrivateData());
     EXPECT_STREQ(info.imagePath, image_.c_str());
     EXPECT_STREQ(info.deviceName, "disk2");
 }
