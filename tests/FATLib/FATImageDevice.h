@@ -120,6 +120,16 @@ private:
     uint64_t reads_ = 0;
 };
 
+// The tab-separated fields of one line of a manifest or a listing.
+inline std::vector<std::string> SplitTabs(const std::string& line) {
+    std::vector<std::string> fields;
+    std::stringstream split(line);
+    std::string field;
+    while (std::getline(split, field, '\t'))
+        fields.push_back(field);
+    return fields;
+}
+
 // One line of an image's manifest.
 struct FATManifestEntry {
     bool directory = false;
@@ -143,11 +153,7 @@ inline FATManifest ReadFATManifest(const std::string& name) {
     std::ifstream in(FixturePath("fat/" + name + ".manifest"));
     std::string line;
     while (std::getline(in, line)) {
-        std::vector<std::string> fields;
-        std::stringstream split(line);
-        std::string field;
-        while (std::getline(split, field, '\t'))
-            fields.push_back(field);
+        const std::vector<std::string> fields = SplitTabs(line);
         if (fields.size() == 2 && fields[0] == "#label")
             manifest.label = fields[1];
         if (fields.size() == 2 && fields[0] == "#sector_size")

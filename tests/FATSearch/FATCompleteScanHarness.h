@@ -7,7 +7,6 @@
 #include <fstream>
 #include <map>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -48,11 +47,7 @@ inline DiskManifest ReadDiskManifest(const std::string& name) {
     std::ifstream in(FixturePath("fat-disks/" + name + ".manifest"));
     std::string line;
     while (std::getline(in, line)) {
-        std::vector<std::string> f;
-        std::stringstream split(line);
-        std::string field;
-        while (std::getline(split, field, '\t'))
-            f.push_back(field);
+        const std::vector<std::string> f = SplitTabs(line);
         if (f.size() == 2 && f[0] == "#disk_sectors")
             manifest.sectors = std::stoll(f[1]);
         if (f.size() == 2 && f[0] == "#sector_size")

@@ -94,6 +94,19 @@ struct QuickScan {
     }
 };
 
+// The first sector of the folder at `path` of the volume `image`, found by a
+// quick scan of it.
+inline int64_t FolderFirstSector(const char* image, uint32_t fsType, const std::string& path) {
+    FATImageDevice device(FATFixtureImage(image), 512);
+    device.DescribeAsVolume(fsType);
+    QuickScan scan;
+    scan.Run(&device);
+    const auto partition = scan.Partition();
+    CFATFileNode* folder = scan.byPath.at(path);
+    return static_cast<int64_t>(partition->firstDataSector) +
+           (folder->GetFileProperties()->GetFirstClusterNum() - 2) * partition->sectorsPerCluster;
+}
+
 // The file's bytes read through its extents, cut to its size.
 inline std::vector<uint8_t> ReadThroughExtents(IStorageDevice* device,
                                                const CSearchedPartitionInfo& partition,

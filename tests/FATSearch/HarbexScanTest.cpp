@@ -36,11 +36,7 @@ std::map<std::string, Listed> ParseListing(const std::string& output, std::strin
     std::istringstream lines(output);
     std::string line;
     while (std::getline(lines, line)) {
-        std::vector<std::string> fields;
-        std::istringstream split(line);
-        std::string field;
-        while (std::getline(split, field, '\t'))
-            fields.push_back(field);
+        const std::vector<std::string> fields = SplitTabs(line);
         if (fields.size() != 7 || fields[0] != "32")
             continue;
         const size_t slash = fields[1].find('/');

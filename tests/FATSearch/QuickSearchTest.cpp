@@ -214,16 +214,7 @@ TEST(FATQuickSearch, BootSectorLargerThanTheDeviceIsCut) {
 }
 
 TEST(FATQuickSearch, UnreadableFolderIsSkippedAndTheRestListed) {
-    FATImageDevice device(FATFixtureImage("fat32_512"), 512);
-    device.DescribeAsVolume(FILE_SYSTEM_FAT32);
-    QuickScan first;
-    first.Run(&device);
-    auto partition = first.Partition();
-    CFATFileNode* photos = first.byPath.at("/Photos");
-    const int64_t sector =
-        static_cast<int64_t>(partition->firstDataSector) +
-        (photos->GetFileProperties()->GetFirstClusterNum() - 2) * partition->sectorsPerCluster;
-
+    const int64_t sector = FolderFirstSector("fat32_512", FILE_SYSTEM_FAT32, "/Photos");
     FATImageDevice damaged(FATFixtureImage("fat32_512"), 512);
     damaged.DescribeAsVolume(FILE_SYSTEM_FAT32);
     damaged.MakeUnreadable(sector);
@@ -236,15 +227,9 @@ TEST(FATQuickSearch, UnreadableFolderIsSkippedAndTheRestListed) {
 }
 
 TEST(FATQuickSearch, FolderWithoutDotEntriesIsNotListed) {
+    const int64_t sector = FolderFirstSector("fat16_512", FILE_SYSTEM_FAT16, "/Docs");
     FATImageDevice device(FATFixtureImage("fat16_512"), 512);
     device.DescribeAsVolume(FILE_SYSTEM_FAT16);
-    QuickScan first;
-    first.Run(&device);
-    auto partition = first.Partition();
-    CFATFileNode* docs = first.byPath.at("/Docs");
-    const int64_t sector =
-        static_cast<int64_t>(partition->firstDataSector) +
-        (docs->GetFileProperties()->GetFirstClusterNum() - 2) * partition->sectorsPerCluster;
     auto bytes = device.Sector(sector);
     bytes[0] = 'X';  // "." becomes "X"
     device.Overlay(sector, bytes);
