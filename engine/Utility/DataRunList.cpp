@@ -1,5 +1,7 @@
 #include "DataRunList.h"
 
+#include <cstdint>
+
 CDataRunList::CDataRunList() : cursor_(runs_.end()) {}
 
 DataRun* CDataRunList::GetFirst() {
@@ -34,8 +36,10 @@ void CDataRunList::AddDataRun(const DataRun* run) {
         return;
     if (!runs_.empty()) {
         DataRun& last = runs_.back();
-        // Holes (negative first clusters) never merge with what precedes them.
+        // Holes (negative first clusters) never merge with what precedes them,
+        // nor does an extent whose count from disk runs past the last cluster.
         if (last.firstCluster >= 0 &&
+            last.clusterCount <= static_cast<uint64_t>(INT64_MAX - last.firstCluster) &&
             last.firstCluster + static_cast<int64_t>(last.clusterCount) == run->firstCluster) {
             last.clusterCount += run->clusterCount;
             return;

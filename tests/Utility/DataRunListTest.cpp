@@ -40,6 +40,13 @@ TEST(DataRunList, ContiguousRunsMergeAndHolesStaySeparate) {
         {"data after hole", {{-8, 8}, {0, 4}}, {{-8, 8}, {0, 4}}},
         {"hole after data", {{0, 8}, {-1, 2}}, {{0, 8}, {-1, 2}}},
         {"three in a row", {{0, 1}, {1, 1}, {2, 1}}, {{0, 3}}},
+        // Counts from a damaged record must not wrap into a match.
+        {"count wrapping below its start",
+         {{100, UINT64_MAX}, {99, 4}},
+         {{100, UINT64_MAX}, {99, 4}}},
+        {"count past the last cluster number",
+         {{INT64_MAX - 5, 10}, {4, 1}},
+         {{INT64_MAX - 5, 10}, {4, 1}}},
     };
     for (const Case& c : cases) {
         ListPtr list = MakeList(c.added);
