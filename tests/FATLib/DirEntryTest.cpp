@@ -5,40 +5,11 @@
 
 #include "DosDateTime.h"
 #include "FATDirEntry.h"
+#include "FATTestEntries.h"
 #include "LittleEndian.h"
 #include "TestSupport.h"
 
-namespace {
-
-// A 32-byte short entry: 11 name bytes, attribute, first cluster, size.
-std::array<uint8_t, 32> ShortEntry(const char* name11, uint8_t attribute, uint32_t cluster,
-                                   uint32_t size) {
-    std::array<uint8_t, 32> entry{};
-    std::memcpy(entry.data(), name11, 11);
-    entry[11] = attribute;
-    WriteLE16(entry.data() + 20, static_cast<uint16_t>(cluster >> 16));
-    WriteLE16(entry.data() + 26, static_cast<uint16_t>(cluster));
-    entry[28] = size & 0xFF;
-    entry[29] = (size >> 8) & 0xFF;
-    entry[30] = (size >> 16) & 0xFF;
-    entry[31] = size >> 24;
-    return entry;
-}
-
-// A long-name piece holding `text` (UTF-16 code units), padded as on disk.
-std::array<uint8_t, 32> LongNamePiece(const std::u16string& text) {
-    std::array<uint8_t, 32> entry{};
-    entry[0] = 0x41;
-    entry[11] = 0x0F;
-    const int offsets[13] = {1, 3, 5, 7, 9, 14, 16, 18, 20, 22, 24, 28, 30};
-    for (size_t i = 0; i < 13; ++i) {
-        const uint16_t unit = i < text.size() ? text[i] : (i == text.size() ? 0 : 0xFFFF);
-        WriteLE16(entry.data() + offsets[i], unit);
-    }
-    return entry;
-}
-
-}  // namespace
+using namespace harbex::test;
 
 TEST(FATDirEntry, Validity) {
     struct Case {
@@ -70,7 +41,7 @@ TEST(FATDirEntry, Validity) {
                     0x20, 5, 10),
          true, true},
         {"never used", ShortEntry("\0\0\0\0\0\0\0\0\0\0\0", 0, 0, 0), false, false},
-        {"long-name piece", LongNamePiece(u"x"), true, true},
+        {"long-name piece", LongNamePiece(0x41, u"x"), true, true},
     };
     for (auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -130,14 +101,14 @@ TEST(FATDirEntry, LongNamePiecesDecodeToUTF8) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.expected);
-        auto entry = LongNamePiece(c.piece);
+        auto entry = LongNamePiece(0x41, c.piece);
         char out[64];
         CTempFATDirEntry view(entry.data());
         EXPECT_TRUE(view.GetLongFileName(out, sizeof(out)));
         EXPECT_STREQ(out, c.expected);
     }
     // A buffer too small for the piece keeps what fits, NUL-terminated.
-    auto entry = LongNamePiece(u"abcdefghijklm");
+    auto entry = LongNamePiece(0x41, u"abcdefghijklm");
     char small[5];
     CTempFATDirEntry(entry.data()).GetLongFileName(small, sizeof(small));
     EXPECT_STREQ(small, "abcd");

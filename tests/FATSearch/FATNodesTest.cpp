@@ -11,31 +11,17 @@
 #include "FATFileNode.h"
 #include "FATSearchedPartitionInfo.h"
 #include "FATTable.h"
+#include "FATTestEntries.h"
 #include "LittleEndian.h"
 
 namespace {
 
-using Entry = std::array<uint8_t, 32>;
+using namespace harbex::test;
+using Entry = FATEntryBytes;
 
+// A short entry of a file whose data starts at cluster 5 (none when empty).
 Entry Short(const char* name11, uint8_t attribute = 0x20, uint32_t size = 10) {
-    Entry entry{};
-    std::memcpy(entry.data(), name11, 11);
-    entry[11] = attribute;
-    WriteLE16(entry.data() + 26, size ? 5 : 0);
-    entry[28] = static_cast<uint8_t>(size);
-    return entry;
-}
-
-Entry Piece(uint8_t sequence, const std::u16string& text) {
-    Entry entry{};
-    entry[0] = sequence;
-    entry[11] = 0x0F;
-    const int offsets[13] = {1, 3, 5, 7, 9, 14, 16, 18, 20, 22, 24, 28, 30};
-    for (size_t i = 0; i < 13; ++i) {
-        const uint16_t unit = i < text.size() ? text[i] : (i == text.size() ? 0 : 0xFFFF);
-        WriteLE16(entry.data() + offsets[i], unit);
-    }
-    return entry;
+    return ShortEntry(name11, attribute, size ? 5 : 0, size);
 }
 
 std::unique_ptr<CFATFileProperties> Build(std::initializer_list<Entry> entries) {
@@ -79,13 +65,15 @@ TEST(FATFileProperties, NamesFromTheEntriesOfOneFile) {
         const char* name;
     } cases[] = {
         {"long name in two pieces",
-         Build({Piece(0x42, u"ces.txt"), Piece(0x01, u"Long with spa"), Short("LONGWI~1TXT")}),
+         Build({LongNamePiece(0x42, u"ces.txt"), LongNamePiece(0x01, u"Long with spa"),
+                Short("LONGWI~1TXT")}),
          "Long with spaces.txt"},
         {"invalid long name falls back to 8.3",
-         Build({Piece(0x41, u"a:b.txt"), Short("AB~1    TXT")}), "AB~1.TXT"},
+         Build({LongNamePiece(0x41, u"a:b.txt"), Short("AB~1    TXT")}), "AB~1.TXT"},
         {"short name only", Build({Short("README  TXT")}), "README.TXT"},
         {"stale pieces of another name are dropped",
-         Build({Piece(0x41, u"old.txt"), Piece(0x41, u"new.txt"), Short("NEW     TXT")}),
+         Build({LongNamePiece(0x41, u"old.txt"), LongNamePiece(0x41, u"new.txt"),
+                Short("NEW     TXT")}),
          "new.txt"},
     };
     for (auto& c : cases) {
@@ -94,7 +82,7 @@ TEST(FATFileProperties, NamesFromTheEntriesOfOneFile) {
         EXPECT_STREQ(c.properties->GetFileName(), c.name);
         EXPECT_EQ(c.properties->GetFileNameLength(), std::strlen(c.name));
     }
-    EXPECT_EQ(Build({Piece(0x41, u"no short entry")}), nullptr);
+    EXPECT_EQ(Build({LongNamePiece(0x41, u"no short entry")}), nullptr);
 }
 
 TEST(FATFileProperties, DeletedEntryGetsStateAndHash) {
@@ -110,7 +98,7 @@ TEST(FATFileProperties, LongNameOf2047BytesOrMoreGivesNoRecord) {
     std::vector<uint8_t> bytes;
     // 158 pieces of 13 characters: 2054 bytes.
     for (int i = 0; i < 158; ++i) {
-        const Entry piece = Piece(static_cast<uint8_t>(i + 1), u"abcdefghijklm");
+        const Entry piece = LongNamePiece(static_cast<uint8_t>(i + 1), u"abcdefghijklm");
         bytes.insert(bytes.end(), piece.begin(), piece.end());
     }
     const Entry entry = Short("ABCDEF~1   ");
