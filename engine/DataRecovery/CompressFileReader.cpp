@@ -35,6 +35,11 @@ public:
                 taken_ = 0;
                 continue;
             }
+            if (run_->firstCluster >= 0 &&
+                taken_ > static_cast<uint64_t>(INT64_MAX - run_->firstCluster)) {
+                run_ = nullptr;  // a damaged count: no cluster lies beyond the last number
+                break;
+            }
             const uint64_t take = std::min<uint64_t>(run_->clusterCount - taken_,
                                                      CCompressFileReader::kUnitClusters - filled);
             tagCompressDataRun piece;

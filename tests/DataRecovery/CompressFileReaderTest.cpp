@@ -66,27 +66,33 @@ struct CompressedFile {
     CCompressFileReader reader;
 };
 
+using Pieces = std::vector<std::tuple<int64_t, uint32_t, uint32_t>>;
+
+// First cluster, cluster count and unit type of each regrouped piece.
+Pieces Regrouped(IDataRunList* runs) {
+    Pieces seen;
+    for (const tagCompressDataRun& piece : CCompressFileReader::ReGroupCompressDataRunList(runs))
+        seen.emplace_back(piece.s64LCN, piece.u32ClusterCount, piece.eType);
+    return seen;
+}
+
 TEST(CompressFileReader, RegroupsExtentsIntoTypedUnits) {
     CompressedFile f;
-    const auto pieces = CCompressFileReader::ReGroupCompressDataRunList(f.node.GetDataRunList());
-    std::vector<std::tuple<int64_t, uint32_t, uint32_t>> seen;
-    for (const tagCompressDataRun& piece : pieces) {
-        seen.emplace_back(piece.s64LCN, piece.u32ClusterCount, piece.eType);
-    }
-    EXPECT_EQ(seen,
-              (std::vector<std::tuple<int64_t, uint32_t, uint32_t>>{
-                  {100, 10, 1}, {-1, 6, 1}, {-1, 16, 2}, {200, 16, 0}, {300, 12, 1}, {-1, 4, 1}}));
+    EXPECT_EQ(
+        Regrouped(f.node.GetDataRunList()),
+        (Pieces{{100, 10, 1}, {-1, 6, 1}, {-1, 16, 2}, {200, 16, 0}, {300, 12, 1}, {-1, 4, 1}}));
 }
 
 TEST(CompressFileReader, ALongExtentIsCutIntoUnits) {
     TestNode node("n", 1, {DataRun(500, 40), DataRun(-1, 8)});
-    const auto pieces = CCompressFileReader::ReGroupCompressDataRunList(node.GetDataRunList());
-    std::vector<std::tuple<int64_t, uint32_t, uint32_t>> seen;
-    for (const tagCompressDataRun& piece : pieces) {
-        seen.emplace_back(piece.s64LCN, piece.u32ClusterCount, piece.eType);
-    }
-    EXPECT_EQ(seen, (std::vector<std::tuple<int64_t, uint32_t, uint32_t>>{
-                        {500, 16, 0}, {516, 16, 0}, {532, 8, 1}, {-1, 8, 1}}));
+    EXPECT_EQ(Regrouped(node.GetDataRunList()),
+              (Pieces{{500, 16, 0}, {516, 16, 0}, {532, 8, 1}, {-1, 8, 1}}));
+}
+
+TEST(CompressFileReader, UnitsEndWhereClusterNumbersRunOut) {
+    TestNode node("n", 1, {DataRun(INT64_MAX - 20, 64)});
+    EXPECT_EQ(Regrouped(node.GetDataRunList()),
+              (Pieces{{INT64_MAX - 20, 16, 0}, {INT64_MAX - 4, 16, 0}}));
 }
 
 TEST(CompressFileReader, DecodesTheWholeFileToDisk) {
