@@ -191,3 +191,14 @@ uint32_t CTempFATDirEntry::GetSize() const {
 bool CTempFATDirEntry::IsFilenameEqual(const uint8_t* name8, const uint8_t* extension3) const {
     return std::memcmp(entry_, name8, 8) == 0 && std::memcmp(entry_ + 8, extension3, 3) == 0;
 }
+
+bool CTempFATDirEntry::IsNamedFolder(const char* name11) const {
+    return IsDirectory() && std::memcmp(entry_, name11, 11) == 0;
+}
+
+bool CTempFATDirEntry::StartsWithDotEntries(const uint8_t* sector) {
+    // The views only read through their pointers.
+    auto* bytes = const_cast<uint8_t*>(sector);
+    return CTempFATDirEntry(bytes).IsSelfEntry() &&
+           CTempFATDirEntry(bytes + kFATDirEntrySize).IsParentEntry();
+}

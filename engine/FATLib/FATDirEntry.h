@@ -44,6 +44,10 @@ public:
     bool IsDirectory() const { return (Attribute() & kFATAttributeDirectory) != 0; }
     bool IsVolumeLabel() const { return (Attribute() & kFATAttributeVolumeLabel) != 0; }
     bool IsLongFileNameEntry() const { return Attribute() == kFATAttributeLongName; }
+    // The "." (the folder itself) and ".." (its parent) entries that open
+    // every sub-folder.
+    bool IsSelfEntry() const { return IsNamedFolder(".          "); }
+    bool IsParentEntry() const { return IsNamedFolder("..         "); }
     uint8_t Attribute() const { return entry_[11]; }
     const uint8_t* GetBytes() const { return entry_; }
     tagFATDIRENTRY* GetEntry() const { return reinterpret_cast<tagFATDIRENTRY*>(entry_); }
@@ -61,12 +65,17 @@ public:
     uint32_t GetSize() const;
     bool IsFilenameEqual(const uint8_t* name8, const uint8_t* extension3) const;
 
+    // The first two entries of `sector` are "." and "..".
+    static bool StartsWithDotEntries(const uint8_t* sector);
+
     static bool IsValidFileName(const uint8_t* name11);
     static bool IsValidLongFileName(const char* name);
     static bool IsValidDate(uint16_t date);
     static bool IsValidTime(uint16_t time);
 
 private:
+    bool IsNamedFolder(const char* name11) const;
+
     uint8_t* entry_;
 };
 

@@ -20,16 +20,10 @@ constexpr uint32_t kMaxCarriedBytes = 1024;
 // is a damaged FAT and would otherwise be followed across the whole volume.
 constexpr uint64_t kMaxFolderBytes = uint64_t{65536} * kFATDirEntrySize;
 
-bool IsDotEntry(const uint8_t* entry, const char* name11) {
-    return std::memcmp(entry, name11, 11) == 0 && (entry[11] & kFATAttributeDirectory) != 0;
-}
-
-bool StartsWithDotEntries(const uint8_t* buffer) {
-    return IsDotEntry(buffer, ".          ") && IsDotEntry(buffer + 32, "..         ");
-}
-
-bool HasAnyDotEntry(const uint8_t* buffer) {
-    return IsDotEntry(buffer, ".          ") || IsDotEntry(buffer + 32, "..         ");
+// A root folder has neither a "." nor a ".." entry.
+bool HasAnyDotEntry(uint8_t* buffer) {
+    return CTempFATDirEntry(buffer).IsSelfEntry() ||
+           CTempFATDirEntry(buffer + kFATDirEntrySize).IsParentEntry();
 }
 
 }  // namespace
@@ -116,7 +110,8 @@ int CFATBuildChildren::BuildChildren(CFATFileNode* folder, uint32_t firstCluster
         }
         if (firstRun) {
             firstRun = false;
-            if (isRoot ? HasAnyDotEntry(buffer.data()) : !StartsWithDotEntries(buffer.data())) {
+            if (isRoot ? HasAnyDotEntry(buffer.data())
+                       : !CTempFATDirEntry::StartsWithDotEntries(buffer.data())) {
                 return 0;
             }
         }

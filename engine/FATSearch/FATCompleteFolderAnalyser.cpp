@@ -2,17 +2,8 @@
 
 #include <algorithm>
 #include <cassert>
-#include <cstring>
 
 #include "FATDirEntry.h"
-
-namespace {
-
-bool IsDotFolder(const CTempFATDirEntry& entry, const char* name11) {
-    return entry.IsDirectory() && std::memcmp(entry.GetBytes(), name11, 11) == 0;
-}
-
-}  // namespace
 
 bool CFATFolderAnalyser::IsBlankFATDirEntry(const uint8_t* entry) {
     assert(entry != nullptr && "pFATEntryBuffer != NULL");
@@ -51,12 +42,12 @@ bool CFATFolderAnalyser::AnalyseSector(const uint8_t* sector) {
         }
         const uint64_t cluster = entry.GetFirstClusterNO();
         highestCluster_ = std::max(highestCluster_, static_cast<uint32_t>(cluster));
-        if (index == 0 && IsDotFolder(entry, ".          ")) {
+        if (index == 0 && entry.IsSelfEntry()) {
             dot = true;
             dotCluster_ = static_cast<uint32_t>(cluster);
             continue;
         }
-        if (index == 1 && IsDotFolder(entry, "..         ")) {
+        if (index == 1 && entry.IsParentEntry()) {
             dotDot = true;
             dotDotCluster_ = static_cast<uint32_t>(cluster);
             continue;

@@ -171,11 +171,7 @@ bool CFATBuildChildren::bEffectiveDIRFDT(uint64_t cluster) {
     if (!ReadCandidateSector(cluster)) {
         return false;
     }
-    const uint8_t* sector = candidateSector_.data();
-    auto isDot = [](const uint8_t* entry, const char* name11) {
-        return std::memcmp(entry, name11, 11) == 0 && (entry[11] & kFATAttributeDirectory) != 0;
-    };
-    return isDot(sector, ".          ") && isDot(sector + 32, "..         ");
+    return CTempFATDirEntry::StartsWithDotEntries(candidateSector_.data());
 }
 
 void CFATBuildChildren::bInDelFileOrDIRMap(uint64_t& cluster, CTempFATDirEntry& entry,
