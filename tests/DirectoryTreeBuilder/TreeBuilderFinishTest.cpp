@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "FileTypeManager.h"
+#include "TestSupport.h"
 #include "TreeFakes.h"
 
 namespace {
@@ -15,28 +16,6 @@ namespace {
 using namespace trees_test;
 
 constexpr long long kTop = 2;
-
-// Sets an environment variable for the scope.
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const char* value) : name_(name) {
-        if (const char* old = std::getenv(name)) {
-            previous_ = old;
-        }
-        setenv(name, value, 1);
-    }
-    ~ScopedEnv() {
-        if (previous_) {
-            setenv(name_, previous_->c_str(), 1);
-        } else {
-            unsetenv(name_);
-        }
-    }
-
-private:
-    const char* name_;
-    std::optional<std::string> previous_;
-};
 
 // A deleted folder holding a live folder holding a live file, in every arrival
 // order, in a deleted-file scan and in a deep scan.
@@ -234,7 +213,7 @@ TEST(TreeBuilderFinishTest, AParentSharedByTwoPartitionsIsChosenByPartition) {
 }
 
 TEST(TreeBuilderFinishTest, TheUsersTrashIsFoundThroughHome) {
-    ScopedEnv home("HOME", "/Users/alice");
+    harbex::test::ScopedEnv home("HOME", "/Users/alice");
     const std::vector<FakeNode::Fields> ancestors = {
         {.id = 10, .parentId = kTop, .name = "Users", .folder = true, .deleted = false},
         {.id = 11, .parentId = 10, .name = "alice", .folder = true, .deleted = false},
@@ -271,7 +250,7 @@ TEST(TreeBuilderFinishTest, TheUsersTrashIsFoundThroughHome) {
     }
     {
         // Someone else's trash is just a folder.
-        ScopedEnv other("HOME", "/Users/bob/");
+        harbex::test::ScopedEnv other("HOME", "/Users/bob/");
         Harness h;
         h.Open(SEARCHER_HFSPLUS, kTop);
         for (const auto& fields : ancestors) {

@@ -43,29 +43,6 @@ std::string LogContents() {
 }
 
 // Sets or unsets an environment variable for the scope.
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const char* value) : name_(name) {
-        if (const char* old = std::getenv(name))
-            previous_ = old;
-        if (value) {
-            setenv(name, value, 1);
-        } else {
-            unsetenv(name);
-        }
-    }
-    ~ScopedEnv() {
-        if (previous_) {
-            setenv(name_, previous_->c_str(), 1);
-        } else {
-            unsetenv(name_);
-        }
-    }
-
-private:
-    const char* name_;
-    std::optional<std::string> previous_;
-};
 
 TEST(EngineLog, WorkFolderIsTheExecutablesFolder) {
     EXPECT_EQ(fs::path(CatchExeception::GetWorkPath()),
@@ -148,8 +125,8 @@ TEST(EngineLog, FallsBackToTheStateFolder) {
         {"nowhere to write", blocked, nullptr, nullptr, ""},
     };
     for (const Case& c : cases) {
-        ScopedEnv xdg("XDG_STATE_HOME", c.xdgStateHome);
-        ScopedEnv user("HOME", c.home);
+        harbex::test::ScopedEnv xdg("XDG_STATE_HOME", c.xdgStateHome);
+        harbex::test::ScopedEnv user("HOME", c.home);
         std::string opened;
         FILE* file = OpenLogFile(c.workFolder, &opened);
         if (c.expected.empty()) {

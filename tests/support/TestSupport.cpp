@@ -12,19 +12,25 @@ namespace harbex::test {
 
 namespace fs = std::filesystem;
 
-fs::path FixturePath(const std::string& relative) { return fs::path(HARBEX_FIXTURE_DIR) / relative; }
+fs::path FixturePath(const std::string& relative) {
+    return fs::path(HARBEX_FIXTURE_DIR) / relative;
+}
 
 std::optional<fs::path> SharedFixturePath(const std::string& name) {
     fs::path path = fs::path(HARBEX_SHARED_FIXTURE_DIR) / name;
-    if (!fs::exists(path)) return std::nullopt;
+    if (!fs::exists(path))
+        return std::nullopt;
     return path;
 }
 
-fs::path ToolPath(const std::string& name) { return fs::path(HARBEX_TOOLS_BIN_DIR) / name / name; }
+fs::path ToolPath(const std::string& name) {
+    return fs::path(HARBEX_TOOLS_BIN_DIR) / name / name;
+}
 
 TempDir::TempDir() {
     std::string pattern = (fs::temp_directory_path() / "harbex-test-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+    if (mkdtemp(pattern.data()) == nullptr)
+        throw std::runtime_error("mkdtemp failed");
     path_ = pattern;
 }
 
@@ -33,18 +39,31 @@ TempDir::~TempDir() {
     fs::remove_all(path_, ignored);
 }
 
+ScopedEnv::ScopedEnv(const char* name, const char* value) : name_(name) {
+    if (const char* old = getenv(name))
+        previous_ = old;
+    if (value) {
+        setenv(name, value, 1);
+    } else {
+        unsetenv(name);
+    }
+}
+
+ScopedEnv::~ScopedEnv() {
+    if (previous_) {
+        setenv(name_.c_str(), previous_->c_str(), 1);
+    } else {
+        unsetenv(name_.c_str());
+    }
+}
+
 ScopedTimeZone::ScopedTimeZone(const char* tz) {
-    if (const char* old = getenv("TZ")) previous_ = old;
-    setenv("TZ", tz, 1);
+    tz_.emplace("TZ", tz);
     tzset();
 }
 
 ScopedTimeZone::~ScopedTimeZone() {
-    if (previous_) {
-        setenv("TZ", previous_->c_str(), 1);
-    } else {
-        unsetenv("TZ");
-    }
+    tz_.reset();
     tzset();
 }
 
@@ -67,39 +86,50 @@ bool DecompressXz(const fs::path& source, const fs::path& target) {
 
 void WriteFile(const fs::path& path, const std::vector<uint8_t>& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    if (!out) throw std::runtime_error("cannot write " + path.string());
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
+    if (!out)
+        throw std::runtime_error("cannot write " + path.string());
 }
 
 std::vector<uint8_t> ReadFile(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
-    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in),
+                                std::istreambuf_iterator<char>());
 }
 
 CommandResult RunCommand(const std::string& command) {
     CommandResult result;
     FILE* pipe = popen(command.c_str(), "r");
-    if (pipe == nullptr) return result;
+    if (pipe == nullptr)
+        return result;
     std::array<char, 4096> chunk{};
     size_t got = 0;
-    while ((got = fread(chunk.data(), 1, chunk.size(), pipe)) > 0) result.output.append(chunk.data(), got);
+    while ((got = fread(chunk.data(), 1, chunk.size(), pipe)) > 0)
+        result.output.append(chunk.data(), got);
     int status = pclose(pipe);
     result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return result;
 }
 
-bool IsRoot() { return geteuid() == 0; }
+bool IsRoot() {
+    return geteuid() == 0;
+}
 
 LoopDevice::LoopDevice(const fs::path& image, bool scanPartitions) {
-    if (!IsRoot()) return;
-    CommandResult attach = RunCommand(std::string("losetup -f --show ") + (scanPartitions ? "-P " : "") +
-                                      Quote(image.string()) + " 2>/dev/null");
-    if (attach.status != 0) return;
+    if (!IsRoot())
+        return;
+    CommandResult attach =
+        RunCommand(std::string("losetup -f --show ") + (scanPartitions ? "-P " : "") +
+                   Quote(image.string()) + " 2>/dev/null");
+    if (attach.status != 0)
+        return;
     device_ = attach.output.substr(0, attach.output.find('\n'));
 }
 
 LoopDevice::~LoopDevice() {
-    if (!device_.empty()) RunCommand("losetup -d " + Quote(device_) + " 2>/dev/null");
+    if (!device_.empty())
+        RunCommand("losetup -d " + Quote(device_) + " 2>/dev/null");
 }
 
 }  // namespace harbex::test

@@ -31,6 +31,19 @@ private:
     std::filesystem::path path_;
 };
 
+// Sets (or, with null, removes) an environment variable for the scope.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const char* value);
+    ~ScopedEnv();
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+private:
+    std::string name_;
+    std::optional<std::string> previous_;
+};
+
 // Sets TZ for the scope and restores the previous value afterwards.
 class ScopedTimeZone {
 public:
@@ -40,7 +53,7 @@ public:
     ScopedTimeZone& operator=(const ScopedTimeZone&) = delete;
 
 private:
-    std::optional<std::string> previous_;
+    std::optional<ScopedEnv> tz_;
 };
 
 // Decompresses an .xz file into `target` (through the xz tool); false on failure.
@@ -77,8 +90,10 @@ private:
 }  // namespace harbex::test
 
 // Skips the current test when the loop device could not be attached.
-#define HARBEX_REQUIRE_LOOP(loop)                                                     \
-    do {                                                                              \
-        if (!harbex::test::IsRoot()) GTEST_SKIP() << "loop devices need root";        \
-        if (!(loop).attached()) GTEST_SKIP() << "no free loop device could be attached"; \
+#define HARBEX_REQUIRE_LOOP(loop)                                    \
+    do {                                                             \
+        if (!harbex::test::IsRoot())                                 \
+            GTEST_SKIP() << "loop devices need root";                \
+        if (!(loop).attached())                                      \
+            GTEST_SKIP() << "no free loop device could be attached"; \
     } while (0)
