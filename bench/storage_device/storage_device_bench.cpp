@@ -6,6 +6,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -123,10 +124,24 @@ void BM_DeviceReadLoop(benchmark::State& state) {
     ReportPeakMemory(state);
 }
 
+// Two threads sharing one walk are hit harder by other load than a single
+// loop: compare the fastest of several runs (and the medians), not one run.
+void Configure(benchmark::internal::Benchmark* bench) {
+    bench->Unit(benchmark::kMillisecond)
+        ->MinTime(1)
+        ->UseRealTime()
+        ->Repetitions(5)
+        ->ComputeStatistics("min",
+                            [](const std::vector<double>& runs) {
+                                return *std::min_element(runs.begin(), runs.end());
+                            })
+        ->ReportAggregatesOnly(true);
+}
+
 }  // namespace
 
-BENCHMARK(BM_PreadLoop)->Unit(benchmark::kMillisecond)->MinTime(3)->UseRealTime();
-BENCHMARK(BM_CacheScan)->Unit(benchmark::kMillisecond)->MinTime(3)->UseRealTime();
-BENCHMARK(BM_DeviceReadLoop)->Unit(benchmark::kMillisecond)->MinTime(3)->UseRealTime();
+BENCHMARK(BM_PreadLoop)->Apply(Configure);
+BENCHMARK(BM_CacheScan)->Apply(Configure);
+BENCHMARK(BM_DeviceReadLoop)->Apply(Configure);
 
 BENCHMARK_MAIN();
