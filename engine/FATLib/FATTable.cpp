@@ -50,15 +50,20 @@ bool IRealFATTable::CheckFATBodyAndChains(Entry raw, uint32_t badMark) const {
             return false;
         }
     }
-    // No two clusters may lead to one, and no chain may loop.
+    // No two clusters may lead to one, and no chain may loop. Since no two
+    // clusters lead to one, a walk can only run into an earlier walk at that
+    // walk's first cluster: it then adds that walk's steps and stops, so each
+    // cluster is walked once (a chain laid out backwards would otherwise be
+    // walked again from each of its clusters).
     std::vector<uint32_t> predecessor(count, 0);
+    std::vector<uint32_t> walkSteps(count, 0);  // steps of the walk that began there
     const uint32_t lastUsable = badMark - 1;
     for (uint32_t i = 2; i < count; ++i) {
         if (predecessor[i] != 0) {
             continue;
         }
         uint32_t current = i;
-        uint32_t steps = 0;
+        uint64_t steps = 0;
         while (steps < count) {
             const uint32_t next = raw(current);
             if (next < 2 || next > lastUsable) {
@@ -70,11 +75,16 @@ bool IRealFATTable::CheckFATBodyAndChains(Entry raw, uint32_t badMark) const {
                 return false;
             }
             ++steps;
+            if (walkSteps[next] != 0) {
+                steps += walkSteps[next];
+                break;
+            }
             current = next;
         }
         if (steps >= count - 2) {
             return false;
         }
+        walkSteps[i] = static_cast<uint32_t>(steps);
     }
     return true;
 }

@@ -56,12 +56,30 @@ TEST(FATTable, FAT32NextClusterDropsTheReservedTopBits) {
     EXPECT_EQ(table->GetNextCluster(table->GetEntryCount()), 0u);
 }
 
+// One file written from the end of the volume backwards: every cluster links
+// to the one before it. Checked once per cluster, not once per cluster per
+// cluster before it, so this returns at once.
+TEST(FATTable, ChainLaidOutBackwardsIsAccepted) {
+    constexpr uint32_t kSectors = 8192;
+    FAT32Tables tables(kSectors);
+    const uint32_t count = kSectors * 512 / 4;
+    tables.Set(3, 0x0FFFFFFF);
+    for (uint32_t cluster = 4; cluster < count; ++cluster)
+        tables.Set(cluster, cluster - 1);
+    auto device = tables.Device();
+    std::unique_ptr<IRealFATTable> table(
+        IFATTableFactory::CreateRealFATTable(device.get(), FILE_SYSTEM_FAT32, 0, kSectors));
+    ASSERT_NE(table, nullptr);
+    EXPECT_EQ(table->GetNextCluster(count - 1), count - 2);
+}
+
 TEST(FATTable, BrokenTablesAreRefused) {
     struct Case {
         const char* what;
         std::vector<std::pair<uint32_t, uint32_t>> entries;
     } cases[] = {
         {"a chain that loops", {{2, 3}, {3, 4}, {4, 3}}},
+        {"a loop nothing leads into", {{5, 6}, {6, 7}, {7, 5}}},
         {"two clusters lead to one", {{2, 4}, {3, 4}, {4, 0x0FFFFFFF}}},
         {"a cluster that points to itself", {{5, 5}}},
         {"a next cluster beyond the table", {{2, 0x00FFFFFF}}},
