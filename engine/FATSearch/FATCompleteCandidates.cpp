@@ -252,7 +252,7 @@ bool CFATCompleteCandidates::MakeRoom() {
     // Candidates of one unconfirmed sub-folder are the cheapest to lose.
     for (auto it = candidates_.begin(); it != candidates_.end();) {
         const Candidate& candidate = *it->second;
-        const bool fromBootSector = (candidate.record->GetFlag() & 0xF) != 0;
+        const bool fromBootSector = (candidate.record->GetFlag() & kFATEvidenceBootSectors) != 0;
         if (!fromBootSector && candidate.subFolderHits < 1) {
             it = candidates_.erase(it);
         } else {
@@ -300,7 +300,7 @@ void CFATCompleteCandidates::Publish(std::vector<CFATSearchedPartitionInfo*>& pu
         const uint32_t flags = record.GetFlag();
         const bool fat1 = (flags & kFATEvidenceFAT1FirstSector) != 0;
         const bool fat2 = (flags & kFATEvidenceFAT2FirstSector) != 0;
-        if ((flags & 0xF) != 0) {
+        if ((flags & kFATEvidenceBootSectors) != 0) {
             if (candidate->subFolderHits <= 0 && !fat1 && !fat2) {
                 continue;
             }

@@ -145,7 +145,7 @@ RESULT_CODE CFATCompleteFSearcher::CompleteBulidDirectoryTree(
     layout.sectorSize = sectorSize_;
     uint32_t validBootSector = 0;
     layout.rootStartSector = 0xFFFFFFFF;
-    if ((flags & 0xF) != 0) {
+    if ((flags & kFATEvidenceBootSectors) != 0) {
         validBootSector = 1;
         if (type == FILE_SYSTEM_FAT16) {
             layout.rootStartSector = fat1 + int64_t{2} * partition->GetSectorPerFAT();

@@ -14,6 +14,8 @@ enum FATPartitionEvidence : uint32_t {
     kFATEvidenceFAT1Usable = 0x80,
     kFATEvidenceFAT2FirstSector = 0x100,
     kFATEvidenceFAT2Usable = 0x200,
+    // Any of these: the record was formed from a boot sector.
+    kFATEvidenceBootSectors = 0xF,
 };
 
 // A FAT16 or FAT32 partition found by a FAT searcher.
