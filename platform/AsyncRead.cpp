@@ -1,15 +1,19 @@
 #include "AsyncRead.h"
 
+#include <sys/mman.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <mutex>
 
 namespace {
 
 constexpr int64_t kPieceBytes = 0x400000;
+constexpr size_t kPageBytes = 4096;
+constexpr size_t kHugePageBytes = 2 << 20;
 
 std::mutex& ReadLock() {
     static std::mutex lock;
@@ -64,4 +68,22 @@ int64_t KvReadAsyncData(void* buffer, int fd, int64_t offset, int64_t length,
         *status = result;
     }
     return result == AsyncReadStatus::kComplete ? length : 0;
+}
+
+void* AllocateReadBuffer(size_t bytes) {
+    const size_t alignment = bytes >= kHugePageBytes ? kHugePageBytes : kPageBytes;
+    if (bytes == 0 || bytes > SIZE_MAX - alignment) {
+        return nullptr;
+    }
+    const size_t rounded = (bytes + alignment - 1) / alignment * alignment;
+    void* buffer = std::aligned_alloc(alignment, rounded);
+    if (buffer != nullptr && alignment == kHugePageBytes) {
+        // Only a hint: without huge pages the buffer works as well.
+        madvise(buffer, rounded, MADV_HUGEPAGE);
+    }
+    return buffer;
+}
+
+void FreeReadBuffer(void* buffer) {
+    std::free(buffer);
 }

@@ -2,7 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
-#include <new>
+
+#include "AsyncRead.h"
 
 CStorageDeviceWithCache::CStorageDeviceWithCache(IStorageDevice* inner) : inner_(inner) {
     SetBlockSize(1000);
@@ -12,13 +13,12 @@ CStorageDeviceWithCache::~CStorageDeviceWithCache() {
     StopReader();
 }
 
-void CStorageDeviceWithCache::AlignedDelete::operator()(uint8_t* data) const {
-    ::operator delete[](data, std::align_val_t{kBufferAlignment});
+void CStorageDeviceWithCache::ReadBufferDelete::operator()(uint8_t* data) const {
+    FreeReadBuffer(data);
 }
 
 CStorageDeviceWithCache::Buffer CStorageDeviceWithCache::AllocateBuffer(size_t bytes) {
-    return Buffer(static_cast<uint8_t*>(
-        ::operator new[](bytes, std::align_val_t{kBufferAlignment}, std::nothrow)));
+    return Buffer(static_cast<uint8_t*>(AllocateReadBuffer(bytes)));
 }
 
 size_t CStorageDeviceWithCache::BlocksAhead() {

@@ -47,15 +47,13 @@ public:
     // the scan's read, or every byte makes an extra round trip to memory.
     static constexpr size_t kLookAheadBytes = 8 << 20;
     static constexpr uint32_t kMinBlocksAhead = 2;
-    // Page-aligned buffers: the kernel copies into them about twice as fast as
-    // into the 16-byte-aligned memory malloc hands out for large blocks.
-    static constexpr size_t kBufferAlignment = 4096;
 
 private:
-    struct AlignedDelete {
+    // Block buffers come from the read layer's allocator.
+    struct ReadBufferDelete {
         void operator()(uint8_t* data) const;
     };
-    using Buffer = std::unique_ptr<uint8_t[], AlignedDelete>;
+    using Buffer = std::unique_ptr<uint8_t[], ReadBufferDelete>;
     struct QueuedBlock {
         Buffer data;
         bool readOk;
