@@ -23,6 +23,9 @@ struct tagFATDIRENTRY {
 static_assert(sizeof(tagFATDIRENTRY) == 32);
 
 constexpr uint32_t kFATDirEntrySize = 32;
+// A FAT folder holds at most this many entries; a chain that runs on past
+// them is a damaged FAT.
+constexpr uint32_t kFATMaxFolderEntries = 65536;
 constexpr uint8_t kFATErasedMark = 0xE5;
 constexpr uint8_t kFATAttributeVolumeLabel = 0x08;
 constexpr uint8_t kFATAttributeDirectory = 0x10;

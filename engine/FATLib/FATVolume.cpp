@@ -61,9 +61,11 @@ bool CFATVolume::GetPartitionLabel(uint64_t volumeStart, const CTempFATDBR& dbr,
         return false;
     }
 
-    // FAT32: the root folder's chain, bounded by the volume's cluster count so
-    // that a looping chain ends.
-    const uint64_t clusterCount = dbr.GetTotalSectors() / spc + 2;
+    // FAT32: the root folder's chain, no longer than the largest folder and
+    // than the volume, so that a looping chain ends.
+    const uint64_t clusterCount =
+        std::min<uint64_t>(dbr.GetTotalSectors() / spc + 2,
+                           uint64_t{kFATMaxFolderEntries} * kFATDirEntrySize / clusterBytes + 1);
     const uint32_t entriesPerPiece = clusterBytes / 4;
     std::vector<uint8_t> fatPiece(clusterBytes);
     int64_t loadedPiece = -1;

@@ -16,9 +16,9 @@ namespace {
 constexpr uint32_t kRunSectors = 128;
 constexpr uint32_t kBufferSectors = 130;
 constexpr uint32_t kMaxCarriedBytes = 1024;
-// A FAT folder holds at most 65536 entries; a chain that runs on past them
-// is a damaged FAT and would otherwise be followed across the whole volume.
-constexpr uint64_t kMaxFolderBytes = uint64_t{65536} * kFATDirEntrySize;
+// A longer folder chain is a damaged FAT and would otherwise be followed
+// across the whole volume.
+constexpr uint64_t kMaxFolderBytes = uint64_t{kFATMaxFolderEntries} * kFATDirEntrySize;
 
 // A root folder has neither a "." nor a ".." entry.
 bool HasAnyDotEntry(uint8_t* buffer) {
