@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <ostream>
 #include <regex>
 
@@ -38,14 +39,23 @@ const DiskCase kDisks[] = {
     {"big_sectors", {{16, 1, 1, 23, 100}}},
 };
 
-class DiskTest : public ::testing::TestWithParam<DiskCase> {};
+// The complete search run over the parameter's disk image.
+class DiskTest : public ::testing::TestWithParam<DiskCase> {
+protected:
+    void SetUp() override {
+        manifest = ReadDiskManifest(GetParam().name);
+        device = std::make_unique<FATImageDevice>(DiskImage(GetParam().name), manifest.sectorSize,
+                                                  kStorageDeviceDisk);
+        scan.Run(device.get());
+    }
+
+    DiskManifest manifest;
+    std::unique_ptr<FATImageDevice> device;
+    CompleteScan scan;
+};
 
 TEST_P(DiskTest, FindsEachPartitionWithItsGeometryAndScore) {
     const DiskCase& disk = GetParam();
-    const DiskManifest manifest = ReadDiskManifest(disk.name);
-    FATImageDevice device(DiskImage(disk.name), manifest.sectorSize, kStorageDeviceDisk);
-    CompleteScan scan;
-    scan.Run(&device);
     ASSERT_EQ(scan.partitions.size(), disk.partitions.size());
     for (size_t i = 0; i < disk.partitions.size(); ++i) {
         const ExpectedPartition& want = disk.partitions[i];
@@ -86,11 +96,6 @@ std::regex ExpectedPathPattern(const DiskFile& file) {
 }
 
 TEST_P(DiskTest, ListsEveryFileUnderItsPathWithItsContent) {
-    const DiskCase& disk = GetParam();
-    const DiskManifest manifest = ReadDiskManifest(disk.name);
-    FATImageDevice device(DiskImage(disk.name), manifest.sectorSize, kStorageDeviceDisk);
-    CompleteScan scan;
-    scan.Run(&device);
     for (const DiskFile& file : manifest.files) {
         SCOPED_TRACE(file.path);
         const std::regex pattern = ExpectedPathPattern(file);
@@ -111,7 +116,7 @@ TEST_P(DiskTest, ListsEveryFileUnderItsPathWithItsContent) {
         if (file.directory)
             continue;
         EXPECT_EQ(match->GetFileSize(), file.size);
-        EXPECT_EQ(Sha256(ReadThroughExtents(&device, *partition, match)), file.sha256);
+        EXPECT_EQ(Sha256(ReadThroughExtents(device.get(), *partition, match)), file.sha256);
     }
 }
 
