@@ -204,31 +204,33 @@ void CRawFileAnalyserListSingle::BuildSet(AnalyserSet& set) {
 }
 
 void CRawFileAnalyserListSingle::ClearSet(AnalyserSet& set) {
-    for (auto& [key, analyser] : set.map) {
-        delete analyser;
+    for (auto& entry : set.map) {
+        delete entry.second;
     }
-    set.map.clear();
-    for (auto& [key, analyser] : set.multimap) {
-        delete analyser;
+    for (auto& entry : set.multimap) {
+        delete entry.second;
     }
-    set.multimap.clear();
     for (IRawFileAnalyser* analyser : set.list) {
         delete analyser;
     }
-    set.list.clear();
+    set = AnalyserSet();
+}
+
+CRawFileAnalyserListSingle::AnalyserSet& CRawFileAnalyserListSingle::SetOf(int set) {
+    return sets_[set == 0 ? 0 : 1];
 }
 
 std::map<unsigned int, IRawFileAnalyser*>& CRawFileAnalyserListSingle::GetAnalyserMap(int set) {
-    return sets_[set == 0 ? 0 : 1].map;
+    return SetOf(set).map;
 }
 
 std::multimap<unsigned short, IRawFileAnalyser*>& CRawFileAnalyserListSingle::GetAnalyserMultimap(
     int set) {
-    return sets_[set == 0 ? 0 : 1].multimap;
+    return SetOf(set).multimap;
 }
 
 std::list<IRawFileAnalyser*>& CRawFileAnalyserListSingle::GetAnalyserList(int set) {
-    return sets_[set == 0 ? 0 : 1].list;
+    return SetOf(set).list;
 }
 
 void CRawFileAnalyserListSingle::ReinitAnalyzeList(IRecoveryFilter* /*filter*/) {

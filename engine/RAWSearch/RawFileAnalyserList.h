@@ -61,6 +61,8 @@ private:
     CRawFileAnalyserListSingle();
     static void BuildSet(AnalyserSet& set);
     static void ClearSet(AnalyserSet& set);
+    // Set 0 for 0, set 1 for any other value.
+    AnalyserSet& SetOf(int set);
 
     AnalyserSet sets_[2];
 };
