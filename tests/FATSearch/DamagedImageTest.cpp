@@ -66,8 +66,9 @@ RESULT_CODE RunQuickSearch(FATImageDevice& device, CountingBuilder& builder) {
     return searcher->QuickSearchFiles(&device, &progress);
 }
 
-// What the searches get to see of a damaged image: the damaged sectors and
-// the metadata area, fed in ascending order as the complete scan would.
+// The complete search fed only `sectors` (the evidence the clean image
+// holds, where damage is aimed), in ascending order as the complete scan
+// feeds them; the rest would only cost time. Its tree build reads the device.
 void RunCompleteSearch(FATImageDevice& device, const std::vector<int64_t>& sectors,
                        CountingBuilder& builder) {
     CFATCompleteFSearcher searcher;
@@ -105,8 +106,10 @@ TEST(FATDamagedImages, SearchesReturnOnRandomDamage) {
         for (int copy = 0; copy < kCopiesPerImage; ++copy) {
             SCOPED_TRACE(copy);
             FATImageDevice device(FATFixtureImage(image), 512, kStorageDeviceVolume);
+            // Some copies are cut short as well, anywhere.
+            if (copy % 8 == 0)
+                device.SetTotalSectors(random() % clean.GetTotalSectors());
             device.DescribeAsVolume(fsType);
-            std::vector<int64_t> damaged;
             const int sectors = 1 + static_cast<int>(random() % 4);
             for (int s = 0; s < sectors; ++s) {
                 const int64_t sector = targets[random() % targets.size()];
@@ -115,7 +118,6 @@ TEST(FATDamagedImages, SearchesReturnOnRandomDamage) {
                 for (int c = 0; c < changes; ++c)
                     bytes[random() % bytes.size()] = static_cast<uint8_t>(random());
                 device.Overlay(sector, bytes);
-                damaged.push_back(sector);
             }
 
             CountingBuilder quick;
