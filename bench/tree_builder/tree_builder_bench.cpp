@@ -53,6 +53,21 @@ void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
 void* operator new[](std::size_t size, const std::nothrow_t& tag) noexcept {
     return operator new(size, tag);
 }
+// The builder keeps its large tables in huge-page-aligned blocks.
+void* operator new(std::size_t size, std::align_val_t alignment) {
+    void* p = std::aligned_alloc(static_cast<std::size_t>(alignment), size ? size : 1);
+    if (!p) {
+        throw std::bad_alloc();
+    }
+    CountAllocation(p);
+    return p;
+}
+void operator delete(void* p, std::align_val_t) noexcept {
+    operator delete(p);
+}
+void operator delete(void* p, std::size_t, std::align_val_t) noexcept {
+    operator delete(p);
+}
 void operator delete(void* p) noexcept {
     if (p) {
         g_heapBytes -= static_cast<long long>(malloc_usable_size(p));

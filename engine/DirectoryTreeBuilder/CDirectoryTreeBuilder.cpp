@@ -1,7 +1,9 @@
 #include "CDirectoryTreeBuilder.h"
 
+#include <atomic>
 #include <cstring>
 #include <thread>
+#include <typeinfo>
 
 #include "RecoveryFilter.h"
 #include "RecycleBin.h"
@@ -40,6 +42,24 @@ const char* TopFolderSuffix(_tagSearcherType type) {
 const char* NameOf(CFileNode* node) {
     const char* name = node->GetFileName();
     return name ? name : "";
+}
+
+// A scan offers millions of nodes of a handful of classes: the class that
+// last passed dynamic_cast is recognised by its type_info alone.
+CFileNode* AsFileNode(IFileNode* node) {
+    static std::atomic<const std::type_info*> lastFileNodeType{nullptr};
+    if (!node) {
+        return nullptr;
+    }
+    const std::type_info* type = &typeid(*node);
+    if (type == lastFileNodeType.load(std::memory_order_relaxed)) {
+        return static_cast<CFileNode*>(node);
+    }
+    auto* fileNode = dynamic_cast<CFileNode*>(node);
+    if (fileNode) {
+        lastFileNodeType.store(type, std::memory_order_relaxed);
+    }
+    return fileNode;
 }
 
 bool IsTrashName(const char* name) {
@@ -127,7 +147,7 @@ bool CDirectoryTreeBuilder::AddSearcherInfo(_tagSearcherType type, long long top
 
 bool CDirectoryTreeBuilder::AddNode(IFileNode* offered, _tagSearcherType type) {
     // Every node class derives from CFileNode; anything else could never be linked.
-    auto* node = dynamic_cast<CFileNode*>(offered);
+    CFileNode* node = AsFileNode(offered);
     if (!node || !filter_ || !filter_->IsFileNodeValid(node)) {
         return false;
     }
@@ -214,20 +234,26 @@ bool CDirectoryTreeBuilder::AddNode(IFileNode* offered, _tagSearcherType type) {
 bool CDirectoryTreeBuilder::Record(Tree& tree, NodeIdIndex& index, CFileNode* node,
                                    uint32_t position) {
     const long long id = node->GetCurrentNodeID();
-    if (!restoring_) {
-        for (uint32_t earlierPosition : index.Find(id)) {
-            CFileNode* earlier = tree.nodes[earlierPosition].node;
-            if (!earlier || !(*earlier == *node)) {
-                continue;
-            }
-            // The same record reported twice: keep the first; an older copy
-            // that still has data lends it its extents.
-            if (node->GetFileSize() != 0 &&
-                earlier->GetModificationTime() > node->GetModificationTime()) {
-                earlier->MergeNode(node);
-            }
-            return false;
+    if (restoring_) {
+        index.Add(id, position);
+        return true;
+    }
+    const std::span<const uint32_t> earlierPositions = index.AddIfNew(id, position);
+    if (earlierPositions.empty()) {
+        return true;
+    }
+    for (uint32_t earlierPosition : earlierPositions) {
+        CFileNode* earlier = tree.nodes[earlierPosition].node;
+        if (!earlier || !(*earlier == *node)) {
+            continue;
         }
+        // The same record reported twice: keep the first; an older copy
+        // that still has data lends it its extents.
+        if (node->GetFileSize() != 0 &&
+            earlier->GetModificationTime() > node->GetModificationTime()) {
+            earlier->MergeNode(node);
+        }
+        return false;
     }
     index.Add(id, position);
     return true;
@@ -236,7 +262,8 @@ bool CDirectoryTreeBuilder::Record(Tree& tree, NodeIdIndex& index, CFileNode* no
 bool CDirectoryTreeBuilder::IsRecycled(Tree& tree, CFileNode* node) const {
     return CRecyclerFilter::IsRecycleBin(node) || CRecyclerFilter::IsRecoverNode(node) ||
            CRecyclerFilter::IsRecoverNodeEx(node) ||
-           tree.recycle.folderIds.count(node->GetParentNodeID()) != 0;
+           (!tree.recycle.folderIds.empty() &&
+            tree.recycle.folderIds.count(node->GetParentNodeID()) != 0);
 }
 
 void CDirectoryTreeBuilder::HoldBack(Tree& tree, CFileNode* node) {

@@ -10,6 +10,7 @@
 #include "DirectoryTreeBuilder.h"
 #include "FileNode.h"
 #include "FlatIdMap.h"
+#include "HugePageAllocator.h"
 #include "NodeIdIndex.h"
 #include "TreeBuilderClock.h"
 
@@ -48,8 +49,9 @@ struct _DIRECTORY_TREE_INFO {
     bool trashFound = false;
     bool topAnnounced = false;
 
-    std::vector<_TREE_NODE_ENTRY> nodes;  // every accepted node, in arrival order
-    NodeIdIndex folders;                  // positions in `nodes` by node id
+    std::vector<_TREE_NODE_ENTRY, HugePageAllocator<_TREE_NODE_ENTRY>>
+        nodes;            // every accepted node, in arrival order
+    NodeIdIndex folders;  // positions in `nodes` by node id
     NodeIdIndex files;
     std::vector<uint32_t> fresh;  // accepted since the last linking pass
     // Unlinked nodes by the parent id that was missing when they tried to link:
@@ -105,6 +107,7 @@ private:
     ParentRef FindParent(Tree& tree, CFileNode* node);
     static bool HasAncestorWithId(CFileNode* node, long long id, size_t limit);
     bool IsUserTrash(Tree& tree, CFileNode* node);
+    static const NodeIdIndex& IndexFor(const Tree& tree, CFileNode* node);
     uint32_t PositionOf(Tree& tree, CFileNode* node) const;
     static bool HasFileBelow(CFileNode* folder, size_t limit);
     void BuildTree(Tree& tree, Batch& out, bool force);
@@ -129,5 +132,11 @@ private:
     IStorageDevice* device_ = nullptr;
     CSearchedPartitionInfo* partition_ = nullptr;
     bool building_ = false;
-    std::vector<CFileNode*> connectStack_;
+    struct ConnectStep {
+        CFileNode* node;
+        uint32_t position;
+    };
+    std::vector<ConnectStep> connectStack_;
+    std::vector<uint32_t> climbing_;  // the fresh positions a linking pass works through
+    std::vector<long long> arrived_;  // the arrived ids a linking pass works through
 };

@@ -5,6 +5,8 @@
 #include <utility>
 #include <vector>
 
+#include "HugePageAllocator.h"
+
 // A hash map from 64-bit node ids to small values, stored in one flat array
 // (open addressing, linear probing). A scan may record millions of ids; a
 // node-based map would cost a heap block and a cache miss per id.
@@ -30,6 +32,14 @@ public:
         }
     }
     const Value* Find(long long key) const { return const_cast<FlatIdMap*>(this)->Find(key); }
+
+    // Starts loading the slot a lookup of `key` begins with, so that lookups
+    // of several keys can wait for memory together.
+    void Prefetch(long long key) const {
+        if (!slots_.empty()) {
+            __builtin_prefetch(&slots_[Home(key)]);
+        }
+    }
 
     // The value under `key` and whether it was inserted (as `initial`) just now.
     std::pair<Value*, bool> Insert(long long key, const Value& initial) {
@@ -90,7 +100,7 @@ public:
     }
 
     void Clear() {
-        std::vector<Slot>().swap(slots_);
+        decltype(slots_)().swap(slots_);
         used_ = 0;
         mask_ = 0;
         hasFreeKey_ = false;
@@ -115,7 +125,7 @@ private:
     }
 
     void Grow() {
-        std::vector<Slot> old = std::move(slots_);
+        std::vector<Slot, HugePageAllocator<Slot>> old = std::move(slots_);
         slots_.assign(old.empty() ? 16 : old.size() * 2, Slot{kFree, Value{}});
         mask_ = slots_.size() - 1;
         used_ = 0;
@@ -126,7 +136,7 @@ private:
         }
     }
 
-    std::vector<Slot> slots_;
+    std::vector<Slot, HugePageAllocator<Slot>> slots_;
     size_t used_ = 0;
     size_t mask_ = 0;
     bool hasFreeKey_ = false;

@@ -7,11 +7,22 @@ std::span<const uint32_t> NodeIdIndex::Find(long long id) const {
     if (!found) {
         return {};
     }
-    const Slot& slot = *found;
+    return PositionsOf(*found);
+}
+
+std::span<const uint32_t> NodeIdIndex::PositionsOf(const Slot& slot) const {
     if (slot.shared == kInline) {
         return {&slot.first, 1};
     }
     return shared_[slot.shared];
+}
+
+std::span<const uint32_t> NodeIdIndex::AddIfNew(long long id, uint32_t position) {
+    auto [found, inserted] = slots_.Insert(id, Slot{position});
+    if (inserted) {
+        return {};
+    }
+    return PositionsOf(*found);
 }
 
 void NodeIdIndex::Add(long long id, uint32_t position) {

@@ -15,7 +15,13 @@ public:
     // Positions recorded under `id`, oldest first; valid until the next change.
     std::span<const uint32_t> Find(long long id) const;
     void Add(long long id, uint32_t position);
+    // Records `position` under a new `id` and returns nothing; for a known id
+    // records nothing and returns the positions already there. Saves a second
+    // lookup when most ids are new.
+    std::span<const uint32_t> AddIfNew(long long id, uint32_t position);
     void Remove(long long id, uint32_t position);
+    // Hints that `id` is looked up soon.
+    void Prefetch(long long id) const { slots_.Prefetch(id); }
     void Clear();
 
 private:
@@ -24,6 +30,8 @@ private:
         uint32_t first = 0;
         uint32_t shared = kInline;  // else the index of its list in shared_
     };
+    std::span<const uint32_t> PositionsOf(const Slot& slot) const;
+
     FlatIdMap<Slot> slots_;
     std::vector<std::vector<uint32_t>> shared_;
 };

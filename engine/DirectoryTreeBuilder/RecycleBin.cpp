@@ -12,9 +12,10 @@ namespace {
 // guards against a searcher that linked its nodes badly.
 constexpr int kMaxAncestors = 1 << 16;
 
-std::string_view NameOf(CFileNode* node) {
-    const char* name = node->GetFileName();
-    return name ? name : "";
+// "$" or "#", then `kind`. Every node of a scan is asked, so the name is not
+// measured first.
+bool HasRecycledPrefix(const char* name, char kind) {
+    return name && (name[0] == '$' || name[0] == '#') && name[1] == kind;
 }
 
 }  // namespace
@@ -49,17 +50,16 @@ bool CRecyclerFilter::IsRecoverNode(CFileNode* node) {
     if (!node) {
         return false;
     }
-    const std::string_view name = NameOf(node);
-    return name.size() >= 2 && (name[0] == '$' || name[0] == '#') && name[1] == 'I';
+    return HasRecycledPrefix(node->GetFileName(), 'I');
 }
 
 bool CRecyclerFilter::IsRecoverNodeEx(CFileNode* node) {
     if (!node) {
         return false;
     }
-    const std::string_view name = NameOf(node);
+    const char* name = node->GetFileName();
     // NTFS metadata files ("$Repair", "$Reparse", "$RmMetadata") also start with "$R".
     constexpr std::string_view kMetadataNames = "$RmMetadata$Reparse$Repair";
-    return name.size() >= 2 && (name[0] == '$' || name[0] == '#') && name[1] == 'R' &&
-           kMetadataNames.find(name) == std::string_view::npos;
+    return HasRecycledPrefix(name, 'R') &&
+           kMetadataNames.find(std::string_view(name)) == std::string_view::npos;
 }

@@ -103,9 +103,12 @@ bool CDirectoryTreeBuilder::IsUserTrash(Tree& tree, CFileNode* node) {
     return path == expected;
 }
 
+const NodeIdIndex& CDirectoryTreeBuilder::IndexFor(const Tree& tree, CFileNode* node) {
+    return node->IsDirectory() ? tree.folders : tree.files;
+}
+
 uint32_t CDirectoryTreeBuilder::PositionOf(Tree& tree, CFileNode* node) const {
-    const NodeIdIndex& index = node->IsDirectory() ? tree.folders : tree.files;
-    for (uint32_t position : index.Find(node->GetCurrentNodeID())) {
+    for (uint32_t position : IndexFor(tree, node).Find(node->GetCurrentNodeID())) {
         if (tree.nodes[position].node == node) {
             return position;
         }
@@ -165,12 +168,16 @@ void CDirectoryTreeBuilder::BuildTree(Tree& tree, Batch& out, bool force) {
         }
         return;
     }
-    const std::vector<uint32_t> fresh = std::exchange(tree.fresh, {});
-    for (uint32_t position : fresh) {
+    // The lists are swapped with emptied ones kept from the last pass, so
+    // their storage is reused instead of grown again on every pass.
+    climbing_.clear();
+    climbing_.swap(tree.fresh);
+    for (uint32_t position : climbing_) {
         Climb(tree, position, out);
     }
-    const std::vector<long long> arrived = std::exchange(tree.arrivedIds, {});
-    for (long long id : arrived) {
+    arrived_.clear();
+    arrived_.swap(tree.arrivedIds);
+    for (long long id : arrived_) {
         const uint32_t* first = tree.waiters.Find(id);
         if (!first) {
             continue;
@@ -242,26 +249,36 @@ void CDirectoryTreeBuilder::Connect(Tree& tree, CFileNode* from, uint32_t fromPo
                                     Batch& out) {
     // Everything below `from` now reaches the top folder. Nodes linked before
     // their folder turned out to be deleted are marked on the way down.
-    std::vector<CFileNode*>& stack = connectStack_;
-    stack.assign(1, from);
+    std::vector<ConnectStep>& stack = connectStack_;
+    stack.assign(1, {from, fromPosition});
     size_t visited = 0;
     while (!stack.empty() && visited++ <= tree.nodes.size()) {
-        CFileNode* node = stack.back();
+        const ConnectStep step = stack.back();
         stack.pop_back();
-        const uint32_t position = node == from ? fromPosition : PositionOf(tree, node);
-        if (position == Tree::kNoPosition ||
-            (tree.nodes[position].state != _TREE_NODE_ENTRY::kPending &&
-             tree.nodes[position].state != _TREE_NODE_ENTRY::kKept)) {
+        if (step.position == Tree::kNoPosition ||
+            (tree.nodes[step.position].state != _TREE_NODE_ENTRY::kPending &&
+             tree.nodes[step.position].state != _TREE_NODE_ENTRY::kKept)) {
             continue;
         }
-        tree.nodes[position].state = _TREE_NODE_ENTRY::kShown;
-        out.push_back(node);
-        const bool deleted = node->IsDeleted() != 0;
-        for (CFileNode* child = node->GetFirstChild(); child; child = child->GetNextNode()) {
+        tree.nodes[step.position].state = _TREE_NODE_ENTRY::kShown;
+        out.push_back(step.node);
+        const bool deleted = step.node->IsDeleted() != 0;
+        const size_t firstChild = stack.size();
+        for (CFileNode* child = step.node->GetFirstChild(); child; child = child->GetNextNode()) {
             if (deleted && !child->IsDeleted()) {
                 child->MarkDeleted();
             }
-            stack.push_back(child);
+            IndexFor(tree, child).Prefetch(child->GetCurrentNodeID());
+            stack.push_back({child, Tree::kNoPosition});
+        }
+        // The children's positions are looked up together, after their index
+        // slots were requested above: a large tree is mostly cache misses.
+        for (size_t i = firstChild; i < stack.size(); ++i) {
+            ConnectStep& child = stack[i];
+            child.position = child.node == from ? fromPosition : PositionOf(tree, child.node);
+            if (child.position != Tree::kNoPosition) {
+                __builtin_prefetch(&tree.nodes[child.position]);
+            }
         }
     }
 }

@@ -1,4 +1,6 @@
+#include <atomic>
 #include <cstring>
+#include <typeinfo>
 
 #include "FileNode.h"
 
@@ -27,6 +29,23 @@ int StateForSum(uint32_t checkedSum, uint32_t shownChildren) {
     if (checkedSum == 2 * shownChildren)
         return CHECK_STATUS_CHECKED;
     return CHECK_STATUS_PARTLY;
+}
+
+// Linking a scan's millions of nodes casts each one, and they come from a
+// handful of classes: the class that last passed dynamic_cast is recognised
+// by its type_info alone. Another class, or a copy of the same type_info from
+// another library, only takes the slower dynamic_cast.
+CFileNode* AsFileNode(IFileNode* node) {
+    static std::atomic<const std::type_info*> lastFileNodeType{nullptr};
+    if (!node)
+        return nullptr;
+    const std::type_info* type = &typeid(*node);
+    if (type == lastFileNodeType.load(std::memory_order_relaxed))
+        return static_cast<CFileNode*>(node);
+    auto* fileNode = dynamic_cast<CFileNode*>(node);
+    if (fileNode)
+        lastFileNodeType.store(type, std::memory_order_relaxed);
+    return fileNode;
 }
 
 }  // namespace
@@ -172,7 +191,7 @@ const char* CFileNode::GetVolumeName() const {
 }
 
 bool CFileNode::AddChild(IFileNode* child) {
-    auto* node = dynamic_cast<CFileNode*>(child);
+    CFileNode* node = AsFileNode(child);
     if (!node || node == this || IsLoopedToSelf(this, node))
         return false;
     ++shownChildren_;
@@ -183,7 +202,7 @@ bool CFileNode::AddChild(IFileNode* child) {
 }
 
 bool CFileNode::AddNext(IFileNode* next) {
-    auto* node = dynamic_cast<CFileNode*>(next);
+    CFileNode* node = AsFileNode(next);
     if (!node || node == this)
         return false;
     // An existing chain behind this node goes behind the new one.
