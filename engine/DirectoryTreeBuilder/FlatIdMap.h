@@ -1,5 +1,6 @@
 #pragma once
 
+#include <bit>
 #include <cstdint>
 #include <limits>
 #include <utility>
@@ -103,6 +104,7 @@ public:
         decltype(slots_)().swap(slots_);
         used_ = 0;
         mask_ = 0;
+        shift_ = 0;
         hasFreeKey_ = false;
     }
 
@@ -117,28 +119,38 @@ private:
     };
 
     size_t Home(long long key) const {
-        // splitmix64 finaliser: ids often come in dense runs, which must not cluster.
+        // splitmix64 finaliser: ids often come in dense runs, which must not
+        // cluster. The top bits pick the slot, so a doubled table keeps the
+        // order of the old one and growing writes it front to back.
         uint64_t x = static_cast<uint64_t>(key);
         x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9ull;
         x = (x ^ (x >> 27)) * 0x94D049BB133111EBull;
-        return static_cast<size_t>(x ^ (x >> 31)) & mask_;
+        x ^= x >> 31;
+        return static_cast<size_t>(x >> shift_);
     }
 
     void Grow() {
         std::vector<Slot, HugePageAllocator<Slot>> old = std::move(slots_);
         slots_.assign(old.empty() ? 16 : old.size() * 2, Slot{kFree, Value{}});
         mask_ = slots_.size() - 1;
-        used_ = 0;
+        shift_ = 64 - std::countr_zero(slots_.size());
+        // Every old key is distinct and not kFree: each only needs a free slot.
         for (const Slot& slot : old) {
-            if (slot.key != kFree) {
-                Insert(slot.key, slot.value);
+            if (slot.key == kFree) {
+                continue;
             }
+            size_t i = Home(slot.key);
+            while (slots_[i].key != kFree) {
+                i = (i + 1) & mask_;
+            }
+            slots_[i] = slot;
         }
     }
 
     std::vector<Slot, HugePageAllocator<Slot>> slots_;
     size_t used_ = 0;
     size_t mask_ = 0;
+    int shift_ = 0;  // 64 minus the log2 of the slot count
     bool hasFreeKey_ = false;
     Value freeKeyValue_{};
 };
