@@ -107,7 +107,6 @@ private:
     ParentRef FindParent(Tree& tree, CFileNode* node);
     static bool HasAncestorWithId(CFileNode* node, long long id, size_t limit);
     bool IsUserTrash(Tree& tree, CFileNode* node);
-    static const NodeIdIndex& IndexFor(const Tree& tree, CFileNode* node);
     uint32_t PositionOf(Tree& tree, CFileNode* node) const;
     static bool HasFileBelow(CFileNode* folder, size_t limit);
     void BuildTree(Tree& tree, Batch& out, bool force);
@@ -132,11 +131,7 @@ private:
     IStorageDevice* device_ = nullptr;
     CSearchedPartitionInfo* partition_ = nullptr;
     bool building_ = false;
-    struct ConnectStep {
-        CFileNode* node;
-        uint32_t position;
-    };
-    std::vector<ConnectStep> connectStack_;
+    std::vector<CFileNode*> connectStack_;
     std::vector<uint32_t> climbing_;  // the fresh positions a linking pass works through
     std::vector<long long> arrived_;  // the arrived ids a linking pass works through
 };

@@ -34,14 +34,6 @@ public:
     }
     const Value* Find(long long key) const { return const_cast<FlatIdMap*>(this)->Find(key); }
 
-    // Starts loading the slot a lookup of `key` begins with, so that lookups
-    // of several keys can wait for memory together.
-    void Prefetch(long long key) const {
-        if (!slots_.empty()) {
-            __builtin_prefetch(&slots_[Home(key)]);
-        }
-    }
-
     // The value under `key` and whether it was inserted (as `initial`) just now.
     std::pair<Value*, bool> Insert(long long key, const Value& initial) {
         if (key == kFree) {

@@ -20,8 +20,6 @@ public:
     // lookup when most ids are new.
     std::span<const uint32_t> AddIfNew(long long id, uint32_t position);
     void Remove(long long id, uint32_t position);
-    // Hints that `id` is looked up soon.
-    void Prefetch(long long id) const { slots_.Prefetch(id); }
     void Clear();
 
 private:

@@ -103,12 +103,9 @@ bool CDirectoryTreeBuilder::IsUserTrash(Tree& tree, CFileNode* node) {
     return path == expected;
 }
 
-const NodeIdIndex& CDirectoryTreeBuilder::IndexFor(const Tree& tree, CFileNode* node) {
-    return node->IsDirectory() ? tree.folders : tree.files;
-}
-
 uint32_t CDirectoryTreeBuilder::PositionOf(Tree& tree, CFileNode* node) const {
-    for (uint32_t position : IndexFor(tree, node).Find(node->GetCurrentNodeID())) {
+    const NodeIdIndex& index = node->IsDirectory() ? tree.folders : tree.files;
+    for (uint32_t position : index.Find(node->GetCurrentNodeID())) {
         if (tree.nodes[position].node == node) {
             return position;
         }
@@ -249,36 +246,26 @@ void CDirectoryTreeBuilder::Connect(Tree& tree, CFileNode* from, uint32_t fromPo
                                     Batch& out) {
     // Everything below `from` now reaches the top folder. Nodes linked before
     // their folder turned out to be deleted are marked on the way down.
-    std::vector<ConnectStep>& stack = connectStack_;
-    stack.assign(1, {from, fromPosition});
+    std::vector<CFileNode*>& stack = connectStack_;
+    stack.assign(1, from);
     size_t visited = 0;
     while (!stack.empty() && visited++ <= tree.nodes.size()) {
-        const ConnectStep step = stack.back();
+        CFileNode* node = stack.back();
         stack.pop_back();
-        if (step.position == Tree::kNoPosition ||
-            (tree.nodes[step.position].state != _TREE_NODE_ENTRY::kPending &&
-             tree.nodes[step.position].state != _TREE_NODE_ENTRY::kKept)) {
+        const uint32_t position = node == from ? fromPosition : PositionOf(tree, node);
+        if (position == Tree::kNoPosition ||
+            (tree.nodes[position].state != _TREE_NODE_ENTRY::kPending &&
+             tree.nodes[position].state != _TREE_NODE_ENTRY::kKept)) {
             continue;
         }
-        tree.nodes[step.position].state = _TREE_NODE_ENTRY::kShown;
-        out.push_back(step.node);
-        const bool deleted = step.node->IsDeleted() != 0;
-        const size_t firstChild = stack.size();
-        for (CFileNode* child = step.node->GetFirstChild(); child; child = child->GetNextNode()) {
+        tree.nodes[position].state = _TREE_NODE_ENTRY::kShown;
+        out.push_back(node);
+        const bool deleted = node->IsDeleted() != 0;
+        for (CFileNode* child = node->GetFirstChild(); child; child = child->GetNextNode()) {
             if (deleted && !child->IsDeleted()) {
                 child->MarkDeleted();
             }
-            IndexFor(tree, child).Prefetch(child->GetCurrentNodeID());
-            stack.push_back({child, Tree::kNoPosition});
-        }
-        // The children's positions are looked up together, after their index
-        // slots were requested above: a large tree is mostly cache misses.
-        for (size_t i = firstChild; i < stack.size(); ++i) {
-            ConnectStep& child = stack[i];
-            child.position = child.node == from ? fromPosition : PositionOf(tree, child.node);
-            if (child.position != Tree::kNoPosition) {
-                __builtin_prefetch(&tree.nodes[child.position]);
-            }
+            stack.push_back(child);
         }
     }
 }
