@@ -11,6 +11,10 @@
 // has since been recorded, so a scan of millions of nodes never rescans what
 // is still pending. A node links upwards as far as its ancestors are known;
 // when a chain reaches the top folder, everything hanging below it is shown.
+//
+// The link and id accessors are CFileNode's own (no node class overrides
+// them), so they are called directly: each step of a climb or of a walk down
+// a tree makes several of these calls.
 
 namespace {
 
@@ -21,7 +25,7 @@ constexpr uint32_t kBatchSize = 1024;
 
 CDirectoryTreeBuilder::ParentRef CDirectoryTreeBuilder::FindParent(Tree& tree, CFileNode* node) {
     ParentRef ref;
-    const long long parentId = node->GetParentNodeID();
+    const long long parentId = node->CFileNode::GetParentNodeID();
     if (parentId == tree.topId) {
         ref.node = tree.topFolder;
         ref.isTop = true;
@@ -46,7 +50,7 @@ CDirectoryTreeBuilder::ParentRef CDirectoryTreeBuilder::FindParent(Tree& tree, C
         for (uint32_t position : candidates) {
             CFileNode* folder = tree.nodes[position].node;
             if (folder->GetBelongedPartition() == partition && !folder->IsDeleted() &&
-                (folder->GetCurrentNodeID() == tree.trashId ||
+                (folder->CFileNode::GetCurrentNodeID() == tree.trashId ||
                  HasAncestorWithId(folder, tree.trashId, tree.nodes.size()))) {
                 pick(position);
                 return ref;
@@ -65,8 +69,9 @@ CDirectoryTreeBuilder::ParentRef CDirectoryTreeBuilder::FindParent(Tree& tree, C
 
 bool CDirectoryTreeBuilder::HasAncestorWithId(CFileNode* node, long long id, size_t limit) {
     size_t steps = 0;
-    for (CFileNode* up = node->GetParent(); up && steps <= limit; up = up->GetParent(), ++steps) {
-        if (up->GetCurrentNodeID() == id) {
+    for (CFileNode* up = node->CFileNode::GetParent(); up && steps <= limit;
+         up = up->CFileNode::GetParent(), ++steps) {
+        if (up->CFileNode::GetCurrentNodeID() == id) {
             return true;
         }
     }
@@ -105,7 +110,7 @@ bool CDirectoryTreeBuilder::IsUserTrash(Tree& tree, CFileNode* node) {
 
 uint32_t CDirectoryTreeBuilder::PositionOf(Tree& tree, CFileNode* node) const {
     const NodeIdIndex& index = node->IsDirectory() ? tree.folders : tree.files;
-    for (uint32_t position : index.Find(node->GetCurrentNodeID())) {
+    for (uint32_t position : index.Find(node->CFileNode::GetCurrentNodeID())) {
         if (tree.nodes[position].node == node) {
             return position;
         }
@@ -118,19 +123,19 @@ bool CDirectoryTreeBuilder::HasFileBelow(CFileNode* folder, size_t limit) {
         return true;
     }
     // Iterative walk over child lists; stops at the first file.
-    std::vector<CFileNode*> lists{folder->GetFirstChild()};
+    std::vector<CFileNode*> lists{folder->CFileNode::GetFirstChild()};
     size_t visited = 0;
     while (!lists.empty()) {
         CFileNode* child = lists.back();
         lists.pop_back();
-        for (; child; child = child->GetNextNode()) {
+        for (; child; child = child->CFileNode::GetNextNode()) {
             if (++visited > limit) {
                 return false;
             }
             if (!child->IsDirectory()) {
                 return true;
             }
-            if (CFileNode* first = child->GetFirstChild()) {
+            if (CFileNode* first = child->CFileNode::GetFirstChild()) {
                 lists.push_back(first);
             }
         }
@@ -193,7 +198,8 @@ void CDirectoryTreeBuilder::BuildTree(Tree& tree, Batch& out, bool force) {
 
 void CDirectoryTreeBuilder::Climb(Tree& tree, uint32_t start, Batch& out) {
     const _TREE_NODE_ENTRY& entry = tree.nodes[start];
-    if (!entry.node || entry.state != _TREE_NODE_ENTRY::kPending || entry.node->GetParent()) {
+    if (!entry.node || entry.state != _TREE_NODE_ENTRY::kPending ||
+        entry.node->CFileNode::GetParent()) {
         return;
     }
     CFileNode* current = entry.node;
@@ -206,7 +212,8 @@ void CDirectoryTreeBuilder::Climb(Tree& tree, uint32_t start, Batch& out) {
             _TREE_NODE_ENTRY& waiter = tree.nodes[position];
             if (!waiter.waiting) {
                 waiter.waiting = true;
-                auto [head, added] = tree.waiters.Insert(current->GetParentNodeID(), position);
+                auto [head, added] =
+                    tree.waiters.Insert(current->CFileNode::GetParentNodeID(), position);
                 if (!added) {
                     waiter.nextWaiter = std::exchange(*head, position);
                 }
@@ -225,7 +232,7 @@ void CDirectoryTreeBuilder::Climb(Tree& tree, uint32_t start, Batch& out) {
                 return;
             }
         }
-        const bool parentWasLinked = parent.node->GetParent() != nullptr;
+        const bool parentWasLinked = parent.node->CFileNode::GetParent() != nullptr;
         if (!parent.node->AddChild(current)) {
             return;  // would close a loop
         }
@@ -261,7 +268,8 @@ void CDirectoryTreeBuilder::Connect(Tree& tree, CFileNode* from, uint32_t fromPo
         tree.nodes[position].state = _TREE_NODE_ENTRY::kShown;
         out.push_back(node);
         const bool deleted = node->IsDeleted() != 0;
-        for (CFileNode* child = node->GetFirstChild(); child; child = child->GetNextNode()) {
+        for (CFileNode* child = node->CFileNode::GetFirstChild(); child;
+             child = child->CFileNode::GetNextNode()) {
             if (deleted && !child->IsDeleted()) {
                 child->MarkDeleted();
             }
