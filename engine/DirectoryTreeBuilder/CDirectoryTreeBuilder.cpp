@@ -260,10 +260,18 @@ bool CDirectoryTreeBuilder::Record(Tree& tree, NodeIdIndex& index, CFileNode* no
 }
 
 bool CDirectoryTreeBuilder::IsRecycled(Tree& tree, CFileNode* node) const {
-    return CRecyclerFilter::IsRecycleBin(node) || CRecyclerFilter::IsRecoverNode(node) ||
-           CRecyclerFilter::IsRecoverNodeEx(node) ||
-           (!tree.recycle.folderIds.empty() &&
-            tree.recycle.folderIds.count(node->GetParentNodeID()) != 0);
+    if (CRecyclerFilter::IsRecycleBin(node)) {
+        return true;
+    }
+    // Both kinds of recycled file start with "$" or "#"; most names are not
+    // looked at twice.
+    const char first = NameOf(node)[0];
+    if ((first == '$' || first == '#') &&
+        (CRecyclerFilter::IsRecoverNode(node) || CRecyclerFilter::IsRecoverNodeEx(node))) {
+        return true;
+    }
+    return !tree.recycle.folderIds.empty() &&
+           tree.recycle.folderIds.count(node->GetParentNodeID()) != 0;
 }
 
 void CDirectoryTreeBuilder::HoldBack(Tree& tree, CFileNode* node) {
