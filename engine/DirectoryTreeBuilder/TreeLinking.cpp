@@ -25,7 +25,7 @@ constexpr uint32_t kBatchSize = 1024;
 
 CDirectoryTreeBuilder::ParentRef CDirectoryTreeBuilder::FindParent(Tree& tree, CFileNode* node) {
     ParentRef ref;
-    const long long parentId = node->CFileNode::GetParentNodeID();
+    const long long parentId = node->GetParentNodeID();
     if (parentId == tree.topId) {
         ref.node = tree.topFolder;
         ref.isTop = true;
@@ -50,7 +50,7 @@ CDirectoryTreeBuilder::ParentRef CDirectoryTreeBuilder::FindParent(Tree& tree, C
         for (uint32_t position : candidates) {
             CFileNode* folder = tree.nodes[position].node;
             if (folder->GetBelongedPartition() == partition && !folder->IsDeleted() &&
-                (folder->CFileNode::GetCurrentNodeID() == tree.trashId ||
+                (folder->GetCurrentNodeID() == tree.trashId ||
                  HasAncestorWithId(folder, tree.trashId, tree.nodes.size()))) {
                 pick(position);
                 return ref;
@@ -69,9 +69,9 @@ CDirectoryTreeBuilder::ParentRef CDirectoryTreeBuilder::FindParent(Tree& tree, C
 
 bool CDirectoryTreeBuilder::HasAncestorWithId(CFileNode* node, long long id, size_t limit) {
     size_t steps = 0;
-    for (CFileNode* up = node->CFileNode::GetParent(); up && steps <= limit;
-         up = up->CFileNode::GetParent(), ++steps) {
-        if (up->CFileNode::GetCurrentNodeID() == id) {
+    for (CFileNode* up = node->GetParent(); up && steps <= limit;
+         up = up->GetParent(), ++steps) {
+        if (up->GetCurrentNodeID() == id) {
             return true;
         }
     }
@@ -110,7 +110,7 @@ bool CDirectoryTreeBuilder::IsUserTrash(Tree& tree, CFileNode* node) {
 
 uint32_t CDirectoryTreeBuilder::PositionOf(Tree& tree, CFileNode* node) const {
     const NodeIdIndex& index = node->IsDirectory() ? tree.folders : tree.files;
-    for (uint32_t position : index.Find(node->CFileNode::GetCurrentNodeID())) {
+    for (uint32_t position : index.Find(node->GetCurrentNodeID())) {
         if (tree.nodes[position].node == node) {
             return position;
         }
@@ -123,19 +123,19 @@ bool CDirectoryTreeBuilder::HasFileBelow(CFileNode* folder, size_t limit) {
         return true;
     }
     // Iterative walk over child lists; stops at the first file.
-    std::vector<CFileNode*> lists{folder->CFileNode::GetFirstChild()};
+    std::vector<CFileNode*> lists{folder->GetFirstChild()};
     size_t visited = 0;
     while (!lists.empty()) {
         CFileNode* child = lists.back();
         lists.pop_back();
-        for (; child; child = child->CFileNode::GetNextNode()) {
+        for (; child; child = child->GetNextNode()) {
             if (++visited > limit) {
                 return false;
             }
             if (!child->IsDirectory()) {
                 return true;
             }
-            if (CFileNode* first = child->CFileNode::GetFirstChild()) {
+            if (CFileNode* first = child->GetFirstChild()) {
                 lists.push_back(first);
             }
         }
@@ -199,7 +199,7 @@ void CDirectoryTreeBuilder::BuildTree(Tree& tree, Batch& out, bool force) {
 void CDirectoryTreeBuilder::Climb(Tree& tree, uint32_t start, Batch& out) {
     const _TREE_NODE_ENTRY& entry = tree.nodes[start];
     if (!entry.node || entry.state != _TREE_NODE_ENTRY::kPending ||
-        entry.node->CFileNode::GetParent()) {
+        entry.node->GetParent()) {
         return;
     }
     CFileNode* current = entry.node;
@@ -213,7 +213,7 @@ void CDirectoryTreeBuilder::Climb(Tree& tree, uint32_t start, Batch& out) {
             if (!waiter.waiting) {
                 waiter.waiting = true;
                 auto [head, added] =
-                    tree.waiters.Insert(current->CFileNode::GetParentNodeID(), position);
+                    tree.waiters.Insert(current->GetParentNodeID(), position);
                 if (!added) {
                     waiter.nextWaiter = std::exchange(*head, position);
                 }
@@ -232,7 +232,7 @@ void CDirectoryTreeBuilder::Climb(Tree& tree, uint32_t start, Batch& out) {
                 return;
             }
         }
-        const bool parentWasLinked = parent.node->CFileNode::GetParent() != nullptr;
+        const bool parentWasLinked = parent.node->GetParent() != nullptr;
         if (!parent.node->AddChild(current)) {
             return;  // would close a loop
         }
@@ -268,8 +268,8 @@ void CDirectoryTreeBuilder::Connect(Tree& tree, CFileNode* from, uint32_t fromPo
         tree.nodes[position].state = _TREE_NODE_ENTRY::kShown;
         out.push_back(node);
         const bool deleted = node->IsDeleted() != 0;
-        for (CFileNode* child = node->CFileNode::GetFirstChild(); child;
-             child = child->CFileNode::GetNextNode()) {
+        for (CFileNode* child = node->GetFirstChild(); child;
+             child = child->GetNextNode()) {
             if (deleted && !child->IsDeleted()) {
                 child->MarkDeleted();
             }

@@ -76,11 +76,12 @@ public:
 
     int IsNodeShow() const override;
     void ShowNode(int show) override;
-    int64_t GetCurrentNodeID() const override;
-    int64_t GetParentNodeID() const override;
-    CFileNode* GetParent() const override;
-    CFileNode* GetFirstChild() override;
-    CFileNode* GetNextNode() override;
+    // Ids and links are final so the tree builder's hot loops call them directly.
+    int64_t GetCurrentNodeID() const final;
+    int64_t GetParentNodeID() const final;
+    CFileNode* GetParent() const final;
+    CFileNode* GetFirstChild() final;
+    CFileNode* GetNextNode() final;
     _tagCheckedStatus GetCheckedStatus() override;
     void SetCheck(_tagCheckedStatus status) override;
     _tagSearcherType GetSearcheType() const override;
