@@ -4,14 +4,12 @@
 
 #include "StorageDeviceData.h"
 
-bool CDiskDevice::RecordGeometry(IStorageDeviceData* holder, uint64_t& sectorSize,
-                                 int64_t& sectorCount) {
+bool CDiskDevice::RecordGeometry(IStorageDeviceData* holder, DeviceGeometry& geometry) {
     const CCollectDiskDeviceInfoStruct* disk = DiskRecordOf(holder);
     if (disk == nullptr) {
         return false;
     }
-    sectorSize = static_cast<uint64_t>(disk->sectorSize);
-    sectorCount = disk->sectorCount;
+    geometry = {static_cast<uint64_t>(disk->sectorSize), disk->sectorCount, 0};
     return true;
 }
 

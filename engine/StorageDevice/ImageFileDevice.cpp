@@ -1,7 +1,5 @@
 #include "ImageFileDevice.h"
 
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -20,11 +18,6 @@ CImageFileDevice::CImageFileDevice(const char* path) {
     }
 }
 
-CImageFileDevice::~CImageFileDevice() {
-    Close();
-    delete holder_;
-}
-
 bool CImageFileDevice::Open(char*) {
     lastError_ = kResultSuccess;
     Close();
@@ -40,49 +33,15 @@ bool CImageFileDevice::Open(char*) {
     return true;
 }
 
-bool CImageFileDevice::Close() {
-    if (fd_ < 0) {
-        return false;
-    }
-    close(fd_);
-    fd_ = -1;
-    return true;
-}
-
 bool CImageFileDevice::ReadSector(void* buffer, int64_t first, int64_t count) {
     if (first >= sectorCount_ || count > sectorCount_ - first) {
         lastError_ = ENGINE_FAILURE(kModuleStorageDevice, kResultBadArgument);
         return false;
     }
-    lastError_ = ReadDescriptorSectors(fd_, dataOffset_, sectorSize_, buffer, first, count);
-    return IsSuccess(lastError_);
+    return CDescriptorDevice::ReadSector(buffer, first, count);
 }
 
-bool CImageFileDevice::IOCtl(uint64_t, void*) {
-    lastError_ = ENGINE_FAILURE(kModuleStorageDevice, kResultNotSupported);
-    return false;
-}
-
-void CImageFileDevice::SetPrivateData(IStorageDeviceData* data) {
-    lastError_ = kResultSuccess;
-    if (data != holder_) {
-        delete holder_;
-    }
-    holder_ = data;
-    ImageGeometry geometry;
-    if (!RecordGeometry(holder_, geometry)) {
-        lastError_ = ENGINE_FAILURE(kModuleStorageDevice, kResultMissingObject);
-    } else if (!IsUsableGeometry(geometry.sectorSize, geometry.sectorCount) ||
-               geometry.dataOffset < 0) {
-        lastError_ = ENGINE_FAILURE(kModuleStorageDevice, kResultBadArgument);
-    } else {
-        sectorSize_ = static_cast<uint32_t>(geometry.sectorSize);
-        sectorCount_ = geometry.sectorCount;
-        dataOffset_ = geometry.dataOffset;
-    }
-}
-
-bool COztDevice::RecordGeometry(IStorageDeviceData* holder, ImageGeometry& geometry) {
+bool COztDevice::RecordGeometry(IStorageDeviceData* holder, DeviceGeometry& geometry) {
     const COZTDeviceInfoStruct* info = OztRecordOf(holder);
     if (info == nullptr) {
         return false;
@@ -91,7 +50,7 @@ bool COztDevice::RecordGeometry(IStorageDeviceData* holder, ImageGeometry& geome
     return true;
 }
 
-bool CDmgDevice::RecordGeometry(IStorageDeviceData* holder, ImageGeometry& geometry) {
+bool CDmgDevice::RecordGeometry(IStorageDeviceData* holder, DeviceGeometry& geometry) {
     const CDMGDeviceInfoStruct* info = DmgRecordOf(holder);
     if (info == nullptr) {
         return false;

@@ -33,14 +33,12 @@ void CVolumeDevice::SetApfsDevicePath(char* path) {
     }
 }
 
-bool CVolumeDevice::RecordGeometry(IStorageDeviceData* holder, uint64_t& sectorSize,
-                                   int64_t& sectorCount) {
+bool CVolumeDevice::RecordGeometry(IStorageDeviceData* holder, DeviceGeometry& geometry) {
     const CCollectedVolumeDeviceInfoStruct* volume = VolumeRecordOf(holder);
     if (volume == nullptr) {
         return false;
     }
-    sectorSize = volume->sectorSize;
-    sectorCount = volume->sectorCount;
+    geometry = {volume->sectorSize, volume->sectorCount, 0};
     return true;
 }
 

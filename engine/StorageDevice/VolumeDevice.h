@@ -18,8 +18,7 @@ public:
     const char* GetApfsDevicePath() const { return apfsDevicePath_; }
 
 protected:
-    bool RecordGeometry(IStorageDeviceData* holder, uint64_t& sectorSize,
-                        int64_t& sectorCount) override;
+    bool RecordGeometry(IStorageDeviceData* holder, DeviceGeometry& geometry) override;
 
 private:
     CMessageCenter* messageCenter_;

@@ -18,8 +18,7 @@ public:
     size_t GetVolumes(std::vector<CCollectedVolumeDeviceInfoStruct>& volumes) const;
 
 protected:
-    bool RecordGeometry(IStorageDeviceData* holder, uint64_t& sectorSize,
-                        int64_t& sectorCount) override;
+    bool RecordGeometry(IStorageDeviceData* holder, DeviceGeometry& geometry) override;
 
 private:
     std::vector<CCollectedVolumeDeviceInfoStruct> volumes_;
