@@ -6,7 +6,7 @@ HARBEX_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 HARBEX_PACKAGES=(
   cmake ninja-build g++ pkg-config xz-utils
   libgtest-dev libgmock-dev libbenchmark-dev
-  zlib1g-dev libtinyxml-dev libchardet-dev libudev-dev
+  zlib1g-dev libtinyxml-dev libchardet-dev libudev-dev qt6-base-dev
   # Tools the tests drive as root: loop devices, partition tables, file systems.
   util-linux fdisk dosfstools mtools exfatprogs exfat-fuse ntfs-3g
 )

@@ -1,0 +1,200 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+#include "BridgeFakes.h"
+#include "KvUIDeviceData.h"
+
+namespace {
+
+using namespace bridgetest;
+
+constexpr uint32_t kBusSata = 2;
+constexpr uint32_t kBusUsb = 4;
+constexpr uint32_t kSchemeGpt = 2;
+constexpr uint8_t kEfiSystem[16] = {0x28, 0x73, 0x2A, 0xC1, 0x1F, 0xF8, 0xD2, 0x11,
+                                    0xBA, 0x4B, 0x00, 0xA0, 0xC9, 0x3E, 0xC9, 0x3B};
+constexpr uint8_t kBasicData[16] = {0xA2, 0xA0, 0xD0, 0xEB, 0xE5, 0xB9, 0x33, 0x44,
+                                    0x87, 0xC0, 0x68, 0xB6, 0xB7, 0x26, 0x99, 0xC7};
+
+// One internal SATA disk with a volume, one USB stick with an EFI System
+// partition and a data volume.
+class DeviceModelTest : public ::testing::Test {
+protected:
+    DeviceModelTest()
+        : internal(MakeDisk("Internal SSD", kBusSata, kSchemeGpt, 0x08000000)),
+          internalVolume(MakeVolume("System", internal.get(), 0x08000001, kBasicData)),
+          stick(MakeDisk("Stick", kBusUsb, kSchemeGpt, 0x08000010)),
+          efi(MakeVolume("EFI", stick.get(), 0x08000011, kEfiSystem)),
+          data(MakeVolume("Data", stick.get(), 0x08000012, kBasicData)) {
+        enumerator.disks = {internal.get(), stick.get()};
+        enumerator.volumes[internal.get()] = {internalVolume.get()};
+        enumerator.volumes[stick.get()] = {efi.get(), data.get()};
+    }
+
+    FakeEnumerator enumerator;
+    std::unique_ptr<RecordDevice> internal, internalVolume, stick, efi, data;
+};
+
+TEST_F(DeviceModelTest, DeviceListHoldsOnlyUsbDisksWithTheirScannableVolumes) {
+    KvUIDeviceData model(&enumerator);
+    ASSERT_TRUE(model.InitDeviceInfo());
+    EXPECT_EQ(model.GetInitState(), KvUIDeviceData::kBuilt);
+
+    std::list<_DiskVolumeData> list;
+    model.GetAllDeviceInfo(list);
+    ASSERT_EQ(list.size(), 1u);
+    const _DiskVolumeData& disk = list.front();
+    EXPECT_STREQ(disk.name, "Stick");
+    EXPECT_EQ(disk.diskIndex, 1);
+    EXPECT_EQ(disk.volumeIndex, -1);
+    EXPECT_EQ(disk.isUSB, 1);
+    EXPECT_EQ(disk.capacity, 2048u * 512u);
+    EXPECT_EQ(disk.deviceNumber, 0x08000010);
+    ASSERT_EQ(disk.volumes.size(), 1u);  // the EFI System partition is left out
+    EXPECT_STREQ(disk.volumes.front().name, "Data");
+    EXPECT_EQ(disk.volumes.front().diskIndex, 1);
+    EXPECT_EQ(disk.volumes.front().volumeIndex, 1);  // its place in the disk's own list
+
+    // The internal disk is still a disk the scan can be pointed at.
+    EXPECT_EQ(model.IsDiskStorage(internal.get()), 1);
+    EXPECT_EQ(model.IsDiskStorage(data.get()), 0);
+    EXPECT_EQ(model.IsVolumeStorageSupported(data.get()), 1);
+    EXPECT_EQ(model.IsVolumeStorageSupported(efi.get()), 0);
+    EXPECT_EQ(model.IsVolumeStorageSupported(internal.get()), 0);
+    EXPECT_EQ(model.GetVolumeInfo(internal.get()), nullptr);
+}
+
+TEST_F(DeviceModelTest, IndexQueries) {
+    KvUIDeviceData model(&enumerator);
+    ASSERT_TRUE(model.InitDeviceInfo());
+    struct Case {
+        int disk;
+        int volume;
+        IStorageDevice* expected;
+    } cases[] = {
+        {0, -1, internal.get()}, {-1, 0, nullptr},    {1, 0, efi.get()}, {1, 1, data.get()},
+        {1, 2, nullptr},         {2, -1, nullptr},    {-5, -1, nullptr}, {0, -2, nullptr},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(model.GetStorageByDiskVolumeIndex(c.disk, c.volume), c.expected)
+            << c.disk << "," << c.volume;
+
+    int disk = 0;
+    int volume = 0;
+    EXPECT_TRUE(model.GetDiskVolumeIndexByStorage(data.get(), disk, volume));
+    EXPECT_EQ(disk, 1);
+    EXPECT_EQ(volume, 1);
+    EXPECT_TRUE(model.GetDiskVolumeIndexByStorage(stick.get(), disk, volume));
+    EXPECT_EQ(disk, 1);
+    EXPECT_EQ(volume, -1);
+    RecordDevice stranger(kStorageDeviceVolume);
+    EXPECT_FALSE(model.GetDiskVolumeIndexByStorage(&stranger, disk, volume));
+    EXPECT_EQ(disk, -1);
+    EXPECT_EQ(model.GetDiskStorageByVolumeStorage(data.get()), stick.get());
+    EXPECT_EQ(model.GetDiskStorageByVolumeStorage(nullptr), nullptr);
+}
+
+// When a medium goes away the remaining disks are numbered anew: a record
+// made before still finds its own device, or none, never the neighbour.
+TEST_F(DeviceModelTest, RecordsFindTheirDeviceAfterIndexesShift) {
+    KvUIDeviceData model(&enumerator);
+    ASSERT_TRUE(model.InitDeviceInfo());
+    std::list<_DiskVolumeData> before;
+    model.GetAllDeviceInfo(before);
+    ASSERT_EQ(before.size(), 1u);
+    const _DiskVolumeData stickRecord = before.front();
+    const _DiskVolumeData dataRecord = before.front().volumes.front();
+
+    // A second stick appears in front of the first.
+    auto other = MakeDisk("Other", kBusUsb, 0, 0x08000020);
+    auto otherVolume = MakeVolume("Other data", other.get(), 0x08000021);
+    enumerator.disks = {internal.get(), other.get(), stick.get()};
+    enumerator.volumes[other.get()] = {otherVolume.get()};
+    model.Clear();
+    ASSERT_TRUE(model.InitDeviceInfo());
+
+    EXPECT_EQ(model.GetStorageByDiskVolumeIndex(stickRecord.diskIndex, -1), other.get());
+    EXPECT_EQ(model.GetStorageByRecord(stickRecord), stick.get());
+    EXPECT_EQ(model.GetStorageByRecord(dataRecord), data.get());
+
+    // And then the stick is pulled.
+    enumerator.disks = {internal.get(), other.get()};
+    model.Clear();
+    ASSERT_TRUE(model.InitDeviceInfo());
+    EXPECT_EQ(model.GetStorageByRecord(stickRecord), nullptr);
+    EXPECT_EQ(model.GetStorageByRecord(dataRecord), nullptr);
+}
+
+// A failed enumeration ends in a state of its own, so that whoever waits for
+// the list hears of it and a later request tries again.
+TEST_F(DeviceModelTest, FailedEnumerationEndsInTheFailedState) {
+    enumerator.failInit = true;
+    KvUIDeviceData model(&enumerator);
+    EXPECT_FALSE(model.InitDeviceInfo());
+    EXPECT_EQ(model.GetInitState(), KvUIDeviceData::kFailed);
+    std::list<_DiskVolumeData> list;
+    model.GetAllDeviceInfo(list);
+    EXPECT_TRUE(list.empty());
+
+    enumerator.failInit = false;
+    EXPECT_TRUE(model.InitDeviceInfo());
+    EXPECT_EQ(model.GetInitState(), KvUIDeviceData::kBuilt);
+}
+
+TEST_F(DeviceModelTest, ClearReleasesTheEnumerationOnlyOnceBuilt) {
+    KvUIDeviceData model(&enumerator);
+    model.Clear();
+    EXPECT_EQ(enumerator.uninits, 0);
+    ASSERT_TRUE(model.InitDeviceInfo());
+    model.Clear();
+    EXPECT_EQ(enumerator.uninits, 1);
+    EXPECT_EQ(model.GetDiskStorageByIndex(0), nullptr);
+    EXPECT_EQ(model.IsDiskStorage(internal.get()), 0);
+}
+
+TEST(DeviceRecords, DiskFlagsComeFromTheDescription) {
+    struct Case {
+        const char* name;
+        uint32_t bus;
+        int usb;
+        int attachedImage;
+        int ssd;
+    } cases[] = {
+        {"Fast SSD", 2, 0, 0, 1},
+        {"Slow ssd", 4, 1, 0, 0},
+        {"disk image", 5, 0, 1, 0},
+    };
+    for (const Case& c : cases) {
+        auto disk = MakeDisk(c.name, c.bus, 0, 1);
+        _DiskVolumeData record;
+        ASSERT_EQ(KvUIDeviceData::GetDiskDataByDiskInfo(
+                      DiskRecordOf(disk->GetPrivateData()), record),
+                  1);
+        EXPECT_EQ(record.isUSB, c.usb) << c.name;
+        EXPECT_EQ(record.isDmg, c.attachedImage) << c.name;
+        EXPECT_EQ(record.isSSD, c.ssd) << c.name;
+    }
+    auto unusable = MakeDisk("busy", 4, 0, 1);
+    DiskRecordOf(unusable->GetPrivateData())->kind = 1;
+    _DiskVolumeData record;
+    EXPECT_EQ(KvUIDeviceData::GetDiskDataByDiskInfo(DiskRecordOf(unusable->GetPrivateData()),
+                                                     record),
+              0);
+}
+
+TEST(DeviceRecords, AppleMapSystemEntriesAreNotScannable) {
+    auto disk = MakeDisk("mac disk", 4, 3, 1);
+    for (const char* content : {"Apple_partition_map", "Apple_Free", "Apple_HFS"}) {
+        auto volume = MakeVolume("v", disk.get(), 2);
+        CCollectedVolumeDeviceInfoStruct* info = VolumeRecordOf(volume->GetPrivateData());
+        ASSERT_NE(info, nullptr);
+        std::snprintf(info->applePartitionContent, sizeof(info->applePartitionContent), "%s",
+                      content);
+        EXPECT_EQ(KvUIDeviceData::IsSupportVolume(info),
+                  std::string(content) == "Apple_HFS" ? 1 : 0)
+            << content;
+    }
+}
+
+}  // namespace
