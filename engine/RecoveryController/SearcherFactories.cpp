@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "ExFatQuickSearch.h"
 #include "FATCompleteSearcher.h"
 #include "FATQuickSearcher.h"
 #include "FileSystemSearcher.h"
@@ -17,6 +18,7 @@ SearcherFactories MakeRegisteredFactories() {
     for (enumFILE_SYSTEM_TYPE fat : {FILE_SYSTEM_FAT12, FILE_SYSTEM_FAT16, FILE_SYSTEM_FAT32}) {
         factories.quick[fat] = [] { return CreateFATQuickSearcher(); };
     }
+    factories.quick[FILE_SYSTEM_EXFAT] = [] { return CreateEXFatQuickSearcher(); };
 
     // Block searchers of the complete scan.
     factories.complete.push_back({SEARCHER_FAT, [] { return CreateFATSearcher(); }});

@@ -1,5 +1,6 @@
 #include "VolumeAnalyze.h"
 
+#include "ExFatVolumeAnalyzer.h"
 #include "FATVolume.h"
 
 // The file systems' analysers, asked in this order; the first that recognises
@@ -7,6 +8,7 @@
 const std::vector<VolumeAnalyzeFactory>& DefaultVolumeAnalyzeFactories() {
     static const std::vector<VolumeAnalyzeFactory> factories = {
         CreateFatVolumeAnalyze,
+        CreateExfatVolumeAnalyze,
     };
     return factories;
 }
