@@ -39,7 +39,10 @@ bool ClusterSizeFits(CFileNode& node, const CSearchedPartitionInfo& partition) {
     const int64_t size = node.GetFileSize();
     if (size <= 0)
         return false;
-    const uint64_t perCluster = static_cast<uint64_t>(size) / clusters;
+    // Sectors per cluster the size asks for: size / clusters / 512, the whole
+    // quotient rounded up (rounding size / clusters up first gives the same).
+    const uint64_t bytes = static_cast<uint64_t>(size);
+    const uint64_t perCluster = bytes / clusters + (bytes % clusters != 0 ? 1 : 0);
     const uint64_t estimate = perCluster / 512 + (perCluster % 512 != 0 ? 1 : 0);
     for (uint64_t power = 2; power <= (uint64_t{1} << 25); power <<= 1) {
         if (power / 2 < estimate && estimate <= power)

@@ -42,6 +42,9 @@ TEST(ChooseNodePartition, OtherwiseTheFirstWhoseBoundsAndClusterSizeFit) {
         {"no extents fit at once", 8, 100, {}, 1},
         {"one cluster fits at once", 8, 100, {DataRun(1300, 1)}, 1},
         {"cluster size 4 KiB expected, 2 KiB given", 4, 8 * 4096, {DataRun(2600, 8)}, 0},
+        // 4097 bytes do not fit two 2 KiB clusters: 4 KiB ones are asked for.
+        {"a byte past two 2 KiB clusters", 8, 4097, {DataRun(1300, 2)}, 1},
+        {"a byte past two 2 KiB clusters, 2 KiB given", 4, 4097, {DataRun(2600, 2)}, 0},
         {"odd sectors per cluster", 1, 8 * 512, {DataRun(10500, 8)}, 0},
         {"extent outside", 8, 8 * 4096, {DataRun(5000, 8)}, 0},
     };
