@@ -102,17 +102,22 @@ RESULT_CODE CDataRecovery::Initialize(IFileSystemSearchController* searcher,
         return Failure(__LINE__, kResultBadArgument);
     FreePartitions();
 
-    std::vector<CSearchedPartitionInfo*> records(kAskedPartitions, nullptr);
-    int count = searcher->GetSearchedPartitionInfo(records.data(), kAskedPartitions);
-    if (count > kAskedPartitions) {
+    // The count first (with a null array): a searcher that answers 0 to a
+    // short array would otherwise give nothing once it found more than fit.
+    // One that cannot count gets the usual number of slots.
+    const int reported = searcher->GetSearchedPartitionInfo(nullptr, 0);
+    int capacity = std::clamp(reported, kAskedPartitions, kMostPartitions);
+    std::vector<CSearchedPartitionInfo*> records(static_cast<size_t>(capacity), nullptr);
+    int count = searcher->GetSearchedPartitionInfo(records.data(), capacity);
+    if (count > capacity) {
         // Ask again with room for all of them; what the first answer held is dropped.
         for (CSearchedPartitionInfo*& record : records) {
             delete record;
             record = nullptr;
         }
-        count = std::min(count, kMostPartitions);
-        records.assign(static_cast<size_t>(count), nullptr);
-        count = std::min(count, searcher->GetSearchedPartitionInfo(records.data(), count));
+        capacity = std::min(count, kMostPartitions);
+        records.assign(static_cast<size_t>(capacity), nullptr);
+        count = std::min(capacity, searcher->GetSearchedPartitionInfo(records.data(), capacity));
     }
     if (count <= 0) {
         for (CSearchedPartitionInfo* record : records)

@@ -30,8 +30,11 @@ CFATQuickSearcher::~CFATQuickSearcher() {
 
 int CFATQuickSearcher::GetSearchedPartitionInfo(CSearchedPartitionInfo** records,
                                                 int /*capacity*/) {
-    if (partitions_.empty() || !records) {
+    if (partitions_.empty()) {
         return 0;
+    }
+    if (!records) {
+        return 1;  // asked for the count
     }
     records[0] = partitions_.front()->Clone();
     return 1;

@@ -16,7 +16,8 @@ public:
     ~CFATQuickSearcher() override;
 
     void SetDirecotryTreeBuilder(IDirecotryTreeBuilder* builder) override { builder_ = builder; }
-    // A copy of the first partition record (the capacity is not consulted).
+    // A copy of the first partition record (the capacity is not consulted);
+    // with a null array, the count.
     int GetSearchedPartitionInfo(CSearchedPartitionInfo** records, int capacity) override;
     RESULT_CODE QuickSearchFiles(IStorageDevice* device, IProgress* progress) override;
 

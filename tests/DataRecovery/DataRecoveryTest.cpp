@@ -159,22 +159,36 @@ TEST(DataRecovery, InitializeWantsASearcherWithPartitions) {
     EXPECT_EQ(ResultModuleOf(recovery->Initialize(&none, nullptr)), kModuleDataRecovery);
 }
 
-TEST(DataRecovery, ManyPartitionsAreAskedForAgainAndSortedByScore) {
-    std::vector<CSearchedPartitionInfo> found;
-    for (int i = 0; i < 300; ++i) {
-        found.push_back(Partition(8));
-        found.back().score = i % 7;
-        found.back().partitionIndex = uint16_t(i);
+TEST(DataRecovery, EveryPartitionIsTakenWhateverTheSearcherAnswersAShortArray) {
+    struct Case {
+        const char* what;
+        int partitions;
+        bool shortArrayAnswersZero;
+        bool countsForNullArray;
+    } cases[] = {
+        {"answers the count to a short array", 300, false, true},
+        {"answers 0 to a short array", 300, true, true},
+        {"cannot count, few partitions", 3, true, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<CSearchedPartitionInfo> found;
+        for (int i = 0; i < c.partitions; ++i) {
+            found.push_back(Partition(8));
+            found.back().score = i % 7;
+            found.back().partitionIndex = uint16_t(i);
+        }
+        FixedPartitionsSearcher searcher(found);
+        searcher.shortArrayAnswersZero = c.shortArrayAnswersZero;
+        searcher.countsForNullArray = c.countsForNullArray;
+        MemoryDevice device(Numbered(4096));
+        RecoveryPtr recovery(CreateDataRecoveryObj());
+        ASSERT_EQ(recovery->Initialize(&searcher, &device), kResultSuccess);
+        const auto& kept = recovery->GetSearchedPartition();
+        ASSERT_EQ(kept.size(), size_t(c.partitions));
+        EXPECT_TRUE(std::is_sorted(kept.begin(), kept.end(),
+                                   [](auto* a, auto* b) { return a->score > b->score; }));
     }
-    FixedPartitionsSearcher searcher(found);
-    MemoryDevice device(Numbered(4096));
-    RecoveryPtr recovery(CreateDataRecoveryObj());
-    ASSERT_EQ(recovery->Initialize(&searcher, &device), kResultSuccess);
-    EXPECT_EQ(searcher.asked, 2);
-    const auto& kept = recovery->GetSearchedPartition();
-    ASSERT_EQ(kept.size(), 300u);
-    EXPECT_TRUE(std::is_sorted(kept.begin(), kept.end(),
-                               [](auto* a, auto* b) { return a->score > b->score; }));
 }
 
 TEST(DataRecovery, SavedPartitionsAreCopied) {

@@ -83,6 +83,7 @@ TEST(FATQuickSearch, ListsEveryFileOfTheFixtureImages) {
         ASSERT_EQ(scan.code, kResultSuccess);
         ExpectScanMatchesManifest(c.image, scan, device);
 
+        EXPECT_EQ(scan.searcher->GetSearchedPartitionInfo(nullptr, 0), 1);
         auto partition = scan.Partition();
         EXPECT_EQ(partition->GetType(), 1u);
         EXPECT_EQ(partition->fileSystemType, static_cast<uint32_t>(c.type));

@@ -77,6 +77,8 @@ class OnePartition : public IFileSystemSearchController {
 public:
     void SetDirecotryTreeBuilder(IDirecotryTreeBuilder*) override {}
     int GetSearchedPartitionInfo(CSearchedPartitionInfo** records, int) override {
+        if (records == nullptr)
+            return 1;
         records[0] = new CSearchedPartitionInfo(512);
         records[0]->sectorsPerCluster = 1;
         return 1;
