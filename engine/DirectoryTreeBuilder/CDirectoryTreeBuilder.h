@@ -110,8 +110,11 @@ private:
     uint32_t PositionOf(Tree& tree, CFileNode* node) const;
     static bool HasFileBelow(CFileNode* folder, size_t limit);
     void BuildTree(Tree& tree, Batch& out, bool force);
-    void Climb(Tree& tree, uint32_t position, Batch& out);
-    void Connect(Tree& tree, CFileNode* from, uint32_t fromPosition, Batch& out);
+    // Climb and Connect add the positions of the nodes they show to `out`.
+    void Climb(Tree& tree, uint32_t position, std::vector<uint32_t>& out);
+    void Connect(Tree& tree, CFileNode* from, uint32_t fromPosition, std::vector<uint32_t>& out);
+    // The nodes at `positions` (sorted on the way) appended to `out` in arrival order.
+    static void InArrivalOrder(Tree& tree, std::vector<uint32_t>& positions, Batch& out);
     void LinkAll(Tree& tree);
     void HandOver(Tree& tree, Batch& batch, int lost);
 
@@ -134,4 +137,5 @@ private:
     std::vector<CFileNode*> connectStack_;
     std::vector<uint32_t> climbing_;  // the fresh positions a linking pass works through
     std::vector<long long> arrived_;  // the arrived ids a linking pass works through
+    std::vector<uint32_t> connected_;  // positions a linking pass showed
 };

@@ -142,22 +142,13 @@ void CDirectoryTreeBuilder::BuildLostNodes(Tree& tree) {
             lost->AddChild(node);
         }
     }
-    Batch chains;
+    std::vector<uint32_t> chains;
     for (CFileNode* head = lost->GetFirstChild(); head; head = head->GetNextNode()) {
         Connect(tree, head, PositionOf(tree, head), chains);
     }
-    // Hand the batch over in arrival order, the lost-files folder last.
-    std::vector<bool> inChain(tree.nodes.size(), false);
-    for (IFileNode* node : chains) {
-        inChain[PositionOf(tree, static_cast<CFileNode*>(node))] = true;
-    }
+    // The batch goes in arrival order, the lost-files folder last.
     Batch batch;
-    batch.reserve(chains.size() + 1);
-    for (uint32_t position = 0; position < tree.nodes.size(); ++position) {
-        if (inChain[position]) {
-            batch.push_back(tree.nodes[position].node);
-        }
-    }
+    InArrivalOrder(tree, chains, batch);
     std::printf("CDirectoryTreeBuilder BuildLostNodes nodsNotify.size() = %ld.\n",
                 static_cast<long>(batch.size()));
     if (batch.empty()) {

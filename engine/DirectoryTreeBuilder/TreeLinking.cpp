@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cstdlib>
 #include <string>
 #include <utility>
@@ -156,6 +157,7 @@ void CDirectoryTreeBuilder::BuildTree(Tree& tree, Batch& out, bool force) {
     tree.addedSinceLastBuild = 0;
     tree.lastBuildTime = now;
 
+    connected_.clear();
     if (force) {
         // Every unlinked pending node tries again, in arrival order.
         tree.fresh.clear();
@@ -166,8 +168,9 @@ void CDirectoryTreeBuilder::BuildTree(Tree& tree, Batch& out, bool force) {
             entry.nextWaiter = _TREE_NODE_ENTRY::kNoWaiter;
         }
         for (uint32_t position = 0; position < tree.nodes.size(); ++position) {
-            Climb(tree, position, out);
+            Climb(tree, position, connected_);
         }
+        InArrivalOrder(tree, connected_, out);
         return;
     }
     // The lists are swapped with emptied ones kept from the last pass, so
@@ -175,7 +178,7 @@ void CDirectoryTreeBuilder::BuildTree(Tree& tree, Batch& out, bool force) {
     climbing_.clear();
     climbing_.swap(tree.fresh);
     for (uint32_t position : climbing_) {
-        Climb(tree, position, out);
+        Climb(tree, position, connected_);
     }
     arrived_.clear();
     arrived_.swap(tree.arrivedIds);
@@ -190,13 +193,25 @@ void CDirectoryTreeBuilder::BuildTree(Tree& tree, Batch& out, bool force) {
             _TREE_NODE_ENTRY& entry = tree.nodes[position];
             const uint32_t next = std::exchange(entry.nextWaiter, _TREE_NODE_ENTRY::kNoWaiter);
             entry.waiting = false;
-            Climb(tree, position, out);
+            Climb(tree, position, connected_);
             position = next;
         }
     }
+    InArrivalOrder(tree, connected_, out);
 }
 
-void CDirectoryTreeBuilder::Climb(Tree& tree, uint32_t start, Batch& out) {
+void CDirectoryTreeBuilder::InArrivalOrder(Tree& tree, std::vector<uint32_t>& positions,
+                                           Batch& out) {
+    // The receiver indexes a batch, and files are later copied out, in the
+    // order the searcher found them, whatever order the links were made in.
+    std::sort(positions.begin(), positions.end());
+    out.reserve(out.size() + positions.size());
+    for (uint32_t position : positions) {
+        out.push_back(tree.nodes[position].node);
+    }
+}
+
+void CDirectoryTreeBuilder::Climb(Tree& tree, uint32_t start, std::vector<uint32_t>& out) {
     const _TREE_NODE_ENTRY& entry = tree.nodes[start];
     if (!entry.node || entry.state != _TREE_NODE_ENTRY::kPending ||
         entry.node->GetParent()) {
@@ -250,7 +265,7 @@ void CDirectoryTreeBuilder::Climb(Tree& tree, uint32_t start, Batch& out) {
 }
 
 void CDirectoryTreeBuilder::Connect(Tree& tree, CFileNode* from, uint32_t fromPosition,
-                                    Batch& out) {
+                                    std::vector<uint32_t>& out) {
     // Everything below `from` now reaches the top folder. Nodes linked before
     // their folder turned out to be deleted are marked on the way down.
     std::vector<CFileNode*>& stack = connectStack_;
@@ -266,7 +281,7 @@ void CDirectoryTreeBuilder::Connect(Tree& tree, CFileNode* from, uint32_t fromPo
             continue;
         }
         tree.nodes[position].state = _TREE_NODE_ENTRY::kShown;
-        out.push_back(node);
+        out.push_back(position);
         const bool deleted = node->IsDeleted() != 0;
         for (CFileNode* child = node->GetFirstChild(); child;
              child = child->GetNextNode()) {

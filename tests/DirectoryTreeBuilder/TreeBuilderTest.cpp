@@ -230,6 +230,34 @@ TEST(TreeBuilderTest, AFolderArrivingLateBringsItsWaitingChildrenAlong) {
     h.builder->FlashBuild(SEARCHER_FAT);
 }
 
+TEST(TreeBuilderTest, ABatchKeepsTheOrderTheNodesArrivedIn) {
+    // Children arrive before their folders; the folder arriving last connects
+    // them all in one batch, which still lists them as they came.
+    const std::vector<FakeNode::Fields> stream = {
+        {.id = 50, .parentId = 10, .name = "a.txt"},
+        {.id = 11, .parentId = 10, .name = "Inner", .folder = true},
+        {.id = 51, .parentId = 11, .name = "b.txt"},
+        {.id = 52, .parentId = 10, .name = "c.txt"},
+        {.id = 10, .parentId = kTop, .name = "Outer", .folder = true},
+    };
+    for (const bool duringTheScan : {true, false}) {
+        SCOPED_TRACE(duringTheScan ? "linked while nodes arrive" : "linked when finishing");
+        Harness h;
+        h.Open(SEARCHER_FAT, kTop);
+        for (const FakeNode::Fields& fields : stream) {
+            if (duringTheScan && fields.id == 10)
+                h.clock.now += 3s;
+            ASSERT_TRUE(h.Offer(fields));
+        }
+        h.builder->FlashBuild(SEARCHER_FAT);
+        ASSERT_EQ(h.sink.batches.size(), 1u);
+        std::vector<std::string> names;
+        for (IFileNode* node : h.sink.batches[0].nodes)
+            names.push_back(node->GetFileName());
+        EXPECT_EQ(names, (std::vector<std::string>{"a.txt", "Inner", "b.txt", "c.txt", "Outer"}));
+    }
+}
+
 TEST(TreeBuilderTest, HfsTreesWaitForThePrivateDataFolder) {
     Harness h;
     h.Open(SEARCHER_HFSPLUS, kTop);
