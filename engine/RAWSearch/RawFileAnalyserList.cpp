@@ -2,10 +2,27 @@
 
 #include <memory>
 
+#include "PNGAnalyser.h"
+
 namespace {
 
+template <class Analyser>
+IRawFileAnalyser* Make() {
+    return new Analyser();
+}
+
+// The analyser classes this build has, by the names the key tables use. An
+// analyser joins the search by adding its line here.
+const std::map<std::string, CRawFileAnalyserListSingle::Factory>& BuiltInFactories() {
+    static const std::map<std::string, CRawFileAnalyserListSingle::Factory> factories = {
+        {"ZizEdoza::PNGAnalyser", Make<ZizEdoza::PNGAnalyser>},
+    };
+    return factories;
+}
+
 std::map<std::string, CRawFileAnalyserListSingle::Factory>& Factories() {
-    static std::map<std::string, CRawFileAnalyserListSingle::Factory> factories;
+    static std::map<std::string, CRawFileAnalyserListSingle::Factory> factories =
+        BuiltInFactories();
     return factories;
 }
 
@@ -13,7 +30,7 @@ std::map<std::string, CRawFileAnalyserListSingle::Factory>& Factories() {
 IRawFileAnalyser* MakeAnalyser(const char* className) {
     const auto& factories = Factories();
     const auto found = factories.find(className);
-    return found == factories.end() ? nullptr : found->second();
+    return found == factories.end() || !found->second ? nullptr : found->second();
 }
 
 }  // namespace
@@ -170,9 +187,17 @@ CRawFileAnalyserListSingle* CRawFileAnalyserListSingle::CreateInstance() {
     return &registry;
 }
 
-void CRawFileAnalyserListSingle::RegisterAnalyserFactory(const std::string& className,
-                                                         Factory factory) {
-    Factories()[className] = std::move(factory);
+CRawFileAnalyserListSingle::Factory CRawFileAnalyserListSingle::RegisterAnalyserFactory(
+    const std::string& className, Factory factory) {
+    Factory& slot = Factories()[className];
+    Factory previous = std::move(slot);
+    slot = std::move(factory);
+    return previous;
+}
+
+bool CRawFileAnalyserListSingle::HasAnalyserFactory(const std::string& className) {
+    const auto found = Factories().find(className);
+    return found != Factories().end() && found->second != nullptr;
 }
 
 CRawFileAnalyserListSingle::CRawFileAnalyserListSingle() {

@@ -23,15 +23,20 @@ struct RawAnalyserKey {
 // reads it), and set 0, rebuilt by the raw search for every complete scan.
 //
 // Each key names an analyser class; the registry creates one object of that
-// class per entry through the factory the class registered under its name.
-// Classes register before the registry is first built; entries whose class
-// has no factory are left out.
+// class per entry through the factory of that name: the table of the classes
+// this build has, or one registered in its place (tests stand in their own
+// analysers this way). Set 1 takes the factories known when the registry is
+// first built, set 0 those known at each rebuild; entries whose class has no
+// factory are left out.
 class CRawFileAnalyserListSingle {
 public:
     using Factory = std::function<IRawFileAnalyser*()>;
 
     static CRawFileAnalyserListSingle* CreateInstance();
-    static void RegisterAnalyserFactory(const std::string& className, Factory factory);
+    // Answers the factory the name had before (empty when none); an empty
+    // factory removes the name.
+    static Factory RegisterAnalyserFactory(const std::string& className, Factory factory);
+    static bool HasAnalyserFactory(const std::string& className);
 
     // Set 0 for argument 0, set 1 for any other value.
     std::map<unsigned int, IRawFileAnalyser*>& GetAnalyserMap(int set);

@@ -18,7 +18,8 @@ public:
 };
 int NamedAnalyser::alive = 0;
 
-// Every class of the key tables gets a factory before the registry is built.
+// Every class of the key tables that this build has no analyser for gets a
+// stand-in before the registry is built.
 const bool registered = [] {
     std::set<std::string> names;
     for (const auto& key : CRawFileAnalyserListSingle::MapKeys())
@@ -28,6 +29,8 @@ const bool registered = [] {
     for (const char* name : CRawFileAnalyserListSingle::ListClasses())
         names.insert(name);
     for (const std::string& name : names) {
+        if (CRawFileAnalyserListSingle::HasAnalyserFactory(name))
+            continue;
         CRawFileAnalyserListSingle::RegisterAnalyserFactory(
             name, [name] { return new NamedAnalyser(name); });
     }

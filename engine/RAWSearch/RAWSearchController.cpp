@@ -1,0 +1,356 @@
+#include "RAWSearchController.h"
+
+#include <algorithm>
+#include <cassert>
+#include <cstdio>
+#include <cstring>
+#include <new>
+
+#include "Bitmap.h"
+#include "DirectoryTreeBuilder.h"
+#include "RawFileAnalyserList.h"
+#include "ScanStopDevice.h"
+#include "SearchedPartitionInfo.h"
+#include "StorageDevice.h"
+
+namespace {
+
+constexpr int64_t kTypeTreeRoot = 1;
+// Zeros after the two block halves, so a read past a block's last sector
+// finds zeros: at least a sector, and never less than 4096 bytes.
+constexpr size_t kLeastTailBytes = 4096;
+
+uint32_t TrailingZeroBytes(const unsigned char* sector, uint32_t sectorSize) {
+    uint32_t zeros = 0;
+    for (uint32_t word = 1; word <= 8 && 4 * word <= sectorSize; ++word) {
+        const unsigned char* p = sector + sectorSize - 4 * word;
+        if ((p[0] | p[1] | p[2] | p[3]) != 0)
+            break;
+        zeros += 4;
+    }
+    return zeros;
+}
+
+bool Accepts(IRawFileAnalyser* analyser, unsigned char* sector, CRawFileInfo& probe,
+             long long sectorSize, long long number, const CRawFileInfo::SearchContext& context) {
+    if (ISpecialRawFileAnalyser* special = analyser->GetSpecialRawFile()) {
+        return special->AnalyseBufferEx(sector, probe, sectorSize, number, context.windowStart,
+                                        context.windowEnd) != 0;
+    }
+    return analyser->AnalyseBuffer(sector, probe) == 1;
+}
+
+}  // namespace
+
+ICompleteFileSystemSearchController* CreateRAWSearcher() {
+    return new CRAWSearchController();
+}
+
+CRAWSearchController::~CRAWSearchController() {
+    FreeRecords();
+}
+
+void CRAWSearchController::FreeRecords() {
+    for (CRawFileInfo* record : open_)
+        delete record;
+    for (CRawFileInfo* record : pending_)
+        delete record;
+    open_.clear();
+    pending_.clear();
+    guessing_.clear();
+}
+
+int CRAWSearchController::GetSearchedPartitionInfo(CSearchedPartitionInfo** records, int capacity) {
+    if (records != nullptr && capacity >= 1) {
+        const uint32_t sectorSize = device_ != nullptr ? device_->GetSectorSize() : 512;
+        auto* record = new CSearchedPartitionInfo(sectorSize == 0 ? 512 : sectorSize);
+        record->sectorsPerCluster = 1;
+        record->startSector = 0;
+        record->firstDataSector = 0;
+        record->score = 1.0;
+        records[0] = record;
+    }
+    return 1;
+}
+
+void CRAWSearchController::SetDevice(IStorageDevice* device) {
+    assert(device != nullptr && "NULL != pDevice");
+    device_ = device;
+}
+
+void CRAWSearchController::SetBlockSize(int sectorsPerBlock) {
+    assert(sectorsPerBlock > 0 && "0 < iSectorsperBlock");
+    sectorsPerBlock_ = sectorsPerBlock;
+}
+
+void CRAWSearchController::PreparetoSearch() {
+    CRawFileAnalyserListSingle* registry = CRawFileAnalyserListSingle::CreateInstance();
+    if (builder_ != nullptr)
+        registry->ReinitAnalyzeList(nullptr);
+    context_.ResetCounters();
+    FreeRecords();
+    blockBuffer_.clear();
+    if (device_ == nullptr || sectorsPerBlock_ <= 0)
+        return;
+    const uint32_t reported = device_->GetSectorSize();
+    sectorSize_ = IsValidSectorSize(reported) ? reported : 512;
+    ring_.InitBufferDevice(device_, sectorSize_, static_cast<uint32_t>(sectorsPerBlock_),
+                           kRingBlocks, &context_);
+    fileTypes_.Initialize();
+    if (builder_ != nullptr) {
+        builder_->AddSearcherInfo(SEARCHER_RAW_BY_TYPE, kTypeTreeRoot);
+        builder_->AddSearcherInfo(SEARCHER_RAW_BY_TAG, CLABELRAWTreeBuilder::kRootId);
+    }
+    halfBytes_ = size_t{sectorSize_} * static_cast<size_t>(sectorsPerBlock_);
+    try {
+        blockBuffer_.assign(2 * halfBytes_ + std::max<size_t>(kLeastTailBytes, sectorSize_), 0);
+    } catch (const std::bad_alloc&) {
+        blockBuffer_.clear();
+    }
+}
+
+IRawFileAnalyser* CRAWSearchController::FindAnalyser(unsigned char* sector, CRawFileInfo& probe,
+                                                     long long number,
+                                                     const CRawFileInfo::SearchContext& context) {
+    CRawFileAnalyserListSingle* registry = CRawFileAnalyserListSingle::CreateInstance();
+    uint32_t key = 0;
+    std::memcpy(&key, sector, 4);
+    // Each candidate gets a fresh probe, so a rejecting one leaves nothing behind.
+    auto accepts = [&](IRawFileAnalyser* analyser) {
+        probe = CRawFileInfo();
+        return Accepts(analyser, sector, probe, sectorSize_, number, context);
+    };
+    if (key != 0) {
+        auto& map = registry->GetAnalyserMap(0);
+        const auto found = map.find(key);
+        if (found != map.end() && accepts(found->second))
+            return found->second;
+        auto& multimap = registry->GetAnalyserMultimap(0);
+        const auto [first, last] = multimap.equal_range(static_cast<unsigned short>(key));
+        for (auto it = first; it != last; ++it) {
+            if (accepts(it->second))
+                return it->second;
+        }
+    }
+    for (IRawFileAnalyser* analyser : registry->GetAnalyserList(0)) {
+        probe = CRawFileInfo();
+        if (analyser->AnalyseBuffer(sector, probe) != 0)
+            return analyser;
+    }
+    return nullptr;
+}
+
+CRawFileInfo* CRAWSearchController::CreateRawFileInfo(const CRawFileInfo& probe, long long number,
+                                                      IRawFileAnalyser* analyser) {
+    CRawFileInfo* record = analyser->CreateRawFileInfo();
+    if (record == nullptr)
+        return nullptr;
+    record->fileType = probe.fileType;
+    record->size = probe.size;
+    record->startSector = number;
+    record->analyser = analyser;
+    record->analyserType = analyser->analyserType;
+    if (fileSectorMap_ != nullptr)
+        fileSectorMap_->emplace(number, probe.fileType);
+    return record;
+}
+
+void CRAWSearchController::AddRawFileInfoToList(CRawFileInfo* record, unsigned char* sector,
+                                                long long number) {
+    if (!record->WhetherImplementGuess() && record->size <= 0) {
+        pending_.push_back(record);
+        return;
+    }
+    if (record->WhetherImplementGuess() && record->size <= 0) {
+        if (guessing_.size() >= static_cast<size_t>(kMostGuessing)) {
+            // The oldest leaves the streaming set; it waits in the open list
+            // for the end of the search.
+            guessing_.front()->WillBeRemove(sector, number);
+            guessing_.erase(guessing_.begin());
+        }
+        guessing_.push_back(record);
+    }
+    open_.push_back(record);
+}
+
+CRAWFileManager* CRAWSearchController::GetFileManager(RAW_FILE_TYPE type) {
+    if (type >= kRawFileExtensionSlots)
+        return nullptr;
+    const int category = fileTypes_.GetFileTypeID(g_s_strFileExtName[type]);
+    std::unique_ptr<CRAWFileManager>& manager = managers_[category];
+    if (!manager) {
+        manager = std::make_unique<CRAWFileManager>(kTypeTreeRoot, category, builder_, context_);
+    }
+    return manager.get();
+}
+
+bool CRAWSearchController::File(CRawFileInfo* record) {
+    CRAWFileManager* manager = GetFileManager(record->fileType);
+    if (manager == nullptr)
+        return false;
+    manager->AddRawFileInfo(record);
+    return true;
+}
+
+void CRAWSearchController::RemoveFromOpen(CRawFileInfo* record) {
+    const auto found = std::find(open_.begin(), open_.end(), record);
+    if (found != open_.end())
+        open_.erase(found);
+}
+
+void CRAWSearchController::CalcRawFileSize(unsigned char* sector, CRawFileInfo* created,
+                                           long long number, CRawFileInfo::SearchContext& context) {
+    for (size_t i = 0; i < guessing_.size();) {
+        CRawFileInfo* record = guessing_[i];
+        context.otherNewRecord = created != record ? created : nullptr;
+        if (record->CalcRawSize(sector, static_cast<int>(sectorSize_), number, context) != 1) {
+            ++i;
+            continue;
+        }
+        guessing_.erase(guessing_.begin() + static_cast<std::ptrdiff_t>(i));
+        if (record->size > 0) {
+            if (File(record)) {
+                RemoveFromOpen(record);
+                delete record;
+            }
+        } else if (record->analyser != nullptr) {
+            // Handed to the analyser that measures it by a walk over the device.
+            record->WillBeRemove(sector, number);
+            RemoveFromOpen(record);
+            if (record->analyser != nullptr)
+                pending_.push_back(record);
+            else
+                delete record;
+        }
+    }
+}
+
+void CRAWSearchController::AnalyzeSectors(long long first, long long count) {
+    const TBitmap* bitmap =
+        bitmap_ != nullptr && bitmap_->GetBitmapData() != nullptr ? bitmap_ : nullptr;
+    const long long perBit = bitmap != nullptr ? std::max(1u, bitmap->GetSectorsPerBit()) : 1;
+    unsigned char* block = blockBuffer_.data() + halfBytes_;
+    CRawFileInfo::SearchContext context;
+    context.windowStart = first > 0 ? first - sectorsPerBlock_ : first;
+    context.windowEnd = first + count;
+    CRawFileInfo probe;
+    for (long long i = 0; i < count;) {
+        const long long number = first + i;
+        if (bitmap != nullptr && bitmap->GetBit(number / perBit)) {
+            i += number % perBit == 0 ? perBit : 1;
+            continue;
+        }
+        if (!context_.Continue())
+            break;
+        unsigned char* sector = block + static_cast<size_t>(i) * sectorSize_;
+        context.leadingZeroBytes = (sector[0] | sector[1] | sector[2] | sector[3]) == 0 ? 4 : 0;
+        context.trailingZeroBytes = TrailingZeroBytes(sector, sectorSize_);
+        context.otherNewRecord = nullptr;
+        ++i;
+
+        CRawFileInfo* created = nullptr;
+        if (IRawFileAnalyser* analyser = FindAnalyser(sector, probe, number, context)) {
+            created = CreateRawFileInfo(probe, number, analyser);
+            if (created == nullptr)
+                continue;
+            if (created->size > 0 && File(created)) {
+                delete created;
+                continue;
+            }
+            AddRawFileInfoToList(created, sector, number);
+        }
+        if (!guessing_.empty())
+            CalcRawFileSize(sector, created, number, context);
+    }
+}
+
+void CRAWSearchController::SizeFromRing() {
+    while (!pending_.empty()) {
+        CRawFileInfo* record = pending_.front();
+        if (!context_.Continue())
+            return;
+        // Wait while the file still starts in a block newer than the oldest.
+        if (record->startSector >= ring_.GetOldestBlockEnd())
+            return;
+        pending_.pop_front();
+        if (record->analyser != nullptr) {
+            try {
+                record->analyser->GetRawFileSize(*record, &ring_);
+            } catch (...) {
+                // A walk that throws leaves the record unsized.
+            }
+            if (record->size > 0)
+                File(record);
+        }
+        delete record;
+    }
+}
+
+void CRAWSearchController::AnalyzeBlock(long long firstSector, long long sectorCount) {
+    CRawFileAnalyserListSingle* registry = CRawFileAnalyserListSingle::CreateInstance();
+    if (registry->GetAnalyserMap(0).empty() && registry->GetAnalyserMultimap(0).empty() &&
+        registry->GetAnalyserList(0).empty()) {
+        return;
+    }
+    assert(!blockBuffer_.empty() && "m_pBlockBuffer");
+    if (blockBuffer_.empty() || device_ == nullptr || firstSector < 0 || sectorCount <= 0)
+        return;
+    const long long count = std::min<long long>(sectorCount, sectorsPerBlock_);
+    unsigned char* block = blockBuffer_.data() + halfBytes_;
+    if (!device_->ReadSector(block, firstSector, count)) {
+        // The ring keeps the gap, so walks over it read the device itself.
+        ring_.AddBlockToBuffer(nullptr, firstSector, count);
+        return;
+    }
+    // A short last block: what follows it reads as zeros, not as older data.
+    const size_t used = static_cast<size_t>(count) * sectorSize_;
+    std::memset(block + used, 0, halfBytes_ - used);
+
+    AnalyzeSectors(firstSector, count);
+
+    std::memcpy(blockBuffer_.data(), block, halfBytes_);
+    if (ring_.IsFullBuffer())
+        SizeFromRing();
+    ring_.AddBlockToBuffer(block, firstSector, count);
+}
+
+void CRAWSearchController::EndSearch(int build) {
+    if (build == 0)
+        return;
+    for (CRawFileInfo* record : guessing_)
+        record->WillBeRemove(nullptr, -1);
+    guessing_.clear();
+    open_.splice(open_.end(), pending_);
+    std::printf("--------------%s:%d:list size = %d--------\n", "EndSearch", __LINE__,
+                static_cast<int>(open_.size()));
+
+    CScanStopDevice device(device_, &context_);
+    while (!open_.empty()) {
+        if (!context_.Continue())
+            break;
+        CRawFileInfo* record = open_.front();
+        open_.pop_front();
+        if (record->size <= 0 && record->analyser != nullptr && device_ != nullptr) {
+            try {
+                record->analyser->GetRawFileSize(*record, &device);
+            } catch (...) {
+                // A walk that throws leaves the record unsized.
+            }
+        }
+        // Records sized earlier (by their hand-over, say) are filed as well.
+        if (record->size > 0)
+            File(record);
+        delete record;
+    }
+    std::printf("--------------%s:%d:--------\n", "EndSearch", __LINE__);
+
+    context_.progress = nullptr;
+    blockBuffer_.clear();
+    blockBuffer_.shrink_to_fit();
+    ring_.Close();
+    if (builder_ != nullptr) {
+        builder_->FlashBuild(SEARCHER_RAW_BY_TYPE);
+        builder_->FlashBuild(SEARCHER_RAW_BY_TAG);
+    }
+    bitmap_ = nullptr;
+}

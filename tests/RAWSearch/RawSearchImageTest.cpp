@@ -1,0 +1,162 @@
+// The raw search over the layout images of tests/fixtures/raw, against their
+// manifests: in the engine with each image's own sector size, and end to end
+// through harbex-scan with the pictures copied out.
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <map>
+#include <sstream>
+
+#include "FileNode.h"
+#include "RAWSearchController.h"
+#include "RawTestSupport.h"
+#include "TestSupport.h"
+
+using namespace harbex::test;
+
+namespace {
+
+struct ManifestEntry {
+    int64_t start = 0;
+    int64_t length = 0;
+    std::string sha256;
+    std::string state;
+};
+
+struct Manifest {
+    uint32_t sectorSize = 0;
+    std::vector<ManifestEntry> entries;
+};
+
+Manifest ReadManifest(const std::string& name) {
+    Manifest manifest;
+    std::ifstream in(FixturePath("raw/" + name + ".manifest"));
+    std::string line;
+    while (std::getline(in, line)) {
+        std::istringstream fields(line);
+        std::string first;
+        fields >> first;
+        if (first == "#sector_size") {
+            fields >> manifest.sectorSize;
+        } else if (first == "PNG") {
+            ManifestEntry entry;
+            fields >> entry.start >> entry.length >> entry.sha256 >> entry.state;
+            manifest.entries.push_back(entry);
+        }
+    }
+    return manifest;
+}
+
+std::vector<uint8_t> LoadImage(const std::string& name, const TempDir& dir) {
+    const auto image = dir / (name + ".img");
+    if (!DecompressXz(FixturePath("raw/" + name + ".img.xz"), image))
+        return {};
+    return ReadFile(image);
+}
+
+// start sector -> (size, name) of each carved file of the type tree.
+std::map<int64_t, std::pair<int64_t, std::string>> CarveInEngine(std::vector<uint8_t> image,
+                                                                 uint32_t sectorSize) {
+    MemoryDevice device(std::move(image), sectorSize);
+    RecordingBuilder builder;
+    StoppingProgress progress;
+    CRAWSearchController search;
+    const int perBlock = int(0x400000 / sectorSize);
+    search.SetIProgressSink(&progress);
+    search.SetDevice(&device);
+    search.SetBlockSize(perBlock);
+    search.SetDirecotryTreeBuilder(&builder);
+    search.PreparetoSearch();
+    const int64_t total = device.GetTotalSectors();
+    for (int64_t first = 0; first < total; first += perBlock)
+        search.AnalyzeBlock(first, std::min<int64_t>(perBlock, total - first));
+    search.EndSearch(1);
+
+    std::map<int64_t, std::pair<int64_t, std::string>> carved;
+    for (IFileNode* node : builder.Files(SEARCHER_RAW_BY_TYPE)) {
+        auto* file = dynamic_cast<CFileNode*>(node);
+        const int64_t start = file->GetDataRunList()->GetFirst()->firstCluster;
+        EXPECT_TRUE(carved
+                        .emplace(start, std::make_pair(node->GetFileSize(),
+                                                       std::string(node->GetFileName())))
+                        .second);
+    }
+    EXPECT_TRUE(builder.Files(SEARCHER_RAW_BY_TAG).empty());
+    return carved;
+}
+
+class RawImages : public ::testing::TestWithParam<const char*> {};
+
+}  // namespace
+
+TEST_P(RawImages, EveryPictureIsCarvedWhole) {
+    const Manifest manifest = ReadManifest(GetParam());
+    ASSERT_FALSE(manifest.entries.empty());
+    TempDir dir;
+    std::vector<uint8_t> image = LoadImage(GetParam(), dir);
+    ASSERT_FALSE(image.empty());
+
+    const auto carved = CarveInEngine(image, manifest.sectorSize);
+    for (const ManifestEntry& entry : manifest.entries) {
+        SCOPED_TRACE(std::to_string(entry.start) + " " + entry.state);
+        const auto found = carved.find(entry.start);
+        ASSERT_NE(found, carved.end());
+        if (entry.state != "whole")
+            continue;  // a cut-off picture is carved as far as its chunks go
+        EXPECT_EQ(found->second.first, entry.length);
+        EXPECT_EQ(found->second.second.rfind(std::to_string(entry.start) + "-", 0), 0u);
+    }
+    // Nothing else: the random bytes around the pictures give no false finds.
+    EXPECT_EQ(carved.size(), manifest.entries.size());
+}
+
+INSTANTIATE_TEST_SUITE_P(Layouts, RawImages, ::testing::Values("png_512", "png_4096", "png_open"),
+                         [](const auto& info) { return std::string(info.param); });
+
+TEST(RawImagesEndToEnd, HarbexScanListsAndCopiesThePictures) {
+    const Manifest manifest = ReadManifest("png_512");
+    TempDir dir;
+    const auto image = dir / "png_512.img";
+    ASSERT_TRUE(DecompressXz(FixturePath("raw/png_512.img.xz"), image));
+    const std::string tool = "'" + ToolPath("harbex-scan").string() + "' --complete --deep ";
+
+    const auto out = dir / "out";
+    const auto result = RunCommand(tool + "--types 2 --recover '" + out.string() + "' '" +
+                                   image.string() + "' 2>/dev/null");
+    ASSERT_EQ(result.status, 0);
+    std::map<std::string, std::string> listed;  // name -> size
+    std::istringstream lines(result.output);
+    std::string line;
+    bool labelTree = false;
+    while (std::getline(lines, line)) {
+        std::vector<std::string> fields;
+        std::istringstream parts(line);
+        for (std::string field; std::getline(parts, field, '\t');)
+            fields.push_back(field);
+        if (fields.size() < 3)
+            continue;
+        labelTree |= fields[0] == "36";
+        const std::string folder = "Disk(RAW Files)/png/";
+        if (fields[0] == "34" && fields[1].rfind(folder, 0) == 0)
+            listed[fields[1].substr(folder.size())] = fields[2];
+    }
+    EXPECT_FALSE(labelTree);
+    ASSERT_EQ(listed.size(), manifest.entries.size()) << result.output;
+
+    for (const ManifestEntry& entry : manifest.entries) {
+        const std::string prefix = std::to_string(entry.start) + "-";
+        const auto found = std::find_if(listed.begin(), listed.end(), [&](const auto& item) {
+            return item.first.rfind(prefix, 0) == 0;
+        });
+        ASSERT_NE(found, listed.end()) << prefix;
+        EXPECT_EQ(found->second, std::to_string(entry.length));
+        const auto copy = out / "Disk(RAW Files)" / "png" / found->first;
+        const auto sum = RunCommand("sha256sum '" + copy.string() + "'");
+        EXPECT_EQ(sum.output.substr(0, 64), entry.sha256) << found->first;
+    }
+
+    // Pictures are not wanted when only documents are chosen.
+    const auto documents = RunCommand(tool + "--types 1 '" + image.string() + "' 2>/dev/null");
+    EXPECT_EQ(documents.output.find("PNG"), std::string::npos) << documents.output;
+}
