@@ -55,8 +55,11 @@ void CRAWSearchController::FreeRecords() {
         delete record;
     for (CRawFileInfo* record : pending_)
         delete record;
+    for (CRawFileInfo* record : sized_)
+        delete record;
     open_.clear();
     pending_.clear();
+    sized_.clear();
     guessing_.clear();
 }
 
@@ -184,12 +187,29 @@ CRAWFileManager* CRAWSearchController::GetFileManager(RAW_FILE_TYPE type) {
     return manager.get();
 }
 
-bool CRAWSearchController::File(CRawFileInfo* record) {
-    CRAWFileManager* manager = GetFileManager(record->fileType);
-    if (manager == nullptr)
+bool CRAWSearchController::Keep(CRawFileInfo* record) {
+    if (GetFileManager(record->fileType) == nullptr)
         return false;
-    manager->AddRawFileInfo(record);
+    sized_.push_back(record);
     return true;
+}
+
+bool CRAWSearchController::IsKnownFile(int64_t startSector) const {
+    if (bitmap_ == nullptr || bitmap_->GetBitmapData() == nullptr || startSector < 0)
+        return false;
+    const int64_t perBit = std::max(1u, bitmap_->GetSectorsPerBit());
+    return bitmap_->GetBit(startSector / perBit) != 0;
+}
+
+void CRAWSearchController::FileSizedRecords() {
+    for (CRawFileInfo* record : sized_) {
+        if (!IsKnownFile(record->startSector)) {
+            if (CRAWFileManager* manager = GetFileManager(record->fileType))
+                manager->AddRawFileInfo(record);
+        }
+        delete record;
+    }
+    sized_.clear();
 }
 
 void CRAWSearchController::RemoveFromOpen(CRawFileInfo* record) {
@@ -209,10 +229,8 @@ void CRAWSearchController::CalcRawFileSize(unsigned char* sector, CRawFileInfo* 
         }
         guessing_.erase(guessing_.begin() + static_cast<std::ptrdiff_t>(i));
         if (record->size > 0) {
-            if (File(record)) {
+            if (Keep(record))
                 RemoveFromOpen(record);
-                delete record;
-            }
         } else if (record->analyser != nullptr) {
             // Handed to the analyser that measures it by a walk over the device.
             record->WillBeRemove(sector, number);
@@ -253,10 +271,8 @@ void CRAWSearchController::AnalyzeSectors(long long first, long long count) {
             created = CreateRawFileInfo(probe, number, analyser);
             if (created == nullptr)
                 continue;
-            if (created->size > 0 && File(created)) {
-                delete created;
+            if (created->size > 0 && Keep(created))
                 continue;
-            }
             AddRawFileInfoToList(created, sector, number);
         }
         if (!guessing_.empty())
@@ -279,8 +295,8 @@ void CRAWSearchController::SizeFromRing() {
             } catch (...) {
                 // A walk that throws leaves the record unsized.
             }
-            if (record->size > 0)
-                File(record);
+            if (record->size > 0 && Keep(record))
+                continue;
         }
         delete record;
     }
@@ -317,6 +333,7 @@ void CRAWSearchController::AnalyzeBlock(long long firstSector, long long sectorC
 void CRAWSearchController::EndSearch(int build) {
     if (build == 0)
         return;
+    // After a stop no record is walked, but what was sized before it is filed.
     for (CRawFileInfo* record : guessing_)
         record->WillBeRemove(nullptr, -1);
     guessing_.clear();
@@ -338,11 +355,12 @@ void CRAWSearchController::EndSearch(int build) {
             }
         }
         // Records sized earlier (by their hand-over, say) are filed as well.
-        if (record->size > 0)
-            File(record);
+        if (record->size > 0 && Keep(record))
+            continue;
         delete record;
     }
     std::printf("--------------%s:%d:--------\n", "EndSearch", __LINE__);
+    FileSizedRecords();
 
     context_.progress = nullptr;
     blockBuffer_.clear();

@@ -52,8 +52,14 @@ private:
     void CalcRawFileSize(unsigned char* sector, CRawFileInfo* created, long long number,
                          CRawFileInfo::SearchContext& context);
     CRAWFileManager* GetFileManager(RAW_FILE_TYPE type);
-    // Files a sized record; true when a manager took it.
-    bool File(CRawFileInfo* record);
+    // Keeps a sized record to be filed at the end; false (the record stays
+    // the caller's) when its type has no category.
+    bool Keep(CRawFileInfo* record);
+    // A file that starts in a sector of a file some file system already lists.
+    bool IsKnownFile(int64_t startSector) const;
+    // Files the kept records in the order they were sized, all but those of
+    // known files.
+    void FileSizedRecords();
     void SizeFromRing();
     void RemoveFromOpen(CRawFileInfo* record);
     void AnalyzeSectors(long long first, long long count);
@@ -65,8 +71,11 @@ private:
     int sectorsPerBlock_ = 0;
     IDirecotryTreeBuilder* builder_ = nullptr;  // not owned
     CBufferStorageDevice ring_;
-    std::list<CRawFileInfo*> open_;                               // owned
-    std::list<CRawFileInfo*> pending_;                            // owned
+    std::list<CRawFileInfo*> open_;     // owned
+    std::list<CRawFileInfo*> pending_;  // owned
+    // Sized records, filed at the end once the file systems have said which
+    // files they list; owned.
+    std::vector<CRawFileInfo*> sized_;
     std::map<long long, unsigned int>* fileSectorMap_ = nullptr;  // not owned
     std::vector<uint8_t> blockBuffer_;  // the previous block, the current one, and zeros
     size_t halfBytes_ = 0;

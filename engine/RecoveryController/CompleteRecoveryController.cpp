@@ -10,6 +10,7 @@
 #include "BoundDataRecovery.h"
 #include "DirectoryTreeBuilder.h"
 #include "FileSystemSearcher.h"
+#include "KnownFiles.h"
 #include "RestoreScanSink.h"
 #include "ScanProgress.h"
 #include "SearcherFactories.h"
@@ -120,7 +121,8 @@ RESULT_CODE CCompleteRecoveryController::StartDataRecovery(IStorageDevice* devic
     m_pBuilder = CreateTreeBuilder(m_pRestore != nullptr);
     if (m_pBuilder == nullptr)
         return fail(Failure(__LINE__, kResultOutOfMemory));
-    if (!m_pBuilder->Initialize(GetDeviceDescription(device).c_str(), tree, m_pFilter)) {
+    m_knownFiles.SetTarget(tree);
+    if (!m_pBuilder->Initialize(GetDeviceDescription(device).c_str(), &m_knownFiles, m_pFilter)) {
         return fail(Failure(__LINE__, kResultFailed));
     }
 
@@ -160,6 +162,12 @@ RESULT_CODE CCompleteRecoveryController::StartDataRecovery(IStorageDevice* devic
         if (info.type == SEARCHER_RAW_BY_TYPE && !goOn)
             continue;
         info.searcher->EndSearch(build);
+        // The FAT search ends before the raw search: the files it lists are
+        // not filed again as carved files.
+        if (info.type == SEARCHER_FAT && build != 0) {
+            MarkKnownFiles(*m_pBitmap, *info.searcher, m_knownFiles.Files(),
+                           device->GetTotalSectors());
+        }
     }
     progress.Report(PROGRESS_STATE_FINISHED, 1, 1, result);
     return result;

@@ -3,6 +3,7 @@
 #include <list>
 #include <map>
 
+#include "KnownFiles.h"
 #include "RecoveryController.h"
 
 class IProgress;
@@ -50,6 +51,9 @@ private:
     CStorageDeviceWithCache* m_pCache = nullptr;
     std::map<long long, unsigned int> m_fileSectorMap;
     TBitmap* m_pBitmap = nullptr;
+    // Between the tree builder and the scan's tree sink: the files the FAT
+    // search lists.
+    CKnownFileCollector m_knownFiles{SEARCHER_FAT};
 };
 
 // The partition scan: the complete scan reported as its own kind.

@@ -221,16 +221,17 @@ TEST_F(RawSearch, MapThenMultimapThenList) {
               (std::vector<_tagSearcherType>{SEARCHER_RAW_BY_TYPE, SEARCHER_RAW_BY_TAG}));
 }
 
-TEST_F(RawSearch, AHeaderSizedFileIsFiledAtOnceAndNotStreamed) {
+TEST_F(RawSearch, AHeaderSizedFileIsNotStreamed) {
     Put(0, "MThd");
     PutSized(2, "PK\3\4", 700);
     Put(5, "END!");
     Prepare(16);
     ASSERT_TRUE(Walk());
-    EXPECT_EQ(Files(), (FileList{{2, 700}, {0, 6 * 512}}));  // both filed during the walk
     EXPECT_EQ(g_log.streamed, (std::vector<long long>{0, 1, 3, 4, 5}));
+    // Files are filed at the end, in the order they were sized.
+    EXPECT_TRUE(Files().empty());
     search_.EndSearch(1);
-    EXPECT_EQ(Files().size(), 2u);
+    EXPECT_EQ(Files(), (FileList{{2, 700}, {0, 6 * 512}}));
 }
 
 TEST_F(RawSearch, The33rdStreamingRecordEvictsTheOldest) {
@@ -263,7 +264,6 @@ TEST_F(RawSearch, WalksUseTheRingWhileTheFileIsInItThenTheDevice) {
     ASSERT_TRUE(Walk());
     // The ring holds 20 blocks: the file at sector 3 was walked over it.
     EXPECT_EQ(g_log.walked, (std::vector<std::pair<int64_t, uint32_t>>{{3, kStorageDeviceCache}}));
-    EXPECT_EQ(Files(), (FileList{{3, 2000}}));
     search_.EndSearch(1);
     EXPECT_EQ(g_log.walked,
               (std::vector<std::pair<int64_t, uint32_t>>{
@@ -280,10 +280,12 @@ TEST_F(RawSearch, AStopEndsTheBlockAndFilesNothingMore) {
     Prepare(64);
     progress_.goOn = 20;  // stops inside the third block
     EXPECT_FALSE(Walk());
-    EXPECT_EQ(Files(), (FileList{{1, 512}}));
     EXPECT_EQ(fileSectors_.count(40), 0u);
-    // The complete scan skips EndSearch after a stop: the open and pending
-    // records are released with the search.
+    // What was sized before the stop is filed; nothing is walked any more.
+    search_.EndSearch(1);
+    EXPECT_EQ(Files(), (FileList{{1, 512}}));
+    EXPECT_TRUE(g_log.walked.empty());
+    EXPECT_EQ(builder_.flashed.size(), 2u);
 }
 
 TEST_F(RawSearch, EndSearchWithoutBuildingFilesNothing) {
@@ -308,6 +310,22 @@ TEST_F(RawSearch, SectorsOfKnownFilesAreSkipped) {
     ASSERT_TRUE(Walk());
     search_.EndSearch(1);
     EXPECT_EQ(Files(), (FileList{{0, 512}, {24, 512}}));
+}
+
+TEST_F(RawSearch, FilesThatAFileSystemListsAreNotFiledAgain) {
+    PutSized(2, "PK\3\4", 512);
+    PutSized(5, "PK\3\4", 512);
+    Put(9, "MThd");
+    Put(10, "END!");
+    Prepare(16);
+    ASSERT_TRUE(Walk());
+    // A file system marks the sectors of the files it lists after the walk,
+    // before the raw search ends.
+    ASSERT_TRUE(bitmap_.CreateBitmap(16, 1));
+    bitmap_.SetBit(5, 1, 1);
+    bitmap_.SetBit(9, 1, 2);
+    search_.EndSearch(1);
+    EXPECT_EQ(Files(), (FileList{{2, 512}}));
 }
 
 TEST_F(RawSearch, DamagedAndRandomInputEndsCleanly) {

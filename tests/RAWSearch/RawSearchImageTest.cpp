@@ -6,6 +6,7 @@
 
 #include <fstream>
 #include <map>
+#include <set>
 #include <sstream>
 
 #include "FileNode.h"
@@ -159,4 +160,34 @@ TEST(RawImagesEndToEnd, HarbexScanListsAndCopiesThePictures) {
     // Pictures are not wanted when only documents are chosen.
     const auto documents = RunCommand(tool + "--types 1 '" + image.string() + "' 2>/dev/null");
     EXPECT_EQ(documents.output.find("PNG"), std::string::npos) << documents.output;
+}
+
+TEST(RawImagesEndToEnd, FilesTheFATSearchListsAreNotCarvedAgain) {
+    const Manifest manifest = ReadManifest("png_fat");
+    TempDir dir;
+    const auto image = dir / "png_fat.img";
+    ASSERT_TRUE(DecompressXz(FixturePath("raw/png_fat.img.xz"), image));
+    const auto result =
+        RunCommand("'" + ToolPath("harbex-scan").string() + "' --complete --deep --types 2 '" +
+                   image.string() + "' 2>/dev/null");
+    ASSERT_EQ(result.status, 0);
+    // Carved files are named after their first sector: "<start>-<end>_NNN.PNG".
+    std::set<int64_t> carved;
+    size_t fatFiles = 0;
+    std::istringstream lines(result.output);
+    for (std::string line; std::getline(lines, line);) {
+        const std::string folder = "34\tDisk(RAW Files)/png/";
+        if (line.rfind(folder, 0) == 0)
+            carved.insert(std::stoll(line.substr(folder.size())));
+        fatFiles += line.rfind("32\t", 0) == 0 ? 1 : 0;
+    }
+    EXPECT_EQ(fatFiles, manifest.entries.size()) << result.output;
+    std::set<int64_t> deleted;
+    for (const ManifestEntry& entry : manifest.entries) {
+        if (entry.state == "fat-deleted")
+            deleted.insert(entry.start);
+    }
+    // Existing files are left to the FAT search; deleted ones are carved too,
+    // as their FAT entries only say where they began.
+    EXPECT_EQ(carved, deleted) << result.output;
 }
