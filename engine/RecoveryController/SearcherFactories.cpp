@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "ExFatCompleteSearch.h"
 #include "ExFatQuickSearch.h"
 #include "FATCompleteSearcher.h"
 #include "FATQuickSearcher.h"
@@ -22,6 +23,7 @@ SearcherFactories MakeRegisteredFactories() {
 
     // Block searchers of the complete scan.
     factories.complete.push_back({SEARCHER_FAT, [] { return CreateFATSearcher(); }});
+    factories.complete.push_back({SEARCHER_EXFAT, [] { return CreateEXFatSearcher(); }});
     factories.complete.push_back({SEARCHER_RAW_BY_TYPE, [] { return CreateRAWSearcher(); }});
     return factories;
 }

@@ -1,0 +1,143 @@
+#include "ExFatCompleteSearch.h"
+
+#include <bit>
+#include <cstring>
+
+#include "DirectoryTreeBuilder.h"
+#include "ExFatBootSector.h"
+#include "ExFatFileNode.h"
+#include "SearchedPartitionInfo.h"
+#include "StorageDevice.h"
+
+namespace {
+
+constexpr uint8_t kUpCaseStart[16] = {0, 0, 1, 0, 2, 0, 3, 0, 4, 0, 5, 0, 6, 0, 7, 0};
+constexpr uint8_t kFatStart[8] = {0xF8, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+constexpr uint32_t kLargestClusterShift = 25;
+constexpr int64_t kLookBehind = 2;
+
+}  // namespace
+
+bool CExFatCompleteSearch::PrepareAnalyzeBlock(long long firstSector, long long sectorCount) {
+    if (!device_ || !builder_ || sectorsPerBlock_ <= 0 || sectorCount <= 0 ||
+        sectorCount > sectorsPerBlock_) {
+        return false;
+    }
+    if (buffer_.empty()) {
+        sectorSize_ = device_->GetSectorSize();
+        totalSectors_ = static_cast<uint64_t>(device_->GetTotalSectors());
+        if (!IsValidSectorSize(sectorSize_))
+            return false;
+        const auto shift = static_cast<uint32_t>(std::countr_zero(sectorSize_));
+        preAnalyze_.PrepareAnayze(shift, kLargestClusterShift, totalSectors_);
+        partitionBuilder_.PrepareBuild(sectorSize_, totalSectors_);
+        buffer_.assign((size_t(sectorsPerBlock_) + 4) * sectorSize_, 0);
+    }
+    // The two sectors that ended the previous block move to the front; after
+    // a gap or a failed read they are zero.
+    const size_t carry = size_t(kLookBehind) * sectorSize_;
+    if (carried_ && firstSector == expectedFirst_) {
+        std::memmove(buffer_.data(), buffer_.data() + size_t(lastCount_) * sectorSize_, carry);
+    } else {
+        std::memset(buffer_.data(), 0, carry);
+    }
+    carried_ = false;
+    if (!device_->ReadSector(buffer_.data() + carry, firstSector, sectorCount))
+        return false;
+    carried_ = true;
+    lastCount_ = sectorCount;
+    expectedFirst_ = firstSector + sectorCount;
+    return true;
+}
+
+void CExFatCompleteSearch::AnalyzeBlock(long long firstSector, long long sectorCount) {
+    if (!PrepareAnalyzeBlock(firstSector, sectorCount))
+        return;
+    for (long long i = 0; i < sectorCount; ++i) {
+        const int64_t sector = firstSector - kLookBehind + i;
+        if (sector < 0)
+            continue;
+        AnalyzeSector(sector, buffer_.data() + size_t(i) * sectorSize_,
+                      static_cast<uint32_t>((sectorCount + kLookBehind - i) * sectorSize_));
+    }
+}
+
+void CExFatCompleteSearch::AnalyzeSector(int64_t sector, const uint8_t* bytes, uint32_t available) {
+    bool setEnds = true;
+    if (bytes[0] == 0 && std::memcmp(bytes, kUpCaseStart, sizeof(kUpCaseStart)) == 0) {
+        partitionBuilder_.RecordUpCaseTable(sector);
+    } else if (bytes[510] == 0x55 && bytes[511] == 0xAA && CExFatDBR(bytes).IsValid(sectorSize_)) {
+        partitionBuilder_.Build(sector, CExFatDBR(bytes));
+    } else if (std::memcmp(bytes, kFatStart, sizeof(kFatStart)) == 0) {
+        partitionBuilder_.RecordFAT(sector);
+    } else {
+        setEnds = preAnalyze_.Analyze(sector, bytes, available);
+    }
+    if (setEnds) {
+        std::unique_ptr<CFileSet> set = preAnalyze_.GetFileSet();
+        if (set && set->firstSector >= 0 && (set->HasFile() || set->IsRoot())) {
+            set->CalculateClusterSize(static_cast<uint32_t>(std::countr_zero(sectorSize_)));
+            const int64_t following =
+                set->IsNotEnded() ? preAnalyze_.GetNext(set->firstSector) : -1;
+            const int64_t previous = set->IsAbridged() ? preAnalyze_.GetLast(set->firstSector) : -1;
+            partitionBuilder_.PushFileSet(std::move(set), previous, following);
+        }
+    }
+    partitionBuilder_.Build(sector);
+}
+
+void CExFatCompleteSearch::EndSearch(int build) {
+    if (!build)
+        return;
+    preAnalyze_.FinisAnayze();
+    partitionBuilder_.FinishBuid(partitions_);
+    BuildeFileNode();
+    if (builder_) {
+        builder_->SetPartitonDevice(nullptr, device_);
+        builder_->FlashBuild(SEARCHER_EXFAT);
+    }
+    partitionBuilder_.Clear();
+}
+
+void CExFatCompleteSearch::BuildeFileNode() {
+    if (partitions_.empty() || !builder_)
+        return;
+    builder_->AddSearcherInfo(SEARCHER_EXFAT, -1);
+    for (size_t i = 0; i < partitions_.size(); ++i) {
+        CExFatPartitionEx& partition = *partitions_[i];
+        if (partition.flags & CExFatPartitionEx::kFirstFat) {
+            partition.CreateFatTable(device_, partition.startSector + partition.fatOffset,
+                                     partition.fatLength);
+        }
+        std::vector<CExFatFileNode*> nodes;
+        partitionBuilder_.BuildFileTree(partition, nodes);
+        for (CExFatFileNode* node : nodes) {
+            node->SetBelongedPartition(static_cast<uint16_t>(i));
+            if (!builder_->AddNode(node, SEARCHER_EXFAT))
+                node->Release();
+        }
+        partition.ClearFatData();
+    }
+}
+
+int CExFatCompleteSearch::GetSearchedPartitionInfo(CSearchedPartitionInfo** records, int capacity) {
+    const int count = static_cast<int>(partitions_.size());
+    if (!records || count == 0 || capacity < count)
+        return count;
+    for (int i = 0; i < count; ++i) {
+        const CExFatPartitionEx& partition = *partitions_[size_t(i)];
+        auto* record = new CSearchedPartitionInfo(partition.bytesPerSector);
+        record->firstDataSector = static_cast<uint64_t>(partition.dataStartSector);
+        record->startSector = static_cast<uint64_t>(partition.startSector);
+        record->SetTotalSectors(static_cast<uint64_t>(partition.totalSectors));
+        record->fileSystemType = FILE_SYSTEM_EXFAT;
+        record->sectorsPerCluster = partition.sectorsPerCluster;
+        record->partitionIndex = static_cast<uint16_t>(i);
+        records[i] = record;
+    }
+    return count;
+}
+
+ICompleteFileSystemSearchController* CreateEXFatSearcher() {
+    return new CExFatCompleteSearch();
+}

@@ -1,0 +1,162 @@
+// harbex-scan --complete --deep --recover over each exFAT disk image, against
+// its manifest: the partitions with their geometry, every file at its path,
+// copied out byte for byte.
+
+#include <gtest/gtest.h>
+
+#include <regex>
+#include <sstream>
+
+#include "ExFatTestSupport.h"
+
+namespace harbex::test {
+namespace {
+
+struct DiskEntry {
+    int partition = 0;
+    bool directory = false;
+    std::string path;
+    int64_t size = 0;
+    std::string sha256;
+    std::string state;  // live, or lost (its folder's entry was formatted over)
+};
+
+struct DiskPart {
+    int64_t start = 0;
+    int64_t sectors = 0;
+    int64_t sectorsPerCluster = 0;
+    int64_t firstDataSector = 0;
+    std::string state;
+};
+
+struct Disk {
+    std::vector<DiskEntry> entries;
+    std::vector<DiskPart> partitions;
+};
+
+Disk ReadDisk(const std::string& name) {
+    Disk disk;
+    std::ifstream in(FixturePath("exfat-disks/" + name + ".manifest"));
+    std::string line;
+    while (std::getline(in, line)) {
+        const std::vector<std::string> f = SplitTabs(line);
+        if (f.size() == 8 && f[0] == "partition") {
+            disk.partitions.push_back(
+                {std::stoll(f[3]), std::stoll(f[4]), std::stoll(f[5]), std::stoll(f[6]), f[7]});
+        } else if (f.size() == 7) {
+            disk.entries.push_back({std::stoi(f[1]), f[0] == "dir", f[2],
+                                    f[0] == "dir" ? 0 : std::stoll(f[3]), f[4], f[6]});
+        }
+    }
+    return disk;
+}
+
+struct Listed {
+    int64_t size = 0;
+    bool directory = false;
+};
+
+struct Scanned {
+    std::map<std::string, Listed> files;  // below the top folder
+    std::string top;
+    std::vector<std::vector<std::string>> partitions;
+};
+
+Scanned ParseScan(const std::string& output, const std::string& errors) {
+    Scanned scan;
+    std::istringstream lines(output);
+    std::string line;
+    while (std::getline(lines, line)) {
+        const std::vector<std::string> f = SplitTabs(line);
+        if (f.size() != 7 || f[0] != "33" || f[1].find('/') == std::string::npos)
+            continue;
+        const size_t slash = f[1].find('/');
+        scan.top = f[1].substr(0, slash);
+        scan.files[f[1].substr(slash)] = {std::stoll(f[2]), f[4] == "1"};
+    }
+    std::istringstream errorLines(errors);
+    while (std::getline(errorLines, line)) {
+        const std::vector<std::string> f = SplitTabs(line);
+        if (f.size() == 11 && f[0] == "partition" && f[1] == "33")
+            scan.partitions.push_back(f);
+    }
+    return scan;
+}
+
+// Where a file is listed: at its path, or, when the entry of its folder was
+// formatted over, in a made-up DIR<n> folder at the top.
+std::string FindListed(const Scanned& scan, const DiskEntry& entry) {
+    if (scan.files.count(entry.path) || entry.state != "lost")
+        return scan.files.count(entry.path) ? entry.path : "";
+    const std::string name = entry.path.substr(entry.path.rfind('/'));
+    const std::regex lost("/DIR[0-9]+");
+    for (const auto& [path, listed] : scan.files) {
+        const size_t slash = path.rfind('/');
+        if (path.substr(slash) == name && std::regex_match(path.substr(0, slash), lost))
+            return path;
+    }
+    return "";
+}
+
+class CompleteScanTool : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(CompleteScanTool, ListsEachPartitionAndRecoversItsFiles) {
+    const Disk disk = ReadDisk(GetParam());
+    const auto image = ExFatImage(std::string("exfat-disks/") + GetParam());
+    ASSERT_FALSE(image.empty());
+    TempDir work;
+    const auto result =
+        RunCommand("TZ=UTC '" + ToolPath("harbex-scan").string() +
+                   "' --complete --deep --recover '" + (work / "out").string() + "' '" +
+                   image.string() + "' 2>'" + (work / "errors").string() + "'");
+    ASSERT_EQ(result.status, 0);
+    const std::vector<uint8_t> errorBytes = ReadFile(work / "errors");
+    const Scanned scan =
+        ParseScan(result.output, std::string(errorBytes.begin(), errorBytes.end()));
+
+    // Partitions that kept a boot sector (main or backup) are found with their
+    // start and length; one formatted over, from its folders, with its geometry.
+    for (const DiskPart& part : disk.partitions) {
+        SCOPED_TRACE(part.start);
+        const bool fromBoot = part.state != "overwritten";
+        const auto found =
+            std::find_if(scan.partitions.begin(), scan.partitions.end(), [&](const auto& f) {
+                return fromBoot ? std::stoll(f[4]) == part.start
+                                : std::stoll(f[8]) == part.firstDataSector &&
+                                      std::stoll(f[7]) == part.sectorsPerCluster;
+            });
+        ASSERT_NE(found, scan.partitions.end()) << scan.partitions.size();
+        if (fromBoot) {
+            EXPECT_EQ(std::stoll((*found)[5]), part.sectors);
+        }
+        EXPECT_EQ(std::stoll((*found)[7]), part.sectorsPerCluster);
+        EXPECT_EQ(std::stoll((*found)[8]), part.firstDataSector);
+    }
+
+    std::vector<std::vector<uint8_t>> copies;
+    std::vector<std::string> expected;
+    for (const DiskEntry& entry : disk.entries) {
+        SCOPED_TRACE(entry.path);
+        if (entry.state == "lost" && entry.directory)
+            continue;  // its name went with the formatted root
+        const std::string path = FindListed(scan, entry);
+        ASSERT_FALSE(path.empty());
+        EXPECT_EQ(scan.files.at(path).directory, entry.directory);
+        if (entry.directory)
+            continue;
+        EXPECT_EQ(scan.files.at(path).size, entry.size);
+        const auto copy = work / "out" / scan.top / path.substr(1);
+        ASSERT_TRUE(std::filesystem::exists(copy));
+        copies.push_back(ReadFile(copy));
+        expected.push_back(entry.sha256);
+    }
+    EXPECT_EQ(Sha256Each(copies), expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Disks, CompleteScanTool,
+                         ::testing::Values("two_partitions", "one_entry_removed", "zeroed_boot",
+                                           "reformatted"),
+                         [](const auto& info) { return std::string(info.param); });
+
+}  // namespace
+}  // namespace harbex::test

@@ -1,0 +1,146 @@
+// Directory-sector pre-analysis (entry sets cut at sector and cluster ends)
+// and the complete search over damaged disk images.
+
+#include <gtest/gtest.h>
+
+#include "ExFatCompleteSearch.h"
+#include "ExFatPreAnalyze.h"
+#include "ExFatTestSupport.h"
+#include "StorageDeviceWithCache.h"
+
+namespace harbex::test {
+namespace {
+
+// Five three-entry sets fill 15 of a 512-byte sector's 16 slots; `cut` (a
+// four-entry set) starts in the last slot.
+std::vector<uint8_t> SectorWithSetAtTheEnd(const std::vector<Entry>& cut) {
+    std::vector<Entry> entries;
+    for (int i = 0; i < 5; ++i) {
+        const auto set = FileSet({"file" + std::to_string(i), 100, uint32_t(10 + i)});
+        entries.insert(entries.end(), set.begin(), set.end());
+    }
+    entries.insert(entries.end(), cut.begin(), cut.end());
+    return Flatten(entries);
+}
+
+std::vector<std::string> Names(const CFileSet& set) {
+    std::vector<std::string> names;
+    for (const auto& file : set.inUse)
+        names.push_back(file.name);
+    return names;
+}
+
+const FileSpec kCut{"a name of twenty chars", 5000, 40};
+
+TEST(ExFatPreAnalyze, SetRunningIntoTheNextSectorIsFiledWhole) {
+    std::vector<uint8_t> bytes = SectorWithSetAtTheEnd(FileSet(kCut));
+    const auto after = Flatten(FileSet({"after", 1, 50}));
+    bytes.insert(bytes.end(), after.begin(), after.end());
+    bytes.resize(1024, 0);
+    CFDTPreAnaylze pre;
+    pre.PrepareAnayze(9, 25, 1 << 20);
+    EXPECT_FALSE(pre.Analyze(7, bytes.data(), 1024));
+    EXPECT_TRUE(pre.Analyze(8, bytes.data() + 512, 512));
+    const auto set = pre.GetFileSet();
+    ASSERT_NE(set, nullptr);
+    EXPECT_FALSE(set->IsNotEnded());
+    EXPECT_EQ(set->sectorCount, 2u);
+    EXPECT_EQ(Names(*set).size(), 7u);
+    EXPECT_EQ(Names(*set)[5], kCut.name);
+}
+
+TEST(ExFatPreAnalyze, SetCutAtAClusterEndIsJoinedWithItsContinuation) {
+    const std::vector<Entry> cut = FileSet(kCut);
+    std::vector<uint8_t> head = SectorWithSetAtTheEnd({cut[0]});
+    head.resize(1024, 0);  // what follows on the disk is not the rest of the set
+    std::vector<Entry> tailEntries(cut.begin() + 1, cut.end());
+    const auto after = FileSet({"after", 1, 50});
+    tailEntries.insert(tailEntries.end(), after.begin(), after.end());
+    std::vector<uint8_t> tail = Flatten(tailEntries);
+    tail.resize(512, 0);
+
+    CFDTPreAnaylze pre;
+    pre.PrepareAnayze(9, 25, 1 << 20);
+    EXPECT_TRUE(pre.Analyze(7, head.data(), 1024));
+    const auto first = pre.GetFileSet();
+    EXPECT_TRUE(first->IsNotEnded());
+    EXPECT_EQ(Names(*first).size(), 5u);
+    EXPECT_TRUE(pre.Analyze(300, tail.data(), 512));
+    const auto second = pre.GetFileSet();
+    EXPECT_TRUE(second->IsAbridged());
+    EXPECT_EQ(Names(*second), (std::vector<std::string>{kCut.name, "after"}));
+    EXPECT_EQ(second->inUse[0].sector, 7);
+    EXPECT_EQ(pre.GetNext(7), 300);
+    EXPECT_EQ(pre.GetLast(300), 7);
+}
+
+TEST(ExFatPreAnalyze, DeletedSetPassesTheChecksumOfItsInUseForm) {
+    std::vector<Entry> set = FileSet({"was here.txt", 10, 9});
+    const uint16_t inUse = uint16_t(set[0][2] | set[0][3] << 8);
+    for (Entry& e : set)
+        e[0] &= 0x7F;
+    std::vector<uint8_t> bytes = Flatten(set);
+    EXPECT_TRUE(CheckDirEntry(bytes.data(), uint32_t(bytes.size()), inUse));
+    bytes[40] ^= 1;
+    EXPECT_FALSE(CheckDirEntry(bytes.data(), uint32_t(bytes.size()), inUse));
+    EXPECT_TRUE(CheckDirEntry(bytes.data(), 0, 0));
+}
+
+// The complete search fed block by block as the scan controller does.
+struct CompleteScan {
+    NoWaitClock clock;
+    RecordingTree tree;
+    IDirecotryTreeBuilder* builder = nullptr;
+    std::unique_ptr<ICompleteFileSystemSearchController> searcher{CreateEXFatSearcher()};
+    ~CompleteScan() {
+        if (builder)
+            builder->Release();
+    }
+    int Run(IStorageDevice* device, int blockSectors) {
+        IRecoveryFilter* filter = CreateFilter();
+        filter->SetScanType(SCAN_TYPE_DEEP);
+        builder = CreateTreeBuilder(false, &clock);
+        builder->Initialize("disk", &tree, filter);
+        searcher->SetDevice(device);
+        searcher->SetBlockSize(blockSectors);
+        searcher->SetDirecotryTreeBuilder(builder);
+        searcher->PreparetoSearch();
+        for (int64_t first = 0; first < device->GetTotalSectors(); first += blockSectors) {
+            searcher->AnalyzeBlock(
+                first, std::min<int64_t>(blockSectors, device->GetTotalSectors() - first));
+        }
+        searcher->EndSearch(1);
+        return searcher->GetSearchedPartitionInfo(nullptr, 0);
+    }
+};
+
+TEST(ExFatCompleteSearch, OddBlockSizesFindTheSamePartitions) {
+    FATImageDevice device(ExFatImage("exfat-disks/two_partitions"), 512, kStorageDeviceDisk);
+    for (int block : {2048, 77}) {
+        CompleteScan scan;
+        EXPECT_EQ(scan.Run(&device, block), 2) << block;
+    }
+}
+
+TEST(ExFatCompleteSearch, UnreadableBlocksAndRandomDamageEndCleanly) {
+    const auto image = ExFatImage("exfat-disks/zeroed_boot");
+    uint32_t seed = 777;
+    auto next = [&seed] { return seed = seed * 1103515245u + 12345u; };
+    for (int round = 0; round < 6; ++round) {
+        FATImageDevice device(image, 512, kStorageDeviceDisk);
+        // Backup boot sector, FAT, up-case table, folders and files.
+        for (int hits = 0; hits < 24; ++hits) {
+            const int64_t sector = 2048 + 12 + int64_t(next() % 1200);
+            std::vector<uint8_t> bytes = device.Sector(sector);
+            for (int i = 0; i < 24; ++i)
+                bytes[next() % bytes.size()] = uint8_t(next() >> 8);
+            device.Overlay(sector, bytes);
+        }
+        device.MakeUnreadable(2048 + int64_t(next() % 4096));
+        CompleteScan scan;
+        EXPECT_LE(scan.Run(&device, 256), 1100);
+    }
+}
+
+}  // namespace
+}  // namespace harbex::test
