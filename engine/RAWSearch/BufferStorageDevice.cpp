@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <new>
 
 #include "RawScanContext.h"
 
@@ -15,18 +14,14 @@ bool CBufferStorageDevice::InitBufferDevice(IStorageDevice* realDevice, uint32_t
     sectorsPerBlock_ = sectorsPerBlock;
     held_ = 0;
     oldest_ = 0;
-    storage_.clear();
+    storage_.Free();
     slots_.clear();
     if (sectorsPerBlock == 0 || blockCount == 0)
         return false;
-    try {
-        storage_.assign(size_t{blockCount} * sectorsPerBlock * sectorSize_, 0);
-        slots_.assign(blockCount, Slot());
-    } catch (const std::bad_alloc&) {
-        storage_.clear();
-        slots_.clear();
+    // Only blocks that were added are ever read back: the bytes need no zeros.
+    if (!storage_.Allocate(size_t{blockCount} * sectorsPerBlock * sectorSize_))
         return false;
-    }
+    slots_.assign(blockCount, Slot());
     return true;
 }
 
@@ -80,7 +75,7 @@ bool CBufferStorageDevice::Open(char*) {
 }
 
 bool CBufferStorageDevice::Close() {
-    storage_.clear();
+    storage_.Free();
     slots_.clear();
     held_ = 0;
     return true;

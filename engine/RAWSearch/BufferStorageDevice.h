@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "RawBlockMemory.h"
 #include "StorageDevice.h"
 
 struct RawScanContext;
@@ -55,7 +56,7 @@ private:
     // The slot holding `sector` with good data, or null.
     const Slot* SlotOf(int64_t sector, size_t& index) const;
 
-    std::vector<uint8_t> storage_;
+    RawBlockMemory storage_;
     std::vector<Slot> slots_;
     size_t held_ = 0;    // slots in use
     size_t oldest_ = 0;  // slot of the oldest block

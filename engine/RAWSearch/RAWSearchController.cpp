@@ -92,7 +92,7 @@ void CRAWSearchController::PreparetoSearch() {
         registry->ReinitAnalyzeList(nullptr);
     context_.ResetCounters();
     FreeRecords();
-    blockBuffer_.clear();
+    blockBuffer_.Free();
     if (device_ == nullptr || sectorsPerBlock_ <= 0)
         return;
     const uint32_t reported = device_->GetSectorSize();
@@ -105,11 +105,9 @@ void CRAWSearchController::PreparetoSearch() {
         builder_->AddSearcherInfo(SEARCHER_RAW_BY_TAG, CLABELRAWTreeBuilder::kRootId);
     }
     halfBytes_ = size_t{sectorSize_} * static_cast<size_t>(sectorsPerBlock_);
-    try {
-        blockBuffer_.assign(2 * halfBytes_ + std::max<size_t>(kLeastTailBytes, sectorSize_), 0);
-    } catch (const std::bad_alloc&) {
-        blockBuffer_.clear();
-    }
+    const size_t bytes = 2 * halfBytes_ + std::max<size_t>(kLeastTailBytes, sectorSize_);
+    if (blockBuffer_.Allocate(bytes))
+        std::memset(blockBuffer_.data(), 0, bytes);
 }
 
 IRawFileAnalyser* CRAWSearchController::FindAnalyser(unsigned char* sector, CRawFileInfo& probe,
@@ -363,8 +361,7 @@ void CRAWSearchController::EndSearch(int build) {
     FileSizedRecords();
 
     context_.progress = nullptr;
-    blockBuffer_.clear();
-    blockBuffer_.shrink_to_fit();
+    blockBuffer_.Free();
     ring_.Close();
     if (builder_ != nullptr) {
         builder_->FlashBuild(SEARCHER_RAW_BY_TYPE);

@@ -9,6 +9,7 @@
 #include "BufferStorageDevice.h"
 #include "FileSystemSearcher.h"
 #include "FileTypeManager.h"
+#include "RawBlockMemory.h"
 #include "RawFileAnalyser.h"
 #include "RawFileManager.h"
 #include "RawScanContext.h"
@@ -77,7 +78,7 @@ private:
     // files they list; owned.
     std::vector<CRawFileInfo*> sized_;
     std::map<long long, unsigned int>* fileSectorMap_ = nullptr;  // not owned
-    std::vector<uint8_t> blockBuffer_;  // the previous block, the current one, and zeros
+    RawBlockMemory blockBuffer_;  // the previous block, the current one, and zeros
     size_t halfBytes_ = 0;
     TBitmap* bitmap_ = nullptr;  // not owned
     uint32_t sectorSize_ = 512;
