@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "ExFatBootSector.h"
 #include "ExFatCompleteSearch.h"
 #include "ExFatPreAnalyze.h"
 #include "ExFatTestSupport.h"
@@ -140,6 +141,73 @@ TEST(ExFatCompleteSearch, UnreadableBlocksAndRandomDamageEndCleanly) {
         CompleteScan scan;
         EXPECT_LE(scan.Run(&device, 256), 1100);
     }
+}
+
+}  // namespace
+}  // namespace harbex::test
+
+namespace harbex::test {
+namespace {
+
+// A root folder file set (label, bitmap and up-case entries) at `sector`.
+std::unique_ptr<CFileSet> RootSet(int64_t sector) {
+    auto root = std::make_unique<CFileSet>();
+    root->flags = CFileSet::kLabel;
+    root->SetBitmapInfo(2, 16);
+    root->SetUpcaseTableInfo(3, 5836);
+    root->RecordSector(sector);
+    root->CalculateClusterSize(9);
+    return root;
+}
+
+TEST(ExFatPartitionBuilder, BootSectorsFatAndRootMakeOnePartition) {
+    HandVolume volume(512, 8, 64);
+    const CExFatDBR boot(volume.bytes().data());
+    CPartitionBuilder builder;
+    builder.PrepareBuild(512, 100000);
+    // Main boot sector at 5: too early for a backup one 12 sectors before it.
+    builder.Build(5, boot);
+    builder.Build(17, boot);
+    builder.RecordFAT(5 + HandVolume::kFatOffset);
+    const int64_t dataStart = 5 + HandVolume::kHeapOffset;
+    builder.PushFileSet(RootSet(dataStart + (HandVolume::kRootCluster - 2) * 8), -1, -1);
+    std::vector<std::unique_ptr<CExFatPartitionEx>> found;
+    builder.FinishBuid(found);
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_EQ(found[0]->flags, CExFatPartitionEx::kMainBoot | CExFatPartitionEx::kBackupBoot |
+                                   CExFatPartitionEx::kFirstFat);
+    EXPECT_EQ(found[0]->startSector, 5);
+    EXPECT_EQ(found[0]->dataStartSector, dataStart);
+    EXPECT_EQ(found[0]->sectorsPerCluster, 8u);
+}
+
+TEST(ExFatPartitionBuilder, RootFolderAloneGivesItsGeometryFromTheUpCaseTable) {
+    // Boot sectors gone; the up-case table (cluster 3) and the root survive.
+    const int64_t dataStart = 1000;
+    const uint32_t spc = 8;
+    CPartitionBuilder builder;
+    builder.PrepareBuild(512, 100000);
+    builder.RecordUpCaseTable(dataStart + spc);
+    auto root = RootSet(dataStart + 3 * spc);
+    _tagFileBaseInfo file;
+    file.inUse = 0x80;
+    file.firstCluster = 6;
+    file.dataLength = 100;
+    file.noFatChain = 1;
+    root->UpdateFileList(std::move(file));
+    builder.PushFileSet(std::move(root), -1, -1);
+    std::vector<std::unique_ptr<CExFatPartitionEx>> found;
+    builder.FinishBuid(found);
+    ASSERT_FALSE(found.empty());
+    EXPECT_EQ(found[0]->dataStartSector, dataStart);
+    EXPECT_EQ(found[0]->sectorsPerCluster, spc);
+    EXPECT_EQ(found[0]->rootCluster, 5u);
+    std::vector<CExFatFileNode*> nodes;
+    builder.BuildFileTree(*found[0], nodes);
+    ASSERT_EQ(nodes.size(), 1u);
+    // Files of the root hang below the top folder of the result tree.
+    EXPECT_EQ(nodes[0]->GetParentNodeID(), -1);
+    nodes[0]->Release();
 }
 
 }  // namespace

@@ -1,0 +1,83 @@
+// A complete scan of a 2 GiB disk image (one exFAT partition, mostly full)
+// with the exFAT block searcher alone, against a plain sequential read of the
+// same image. The image is made once by make_bench_disk.sh (path in
+// HARBEX_BENCH_EXFAT_DISK, else a file in /tmp). The plain read runs first,
+// so each side sees the image in the page cache.
+
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "ExFatCompleteSearch.h"
+#include "FATBenchSupport.h"
+#include "RecoveryController.h"
+#include "RecoveryFilter.h"
+#include "SearcherFactories.h"
+#include "StorageDevice.h"
+
+namespace {
+
+using namespace harbex::bench;
+
+const std::string& DiskPath() {
+    static const std::string path =
+        BenchImage("HARBEX_BENCH_EXFAT_DISK", "/tmp/harbex_exfat_complete_bench.img",
+                   std::string(HARBEX_BENCH_SOURCE_DIR) + "/make_bench_disk.sh");
+    return path;
+}
+
+void SequentialRead(benchmark::State& state) {
+    if (DiskPath().empty()) {
+        state.SkipWithError("no benchmark image");
+        return;
+    }
+    for (auto _ : state) {
+        IStorageDevice* device = CreateDiskDevice(DiskPath().c_str());
+        device->Open(nullptr);
+        const int64_t block = 0x400000 / device->GetSectorSize();
+        std::vector<uint8_t> buffer(0x400000);
+        const int64_t total = device->GetTotalSectors();
+        for (int64_t sector = 0; sector < total; sector += block)
+            device->ReadSector(buffer.data(), sector, std::min(block, total - sector));
+        benchmark::DoNotOptimize(buffer.data());
+        state.SetBytesProcessed(state.bytes_processed() + total * device->GetSectorSize());
+        device->Close();
+        delete device;
+    }
+}
+
+void CompleteScan(benchmark::State& state) {
+    if (DiskPath().empty()) {
+        state.SkipWithError("no benchmark image");
+        return;
+    }
+    SearcherFactories only;
+    only.complete.push_back({SEARCHER_EXFAT, [] { return CreateEXFatSearcher(); }});
+    ScopedSearcherFactories scoped(only);
+    for (auto _ : state) {
+        IStorageDevice* device = CreateDiskDevice(DiskPath().c_str());
+        device->Open(nullptr);
+        IRecoveryController* controller = CreateRecoveryController(RECOVERY_CONTROLLER_COMPLETE);
+        IRecoveryFilter* filter = CreateFilter();
+        filter->SetScanType(SCAN_TYPE_DEEP);
+        controller->Initialize(filter);
+        QuietProgress progress;
+        CountingTree tree;
+        controller->StartDataRecovery(device, &progress, &tree);
+        state.counters["nodes"] = static_cast<double>(tree.nodes);
+        state.SetBytesProcessed(state.bytes_processed() +
+                                device->GetTotalSectors() * device->GetSectorSize());
+        controller->Release();
+        device->Close();
+        delete device;
+    }
+}
+
+}  // namespace
+
+BENCHMARK(SequentialRead)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3.0);
+BENCHMARK(CompleteScan)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3.0);
+
+BENCHMARK_MAIN();
