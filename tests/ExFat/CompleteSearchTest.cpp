@@ -50,29 +50,51 @@ TEST(ExFatPreAnalyze, SetRunningIntoTheNextSectorIsFiledWhole) {
     EXPECT_EQ(Names(*set)[5], kCut.name);
 }
 
-TEST(ExFatPreAnalyze, SetCutAtAClusterEndIsJoinedWithItsContinuation) {
-    const std::vector<Entry> cut = FileSet(kCut);
-    std::vector<uint8_t> head = SectorWithSetAtTheEnd({cut[0]});
-    head.resize(1024, 0);  // what follows on the disk is not the rest of the set
-    std::vector<Entry> tailEntries(cut.begin() + 1, cut.end());
-    const auto after = FileSet({"after", 1, 50});
-    tailEntries.insert(tailEntries.end(), after.begin(), after.end());
-    std::vector<uint8_t> tail = Flatten(tailEntries);
-    tail.resize(512, 0);
+// A cluster ending in the first entry of a set, and the cluster holding the
+// set's other entries followed by one more set.
+struct CutSet {
+    std::vector<uint8_t> head;
+    std::vector<uint8_t> tail;
+    CutSet() {
+        const std::vector<Entry> cut = FileSet(kCut);
+        head = SectorWithSetAtTheEnd({cut[0]});
+        head.resize(1024, 0);  // what follows on the disk is not the rest of the set
+        std::vector<Entry> entries(cut.begin() + 1, cut.end());
+        const auto after = FileSet({"after", 1, 50});
+        entries.insert(entries.end(), after.begin(), after.end());
+        tail = Flatten(entries);
+        tail.resize(512, 0);
+    }
+};
 
+TEST(ExFatPreAnalyze, SetCutAtAClusterEndIsJoinedWithItsLaterContinuation) {
+    const CutSet cut;
     CFDTPreAnaylze pre;
     pre.PrepareAnayze(9, 25, 1 << 20);
-    EXPECT_TRUE(pre.Analyze(7, head.data(), 1024));
+    EXPECT_TRUE(pre.Analyze(7, cut.head.data(), 1024));
     const auto first = pre.GetFileSet();
     EXPECT_TRUE(first->IsNotEnded());
     EXPECT_EQ(Names(*first).size(), 5u);
-    EXPECT_TRUE(pre.Analyze(300, tail.data(), 512));
+    EXPECT_TRUE(pre.Analyze(300, cut.tail.data(), 512));
     const auto second = pre.GetFileSet();
     EXPECT_TRUE(second->IsAbridged());
     EXPECT_EQ(Names(*second), (std::vector<std::string>{kCut.name, "after"}));
     EXPECT_EQ(second->inUse[0].sector, 7);
     EXPECT_EQ(pre.GetNext(7), 300);
     EXPECT_EQ(pre.GetLast(300), 7);
+}
+
+TEST(ExFatPreAnalyze, SetCutAtAClusterEndIsJoinedWithAnEarlierContinuation) {
+    const CutSet cut;
+    CFDTPreAnaylze pre;
+    pre.PrepareAnayze(9, 25, 1 << 20);
+    EXPECT_TRUE(pre.Analyze(300, cut.tail.data(), 512));
+    EXPECT_EQ(Names(*pre.GetFileSet()), (std::vector<std::string>{"after"}));
+    EXPECT_TRUE(pre.Analyze(7000, cut.head.data(), 1024));
+    const auto head = pre.GetFileSet();
+    EXPECT_EQ(Names(*head).size(), 6u);
+    EXPECT_EQ(pre.GetNext(7000), 300);
+    EXPECT_EQ(pre.GetLast(300), 7000);
 }
 
 TEST(ExFatPreAnalyze, DeletedSetPassesTheChecksumOfItsInUseForm) {
