@@ -2,6 +2,7 @@
 
 #include "ExFatVolumeAnalyzer.h"
 #include "FATVolume.h"
+#include "NTFSVolumeAnalyze.h"
 
 // The file systems' analysers, asked in this order; the first that recognises
 // a volume wins. Each file system adds its factory here.
@@ -9,6 +10,7 @@ const std::vector<VolumeAnalyzeFactory>& DefaultVolumeAnalyzeFactories() {
     static const std::vector<VolumeAnalyzeFactory> factories = {
         CreateFatVolumeAnalyze,
         CreateExfatVolumeAnalyze,
+        CreateNTFSVolumeAnalyze,
     };
     return factories;
 }
