@@ -8,10 +8,16 @@
 #include "DataRunList.h"
 #include "EngineLog.h"
 #include "FileNode.h"
+#include "NTFSResidentStream.h"
 #include "SearchedPartitionInfo.h"
 #include "StorageDevice.h"
 
 #define LOG_FAILURE(function) CatchExeception::WriteLog("%s %d\r\n", function, __LINE__)
+
+namespace {
+// Data kept inside a FILE record never exceed the record.
+constexpr uint64_t kMaxResidentBytes = 64 * 1024;
+}  // namespace
 
 bool CFileReader::Open(IStorageDevice* device, CFileNode* node, CSearchedPartitionInfo* partition) {
     if (device == nullptr || node == nullptr || partition == nullptr) {
@@ -152,11 +158,27 @@ bool CFileReader::ReadBytesAt(int64_t sector, int64_t byteOffset, unsigned char*
     return true;
 }
 
-bool CFileReader::ReadResidentData(int64_t /*offset*/, unsigned char* /*buffer*/, int /*length*/,
+bool CFileReader::ReadResidentData(int64_t offset, unsigned char* buffer, int length,
                                    int& delivered) {
-    // Data kept inside an NTFS file record is fetched by the NTFS module,
-    // which this build does not have yet.
     delivered = 0;
-    LOG_FAILURE("ReadResidentData");
-    return false;
+    // The one extent of resident data names the FILE record that holds it.
+    DataRun* record = m_pDataRunList->GetFirst();
+    if (record == nullptr || record->firstCluster < 0) {
+        LOG_FAILURE("ReadResidentData");
+        return false;
+    }
+    const uint32_t capacity = static_cast<uint32_t>(
+        std::min<uint64_t>(uint64_t{m_u32ClusterSize} * 8, kMaxResidentBytes));
+    std::vector<unsigned char> stream(capacity);
+    int64_t streamLength = 0;
+    if (!GetResidentDataRunsStream(static_cast<uint64_t>(record->firstCluster), *m_pDevice,
+                                   &streamLength, stream.data(), capacity) ||
+        streamLength <= offset) {
+        LOG_FAILURE("ReadResidentData");
+        return false;
+    }
+    const int64_t count = std::min<int64_t>(streamLength - offset, length);
+    std::memcpy(buffer, stream.data() + offset, static_cast<size_t>(count));
+    delivered = static_cast<int>(count);
+    return true;
 }

@@ -21,8 +21,14 @@ struct NTFSGeometry {
     // False for a geometry no device sector size can serve (clusters or
     // records not whole device sectors, records above 64 KiB).
     bool Init(const CNTFSDBR& dbr, uint32_t deviceSectorSize, uint64_t volumeStart);
+    // The device sector where `cluster` starts; -1 for a cluster no volume has.
     int64_t ClusterSector(int64_t cluster) const {
-        return static_cast<int64_t>(volumeStart) + cluster * sectorsPerCluster;
+        int64_t sector = 0;
+        if (cluster < 0 || __builtin_mul_overflow(cluster, int64_t{sectorsPerCluster}, &sector) ||
+            __builtin_add_overflow(sector, static_cast<int64_t>(volumeStart), &sector)) {
+            return -1;
+        }
+        return sector;
     }
     // Bytes of `records` whole records rounded up to device sectors.
     uint32_t RecordReadBytes() const { return sectorsPerRecord * deviceSectorSize; }

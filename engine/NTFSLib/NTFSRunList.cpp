@@ -1,6 +1,7 @@
 #include "NTFSRunList.h"
 
 #include <cassert>
+#include <cstdint>
 
 namespace NTFSRunBytes {
 
@@ -75,9 +76,12 @@ bool CNTFSDataRunList::AddDataRunsfromBuffer(const uint8_t* runs, int length, in
 }
 
 int64_t CNTFSDataRunList::GetTotalClusters() const {
+    // Damaged runs may claim any count: the sum stops at the largest value.
     int64_t total = 0;
     for (const CDataRun& run : runs_) {
-        total += run.count;
+        if (__builtin_add_overflow(total, run.count, &total)) {
+            return INT64_MAX;
+        }
     }
     return total;
 }
@@ -85,7 +89,9 @@ int64_t CNTFSDataRunList::GetTotalClusters() const {
 int64_t CNTFSDataRunList::GetLCN(int64_t vcn) const {
     for (const CDataRun& run : runs_) {
         if (run.vcn <= vcn && vcn - run.vcn < run.count) {
-            return run.lcn < 0 ? -1 : run.lcn + (vcn - run.vcn);
+            return run.lcn < 0 ? -1
+                               : static_cast<int64_t>(static_cast<uint64_t>(run.lcn) +
+                                                      static_cast<uint64_t>(vcn - run.vcn));
         }
     }
     return -1;
@@ -94,7 +100,8 @@ int64_t CNTFSDataRunList::GetLCN(int64_t vcn) const {
 int64_t CNTFSDataRunList::GetVCN(int64_t lcn) const {
     for (const CDataRun& run : runs_) {
         if (run.lcn >= 0 && run.lcn <= lcn && lcn - run.lcn < run.count) {
-            return run.vcn + (lcn - run.lcn);
+            return static_cast<int64_t>(static_cast<uint64_t>(run.vcn) +
+                                        static_cast<uint64_t>(lcn - run.lcn));
         }
     }
     return -1;

@@ -27,8 +27,11 @@ bool ReadNTFSVolumeLabel(IStorageDevice& device, uint64_t volumeStart, std::stri
     }
     // $Volume is record 3, in the first run of the table like every early record.
     const uint64_t byteOffset = uint64_t{3} * geometry.recordBytes;
-    const int64_t sector = geometry.ClusterSector(geometry.mftCluster) +
-                           static_cast<int64_t>(byteOffset / geometry.deviceSectorSize);
+    const int64_t mft = geometry.ClusterSector(geometry.mftCluster);
+    if (mft < 0 || mft > device.GetTotalSectors()) {
+        return false;
+    }
+    const int64_t sector = mft + static_cast<int64_t>(byteOffset / geometry.deviceSectorSize);
     const uint32_t skip = static_cast<uint32_t>(byteOffset % geometry.deviceSectorSize);
     const uint32_t sectors =
         (skip + geometry.recordBytes + geometry.deviceSectorSize - 1) / geometry.deviceSectorSize;

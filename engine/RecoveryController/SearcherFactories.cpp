@@ -8,6 +8,7 @@
 #include "FATCompleteSearcher.h"
 #include "FATQuickSearcher.h"
 #include "FileSystemSearcher.h"
+#include "NTFSQuickSearch.h"
 #include "RAWSearcher.h"
 
 namespace {
@@ -20,6 +21,7 @@ SearcherFactories MakeRegisteredFactories() {
         factories.quick[fat] = [] { return CreateFATQuickSearcher(); };
     }
     factories.quick[FILE_SYSTEM_EXFAT] = [] { return CreateEXFatQuickSearcher(); };
+    factories.quick[FILE_SYSTEM_NTFS] = [] { return CreateNTFSQuickSearcher(); };
 
     // Block searchers of the complete scan.
     factories.complete.push_back({SEARCHER_FAT, [] { return CreateFATSearcher(); }});

@@ -3,6 +3,7 @@
 // Builds FILE records attribute by attribute for tests, with the update
 // sequence applied as on disk.
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -48,7 +49,7 @@ public:
         PutName(at + nameOffset, name);
         PutLE(bytes_, at + 16, value.size(), 4);
         PutLE(bytes_, at + 20, valueOffset, 2);
-        std::memcpy(bytes_.data() + at + valueOffset, value.data(), value.size());
+        std::copy(value.begin(), value.end(), bytes_.begin() + static_cast<long>(at + valueOffset));
         return at;
     }
 
