@@ -1,6 +1,7 @@
 #include "NTFSExtentLists.h"
 
 #include <cassert>
+#include <cstddef>
 
 #include "NTFSRunList.h"
 
@@ -98,25 +99,43 @@ void CompressOneDataRun(uint8_t deltaBytes, uint8_t countBytes, int64_t delta, i
     }
 }
 
-std::vector<uint8_t> CreateCompressedDataRun(IDataRunList* list) {
-    std::vector<uint8_t> bytes;
-    bytes.reserve(128);
+namespace {
+
+// Walks the extents as mapping pairs: `pair` (delta bytes, count bytes, delta, count).
+template <typename Pair>
+void ForEachPair(IDataRunList* list, Pair pair) {
     int64_t previous = 0;
     for (DataRun* run = list->GetFirst(); run != nullptr; run = list->GetNext()) {
         const int64_t count = static_cast<int64_t>(run->clusterCount);
         if (run->firstCluster < 0) {
-            CompressOneDataRun(0, static_cast<uint8_t>(GetNeedBytes(count)), 0, count, bytes);
+            pair(0, GetNeedBytes(count), 0, count);
             continue;
         }
         const int64_t delta = static_cast<int64_t>(static_cast<uint64_t>(run->firstCluster) -
                                                    static_cast<uint64_t>(previous));
-        CompressOneDataRun(static_cast<uint8_t>(GetNeedBytes(delta)),
-                           static_cast<uint8_t>(GetNeedBytes(count)), delta, count, bytes);
+        pair(GetNeedBytes(delta), GetNeedBytes(count), delta, count);
         previous = run->firstCluster;
     }
-    if (!bytes.empty()) {
-        bytes.push_back(0);
+}
+
+}  // namespace
+
+std::vector<uint8_t> CreateCompressedDataRun(IDataRunList* list) {
+    // Sized first, so that every found file costs one exact allocation.
+    size_t size = 0;
+    ForEachPair(list, [&](int deltaBytes, int countBytes, int64_t, int64_t) {
+        size += 1 + static_cast<size_t>(deltaBytes + countBytes);
+    });
+    std::vector<uint8_t> bytes;
+    if (size == 0) {
+        return bytes;
     }
+    bytes.reserve(size + 1);
+    ForEachPair(list, [&](int deltaBytes, int countBytes, int64_t delta, int64_t count) {
+        CompressOneDataRun(static_cast<uint8_t>(deltaBytes), static_cast<uint8_t>(countBytes),
+                           delta, count, bytes);
+    });
+    bytes.push_back(0);
     return bytes;
 }
 
@@ -136,7 +155,6 @@ CCompressedDataRunList* CCompressedDataRunList::Compress(IDataRunList* list) {
     auto* packed = new CCompressedDataRunList();
     packed->dataOffset_ = dataOffset;
     packed->bytes_ = std::move(bytes);
-    packed->bytes_.shrink_to_fit();
     return packed;
 }
 

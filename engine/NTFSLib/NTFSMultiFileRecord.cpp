@@ -1,6 +1,7 @@
 #include "NTFSMultiFileRecord.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "ByteOrder.h"
 #include "NTFSAttribute.h"
@@ -25,15 +26,15 @@ CNTFSMultiFileRecord::CNTFSMultiFileRecord(const uint8_t* record, int size, int6
                                            IStorageDevice* device,
                                            const ExtendFileRecordInfoList& extensions)
     : size_(size), sector_(sector), device_(device) {
-    if (record == nullptr || size < CNTFSFileRecord::kMinimumSize) {
+    if (record == nullptr || size < CNTFSFileRecord::kMinimumSize || size > kMaxRecordBytes) {
         return;
     }
-    std::vector<uint8_t> copy(record, record + size);
-    if (!CNTFSFileRecord::IsValid(copy.data(), size)) {
+    std::memcpy(base_.data(), record, static_cast<size_t>(size));
+    if (!CNTFSFileRecord::IsValid(base_.data(), size)) {
         return;
     }
-    CNTFSFileRecord::UnfixupFileRecord(copy.data(), size);
-    base_ = std::move(copy);
+    CNTFSFileRecord::UnfixupFileRecord(base_.data(), size);
+    valid_ = true;
     if (device_ != nullptr) {
         for (const CAttributeListExtendFileRecordInfo& info : extensions) {
             extensions_.push_back({info, {}, false});
@@ -129,7 +130,11 @@ ExtendFileRecordInfoList CNTFSMultiFileRecord::GetExtendFileRecordInfoList(
     if (record == nullptr || size < CNTFSFileRecord::kMinimumSize) {
         return list;
     }
-    std::vector<uint8_t> copy(record, record + size);
+    if (size > kMaxRecordBytes) {
+        return list;
+    }
+    std::array<uint8_t, kMaxRecordBytes> copy;
+    std::memcpy(copy.data(), record, static_cast<size_t>(size));
     if (!CNTFSFileRecord::IsValid(copy.data(), size)) {
         return list;
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -48,7 +49,10 @@ public:
     CNTFSMultiFileRecord(const CNTFSMultiFileRecord&) = delete;
     CNTFSMultiFileRecord& operator=(const CNTFSMultiFileRecord&) = delete;
 
-    bool IsValid() const { return !base_.empty(); }
+    // Records are at most this long (the header test allows no more).
+    static constexpr int kMaxRecordBytes = 4096;
+
+    bool IsValid() const { return valid_; }
     bool IsinUse() const;
     int64_t GetMainFileRecordIndex() const;
     const uint8_t* GetMainFileRecord() const { return base_.data(); }
@@ -82,7 +86,8 @@ private:
     };
     const uint8_t* ExtensionBuffer(Extension& extension);
 
-    std::vector<uint8_t> base_;
+    std::array<uint8_t, kMaxRecordBytes> base_;  // undone; no heap copy per record
+    bool valid_ = false;
     int size_ = 0;
     int64_t sector_ = -1;
     IStorageDevice* device_ = nullptr;

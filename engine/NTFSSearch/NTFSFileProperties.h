@@ -8,6 +8,7 @@
 #include "FileSystemSearcher.h"
 #include "NTFSExtentLists.h"
 #include "NTFSMultiFileRecord.h"
+#include "NTFSName.h"
 
 // Attribute word bits of a found NTFS file.
 enum : uint16_t {
@@ -90,12 +91,15 @@ private:
 // Builds the properties of a file from its FILE record and extension records.
 class CNTFSFilePropertiesBuilder {
 public:
-    // Null without a usable file name. `parent` gets the parent folder's record number.
+    // Null without a usable file name. `parent` gets the parent folder's record
+    // number; `names` (optional) is the scan's name converter.
     static CNTFSFileProperties* BuildFileProperties(int64_t recordSector,
                                                     CNTFSMultiFileRecord& record,
-                                                    int64_t bytesPerCluster, int64_t* parent);
+                                                    int64_t bytesPerCluster, int64_t* parent,
+                                                    NTFSNameConverter* names = nullptr);
     static bool BuildFilePropertiesFrom0x30(CNTFSMultiFileRecord& record,
-                                            CNTFSFilePropertiesStruct& out, int64_t* parent);
+                                            CNTFSFilePropertiesStruct& out, int64_t* parent,
+                                            NTFSNameConverter* names = nullptr);
     static void BuildFilePropertiesFrom0x10(CNTFSMultiFileRecord& record,
                                             CNTFSFilePropertiesStruct& out);
     static void BuildFilePropertiesFrom0x80(CNTFSMultiFileRecord& record,

@@ -22,7 +22,8 @@ CFoundAttribute FileName(CNTFSMultiFileRecord& record, uint32_t index) {
 
 bool CNTFSFilePropertiesBuilder::BuildFilePropertiesFrom0x30(CNTFSMultiFileRecord& record,
                                                              CNTFSFilePropertiesStruct& out,
-                                                             int64_t* parent) {
+                                                             int64_t* parent,
+                                                             NTFSNameConverter* names) {
     using FN = CNTFSFileRecordFileNameAttribute;
     const CFoundAttribute first = FileName(record, 0);
     const CFoundAttribute second = FileName(record, 1);
@@ -50,7 +51,8 @@ bool CNTFSFilePropertiesBuilder::BuildFilePropertiesFrom0x30(CNTFSMultiFileRecor
         out.attribute |= kNTFSAttributeDirectory;
     }
     const uint8_t* units = FN::GetFileName(chosen);
-    if (!NTFSUtf16ToUtf8(units, size_t{length} * 2, out.name)) {
+    NTFSNameConverter own;
+    if (!(names ? names : &own)->Convert(units, size_t{length} * 2, out.name)) {
         out.name.assign(reinterpret_cast<const char*>(units), size_t{length} * 2);
     }
     out.name.resize(std::strlen(out.name.c_str()));
@@ -141,12 +143,13 @@ void CNTFSFilePropertiesBuilder::BuildFilePropertiesFrom0x80(CNTFSMultiFileRecor
 CNTFSFileProperties* CNTFSFilePropertiesBuilder::BuildFileProperties(int64_t recordSector,
                                                                      CNTFSMultiFileRecord& record,
                                                                      int64_t bytesPerCluster,
-                                                                     int64_t* parent) {
+                                                                     int64_t* parent,
+                                                                     NTFSNameConverter* names) {
     if (!record.IsValid()) {
         return nullptr;
     }
     CNTFSFilePropertiesStruct fields;
-    if (!BuildFilePropertiesFrom0x30(record, fields, parent)) {
+    if (!BuildFilePropertiesFrom0x30(record, fields, parent, names)) {
         return nullptr;
     }
     BuildFilePropertiesFrom0x10(record, fields);

@@ -258,7 +258,7 @@ void CNTFSQuickSearch::BuildFileNodeFromRecord(uint8_t* record, int64_t number, 
     CNTFSMultiFileRecord view(record, size, sector, device_, extensions);
     int64_t parent = -1;
     CNTFSFileProperties* properties = CNTFSFilePropertiesBuilder::BuildFileProperties(
-        sector, view, geometry_.clusterBytes, &parent);
+        sector, view, geometry_.clusterBytes, &parent, &names_);
     if (common.GetFileRecordNumberofParentDirectory() == -1 && parent != -1) {
         common.SetFileRecordNumberofParentDirectory(parent);
     }

@@ -8,6 +8,7 @@
 #include "FindFileFromLogFile.h"
 #include "MFTInfo.h"
 #include "NTFSGeometry.h"
+#include "NTFSName.h"
 #include "SearchedPartitionInfo.h"
 
 class CNTFSFileProperties;
@@ -51,6 +52,7 @@ private:
     CSearchedPartitionInfo partition_;
     NTFSGeometry geometry_;
     CMFTInfo mft_;
+    NTFSNameConverter names_;
     CFindFileFromLogFile log_;
 };
 
