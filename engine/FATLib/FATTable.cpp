@@ -5,6 +5,8 @@
 
 namespace {
 
+constexpr uint32_t kFAT32LargestTableBytes = uint32_t{1} << 30;
+
 uint32_t DeviceSectorSize(IStorageDevice* device) {
     const uint32_t size = device ? device->GetSectorSize() : 512;
     return size >= 512 ? size : 512;
@@ -20,6 +22,11 @@ IRealFATTable::IRealFATTable(IStorageDevice* device, int64_t firstSector, uint32
       sectorSize_(DeviceSectorSize(device)) {
     entryCount_ = static_cast<uint32_t>(uint64_t{sectorSize_} * length / entryWidth);
     if (!device_ || length < minLength || length > maxLength || length == 0) {
+        return;
+    }
+    // A table past the device's end cannot be read: nothing is allocated for it.
+    const int64_t deviceSectors = device_->GetTotalSectors();
+    if (firstSector_ < 0 || (deviceSectors > 0 && firstSector_ + length > deviceSectors)) {
         return;
     }
     table_.resize(size_t{length} * sectorSize_);
@@ -89,6 +96,52 @@ bool IRealFATTable::CheckFATBodyAndChains(Entry raw, uint32_t badMark) const {
     return true;
 }
 
+template <typename Entry>
+uint64_t IRealFATTable::CountDamage(Entry raw, uint32_t badMark) const {
+    const uint32_t count = entryCount_;
+    if (count < 3) {
+        return 0;
+    }
+    uint64_t damaged = 0;
+    const uint32_t lastUsable = badMark - 1;
+    // Links per cluster, saturating: one more than one is a cross-link.
+    std::vector<uint8_t> links(count, 0);
+    for (uint32_t i = 2; i < count; ++i) {
+        const uint32_t value = raw(i);
+        if ((value >= count && value < badMark) || value == 1 || value == i) {
+            ++damaged;
+        } else if (value >= 2 && value <= lastUsable) {
+            if (links[value] == 0) {
+                links[value] = 1;
+            } else {
+                ++damaged;
+            }
+        }
+    }
+    // Loops: each cluster has at most one successor, so a walk that comes
+    // back to a cluster of its own path has closed one. Each cluster is
+    // walked once (0 new, 1 on the current path, 2 done).
+    auto next = [&](uint32_t c) -> uint32_t {
+        const uint32_t value = raw(c);
+        return value >= 2 && value < count && value != c ? value : 0;
+    };
+    std::vector<uint8_t> state(count, 0);
+    for (uint32_t i = 2; i < count; ++i) {
+        uint32_t c = i;
+        while (c != 0 && state[c] == 0) {
+            state[c] = 1;
+            c = next(c);
+        }
+        if (c != 0 && state[c] == 1) {
+            ++damaged;
+        }
+        for (c = i; c != 0 && state[c] == 1; c = next(c)) {
+            state[c] = 2;
+        }
+    }
+    return damaged;
+}
+
 CFAT12Table::CFAT12Table(IStorageDevice* device, int64_t firstSector, uint32_t length)
     : IRealFATTable(device, firstSector, length, 4, 1, 12) {}
 
@@ -109,7 +162,15 @@ uint32_t CFAT12Table::GetNextCluster(uint32_t cluster) {
 }
 
 bool CFAT12Table::IsValidFATTable() {
+    return HasValidHeader();
+}
+
+bool CFAT12Table::HasValidHeader() {
     return table_.size() >= 4 && (RawEntry32(0) & 0xFFFFF0) == 0xFFFFF0;
+}
+
+uint64_t CFAT12Table::CountDamagedEntries() {
+    return 0;  // FAT12 volumes are never searched
 }
 
 CFAT16Table::CFAT16Table(IStorageDevice* device, int64_t firstSector, uint32_t length)
@@ -131,15 +192,23 @@ uint32_t CFAT16Table::GetNextCluster(uint32_t cluster) {
 }
 
 bool CFAT16Table::IsValidFATTable() {
-    if (table_.size() < 4 || (RawEntry32(0) & 0x7FFFFFF8) != 0x7FFFFFF8) {
-        return false;
-    }
-    return CheckFATBodyAndChains([this](uint32_t i) -> uint32_t { return RawEntry16(i); }, 0xFFF7);
+    return HasValidHeader() &&
+           CheckFATBodyAndChains([this](uint32_t i) -> uint32_t { return RawEntry16(i); }, 0xFFF7);
 }
 
+bool CFAT16Table::HasValidHeader() {
+    return table_.size() >= 4 && (RawEntry32(0) & 0x7FFFFFF8) == 0x7FFFFFF8;
+}
+
+uint64_t CFAT16Table::CountDamagedEntries() {
+    return CountDamage([this](uint32_t i) -> uint32_t { return RawEntry16(i); }, 0xFFF7);
+}
+
+// Any length a FAT32 volume can need is read: up to an entry for every
+// 28-bit cluster number (1 GiB of table).
 CFAT32Table::CFAT32Table(IStorageDevice* device, int64_t firstSector, uint32_t length)
     : IRealFATTable(device, firstSector, length, 4, 256 / (DeviceSectorSize(device) / 512),
-                    128000 / (DeviceSectorSize(device) / 512)) {}
+                    kFAT32LargestTableBytes / DeviceSectorSize(device)) {}
 
 uint32_t CFAT32Table::GetNextCluster(uint32_t cluster) {
     if (table_.empty() || cluster >= entryCount_) {
@@ -149,12 +218,20 @@ uint32_t CFAT32Table::GetNextCluster(uint32_t cluster) {
 }
 
 bool CFAT32Table::IsValidFATTable() {
-    if (table_.size() < 8 || (RawEntry32(0) & 0x0FFFFFF0) != 0x0FFFFFF0 ||
-        (RawEntry32(1) & 0x07FFFFF8) != 0x07FFFFF8) {
-        return false;
-    }
-    return CheckFATBodyAndChains(
-        [this](uint32_t i) -> uint32_t { return RawEntry32(i) & 0x0FFFFFFF; }, kFATBadCluster);
+    return HasValidHeader() &&
+           CheckFATBodyAndChains(
+               [this](uint32_t i) -> uint32_t { return RawEntry32(i) & 0x0FFFFFFF; },
+               kFATBadCluster);
+}
+
+bool CFAT32Table::HasValidHeader() {
+    return table_.size() >= 8 && (RawEntry32(0) & 0x0FFFFFF0) == 0x0FFFFFF0 &&
+           (RawEntry32(1) & 0x07FFFFF8) == 0x07FFFFF8;
+}
+
+uint64_t CFAT32Table::CountDamagedEntries() {
+    return CountDamage([this](uint32_t i) -> uint32_t { return RawEntry32(i) & 0x0FFFFFFF; },
+                       kFATBadCluster);
 }
 
 CDoubleFATTable::CDoubleFATTable(IRealFATTable* first, IRealFATTable* second)
@@ -170,6 +247,17 @@ uint32_t CDoubleFATTable::GetNextCluster(uint32_t cluster) {
     return 0;
 }
 
+uint32_t CDamagedFATTable::GetNextCluster(uint32_t cluster) {
+    const uint32_t next = table_->GetNextCluster(cluster);
+    if (next == 0 || next >= kFATBadCluster) {
+        return next;  // free, bad or the end, as the readers widen them
+    }
+    if (next == 1 || next == cluster || next >= table_->GetEntryCount()) {
+        return kFATEndOfChain;
+    }
+    return next;
+}
+
 CDoubleFATTable* IFATTableFactory::CreateFATTable(IStorageDevice* device, int64_t fat1Sector,
                                                   enumFILE_SYSTEM_TYPE type, uint32_t sectorsPerFat,
                                                   int useFirst, int useSecond) {
@@ -182,6 +270,41 @@ CDoubleFATTable* IFATTableFactory::CreateFATTable(IStorageDevice* device, int64_
         second = CreateRealFATTable(device, type, fat1Sector + sectorsPerFat, sectorsPerFat);
     }
     return new CDoubleFATTable(first, second);
+}
+
+CDamagedFATTable* IFATTableFactory::CreateDamagedFATTable(IStorageDevice* device,
+                                                          int64_t fat1Sector,
+                                                          enumFILE_SYSTEM_TYPE type,
+                                                          uint32_t sectorsPerFat, int useFirst,
+                                                          int useSecond) {
+    if (type != FILE_SYSTEM_FAT16 && type != FILE_SYSTEM_FAT32) {
+        return nullptr;
+    }
+    std::unique_ptr<IRealFATTable> best;
+    uint64_t bestDamage = 0;
+    auto consider = [&](int64_t sector) {
+        std::unique_ptr<IRealFATTable> copy;
+        if (type == FILE_SYSTEM_FAT32) {
+            copy = std::make_unique<CFAT32Table>(device, sector, sectorsPerFat);
+        } else {
+            copy = std::make_unique<CFAT16Table>(device, sector, sectorsPerFat);
+        }
+        if (!copy->HasValidHeader()) {
+            return;
+        }
+        const uint64_t damage = copy->CountDamagedEntries();
+        if (!best || damage < bestDamage) {
+            best = std::move(copy);
+            bestDamage = damage;
+        }
+    };
+    if (useFirst || !useSecond) {
+        consider(fat1Sector);
+    }
+    if (useSecond) {
+        consider(fat1Sector + sectorsPerFat);
+    }
+    return best ? new CDamagedFATTable(best.release()) : nullptr;
 }
 
 IRealFATTable* IFATTableFactory::CreateRealFATTable(IStorageDevice* device,

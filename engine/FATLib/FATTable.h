@@ -24,6 +24,11 @@ class IRealFATTable : public IFATTable {
 public:
     ~IRealFATTable() override = default;
     virtual bool IsValidFATTable() = 0;
+    // The first entries carry the media and end marks of a FAT.
+    virtual bool HasValidHeader() = 0;
+    // How many entries break the table tests: values that name no cluster,
+    // second links into one cluster, and loops.
+    virtual uint64_t CountDamagedEntries() = 0;
 
     uint32_t GetEntryCount() const { return entryCount_; }
     bool IsLoaded() const { return !table_.empty(); }
@@ -40,6 +45,8 @@ protected:
     // its reserved bits removed, `badMark` is that type's bad-cluster value.
     template <typename Entry>
     bool CheckFATBodyAndChains(Entry raw, uint32_t badMark) const;
+    template <typename Entry>
+    uint64_t CountDamage(Entry raw, uint32_t badMark) const;
 
     IStorageDevice* device_;
     int64_t firstSector_;
@@ -54,6 +61,8 @@ public:
     CFAT12Table(IStorageDevice* device, int64_t firstSector, uint32_t length);
     uint32_t GetNextCluster(uint32_t cluster) override;
     bool IsValidFATTable() override;
+    bool HasValidHeader() override;
+    uint64_t CountDamagedEntries() override;
 };
 
 class CFAT16Table : public IRealFATTable {
@@ -61,6 +70,8 @@ public:
     CFAT16Table(IStorageDevice* device, int64_t firstSector, uint32_t length);
     uint32_t GetNextCluster(uint32_t cluster) override;
     bool IsValidFATTable() override;
+    bool HasValidHeader() override;
+    uint64_t CountDamagedEntries() override;
 };
 
 // FAT32 entries carry 28 bits of cluster number; the top four bits are
@@ -70,6 +81,8 @@ public:
     CFAT32Table(IStorageDevice* device, int64_t firstSector, uint32_t length);
     uint32_t GetNextCluster(uint32_t cluster) override;
     bool IsValidFATTable() override;
+    bool HasValidHeader() override;
+    uint64_t CountDamagedEntries() override;
 };
 
 // The two copies of the FAT: the first answers while it exists, else the second.
@@ -85,6 +98,18 @@ private:
     std::unique_ptr<IRealFATTable> second_;
 };
 
+// A copy of the FAT that fails the table tests, read all the same: it is still
+// the best map of the files when only a few entries are bad. A value that
+// names no cluster of the table, or the cluster itself, ends the chain.
+class CDamagedFATTable : public IFATTable {
+public:
+    explicit CDamagedFATTable(IRealFATTable* table) : table_(table) {}
+    uint32_t GetNextCluster(uint32_t cluster) override;
+
+private:
+    std::unique_ptr<IRealFATTable> table_;
+};
+
 class IFATTableFactory {
 public:
     // FAT 1 is tried when useFirst is set or useSecond is not; FAT 2 (right after
@@ -96,5 +121,13 @@ public:
     // The reader of that type when it loads and passes its validity tests; else null.
     static IRealFATTable* CreateRealFATTable(IStorageDevice* device, enumFILE_SYSTEM_TYPE type,
                                              int64_t firstSector, uint32_t sectors);
+    // For a volume whose copies both fail the table tests: the copy, of those
+    // CreateFATTable would try, that loads and has a valid header, with the
+    // fewest damaged entries (the first copy on a tie), read leniently. Null
+    // when no copy loads.
+    static CDamagedFATTable* CreateDamagedFATTable(IStorageDevice* device, int64_t fat1Sector,
+                                                   enumFILE_SYSTEM_TYPE type,
+                                                   uint32_t sectorsPerFat, int useFirst,
+                                                   int useSecond);
     static void DestroyFATTable(IFATTable* table) { delete table; }
 };

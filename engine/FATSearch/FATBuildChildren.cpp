@@ -75,6 +75,7 @@ int CFATBuildChildren::BuildChildren(CFATFileNode* folder, uint32_t firstCluster
     std::vector<uint8_t> buffer(size_t{kBufferSectors} * sectorSize);
     uint32_t carried = 0;
     bool firstRun = true;
+    bool anyRead = false;
     uint32_t cluster = firstCluster;
     uint64_t folderBytes = 0;
     while (cluster != 0 && cluster < kFATEndOfChain && folderBytes < kMaxFolderBytes) {
@@ -99,15 +100,17 @@ int CFATBuildChildren::BuildChildren(CFATFileNode* folder, uint32_t firstCluster
         folderBytes += runBytes;
         uint8_t* target = buffer.data() + carried;
         if (!layout_.device->ReadSector(target, layout_.ClusterToSector(runStart), runSectors)) {
-            // Nothing from before is parsed as this run: a folder whose first
-            // run cannot be read is not listed; a later run is skipped.
-            if (firstRun) {
+            // Nothing from before is parsed as this run: a sub-folder whose
+            // first run cannot be read is not listed (it may be no folder at
+            // all); any other run, the root's first too, is skipped.
+            if (firstRun && !isRoot) {
                 return 0;
             }
             carried = 0;
             cluster = next;
             continue;
         }
+        anyRead = true;
         if (firstRun) {
             firstRun = false;
             if (isRoot ? HasAnyDotEntry(buffer.data())
@@ -129,7 +132,7 @@ int CFATBuildChildren::BuildChildren(CFATFileNode* folder, uint32_t firstCluster
         }
         cluster = next;
     }
-    return 1;
+    return anyRead ? 1 : 0;
 }
 
 uint32_t CFATBuildChildren::BuildChildrenFromBuffer(uint8_t* buffer, uint32_t length,

@@ -37,7 +37,8 @@ public:
 
     // Lists the root folder; 0 when it cannot be read or rootIsValid is 0.
     int BuildRoot(FATFolderQueue& folders, int n, int rootIsValid);
-    // Lists a folder's cluster chain; 0 when it is no folder or loops back.
+    // Lists a folder's cluster chain; 0 when it is no folder, loops back or
+    // nothing of it can be read.
     int BuildChildren(CFATFileNode* folder, uint32_t firstCluster, FATFolderQueue& folders,
                       int isRoot, int n);
     // Lists the entries of a buffer under `parent` (null: the root). Answers the

@@ -1,9 +1,43 @@
 #include "FATBuildDataRun.h"
 
 #include <cassert>
+#include <map>
 
 #include "DataRunList.h"
 #include "FATTable.h"
+
+namespace {
+
+// The clusters one walk has passed, as runs that never overlap, so that a
+// chain leading back into them is taken as broken instead of followed round.
+class WalkedClusters {
+public:
+    bool Contains(uint64_t cluster) const {
+        auto after = runs_.upper_bound(cluster);
+        if (after == runs_.begin()) {
+            return false;
+        }
+        --after;
+        return cluster < after->first + after->second;
+    }
+    void Add(uint64_t first, uint64_t count) {
+        // Extends the run that ends right before, as a cluster-by-cluster walk goes.
+        auto after = runs_.upper_bound(first);
+        if (after != runs_.begin()) {
+            auto before = std::prev(after);
+            if (before->first + before->second == first) {
+                before->second += count;
+                return;
+            }
+        }
+        runs_.emplace(first, count);
+    }
+
+private:
+    std::map<uint64_t, uint64_t> runs_;  // first cluster -> count
+};
+
+}  // namespace
 
 CFATBuildDataRun::CFATBuildDataRun(IFATTable* table, uint32_t sectorSize,
                                    uint32_t sectorsPerCluster, int64_t totalSectors)
@@ -40,15 +74,23 @@ IDataRunList* CFATBuildDataRun::BuildExistingFileDataRunList(uint32_t firstClust
     DataRun run(int64_t{firstCluster} - 2, 1);
     int64_t covered = 0;
     uint32_t current = firstCluster;
+    uint32_t runStart = firstCluster;
+    WalkedClusters walked;  // the runs before the current one
+    auto visited = [&](uint32_t cluster) {
+        return (cluster >= runStart && cluster <= current) || walked.Contains(cluster);
+    };
     // Every step moves to another cluster; a chain longer than the volume loops.
     for (uint64_t steps = 0; steps <= clusterLimit; ++steps) {
         const uint32_t next = table_->GetNextCluster(current);
-        if (next == current + 1) {
+        // A chain that leads back into itself is broken there (a damaged FAT);
+        // like a chain that ends early, the rest is taken to follow on.
+        const bool broken = next >= 2 && next <= kFATBadCluster && visited(next);
+        if (next == current + 1 && !broken) {
             ++run.clusterCount;
             current = next;
             continue;
         }
-        if (next < 2 || next > kFATBadCluster) {
+        if (next < 2 || next > kFATBadCluster || broken) {
             const int64_t remaining = size - covered;
             run.clusterCount = remaining > 0 ? (remaining + clusterBytes - 1) / clusterBytes : 1;
             if (pastTheVolume(run))
@@ -59,11 +101,13 @@ IDataRunList* CFATBuildDataRun::BuildExistingFileDataRunList(uint32_t firstClust
         if (pastTheVolume(run))
             break;
         list->AddDataRun(&run);
+        walked.Add(runStart, run.clusterCount);
         covered += static_cast<int64_t>(run.clusterCount) * clusterBytes;
         if (covered >= size) {
             return list;
         }
         run = DataRun(int64_t{next} - 2, 1);
+        runStart = next;
         current = next;
     }
     list->Release();
@@ -84,6 +128,7 @@ void CFATBuildDataRun::BuildDeleteFileDataRunList(IDataRunList* list, uint32_t f
     int64_t covered = 0;
     bool followFAT = true;
     uint64_t cluster = firstCluster;
+    WalkedClusters walked;
     for (uint64_t steps = 0;
          steps <= clusterLimit && covered < size &&
          (cluster - 2) * sectorsPerCluster < static_cast<uint64_t>(totalSectors);
@@ -93,10 +138,12 @@ void CFATBuildDataRun::BuildDeleteFileDataRunList(IDataRunList* list, uint32_t f
         covered += clusterBytes;
         uint64_t next = cluster + 1;
         if (followFAT) {
+            walked.Add(cluster, 1);
             const uint32_t entry = table->GetNextCluster(static_cast<uint32_t>(cluster));
-            // From the first free entry on, the file is taken to lie on after it;
-            // a bad-cluster mark is no link.
-            if (entry == 0) {
+            // From the first free entry on, the file is taken to lie on after it,
+            // as it is from a link back into clusters already taken (a damaged
+            // FAT); a bad-cluster mark is no link.
+            if (entry == 0 || (entry < kFATBadCluster && walked.Contains(entry))) {
                 followFAT = false;
             } else if (entry != kFATBadCluster) {
                 next = entry;

@@ -107,11 +107,8 @@ RESULT_CODE CFATQuickSearcher::SearchWithBootSector(enumFILE_SYSTEM_TYPE type, u
         return ENGINE_FAILURE(kModuleFAT, kResultNoFATFileSystem);
     }
     CTempFATDBR dbr(boot, sectorSize);
-    auto* fat = IFATTableFactory::CreateFATTable(
-        device_, dbr.GetReservedSector(), type, dbr.GetSectorsPerFat(),
-        flags & kFATEvidenceFAT1Usable, flags & kFATEvidenceFAT2Usable);
-    table = fat;
-    if (!fat->HasTable()) {
+    table = ReadFAT(dbr, type, flags);
+    if (!table) {
         return ENGINE_FAILURE(kModuleFAT, kResultMissingObject);
     }
 
@@ -134,11 +131,14 @@ RESULT_CODE CFATQuickSearcher::SearchWithBootSector(enumFILE_SYSTEM_TYPE type, u
         layout.firstDataSector = fatArea + rootEntrySectors;
     }
     layout.rootSectorCount = rootEntrySectors;
-    int64_t totalSectors = dbr.GetTotalSectors();
+    // The record describes what the device holds; the tree build keeps the
+    // boot sector's size, so that files past the end of a cut-short image are
+    // listed (their copies come out partial).
+    layout.totalSectors = dbr.GetTotalSectors();
+    int64_t totalSectors = layout.totalSectors;
     if (totalSectors > device_->GetTotalSectors()) {
         totalSectors = device_->GetTotalSectors();
     }
-    layout.totalSectors = totalSectors;
     const uint32_t clusterCount =
         static_cast<uint32_t>(totalSectors - layout.firstDataSector) / layout.sectorsPerCluster;
 
@@ -157,8 +157,23 @@ RESULT_CODE CFATQuickSearcher::SearchWithBootSector(enumFILE_SYSTEM_TYPE type, u
     partitions_.push_back(record);
 
     builder_->AddSearcherInfo(SEARCHER_FAT, 0);
-    CFATBuildWorker worker(builder_, progress_, record, layout, 1, fat);
+    CFATBuildWorker worker(builder_, progress_, record, layout, 1, table);
     return worker.QuickBuildDirectoryTree(1);
+}
+
+IFATTable* CFATQuickSearcher::ReadFAT(CTempFATDBR& dbr, enumFILE_SYSTEM_TYPE type,
+                                      uint32_t flags) {
+    const int useFirst = flags & kFATEvidenceFAT1Usable;
+    const int useSecond = flags & kFATEvidenceFAT2Usable;
+    std::unique_ptr<CDoubleFATTable> sound(IFATTableFactory::CreateFATTable(
+        device_, dbr.GetReservedSector(), type, dbr.GetSectorsPerFat(), useFirst, useSecond));
+    if (sound->HasTable()) {
+        return sound.release();
+    }
+    // Both copies fail the table tests; one cross-link is enough for that.
+    // The less damaged copy is still a far better map of the files than none.
+    return IFATTableFactory::CreateDamagedFATTable(device_, dbr.GetReservedSector(), type,
+                                                   dbr.GetSectorsPerFat(), useFirst, useSecond);
 }
 
 IQuickFileSystemSearchController* CreateFATQuickSearcher() {

@@ -5,6 +5,7 @@
 #include "FileSystemSearcher.h"
 
 class CFATSearchedPartitionInfo;
+class CTempFATDBR;
 class IFATTable;
 
 // The deleted-file search of one FAT16 or FAT32 volume: reads the boot sector
@@ -25,6 +26,9 @@ private:
     RESULT_CODE FatQuickSearchFiles(enumFILE_SYSTEM_TYPE type);
     RESULT_CODE SearchWithBootSector(enumFILE_SYSTEM_TYPE type, uint32_t flags, uint8_t* bootSector,
                                      IFATTable*& table, CFATSearchedPartitionInfo*& record);
+    // The FAT as the copies allowed by `flags` give it: a copy that passes the
+    // table tests, else the less damaged one read leniently; null when none loads.
+    IFATTable* ReadFAT(CTempFATDBR& dbr, enumFILE_SYSTEM_TYPE type, uint32_t flags);
 
     IDirecotryTreeBuilder* builder_ = nullptr;
     std::vector<CFATSearchedPartitionInfo*> partitions_;

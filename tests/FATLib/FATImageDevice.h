@@ -137,8 +137,10 @@ struct FATManifestEntry {
     int64_t size = 0;
     std::string sha256;
     int64_t mtime = 0;  // seconds since 1970, 0 when not recorded
-    std::string state;  // live, deleted, deleted-fragmented, deleted-highword
-    bool deleted() const { return state != "live"; }
+    // live, crosslinked (live, its chain runs into another file's clusters),
+    // deleted, deleted-fragmented, deleted-highword
+    std::string state;
+    bool deleted() const { return state.rfind("deleted", 0) == 0; }
 };
 
 struct FATManifest {

@@ -96,6 +96,134 @@ TEST(FATTable, BrokenTablesAreRefused) {
     }
 }
 
+TEST(FATTable, DamagedEntriesAreCounted) {
+    struct Case {
+        const char* what;
+        std::vector<std::pair<uint32_t, uint32_t>> entries;
+        uint64_t damaged;
+    } cases[] = {
+        {"a sound chain", {{2, 3}, {3, 4}, {4, 0x0FFFFFFF}}, 0},
+        {"a chain that loops", {{2, 3}, {3, 4}, {4, 3}}, 2},  // 3 linked twice, and a loop
+        {"a loop nothing leads into", {{5, 6}, {6, 7}, {7, 5}}, 1},
+        {"two clusters lead to one", {{2, 4}, {3, 4}, {4, 0x0FFFFFFF}}, 1},
+        {"a cluster that points to itself", {{5, 5}}, 1},
+        {"a next cluster beyond the table", {{2, 0x00FFFFFF}}, 1},
+        {"the value 1", {{2, 1}}, 1},
+        {"two cross-links and a bad value", {{2, 9}, {3, 9}, {4, 9}, {5, 0x0FFFFF00}}, 3},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        FAT32Tables tables(256);
+        for (const auto& [index, value] : c.entries)
+            tables.Set(index, value);
+        auto device = tables.Device();
+        CFAT32Table table(device.get(), 0, 256);
+        ASSERT_TRUE(table.HasValidHeader());
+        EXPECT_EQ(table.CountDamagedEntries(), c.damaged);
+        EXPECT_EQ(table.IsValidFATTable(), c.damaged == 0);
+    }
+}
+
+TEST(FATTable, DamagedTableIsReadFromTheLessDamagedCopy) {
+    // Both copies: 2 -> 3 -> 4 -> end, and 10 -> 4 as a cross-link. The copy
+    // with more damage also has 20 -> 21 -> 22 broken into 20 -> far away.
+    struct Case {
+        const char* what;
+        int moreDamagedCopy;  // -1: both alike
+        int useFirst, useSecond;
+        uint32_t expectedAfter20;
+    } cases[] = {
+        {"first copy worse", 0, 1, 1, 21},
+        {"second copy worse", 1, 1, 1, 21},
+        {"alike: the first copy", -1, 1, 1, kFATEndOfChain},
+        {"only the worse first copy may be used", 0, 1, 0, kFATEndOfChain},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        FAT32Tables tables(256);
+        tables.Set(2, 3);
+        tables.Set(3, 4);
+        tables.Set(4, 0x0FFFFFFF);
+        tables.Set(10, 4);
+        tables.Set(20, 21);
+        tables.Set(21, 22);
+        tables.Set(22, 0x0FFFFFFF);
+        tables.Set(20, 0x0FFFFF00, c.moreDamagedCopy == -1 ? -1 : c.moreDamagedCopy);
+        auto device = tables.Device();
+        std::unique_ptr<CDoubleFATTable> strict(IFATTableFactory::CreateFATTable(
+            device.get(), 0, FILE_SYSTEM_FAT32, 256, c.useFirst, c.useSecond));
+        EXPECT_FALSE(strict->HasTable());
+        std::unique_ptr<CDamagedFATTable> table(IFATTableFactory::CreateDamagedFATTable(
+            device.get(), 0, FILE_SYSTEM_FAT32, 256, c.useFirst, c.useSecond));
+        ASSERT_NE(table, nullptr);
+        EXPECT_EQ(table->GetNextCluster(20), c.expectedAfter20);
+        EXPECT_EQ(table->GetNextCluster(2), 3u);
+        EXPECT_EQ(table->GetNextCluster(10), 4u);  // the cross-link is still a link
+    }
+}
+
+TEST(FATTable, DamagedTableEndsChainsAtValuesThatNameNoCluster) {
+    FAT32Tables tables(256);
+    const uint32_t count = 256 * 512 / 4;
+    tables.Set(2, 2);
+    tables.Set(3, 1);
+    tables.Set(4, count);
+    tables.Set(5, 0x0FFFFFF7);
+    tables.Set(6, 0);
+    tables.Set(7, 8);
+    auto device = tables.Device();
+    std::unique_ptr<CDamagedFATTable> table(
+        IFATTableFactory::CreateDamagedFATTable(device.get(), 0, FILE_SYSTEM_FAT32, 256, 1, 1));
+    ASSERT_NE(table, nullptr);
+    struct Case {
+        uint32_t cluster;
+        uint32_t next;
+    } cases[] = {{2, kFATEndOfChain}, {3, kFATEndOfChain}, {4, kFATEndOfChain},
+                 {5, kFATBadCluster}, {6, 0},             {7, 8}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.cluster);
+        EXPECT_EQ(table->GetNextCluster(c.cluster), c.next);
+    }
+}
+
+TEST(FATTable, DamagedTableNeedsACopyThatBeginsLikeAFAT) {
+    FAT32Tables tables(256);
+    tables.Set(0, 0x12345678);
+    tables.Set(2, 2);
+    auto device = tables.Device();
+    EXPECT_EQ(
+        IFATTableFactory::CreateDamagedFATTable(device.get(), 0, FILE_SYSTEM_FAT32, 256, 1, 1),
+        nullptr);
+    EXPECT_EQ(IFATTableFactory::CreateDamagedFATTable(device.get(), 0, FILE_SYSTEM_NTFS, 256, 1, 1),
+              nullptr);
+}
+
+// Large FAT32 volumes (about 500 GB and up with 32 KiB clusters) have FATs
+// longer than 128000 sectors; they are read like any other.
+TEST(FATTable, LongFAT32TableIsRead) {
+    constexpr uint32_t kSectors = 131072;
+    TempDir dir;
+    const auto path = dir / "long.img";
+    {
+        std::ofstream(path, std::ios::binary).flush();
+        std::filesystem::resize_file(path, uint64_t{kSectors} * 512);
+        // Entries 0 and 1 (the marks), 2 -> 3, 3 the end.
+        const std::vector<uint8_t> head = {0xF8, 0xFF, 0xFF, 0x0F, 0xFF, 0xFF, 0xFF, 0x0F,
+                                           0x03, 0x00, 0x00, 0x00, 0xFF, 0xFF, 0xFF, 0x0F};
+        std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);
+        file.write(reinterpret_cast<const char*>(head.data()), std::streamsize(head.size()));
+    }
+    FATImageDevice device(path, 512);
+    std::unique_ptr<IRealFATTable> table(
+        IFATTableFactory::CreateRealFATTable(&device, FILE_SYSTEM_FAT32, 0, kSectors));
+    ASSERT_NE(table, nullptr);
+    EXPECT_EQ(table->GetEntryCount(), kSectors * 128);
+    EXPECT_EQ(table->GetNextCluster(2), 3u);
+    // A length past the device's end is refused before anything is allocated.
+    EXPECT_EQ(IFATTableFactory::CreateRealFATTable(&device, FILE_SYSTEM_FAT32, 8, kSectors),
+              nullptr);
+}
+
 TEST(FATTable, LengthOutsideTheAcceptedRangeGivesNoTable) {
     FAT32Tables tables(256);
     auto device = tables.Device();

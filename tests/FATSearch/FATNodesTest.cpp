@@ -151,6 +151,34 @@ TEST(FATBuildDataRun, DeletedFileIsTakenToLieOnAfterItsFirstCluster) {
     EXPECT_EQ(builder.BuildDataRunList(0, 100, 1), nullptr);
 }
 
+// A damaged FAT may lead a chain back into clusters the walk has passed; the
+// walk takes the chain as broken there and the rest as following on.
+TEST(FATBuildDataRun, ChainLeadingBackIntoItselfIsTakenToLieOn) {
+    using Runs_ = std::vector<std::pair<int64_t, uint64_t>>;
+    struct Case {
+        const char* what;
+        std::vector<std::pair<uint32_t, uint32_t>> links;
+        int64_t size;
+        int deleted;
+        Runs_ runs;
+    } cases[] = {
+        {"back into the current run", {{2, 3}, {3, 4}, {4, 3}}, 6 * 512, 0, {{0, 6}}},
+        {"back into an earlier run", {{2, 10}, {10, 11}, {11, 2}}, 5 * 512, 0, {{0, 1}, {8, 4}}},
+        {"onto itself", {{2, 2}}, 3 * 512, 0, {{0, 3}}},
+        {"deleted, back to its first cluster", {{2, 5}, {5, 2}}, 4 * 512, 1,
+         {{0, 1}, {3, 3}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<uint32_t> entries(64, 0);
+        for (const auto& [from, to] : c.links)
+            entries[from] = to;
+        FixedFAT fat(entries);
+        CFATBuildDataRun builder(&fat, 512, 1, 1000);
+        EXPECT_EQ(Runs(builder.BuildDataRunList(2, c.size, c.deleted)), c.runs);
+    }
+}
+
 TEST(FATBuildDataRun, ExistingFileFollowsItsChain) {
     std::vector<uint32_t> entries(64, 0);
     entries[10] = 11;

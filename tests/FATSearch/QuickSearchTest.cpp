@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <set>
 
 #include "FATScanHarness.h"
@@ -50,10 +51,13 @@ void ExpectScanMatchesManifest(const char* image, QuickScan& scan, FATImageDevic
             continue;
         }
         const std::string content = Sha256(ReadThroughExtents(&device, *partition, node));
-        if (entry.state == "deleted-fragmented") {
+        if (entry.state == "deleted-fragmented" || entry.state == "crosslinked") {
             // A deleted file is taken to lie on in the clusters after its first
-            // one; this file did not, so its guessed content differs.
+            // one; this file did not, so its guessed content differs. A
+            // cross-linked chain runs on into another file's clusters.
             EXPECT_NE(content, entry.sha256);
+            if (entry.state == "crosslinked")
+                continue;
             ASSERT_NE(node->GetDataRunList(), nullptr);
             DataRun* run = node->GetDataRunList()->GetFirst();
             ASSERT_NE(run, nullptr);
@@ -187,31 +191,109 @@ TEST(FATQuickSearch, SecondFATStandsInForABrokenFirst) {
     }
 }
 
-TEST(FATQuickSearch, NoUsableFATIsAFailure) {
+// Both copies fail the table tests (here for a cross-link in free clusters, which
+// harms no file): the copies are read all the same and every file is found.
+TEST(FATQuickSearch, BothFATsDamagedAreStillRead) {
+    for (const ImageCase& c : {kImages[0], kImages[3]}) {
+        SCOPED_TRACE(c.image);
+        ScopedTimeZone zone("UTC");
+        const FATManifest manifest = ReadFATManifest(c.image);
+        FATImageDevice device(FATFixtureImage(c.image), manifest.sectorSize);
+        device.DescribeAsVolume(c.type);
+        const auto boot = device.Sector(0);
+        const uint16_t reserved = ReadLE16(boot.data() + 14);
+        const uint32_t perFat =
+            c.type == FILE_SYSTEM_FAT16 ? ReadLE16(boot.data() + 22) : ReadLE32(boot.data() + 36);
+        for (int copy = 0; copy < 2; ++copy) {
+            // The last sector of each copy maps free clusters at the volume's end.
+            const int64_t sector = reserved + int64_t{copy + 1} * perFat - 1;
+            auto fat = device.Sector(sector);
+            const uint32_t width = c.type == FILE_SYSTEM_FAT16 ? 2 : 4;
+            const uint32_t first = (manifest.sectorSize / width) * (perFat - 1);
+            for (uint32_t i = 0; i < 3; ++i) {
+                const uint32_t value = i < 2 ? first + 2 : 0x0FFFFFFF;
+                if (width == 2)
+                    WriteLE16(fat.data() + i * 2, static_cast<uint16_t>(value));
+                else
+                    for (uint32_t b = 0; b < 4; ++b)
+                        fat[i * 4 + b] = static_cast<uint8_t>(value >> (8 * b));
+            }
+            device.Overlay(sector, fat);
+        }
+        QuickScan scan;
+        scan.Run(&device);
+        ASSERT_EQ(scan.code, kResultSuccess);
+        ExpectScanMatchesManifest(c.image, scan, device);
+    }
+}
+
+// Both copies hold a cross-link that breaks CROSSED.BIN; the first copy also
+// breaks the fragmented FRAG.BIN, so the second copy, less damaged, is read.
+TEST(FATQuickSearch, CrossLinkedFATsGiveEveryIntactFileWhole) {
+    ScopedTimeZone zone("UTC");
+    FATImageDevice device(FATFixtureImage("fat32_crosslinked"), 512);
+    device.DescribeAsVolume(FILE_SYSTEM_FAT32);
+    QuickScan scan;
+    scan.Run(&device);
+    ASSERT_EQ(scan.code, kResultSuccess);
+    ExpectScanMatchesManifest("fat32_crosslinked", scan, device);
+}
+
+TEST(FATQuickSearch, NoReadableFATIsAFailure) {
     FATImageDevice device(FATFixtureImage("fat16_512"), 512);
     device.DescribeAsVolume(FILE_SYSTEM_FAT16);
     const auto boot = device.Sector(0);
     const uint16_t reserved = ReadLE16(boot.data() + 14);
     const uint16_t perFat = ReadLE16(boot.data() + 22);
-    // Both copies begin like a FAT (so the boot sector passes) but loop.
-    for (int copy = 0; copy < 2; ++copy) {
-        auto fat = device.Sector(reserved + copy * perFat);
-        WriteLE16(fat.data() + 2 * 40, 40);
-        device.Overlay(reserved + copy * perFat, fat);
-    }
+    device.MakeUnreadable(reserved + perFat / 2);
+    device.MakeUnreadable(reserved + perFat + perFat / 2);
     QuickScan scan;
     scan.Run(&device);
     EXPECT_EQ(ResultKindOf(scan.code), kResultMissingObject);
 }
 
-TEST(FATQuickSearch, BootSectorLargerThanTheDeviceIsCut) {
-    FATImageDevice device(FATFixtureImage("fat16_512"), 512);
-    device.DescribeAsVolume(FILE_SYSTEM_FAT16);
+// The files the root's first cluster lists in fat32_512; BIG.BIN fills the
+// first 65600 clusters, the others lie after it.
+const std::vector<std::string> kFAT32RootFiles = {
+    "/BIG.BIN",   "/README.TXT", "/Long file name with spaces.txt", "/Ünïcödé 名前.txt",
+    "/#ONE.TXT", "/EMPTY.DAT"};
+
+// The record describes what the device holds; files past its end are still
+// listed, from the boot sector's size.
+TEST(FATQuickSearch, CutShortVolumeListsFilesPastItsEnd) {
+    FATImageDevice device(FATFixtureImage("fat32_512"), 512);
     device.SetTotalSectors(40000);
+    device.DescribeAsVolume(FILE_SYSTEM_FAT32);
+    QuickScan scan;
+    scan.Run(&device);
+    ASSERT_EQ(scan.code, kResultSuccess);
+    EXPECT_EQ(scan.Partition()->GetTotalSectors(), 40000u);
+    for (const std::string& path : kFAT32RootFiles)
+        EXPECT_TRUE(scan.byPath.count(path)) << path;
+}
+
+// When the first run of the FAT32 root cannot be read, the rest of the root
+// chain is listed.
+TEST(FATQuickSearch, UnreadableFirstRunOfTheRootIsSkipped) {
+    FATImageDevice clean(FATFixtureImage("fat32_crosslinked"), 512);
+    clean.DescribeAsVolume(FILE_SYSTEM_FAT32);
+    QuickScan whole;
+    whole.Run(&clean);
+    ASSERT_EQ(whole.code, kResultSuccess);
+    const auto partition = whole.Partition();
+
+    FATImageDevice device(FATFixtureImage("fat32_crosslinked"), 512);
+    device.DescribeAsVolume(FILE_SYSTEM_FAT32);
+    const auto* fat = dynamic_cast<CFATSearchedPartitionInfo*>(partition.get());
+    device.MakeUnreadable(static_cast<int64_t>(partition->firstDataSector) +
+                          (int64_t{fat->GetRootInfo()} - 2) * partition->sectorsPerCluster);
     QuickScan scan;
     scan.Run(&device);
     EXPECT_EQ(scan.code, kResultSuccess);
-    EXPECT_EQ(scan.Partition()->GetTotalSectors(), 40000u);
+    EXPECT_FALSE(scan.byPath.empty());
+    EXPECT_LT(scan.byPath.size(), whole.byPath.size());
+    for (const auto& [path, node] : scan.byPath)
+        EXPECT_TRUE(whole.byPath.count(path)) << path;
 }
 
 TEST(FATQuickSearch, UnreadableFolderIsSkippedAndTheRestListed) {
