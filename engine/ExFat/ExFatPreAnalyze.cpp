@@ -182,11 +182,11 @@ bool CFDTPreAnaylze::AnalyzeEntry(int64_t sector, const uint8_t* entry, uint32_t
             PushNameEntry(entry, first);
             return true;
         default:
-            // Benign entries (volume GUID, padding, vendor data) are passed over;
-            // vendor secondaries still count towards their set.
-            if (type == kExFatEndOfFolder || (type & kExFatBenign) == 0)
+            // In-use benign entries (volume GUID, padding, vendor data) are passed
+            // over; vendor secondaries still count towards their set. They do not
+            // make a sector a directory sector: half of all byte values look benign.
+            if ((type & (kExFatInUse | kExFatBenign)) != (kExFatInUse | kExFatBenign))
                 return false;
-            counted = true;
             if ((type & kExFatSecondary) && work_.state > 1)
                 CountSecondary();
             return true;

@@ -234,3 +234,46 @@ TEST(ExFatPartitionBuilder, RootFolderAloneGivesItsGeometryFromTheUpCaseTable) {
 
 }  // namespace
 }  // namespace harbex::test
+
+namespace harbex::test {
+namespace {
+
+// A whole volume read as a disk: the complete search finds what the manifest
+// lists, deleted files and multi-cluster folders included, with the same data.
+class CompleteScanOfVolume : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(CompleteScanOfVolume, FindsEveryFileOfTheManifest) {
+    const FATManifest manifest = ReadExFatManifest(GetParam());
+    FATImageDevice device(ExFatImage(std::string("exfat/") + GetParam()), manifest.sectorSize,
+                          kStorageDeviceDisk);
+    CompleteScan scan;
+    ASSERT_EQ(scan.Run(&device, 256), 1);
+    CSearchedPartitionInfo* record = nullptr;
+    ASSERT_EQ(scan.searcher->GetSearchedPartitionInfo(&record, 1), 1);
+    const std::unique_ptr<CSearchedPartitionInfo> partition(record);
+    std::map<std::string, CExFatFileNode*> byPath;
+    for (IFileNode* node : scan.tree.nodes) {
+        if (auto* exfat = dynamic_cast<CExFatFileNode*>(node))
+            byPath.emplace(ExFatPath(exfat), exfat);
+    }
+    std::vector<std::vector<uint8_t>> contents;
+    std::vector<std::string> expected;
+    for (const FATManifestEntry& entry : manifest.entries) {
+        SCOPED_TRACE(entry.path);
+        const auto found = byPath.find(entry.path);
+        ASSERT_NE(found, byPath.end());
+        EXPECT_EQ(found->second->IsDeleted() != 0, entry.deleted());
+        if (entry.directory || entry.state == "deleted-chained")
+            continue;
+        EXPECT_EQ(found->second->GetFileSize(), entry.size);
+        contents.push_back(ReadNode(&device, *partition, found->second));
+        expected.push_back(entry.sha256);
+    }
+    EXPECT_EQ(Sha256Each(contents), expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Images, CompleteScanOfVolume, ::testing::Values("exfat_512", "exfat_4096"),
+                         [](const auto& info) { return std::string(info.param); });
+
+}  // namespace
+}  // namespace harbex::test

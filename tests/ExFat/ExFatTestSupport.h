@@ -241,6 +241,17 @@ private:
     std::vector<uint8_t> bytes_;
 };
 
+// The path of a node below its tree's top folder ("/Docs/NOTE.TXT").
+inline std::string ExFatPath(IFileNode* node) {
+    std::vector<std::string> names;
+    for (IFileNode* n = node; n && !dynamic_cast<CFilesystemNode*>(n); n = n->GetParent())
+        names.emplace_back(n->GetFileName() ? n->GetFileName() : "");
+    std::string path;
+    for (auto name = names.rbegin(); name != names.rend(); ++name)
+        path.append("/").append(*name);
+    return path;
+}
+
 // Hands batches over at once and never waits.
 class NoWaitClock : public ITreeBuilderClock {
 public:
@@ -274,7 +285,7 @@ struct ExFatQuickScan {
         searcher->QuickSearchFiles(device, &progress);
         for (IFileNode* node : tree.nodes) {
             if (auto* exfat = dynamic_cast<CExFatFileNode*>(node))
-                byPath.emplace(NodePath(exfat), exfat);
+                byPath.emplace(ExFatPath(exfat), exfat);
         }
     }
 
@@ -310,16 +321,16 @@ inline std::vector<uint8_t> ReadNode(IStorageDevice* device, const CSearchedPart
 // The SHA-256 of each byte string, with one run of sha256sum.
 inline std::vector<std::string> Sha256Each(const std::vector<std::vector<uint8_t>>& contents) {
     TempDir dir;
-    std::string names;
+    std::ostringstream command;
+    command << "cd '" << dir.path().string() << "' && sha256sum";
     for (size_t i = 0; i < contents.size(); ++i) {
         WriteFile(dir / std::to_string(i), contents[i]);
-        names += " " + std::to_string(i);
+        command << ' ' << i;
     }
     std::vector<std::string> sums;
     if (contents.empty())
         return sums;
-    const CommandResult result =
-        RunCommand("cd '" + dir.path().string() + "' && sha256sum" + names);
+    const CommandResult result = RunCommand(command.str());
     std::istringstream lines(result.output);
     std::string line;
     while (std::getline(lines, line))
