@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "APFS.h"
 #include "ExFatCompleteSearch.h"
 #include "ExFatQuickSearch.h"
 #include "FATCompleteSearcher.h"
@@ -22,11 +23,13 @@ SearcherFactories MakeRegisteredFactories() {
     }
     factories.quick[FILE_SYSTEM_EXFAT] = [] { return CreateEXFatQuickSearcher(); };
     factories.quick[FILE_SYSTEM_NTFS] = [] { return CreateNTFSQuickSearcher(); };
+    factories.quick[FILE_SYSTEM_APFS] = [] { return CreateAPFSQuickSearcher(); };
 
     // Block searchers of the complete scan.
     factories.complete.push_back({SEARCHER_FAT, [] { return CreateFATSearcher(); }});
     factories.complete.push_back({SEARCHER_EXFAT, [] { return CreateEXFatSearcher(); }});
     factories.complete.push_back({SEARCHER_RAW_BY_TYPE, [] { return CreateRAWSearcher(); }});
+    factories.complete.push_back({SEARCHER_APFS, [] { return CreateAPFSDeepSearcher(); }});
     return factories;
 }
 

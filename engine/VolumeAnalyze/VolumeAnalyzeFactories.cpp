@@ -1,5 +1,6 @@
 #include "VolumeAnalyze.h"
 
+#include "APFS.h"
 #include "ExFatVolumeAnalyzer.h"
 #include "FATVolume.h"
 #include "NTFSVolumeAnalyze.h"
@@ -11,6 +12,7 @@ const std::vector<VolumeAnalyzeFactory>& DefaultVolumeAnalyzeFactories() {
         CreateFatVolumeAnalyze,
         CreateExfatVolumeAnalyze,
         CreateNTFSVolumeAnalyze,
+        CreateAPFSVolumeAnalyze,
     };
     return factories;
 }

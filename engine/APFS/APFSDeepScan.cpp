@@ -1,0 +1,191 @@
+#include "APFSDeepScan.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "APFS.h"
+#include "APFSBlockReader.h"
+#include "APFSStructures.h"
+#include "DirectoryTreeBuilder.h"
+#include "Progress.h"
+#include "SearchedPartitionInfo.h"
+#include "StorageDevice.h"
+
+namespace {
+
+constexpr size_t kBufferSize = 1024 * 1024;
+constexpr uint64_t kReadBytes = 64 * 1024;
+constexpr long long kTopId = 2;
+
+}  // namespace
+
+ICompleteFileSystemSearchController* CreateAPFSDeepSearcher() {
+    return new APFSDeepScan();
+}
+
+APFSDeepScan::APFSDeepScan() : buffer_(kBufferSize, 0) {}
+
+APFSDeepScan::~APFSDeepScan() = default;
+
+void APFSDeepScan::SetDevice(IStorageDevice* device) {
+    device_ = device;
+    const uint32_t size = device != nullptr ? device->GetSectorSize() : 0;
+    sectorSize_ = size < 1 ? 512 : size;
+}
+
+bool APFSDeepScan::IsContinue() {
+    return progress_ == nullptr || progress_->Continued() != 0;
+}
+
+void APFSDeepScan::OnFileFound(APFSFileNode* node) {
+    if (node == nullptr || node->Has(APFSFileNode::kReported))
+        return;
+    node->Set(APFSFileNode::kReported);
+    if (builder_ != nullptr)
+        builder_->AddNode(node, SEARCHER_APFS);
+}
+
+int APFSDeepScan::ReadBlocks(APFSContainerParser* parser, uint64_t block, int32_t byteCount,
+                             uint8_t* buffer) {
+    if (device_ == nullptr || byteCount <= 0 || buffer == nullptr)
+        return 0;
+    const uint64_t start = parser != nullptr ? parser->StartSector() : 0;
+    uint64_t offset = 0;
+    uint64_t blockOffset = 0;
+    if (__builtin_mul_overflow(start, uint64_t{sectorSize_}, &offset) ||
+        __builtin_mul_overflow(block, uint64_t{apfs::kBlockSize}, &blockOffset) ||
+        __builtin_add_overflow(offset, blockOffset, &offset)) {
+        return 0;
+    }
+    return apfs::ReadDeviceBytes(device_, offset, static_cast<size_t>(byteCount), buffer, scratch_)
+               ? 1
+               : 0;
+}
+
+void APFSDeepScan::AnalyzeBlock(long long firstSector, long long sectorCount) {
+    if (device_ == nullptr || firstSector < 0 || sectorCount <= 0 || !IsContinue())
+        return;
+    const uint64_t total = static_cast<uint64_t>(std::max<int64_t>(device_->GetTotalSectors(), 0));
+    const uint64_t first = static_cast<uint64_t>(firstSector);
+    const uint64_t end = std::min<uint64_t>(first + static_cast<uint64_t>(sectorCount), total);
+    const uint64_t chunk = std::max<uint64_t>(kReadBytes / sectorSize_, 1);
+    // An object may begin in the last sectors of a chunk: read on past it.
+    const uint64_t tail = (apfs::kBlockSize + sectorSize_ - 1) / sectorSize_;
+    if ((chunk + tail) * sectorSize_ > buffer_.size())
+        buffer_.resize((chunk + tail) * sectorSize_);
+    for (uint64_t at = first; at < end && IsContinue(); at += chunk) {
+        const uint64_t count = std::min(chunk, end - at);
+        const uint64_t read = std::min(count + tail, total - at);
+        if (!device_->ReadSector(buffer_.data(), static_cast<int64_t>(at),
+                                 static_cast<int64_t>(read))) {
+            continue;
+        }
+        // Containers need not begin on a 4096-byte boundary of the device:
+        // every sector is a possible start of an object.
+        for (uint64_t sector = at; sector < at + count; ++sector) {
+            const uint64_t offset = (sector - at) * sectorSize_;
+            if (offset + apfs::kBlockSize > read * sectorSize_)
+                break;
+            const uint8_t* data = buffer_.data() + offset;
+            if (apfs::IsPlausibleAPFSObject(data))
+                AnalyzeAt(sector, data);
+        }
+    }
+    for (auto& [key, parser] : parsers_) {
+        if (!IsContinue())
+            break;
+        parser->Finish(end);
+    }
+}
+
+void APFSDeepScan::AnalyzeAt(uint64_t sector, const uint8_t* data) {
+    if (TryContainerSuperblock(sector, data) || TryVolumeSuperblock(sector, data))
+        return;
+    for (auto& [key, parser] : parsers_)
+        parser->ScanBlock(sector, data);
+}
+
+APFSContainerParser* APFSDeepScan::AddParser(uint64_t key, uint64_t startSector) {
+    if (parsers_.count(key))
+        return nullptr;
+    if (parsers_.empty() && builder_ != nullptr)
+        builder_->AddSearcherInfo(SEARCHER_APFS, kTopId);
+    auto parser = std::make_unique<APFSContainerParser>(
+        this, static_cast<uint32_t>(parsers_.size()), startSector);
+    parser->SetSectorSize(static_cast<int>(sectorSize_));
+    return parsers_.emplace(key, std::move(parser)).first->second.get();
+}
+
+bool APFSDeepScan::TryContainerSuperblock(uint64_t sector, const uint8_t* data) {
+    if (!apfs::IsContainerSuperblock(data))
+        return false;
+    const apfs::ContainerInfo info = apfs::ContainerInfo::Of(data);
+    for (const auto& [key, parser] : parsers_) {
+        // A checkpoint's copy of the superblock of a container already known.
+        if (sector - parser->StartSector() < parser->TotalSectors() &&
+            std::equal(info.uuid, info.uuid + 16, parser->Uuid())) {
+            return true;
+        }
+    }
+    if (APFSContainerParser* parser = AddParser(sector, sector))
+        parser->ParseContainer();
+    return true;
+}
+
+bool APFSDeepScan::TryVolumeSuperblock(uint64_t sector, const uint8_t* data) {
+    if (!parsers_.empty() || !apfs::IsVolumeSuperblock(data))
+        return false;
+    // The container's start is unknown; its blocks are aligned like this one.
+    const uint64_t bytes = sector * sectorSize_;
+    const uint64_t startSector = (bytes % apfs::kBlockSize) / sectorSize_;
+    APFSContainerParser* parser = AddParser(sector, startSector);
+    if (parser == nullptr)
+        return true;
+    const uint64_t total = static_cast<uint64_t>(std::max<int64_t>(device_->GetTotalSectors(), 0));
+    parser->SetTotalSectors(total > startSector ? total - startSector : 0);
+    uint64_t block = 0;
+    if (parser->BlockAt(sector, block))
+        parser->ParseVolume(block);
+    parser->SetHistory();
+    return true;
+}
+
+void APFSDeepScan::EndSearch(int build) {
+    if (build == 0 || parsers_.empty())
+        return;
+    for (auto& [key, parser] : parsers_)
+        parser->Finish(APFSContainerParser::kForce);
+    if (builder_ != nullptr) {
+        builder_->SetPartitonDevice(nullptr, device_);
+        builder_->FlashBuild(SEARCHER_APFS);
+    }
+}
+
+const APFSContainerParser* APFSDeepScan::ParserAt(size_t position) const {
+    if (position >= parsers_.size())
+        return nullptr;
+    auto it = parsers_.begin();
+    std::advance(it, position);
+    return it->second.get();
+}
+
+int APFSDeepScan::GetSearchedPartitionInfo(CSearchedPartitionInfo** records, int capacity) {
+    if (records == nullptr || capacity < 1 || parsers_.empty())
+        return 0;
+    const uint32_t sectorSize = sectorSize_ == 0 || sectorSize_ % 512 != 0 ? 512 : sectorSize_;
+    int count = 0;
+    for (const auto& [key, parser] : parsers_) {
+        if (count >= capacity)
+            break;
+        auto* record = new CSearchedPartitionInfo(sectorSize);
+        record->partitionIndex = static_cast<uint16_t>(parser->Index());
+        record->fileSystemType = FILE_SYSTEM_APFS;
+        record->sectorsPerCluster = 1;
+        record->firstDataSector = parser->StartSector();
+        record->startSector = parser->StartSector();
+        record->totalSectors = parser->TotalSectors();
+        record->sectorSize = sectorSize;
+        records[count++] = record;
+    }
+    return count;
+}
