@@ -54,8 +54,19 @@ bool StartsWith(const std::string& text, const char* prefix) {
 }
 
 bool IsLeftOutByName(const std::string& name) {
-    return StartsWith(name, "ram") || StartsWith(name, "zram") || StartsWith(name, "dm-") ||
-           StartsWith(name, "md") || StartsWith(name, "sr");
+    return StartsWith(name, "ram") || StartsWith(name, "zram") || StartsWith(name, "sr");
+}
+
+// A device-mapper device is known by its mapping's name, under /dev/mapper.
+std::string NodeName(const fs::path& diskDir, const std::string& kernelName) {
+    if (StartsWith(kernelName, "dm-")) {
+        const std::string mapping = ReadLine(diskDir / "dm" / "name");
+        if (!mapping.empty() && mapping.find('/') == std::string::npos && mapping != "." &&
+            mapping != "..") {
+            return "mapper/" + mapping;
+        }
+    }
+    return kernelName;
 }
 
 // SCSI peripheral type 5 is a CD/DVD drive.
@@ -66,6 +77,9 @@ bool IsOptical(const fs::path& diskDir) {
 std::string ModelOf(const fs::path& diskDir, const std::string& name) {
     if (StartsWith(name, "loop")) {
         return fs::path(ReadLine(diskDir / "loop" / "backing_file")).filename().string();
+    }
+    if (StartsWith(name, "dm-") || StartsWith(name, "md")) {
+        return name;  // no hardware to name
     }
     std::string vendor = ReadLine(diskDir / "device" / "vendor");
     std::string model = ReadLine(diskDir / "device" / "model");
@@ -149,13 +163,15 @@ std::vector<SysfsDisk> ListSysfsDisks(const fs::path& sysfsRoot) {
          it.increment(error), ++seen) {
         const fs::path diskDir = it->path();
         SysfsDisk disk;
-        disk.name = diskDir.filename().string();
-        if (IsLeftOutByName(disk.name) || IsOptical(diskDir)) {
+        disk.kernelName = diskDir.filename().string();
+        if (IsLeftOutByName(disk.kernelName) || IsOptical(diskDir)) {
             continue;
         }
-        if (StartsWith(disk.name, "loop") && ReadLine(diskDir / "loop" / "backing_file").empty()) {
+        if (StartsWith(disk.kernelName, "loop") &&
+            ReadLine(diskDir / "loop" / "backing_file").empty()) {
             continue;
         }
+        disk.name = NodeName(diskDir, disk.kernelName);
         if (!ReadNumber(diskDir / "size", disk.size512) || disk.size512 <= 0) {
             continue;
         }
@@ -167,7 +183,7 @@ std::vector<SysfsDisk> ListSysfsDisks(const fs::path& sysfsRoot) {
         }
         int readOnly = 0;
         disk.readOnly = ReadNumber(diskDir / "ro", readOnly) && readOnly != 0;
-        disk.model = ModelOf(diskDir, disk.name);
+        disk.model = ModelOf(diskDir, disk.kernelName);
         disk.busType = BusTypeFromSysfsPath(ResolvedBelowRoot(sysfsRoot, diskDir));
         disk.partitions = PartitionsOf(diskDir);
         disks.push_back(std::move(disk));

@@ -27,7 +27,10 @@ struct SysfsPartition {
 };
 
 struct SysfsDisk {
-    std::string name;  // kernel name, e.g. "sda", "loop3"
+    // The device node's name below /dev: the kernel name ("sda", "loop3",
+    // "md127"), or "mapper/<name>" for a device-mapper device.
+    std::string name;
+    std::string kernelName;
     int64_t size512 = 0;
     uint32_t logicalBlockSize = 512;
     bool readOnly = false;
@@ -38,9 +41,10 @@ struct SysfsDisk {
     std::vector<SysfsPartition> partitions;  // in the kernel's partition order
 };
 
-// The scannable disks under <sysfsRoot>/block, sorted by name. RAM, zram,
-// optical, device-mapper and md devices, empty devices and loop devices without
-// a backing file are left out.
+// The scannable disks under <sysfsRoot>/block, sorted by name. Logical volumes,
+// opened encrypted mappings (device-mapper) and software RAID arrays (md) are
+// disks like any other. RAM, zram and optical devices, empty devices and loop
+// devices without a backing file are left out.
 std::vector<SysfsDisk> ListSysfsDisks(const std::filesystem::path& sysfsRoot);
 
 // The bus of a disk, judged from the components of its resolved sysfs path.

@@ -1,5 +1,6 @@
 #include <cstring>
 #include <filesystem>
+#include <set>
 #include <vector>
 
 #include "DevListSortAlgorithm.h"
@@ -49,9 +50,35 @@ std::string VolumeName(const char* label, const MountEntry* mount, const std::st
     return kernelName;
 }
 
-std::vector<KernelVolume> KernelVolumesOf(const SysfsDisk& disk, uint32_t scheme) {
+// MBR slots (1-4) that hold an extended partition. The kernel shows such a
+// container as a partition of a sector or two; it holds no file system, and
+// the partition list leaves it out too.
+std::set<uint32_t> ExtendedSlots(IStorageDevice* disk) {
+    std::set<uint32_t> slots;
+    const uint32_t sectorSize = disk->GetSectorSize();
+    if (sectorSize < 512) {
+        return slots;
+    }
+    std::vector<uint8_t> sector(sectorSize);
+    if (!disk->ReadSector(sector.data(), 0, 1) || sector[510] != 0x55 || sector[511] != 0xAA) {
+        return slots;
+    }
+    for (uint32_t slot = 0; slot < 4; ++slot) {
+        const uint8_t type = sector[446 + 16 * slot + 4];
+        if (type == 0x05 || type == 0x0F || type == 0x85) {
+            slots.insert(slot + 1);
+        }
+    }
+    return slots;
+}
+
+std::vector<KernelVolume> KernelVolumesOf(const SysfsDisk& disk, uint32_t scheme,
+                                          const std::set<uint32_t>& containers) {
     std::vector<KernelVolume> volumes;
     for (const SysfsPartition& p : disk.partitions) {
+        if (containers.count(p.number)) {
+            continue;
+        }
         volumes.push_back(
             {p.name, static_cast<int32_t>(p.number), p.start512, p.size512, p.major, p.minor});
     }
@@ -91,7 +118,9 @@ RESULT_CODE CEnumVolume::ExecEnum(IStorageDevice* disk, std::list<IStorageDevice
     std::vector<MountEntry> mounts = ReadMountInfo(paths_.mountInfoPath);
     const uint32_t sectorSize = disk->GetSectorSize();
 
-    for (const KernelVolume& kernel : KernelVolumesOf(*found, info->partitionScheme)) {
+    const std::set<uint32_t> containers =
+        info->partitionScheme == kPartitionSchemeMBR ? ExtendedSlots(disk) : std::set<uint32_t>{};
+    for (const KernelVolume& kernel : KernelVolumesOf(*found, info->partitionScheme, containers)) {
         std::string path = paths_.deviceRoot + "/" + kernel.name;
         IStorageDevice* volume = CreateVolumeDevice(path.c_str());
         if (volume == nullptr) {

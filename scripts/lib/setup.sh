@@ -8,7 +8,7 @@ HARBEX_PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   zlib1g-dev libtinyxml-dev libchardet-dev libudev-dev qt6-base-dev
   # Tools the tests drive as root: loop devices, partition tables, file systems.
-  util-linux fdisk dosfstools mtools exfatprogs exfat-fuse ntfs-3g
+  util-linux fdisk dosfstools mtools exfatprogs exfat-fuse ntfs-3g dmsetup
 )
 
 harbex_missing_packages() {

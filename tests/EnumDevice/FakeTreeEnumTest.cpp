@@ -103,6 +103,21 @@ protected:
         return volumes;
     }
 
+    IStorageDevice* DiskNamed(CEnumDeviceEx& enumerator, const std::string& name) {
+        for (IStorageDevice* disk : Disks(enumerator)) {
+            if (name == DiskInfo(disk)->bsdName)
+                return disk;
+        }
+        return nullptr;
+    }
+
+    std::vector<std::string> VolumeNames(CEnumDeviceEx& enumerator, IStorageDevice* disk) {
+        std::vector<std::string> names;
+        for (IStorageDevice* volume : Volumes(enumerator, disk))
+            names.push_back(VolumeInfo(volume)->bsdName);
+        return names;
+    }
+
     std::vector<IStorageDevice*> Partitions(CEnumDeviceEx& enumerator, IStorageDevice* disk) {
         int count = 0;
         EXPECT_EQ(enumerator.EnumPartitionDevice(disk, nullptr, count), kResultSuccess);
@@ -226,6 +241,60 @@ TEST_F(FakeMachine, UnsplitEqualPartitionsStayApartAndWholeDiskIsOneVolume) {
     std::vector<IStorageDevice*> wholePartitions = Partitions(enumerator, disks[2]);
     ASSERT_EQ(wholePartitions.size(), 1u);
     EXPECT_EQ(static_cast<int32_t>(PartitionInfo(wholePartitions[0])->partitionEntryNumber), -1);
+}
+
+// The kernel shows the extended partition of an MBR disk as a partition of a
+// sector or two; the volume list leaves the container out, as the partition
+// list does.
+TEST_F(FakeMachine, ExtendedPartitionIsNoVolume) {
+    fs::path sde = Disk("virtual/block", "sde", 64 << 20, "8:64");
+    ASSERT_TRUE(enumtest::RunSfdisk(
+        Node("sde"), "label: dos\\n1: size=10MiB\\n2: size=30MiB,type=5\\n5: size=8MiB\\n"));
+    KernelPartition(sde, "sde1", 1, 2048, 20480, "8:65");
+    KernelPartition(sde, "sde2", 2, 22528, 2, "8:66");
+    KernelPartition(sde, "sde5", 5, 24576, 16384, "8:69");
+    CEnumDeviceEx enumerator(paths_);
+    ASSERT_EQ(enumerator.Init(), kResultSuccess);
+    IStorageDevice* disk = DiskNamed(enumerator, "sde");
+    ASSERT_NE(disk, nullptr);
+    EXPECT_EQ(VolumeNames(enumerator, disk), (std::vector<std::string>{"sde1", "sde5"}));
+    std::vector<uint32_t> numbers;
+    for (IStorageDevice* partition : Partitions(enumerator, disk))
+        numbers.push_back(PartitionInfo(partition)->partitionEntryNumber);
+    EXPECT_EQ(numbers, (std::vector<uint32_t>{1, 5}));
+}
+
+// Logical volumes and opened encrypted mappings (device-mapper) and software
+// RAID arrays (md) are disks, under their mapper and md names.
+TEST_F(FakeMachine, DeviceMapperAndRaidDevicesAreDisks) {
+    fs::path dm = Disk("virtual/block", "dm-0", 32 << 20, "253:0");
+    Put(dm / "dm" / "name", "vg-data");
+    fs::create_directories(dir_ / "dev" / "mapper");
+    enumtest::MakeSparseFile(Node("mapper/vg-data"), 32 << 20);
+    enumtest::WriteAt(Node("mapper/vg-data"), 0, enumtest::FakeNtfsBootSector("Data"));
+    fs::path md = Disk("virtual/block", "md127", 64 << 20, "9:127");
+    ASSERT_TRUE(enumtest::RunSfdisk(Node("md127"), "label: gpt\\nsize=20MiB\\n"));
+    KernelPartition(md, "md127p1", 1, 2048, 40960, "259:0");
+
+    CEnumDeviceEx enumerator(paths_);
+    ASSERT_EQ(enumerator.Init(), kResultSuccess);
+    IStorageDevice* mapped = DiskNamed(enumerator, "mapper/vg-data");
+    ASSERT_NE(mapped, nullptr);
+    EXPECT_EQ(DiskInfo(mapped)->partitionScheme, 0u);
+    EXPECT_EQ(DiskInfo(mapped)->sectorCount, 65536);
+    EXPECT_EQ(DiskInfo(mapped)->deviceId, 253 << 24);
+    EXPECT_STREQ(DiskInfo(mapped)->modelName, "dm-0");
+    std::vector<IStorageDevice*> volumes = Volumes(enumerator, mapped);
+    ASSERT_EQ(volumes.size(), 1u);
+    EXPECT_STREQ(VolumeInfo(volumes[0])->bsdName, "mapper/vg-data");
+    EXPECT_EQ(VolumeInfo(volumes[0])->partitionNumber, -1);
+    EXPECT_EQ(VolumeInfo(volumes[0])->fileSystemType, 3u);
+    EXPECT_STREQ(VolumeInfo(volumes[0])->volumeName, "Data");
+
+    IStorageDevice* raid = DiskNamed(enumerator, "md127");
+    ASSERT_NE(raid, nullptr);
+    EXPECT_EQ(DiskInfo(raid)->partitionScheme, 2u);
+    EXPECT_EQ(VolumeNames(enumerator, raid), (std::vector<std::string>{"md127p1"}));
 }
 
 TEST_F(FakeMachine, TwoCallPatternAndLifecycle) {

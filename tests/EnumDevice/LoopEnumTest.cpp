@@ -78,6 +78,28 @@ private:
     fs::path point_;
 };
 
+// A linear device-mapper mapping over a whole device, removed at the end.
+class ScopedMapping {
+public:
+    ScopedMapping(const std::string& name, const std::string& device, int64_t sectors) {
+        if (RunCommand("dmsetup create " + name + " --table '0 " + std::to_string(sectors) +
+                       " linear " + device + " 0' >/dev/null 2>&1")
+                .status == 0) {
+            name_ = name;
+        }
+    }
+    ~ScopedMapping() {
+        if (!name_.empty())
+            RunCommand("dmsetup remove " + name_ + " >/dev/null 2>&1");
+    }
+    ScopedMapping(const ScopedMapping&) = delete;
+    ScopedMapping& operator=(const ScopedMapping&) = delete;
+    bool created() const { return !name_.empty(); }
+
+private:
+    std::string name_;
+};
+
 bool Make(const std::string& command) {
     return RunCommand(command + " >/dev/null 2>&1").status == 0;
 }
@@ -205,6 +227,39 @@ TEST(LoopEnumeration, ListsDisksPartitionsAndVolumesAsTheKernelHasThem) {
         EXPECT_EQ(VolumeInfo(bigVolumes[i])->startSector, bigDump[i].first);
         EXPECT_EQ(VolumeInfo(bigVolumes[i])->sectorCount, bigDump[i].second);
     }
+    EXPECT_EQ(enumerator.Uninit(), kResultSuccess);
+}
+
+// A device-mapper mapping (as LVM and cryptsetup make them) is a disk under
+// its mapper name, and a volume of its own when it holds no partition table.
+TEST(LoopEnumeration, DeviceMapperMappingIsADiskUnderItsName) {
+    if (!harbex::test::IsRoot())
+        GTEST_SKIP() << "device-mapper needs root";
+    if (RunCommand("command -v dmsetup >/dev/null 2>&1").status != 0)
+        GTEST_SKIP() << "dmsetup is not installed";
+    harbex::test::TempDir dir;
+    ScopedVolumeAnalyzeFactories noAnalysers({});
+    const fs::path image = dir / "mapped.img";
+    enumtest::MakeSparseFile(image, 32 << 20);
+    ScopedLoop loop(image, "");
+    if (loop.device().empty())
+        GTEST_SKIP() << "no free loop devices";
+    const std::string name = "harbex-test-" + std::to_string(getpid());
+    ScopedMapping mapping(name, loop.device(), (32 << 20) / 512);
+    if (!mapping.created())
+        GTEST_SKIP() << "the kernel offers no device-mapper here";
+
+    CEnumDeviceEx enumerator;
+    ASSERT_EQ(enumerator.Init(), kResultSuccess);
+    IStorageDevice* disk = DiskNamed(enumerator, "mapper/" + name);
+    ASSERT_NE(disk, nullptr);
+    EXPECT_EQ(DiskInfo(disk)->sectorCount, (32 << 20) / 512);
+    EXPECT_EQ(DiskInfo(disk)->partitionScheme, 0u);
+    std::vector<IStorageDevice*> volumes = VolumesOf(enumerator, disk);
+    ASSERT_EQ(volumes.size(), 1u);
+    EXPECT_EQ(std::string(VolumeInfo(volumes[0])->bsdName), "mapper/" + name);
+    EXPECT_EQ(VolumeInfo(volumes[0])->partitionNumber, -1);
+    EXPECT_EQ(VolumeInfo(volumes[0])->sectorCount, (32 << 20) / 512);
     EXPECT_EQ(enumerator.Uninit(), kResultSuccess);
 }
 

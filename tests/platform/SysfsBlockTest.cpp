@@ -57,8 +57,6 @@ TEST(SysfsBlock, ListsScannableDisksWithTheirAttributes) {
     (void)loop2;  // no backing file: an unused loop device
     AddDisk(sys, "virtual/block", "ram0", "8192", "1:0");
     AddDisk(sys, "virtual/block", "zram0", "8192", "252:0");
-    AddDisk(sys, "virtual/block", "dm-0", "8192", "253:0");
-    AddDisk(sys, "virtual/block", "md127", "8192", "9:127");
     fs::path sr0 =
         AddDisk(sys, "pci0000:00/ata2/host1/target1:0:0/1:0:0:0/block", "sr0", "8192", "11:0");
     Put(sr0 / "device" / "type", "5");
@@ -96,6 +94,28 @@ TEST(SysfsBlock, ListsScannableDisksWithTheirAttributes) {
     EXPECT_FALSE(disks[2].readOnly);
 }
 
+TEST(SysfsBlock, DeviceMapperAndRaidDevicesGoByTheirNodeNames) {
+    TempDir dir;
+    fs::path sys = dir / "sys";
+    fs::path dm0 = AddDisk(sys, "virtual/block", "dm-0", "8192", "253:0");
+    Put(dm0 / "dm" / "name", "vg-home");
+    AddDisk(sys, "virtual/block", "dm-1", "8192", "253:1");  // no mapping name
+    fs::path md = AddDisk(sys, "virtual/block", "md127", "16384", "9:127");
+    AddPartition(md, "md127p1", 1, 2048, 4096, "259:1");
+
+    std::vector<SysfsDisk> disks = ListSysfsDisks(sys);
+    ASSERT_EQ(disks.size(), 3u);
+    EXPECT_EQ(disks[0].name, "dm-1");
+    EXPECT_EQ(disks[1].name, "mapper/vg-home");
+    EXPECT_EQ(disks[1].kernelName, "dm-0");
+    EXPECT_EQ(disks[1].model, "dm-0");
+    EXPECT_EQ(disks[1].busType, kBlockBusVirtual);
+    EXPECT_EQ(disks[1].major, 253u);
+    EXPECT_EQ(disks[2].name, "md127");
+    ASSERT_EQ(disks[2].partitions.size(), 1u);
+    EXPECT_EQ(disks[2].partitions[0].name, "md127p1");
+}
+
 TEST(SysfsBlock, BusTypeFromDevicePath) {
     struct Case {
         const char* path;
@@ -126,7 +146,7 @@ TEST(SysfsBlock, RealTreeAgreesWithItsAttributes) {
         SCOPED_TRACE(disk.name);
         EXPECT_NE(disk.name.rfind("zram", 0), 0u);
         EXPECT_NE(disk.name.rfind("ram", 0), 0u);
-        std::ifstream size("/sys/block/" + disk.name + "/size");
+        std::ifstream size("/sys/block/" + disk.kernelName + "/size");
         int64_t expected = 0;
         size >> expected;
         EXPECT_EQ(disk.size512, expected);
