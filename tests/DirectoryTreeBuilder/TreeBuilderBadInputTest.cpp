@@ -56,7 +56,7 @@ TEST(TreeBuilderBadInputTest, VeryDeepChainsAreLinkedIteratively) {
             const long long parent = level == 0 ? (rootKnown ? kTop : 1) : 10 + level - 1;
             ASSERT_TRUE(h.Offer({.id = 10 + level,
                                  .parentId = parent,
-                                 .name = "d" + std::to_string(level),
+                                 .name = Numbered("d", level),
                                  .folder = true}));
         }
         h.builder->FlashBuild(SEARCHER_FAT);

@@ -294,7 +294,7 @@ TEST(TreeBuilderFinishTest, RecycleBinNodesWaitForTheFinishedTree) {
     }
     for (long long id = 100; id < 1200; ++id) {
         ASSERT_TRUE(
-            h.Offer({.id = id, .parentId = kTop, .name = "f" + std::to_string(id)}, SEARCHER_NTFS));
+            h.Offer({.id = id, .parentId = kTop, .name = Numbered("f", id)}, SEARCHER_NTFS));
     }
     ASSERT_FALSE(h.sink.batches.empty());
     EXPECT_EQ(h.sink.Shown("$RAB12CD.txt"), nullptr);

@@ -87,10 +87,10 @@ inline std::filesystem::path DiskImage(const std::string& name) {
 
 // The path of a node from its tree's top folder, the lost-files folder included.
 inline std::string FullPath(IFileNode* node) {
-    std::string path;
+    std::vector<const char*> names;
     for (IFileNode* n = node; n && n->GetParent(); n = n->GetParent())
-        path = "/" + std::string(n->GetFileName() ? n->GetFileName() : "") + path;
-    return path;
+        names.push_back(n->GetFileName() ? n->GetFileName() : "");
+    return PathFromTop(names);
 }
 
 struct CompleteScan {
@@ -112,7 +112,7 @@ struct CompleteScan {
     void Run(IStorageDevice* device, bool build = true) {
         IRecoveryFilter* filter = CreateFilter();
         filter->SetScanType(SCAN_TYPE_DEEP);
-        builder = CreateTreeBuilder(false);
+        builder = CreateTreeBuilder(false, std::chrono::milliseconds::zero());
         builder->Initialize("disk", &tree, filter);
         const uint32_t sectorSize = device->GetSectorSize();
         const int blockSectors = static_cast<int>(0x400000 / sectorSize);

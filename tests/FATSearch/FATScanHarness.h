@@ -42,13 +42,23 @@ public:
     long continueAnswers = 1L << 40;
 };
 
-// The path of a node below its tree's top folder ("/Docs/NOTE.TXT").
-inline std::string NodePath(IFileNode* node) {
+// "/a/b/c" from the names c, b, a. Built by appending: prepending to a
+// string gives GCC 12 at -O3 a false -Wrestrict alarm.
+inline std::string PathFromTop(const std::vector<const char*>& namesUpwards) {
     std::string path;
-    for (IFileNode* n = node; n && !dynamic_cast<CFilesystemNode*>(n); n = n->GetParent()) {
-        path = "/" + std::string(n->GetFileName() ? n->GetFileName() : "") + path;
+    for (auto name = namesUpwards.rbegin(); name != namesUpwards.rend(); ++name) {
+        path += '/';
+        path += *name;
     }
     return path;
+}
+
+// The path of a node below its tree's top folder ("/Docs/NOTE.TXT").
+inline std::string NodePath(IFileNode* node) {
+    std::vector<const char*> names;
+    for (IFileNode* n = node; n && !dynamic_cast<CFilesystemNode*>(n); n = n->GetParent())
+        names.push_back(n->GetFileName() ? n->GetFileName() : "");
+    return PathFromTop(names);
 }
 
 struct QuickScan {
@@ -72,7 +82,7 @@ struct QuickScan {
         filter->SetScanType(SCAN_TYPE_DEEP);
         searcher.reset(CreateFATQuickSearcher());
         if (withBuilder) {
-            builder = CreateTreeBuilder(false);
+            builder = CreateTreeBuilder(false, std::chrono::milliseconds::zero());
             builder->Initialize("volume", &tree, filter);
             searcher->SetDirecotryTreeBuilder(builder);
         }
