@@ -45,7 +45,9 @@ void QuickScan(benchmark::State& state) {
 
         IRecoveryFilter* filter = CreateFilter();
         filter->SetScanType(SCAN_TYPE_DEEP);
-        IRecoveryController* controller = CreateRecoveryController(RECOVERY_CONTROLLER_DELETED);
+        // As harbex-scan runs it: no results window to wait for.
+        IRecoveryController* controller = CreateRecoveryController(
+            RECOVERY_CONTROLLER_DELETED, std::chrono::milliseconds::zero());
         controller->Initialize(filter);
         QuietProgress progress;
         CountingTree tree;

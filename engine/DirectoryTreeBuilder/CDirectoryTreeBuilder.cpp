@@ -68,17 +68,19 @@ bool IsTrashName(const char* name) {
 
 }  // namespace
 
-IDirecotryTreeBuilder* CreateTreeBuilder(bool restoring, ITreeBuilderClock* clock) {
+IDirecotryTreeBuilder* CreateTreeBuilder(bool restoring, ITreeBuilderClock* clock,
+                                         std::chrono::milliseconds setupPause) {
     static SystemClock systemClock;
-    return new CDirectoryTreeBuilder(restoring, clock ? clock : &systemClock);
+    return new CDirectoryTreeBuilder(restoring, clock ? clock : &systemClock, setupPause);
 }
 
-IDirecotryTreeBuilder* CreateTreeBuilder(bool restoring) {
-    return CreateTreeBuilder(restoring, nullptr);
+IDirecotryTreeBuilder* CreateTreeBuilder(bool restoring, std::chrono::milliseconds setupPause) {
+    return CreateTreeBuilder(restoring, nullptr, setupPause);
 }
 
-CDirectoryTreeBuilder::CDirectoryTreeBuilder(bool restoring, ITreeBuilderClock* clock)
-    : restoring_(restoring), clock_(clock) {}
+CDirectoryTreeBuilder::CDirectoryTreeBuilder(bool restoring, ITreeBuilderClock* clock,
+                                             std::chrono::milliseconds setupPause)
+    : restoring_(restoring), clock_(clock), setupPause_(setupPause) {}
 
 CDirectoryTreeBuilder::~CDirectoryTreeBuilder() {
     // Everything the builder accepted is its own, shown or not.

@@ -71,7 +71,8 @@ struct _DIRECTORY_TREE_INFO {
 
 class CDirectoryTreeBuilder final : public IDirecotryTreeBuilder {
 public:
-    CDirectoryTreeBuilder(bool restoring, ITreeBuilderClock* clock);
+    CDirectoryTreeBuilder(bool restoring, ITreeBuilderClock* clock,
+                          std::chrono::milliseconds setupPause);
     ~CDirectoryTreeBuilder() override;
     CDirectoryTreeBuilder(const CDirectoryTreeBuilder&) = delete;
     CDirectoryTreeBuilder& operator=(const CDirectoryTreeBuilder&) = delete;
@@ -127,6 +128,7 @@ private:
 
     const bool restoring_;
     ITreeBuilderClock* const clock_;
+    const std::chrono::milliseconds setupPause_;
     std::list<Tree> trees_;
     IDrirectoryTree* tree_ = nullptr;
     IRecoveryFilter* filter_ = nullptr;

@@ -1,8 +1,8 @@
 #include <algorithm>
-#include <cstdio>
 #include <utility>
 
 #include "CDirectoryTreeBuilder.h"
+#include "EngineLog.h"
 #include "RecoveryFilter.h"
 
 void CDirectoryTreeBuilder::FlashBuild(_tagSearcherType type) {
@@ -29,10 +29,12 @@ void CDirectoryTreeBuilder::FlashBuild(_tagSearcherType type) {
     LinkAll(tree);
     BuildLostNodes(tree);
     ReleaseUnshownNodes(tree);
-    std::printf("CDirectoryTreeBuilder::FlashBuild  searcherType : %d, total files: %lld\n",
-                static_cast<int>(type), static_cast<long long>(tree.shownCount));
-    std::printf("CDirectoryTreeBuilder::FlashBuild  searcherType : %d, total added files: %lld\n",
-                static_cast<int>(type), static_cast<long long>(tree.addedCount));
+    CatchExeception::WriteLog(
+        "CDirectoryTreeBuilder::FlashBuild  searcherType : %d, total files: %lld\n",
+        static_cast<int>(type), static_cast<long long>(tree.shownCount));
+    CatchExeception::WriteLog(
+        "CDirectoryTreeBuilder::FlashBuild  searcherType : %d, total added files: %lld\n",
+        static_cast<int>(type), static_cast<long long>(tree.addedCount));
     building_ = false;
 }
 
@@ -114,7 +116,7 @@ void CDirectoryTreeBuilder::MarkDeletedBelowDeleted(Tree& tree) {
 }
 
 void CDirectoryTreeBuilder::BuildLostNodes(Tree& tree) {
-    std::puts("CDirectoryTreeBuilder::BuildLostNodes entry");
+    CatchExeception::WriteLog("CDirectoryTreeBuilder::BuildLostNodes entry\n");
     auto isEmptySizedFile = [](CFileNode* node) {
         return !node->IsDirectory() && node->GetFileSize() == 0;
     };
@@ -149,8 +151,8 @@ void CDirectoryTreeBuilder::BuildLostNodes(Tree& tree) {
     // The batch goes in arrival order, the lost-files folder last.
     Batch batch;
     InArrivalOrder(tree, chains, batch);
-    std::printf("CDirectoryTreeBuilder BuildLostNodes nodsNotify.size() = %ld.\n",
-                static_cast<long>(batch.size()));
+    CatchExeception::WriteLog("CDirectoryTreeBuilder BuildLostNodes nodsNotify.size() = %ld.\n",
+                              static_cast<long>(batch.size()));
     if (batch.empty()) {
         lost->Release();
         return;
@@ -183,5 +185,6 @@ void CDirectoryTreeBuilder::ReleaseUnshownNodes(Tree& tree) {
     tree.waiters.Clear();
     tree.arrivedIds.clear();
     tree.trashCandidates.clear();
-    std::printf("CDirectoryTreeBuilder::ReleaseNodeByFilter --- nReleasedCount = %d\n", released);
+    CatchExeception::WriteLog(
+        "CDirectoryTreeBuilder::ReleaseNodeByFilter --- nReleasedCount = %d\n", released);
 }

@@ -17,4 +17,5 @@ public:
 
 // A builder that takes its time from `clock`, which must outlive it (null:
 // the steady clock, and real waits).
-IDirecotryTreeBuilder* CreateTreeBuilder(bool restoring, ITreeBuilderClock* clock);
+IDirecotryTreeBuilder* CreateTreeBuilder(bool restoring, ITreeBuilderClock* clock,
+                                         std::chrono::milliseconds setupPause = kTreeSetupPause);

@@ -310,7 +310,9 @@ void CDirectoryTreeBuilder::HandOver(Tree& tree, Batch& batch, int lost) {
         tree_->ShowFilesystemNode(tree.topFolder);
         tree.topAnnounced = true;
         // Gives the receiver time to set the new tree up before nodes arrive.
-        clock_->Wait(std::chrono::seconds(1));
+        if (setupPause_.count() > 0) {
+            clock_->Wait(setupPause_);
+        }
     }
     tree_->ShowNodes(batch.data(), static_cast<unsigned int>(batch.size()), lost);
 }

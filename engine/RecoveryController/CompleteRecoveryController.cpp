@@ -118,7 +118,7 @@ RESULT_CODE CCompleteRecoveryController::StartDataRecovery(IStorageDevice* devic
         return fail(Failure(__LINE__, kResultOutOfMemory));
     progress.Report(PROGRESS_STATE_RUNNING, 1, 0);
 
-    m_pBuilder = CreateTreeBuilder(m_pRestore != nullptr);
+    m_pBuilder = CreateTreeBuilder(m_pRestore != nullptr, m_treeSetupPause);
     if (m_pBuilder == nullptr)
         return fail(Failure(__LINE__, kResultOutOfMemory));
     m_knownFiles.SetTarget(tree);

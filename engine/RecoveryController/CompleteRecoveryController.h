@@ -21,7 +21,8 @@ struct _SEARCHER_INFO {
 // read once, block by block, through a read-ahead cache.
 class CCompleteRecoveryController : public IRecoveryController {
 public:
-    CCompleteRecoveryController() = default;
+    explicit CCompleteRecoveryController(std::chrono::milliseconds treeSetupPause)
+        : m_treeSetupPause(treeSetupPause) {}
     ~CCompleteRecoveryController() override;
     CCompleteRecoveryController(const CCompleteRecoveryController&) = delete;
     CCompleteRecoveryController& operator=(const CCompleteRecoveryController&) = delete;
@@ -43,6 +44,7 @@ private:
     void MakeSearchers(IStorageDevice* device, IProgress* progress);
     void FreeScanObjects();
 
+    const std::chrono::milliseconds m_treeSetupPause;
     RestoreScanSink* m_pRestore = nullptr;
     IDirecotryTreeBuilder* m_pBuilder = nullptr;
     IRecoveryFilter* m_pFilter = nullptr;
@@ -59,5 +61,6 @@ private:
 // The partition scan: the complete scan reported as its own kind.
 class CPartitionRecoveryController : public CCompleteRecoveryController {
 public:
+    using CCompleteRecoveryController::CCompleteRecoveryController;
     _RECOVERY_CONTROLLER_TYPE thisType() override { return RECOVERY_CONTROLLER_PARTITION; }
 };

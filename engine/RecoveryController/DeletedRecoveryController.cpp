@@ -64,7 +64,7 @@ RESULT_CODE CDeletedRecoveryController::StartDataRecovery(IStorageDevice* device
         m_pBuilder->Release();
     delete m_pSearcher;
     m_pSearcher = nullptr;
-    m_pBuilder = CreateTreeBuilder(false);
+    m_pBuilder = CreateTreeBuilder(false, m_treeSetupPause);
     if (m_pBuilder == nullptr)
         return fail(Failure(__LINE__, kResultOutOfMemory));
     if (!m_pBuilder->Initialize(GetDeviceDescription(device).c_str(), tree, m_pFilter)) {

@@ -8,7 +8,8 @@ class IQuickFileSystemSearchController;
 // The deleted-file scan: the one quick searcher of the volume's file system.
 class CDeletedRecoveryController : public IRecoveryController {
 public:
-    CDeletedRecoveryController() = default;
+    explicit CDeletedRecoveryController(std::chrono::milliseconds treeSetupPause)
+        : m_treeSetupPause(treeSetupPause) {}
     ~CDeletedRecoveryController() override;
     CDeletedRecoveryController(const CDeletedRecoveryController&) = delete;
     CDeletedRecoveryController& operator=(const CDeletedRecoveryController&) = delete;
@@ -22,6 +23,7 @@ public:
     void SetRestoreScanSink(RestoreScanSink* source) override { m_pRestore = source; }
 
 private:
+    const std::chrono::milliseconds m_treeSetupPause;
     RestoreScanSink* m_pRestore = nullptr;
     IDirecotryTreeBuilder* m_pBuilder = nullptr;
     IRecoveryFilter* m_pFilter = nullptr;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 
 #include "EngineTypes.h"
@@ -37,5 +38,11 @@ public:
     virtual void SetPartitonDevice(CSearchedPartitionInfo* partition, IStorageDevice* device) = 0;
 };
 
+// The pause after a new tree is announced, before its first nodes arrive: a
+// results window sets the tree's view up in that time.
+inline constexpr std::chrono::milliseconds kTreeSetupPause{1000};
+
 // A new builder; `restoring` when the nodes come from a saved scan result.
-IDirecotryTreeBuilder* CreateTreeBuilder(bool restoring);
+// `setupPause` follows each new tree's announcement: kTreeSetupPause for a
+// results window, zero for a receiver that needs no time.
+IDirecotryTreeBuilder* CreateTreeBuilder(bool restoring, std::chrono::milliseconds setupPause);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <string>
 
 #include "EngineTypes.h"
@@ -39,7 +40,12 @@ public:
     virtual void SetRestoreScanSink(RestoreScanSink* source) = 0;
 };
 
-// A new controller of that kind; null for any other value.
+// A new controller of that kind; null for any other value. Its tree builder
+// pauses for `treeSetupPause` after announcing each result tree; a caller
+// with no results window to set up passes zero.
+IRecoveryController* CreateRecoveryController(_RECOVERY_CONTROLLER_TYPE type,
+                                              std::chrono::milliseconds treeSetupPause);
+// As above with the pause a results window needs.
 IRecoveryController* CreateRecoveryController(_RECOVERY_CONTROLLER_TYPE type);
 
 // The root name of the result trees: the volume name of a volume device, the

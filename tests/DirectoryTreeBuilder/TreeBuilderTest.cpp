@@ -187,7 +187,7 @@ TEST(TreeBuilderTest, BatchesGoOutEvery1024NodesOrAfterTwoSeconds) {
     long long id = 100;
     auto offerFiles = [&](int count) {
         for (int i = 0; i < count; ++i, ++id) {
-            ASSERT_TRUE(h.Offer({.id = id, .parentId = kTop, .name = "f" + std::to_string(id)}));
+            ASSERT_TRUE(h.Offer({.id = id, .parentId = kTop, .name = Numbered("f", id)}));
         }
     };
     offerFiles(1023);
@@ -213,6 +213,25 @@ TEST(TreeBuilderTest, BatchesGoOutEvery1024NodesOrAfterTwoSeconds) {
     EXPECT_EQ(h.sink.batches[2].lost, 0);
     EXPECT_EQ(h.sink.roots.size(), 1u);
     EXPECT_EQ(h.clock.waited, 1s);
+}
+
+TEST(TreeBuilderTest, ThePauseAfterAnnouncingATreeIsTheCreatorsChoice) {
+    for (const std::chrono::milliseconds pause : {kTreeSetupPause, 0ms, 250ms}) {
+        SCOPED_TRACE(pause.count());
+        FakeClock clock;
+        RecordingTree sink;
+        FakeFilter filter;
+        BuilderPtr builder(CreateTreeBuilder(false, &clock, pause));
+        ASSERT_TRUE(builder->Initialize("Disk1", &sink, &filter));
+        for (_tagSearcherType type : {SEARCHER_FAT, SEARCHER_NTFS}) {
+            ASSERT_TRUE(builder->AddSearcherInfo(type, kTop));
+            ASSERT_TRUE(
+                builder->AddNode(new FakeNode({.id = 7, .parentId = kTop, .name = "a.txt"}), type));
+            builder->FlashBuild(type);
+        }
+        EXPECT_EQ(sink.rootsBeforeBatch, (std::vector<size_t>{1, 2}));
+        EXPECT_EQ(clock.waited, 2 * pause);  // once per tree
+    }
 }
 
 TEST(TreeBuilderTest, AFolderArrivingLateBringsItsWaitingChildrenAlong) {
@@ -262,8 +281,8 @@ TEST(TreeBuilderTest, HfsTreesWaitForThePrivateDataFolder) {
     Harness h;
     h.Open(SEARCHER_HFSPLUS, kTop);
     for (long long id = 100; id < 1200; ++id) {
-        ASSERT_TRUE(h.Offer({.id = id, .parentId = kTop, .name = "f" + std::to_string(id)},
-                            SEARCHER_HFSPLUS));
+        ASSERT_TRUE(
+            h.Offer({.id = id, .parentId = kTop, .name = Numbered("f", id)}, SEARCHER_HFSPLUS));
     }
     EXPECT_TRUE(h.sink.batches.empty());
     // Hard-link targets live below it; folders there are never shown.

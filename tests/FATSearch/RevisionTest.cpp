@@ -109,7 +109,7 @@ int64_t CompletePathHighCluster(const std::map<long long, unsigned int>& fileSec
     RecordingTree tree;
     IRecoveryFilter* filter = CreateFilter();
     filter->SetScanType(SCAN_TYPE_DEEP);
-    IDirecotryTreeBuilder* builder = CreateTreeBuilder(false);
+    IDirecotryTreeBuilder* builder = CreateTreeBuilder(false, std::chrono::milliseconds::zero());
     builder->Initialize("volume", &tree, filter);
     builder->AddSearcherInfo(SEARCHER_FAT, 0);
     std::set<uint32_t> read;
