@@ -1,12 +1,16 @@
-// harbex-scan --quick --deep over each FAT fixture image, against its manifest.
+// harbex-scan over the FAT fixture images, against their manifests.
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <ctime>
 #include <filesystem>
 #include <map>
+#include <regex>
 #include <sstream>
 
+#include "../tools/HarbexScanRun.h"
+#include "FATCompleteScanHarness.h"
 #include "FATScanHarness.h"
 
 using namespace harbex::test;
@@ -174,8 +178,137 @@ TEST(HarbexScanFATCutShort, FilesPastTheEndAreListedAndRecoveredPartly) {
 }
 
 TEST(HarbexScanFATRecognition, FAT12IsNotSearched) {
-    const auto result = RunCommand("'" + ToolPath("harbex-scan").string() + "' --quick --deep '" +
-                                   FATFixtureImage("fat12").string() + "' 2>&1");
-    EXPECT_EQ(result.output.find("\n32\t"), std::string::npos);
-    EXPECT_NE(result.output.find("found 0 files"), std::string::npos) << result.output;
+    const std::string image = ShellQuoted(FATFixtureImage("fat12").string());
+    const ScanRun run = RunHarbexScan("--quick --deep " + image);
+    EXPECT_TRUE(run.out.empty()) << run.out;
+    EXPECT_NE(run.err.find("found 0 files"), std::string::npos) << run.err;
+}
+
+namespace {
+
+struct Counts {
+    int files = 0;
+    int deletedFiles = 0;
+    int folders = 0;
+    int deletedFolders = 0;
+    bool operator==(const Counts&) const = default;
+};
+
+Counts CountListed(const std::map<std::string, Listed>& listed) {
+    Counts counts;
+    for (const auto& [path, entry] : listed) {
+        (entry.directory ? counts.folders : counts.files) += 1;
+        (entry.directory ? counts.deletedFolders : counts.deletedFiles) += entry.deleted ? 1 : 0;
+    }
+    return counts;
+}
+
+// The counts of the summary line, or all -1 when there is none.
+Counts SummaryCounts(const std::string& err) {
+    static const std::regex summary(
+        R"(found (\d+) files? \((\d+) deleted\) and (\d+) folders? \((\d+) deleted\))");
+    std::smatch match;
+    if (!std::regex_search(err, match, summary))
+        return {-1, -1, -1, -1};
+    return {std::stoi(match[1]), std::stoi(match[2]), std::stoi(match[3]), std::stoi(match[4])};
+}
+
+class HarbexScanSummary : public ::testing::TestWithParam<const char*> {};
+
+}  // namespace
+
+TEST_P(HarbexScanSummary, CountsWhatIsListedAndSaysHowManyExistingFilesItLeftOut) {
+    const FATManifest manifest = ReadFATManifest(GetParam());
+    const std::string image = ShellQuoted(FATFixtureImage(GetParam()).string());
+    int liveFiles = 0;
+    for (const FATManifestEntry& entry : manifest.entries)
+        liveFiles += !entry.directory && !entry.deleted() ? 1 : 0;
+    ASSERT_GT(liveFiles, 0);
+
+    const ScanRun deletedOnly = RunHarbexScan(image);
+    const ScanRun all = RunHarbexScan("--all " + image);
+    ASSERT_EQ(deletedOnly.status, 0) << deletedOnly.err;
+    ASSERT_EQ(all.status, 0) << all.err;
+    std::string top;
+    const auto deletedListed = ParseListing(deletedOnly.out, top);
+    const auto allListed = ParseListing(all.out, top);
+    const Counts deletedCounts = CountListed(deletedListed);
+    const Counts allCounts = CountListed(allListed);
+    EXPECT_EQ(SummaryCounts(deletedOnly.err), deletedCounts) << deletedOnly.err;
+    EXPECT_EQ(SummaryCounts(all.err), allCounts) << all.err;
+
+    // Without --all only deleted files are listed, with the folders they lie in.
+    EXPECT_GT(deletedCounts.files, 0);
+    EXPECT_EQ(deletedCounts.deletedFiles, deletedCounts.files);
+    EXPECT_EQ(deletedCounts.deletedFiles, allCounts.deletedFiles);
+    for (const auto& [path, entry] : deletedListed) {
+        SCOPED_TRACE(path);
+        const size_t slash = path.rfind('/');
+        if (slash > 0) {
+            EXPECT_EQ(deletedListed.count(path.substr(0, slash)), 1u);  // its folder
+        }
+        if (entry.directory) {
+            const auto below = deletedListed.lower_bound(path + "/");
+            EXPECT_TRUE(below != deletedListed.end() && below->first.rfind(path + "/", 0) == 0);
+        }
+    }
+    // The existing files are the ones the deleted-only listing leaves out, and says so.
+    EXPECT_EQ(allCounts.files - allCounts.deletedFiles, liveFiles);
+    EXPECT_NE(deletedOnly.err.find(std::to_string(liveFiles) +
+                                   " existing files not listed; add --all to list them too"),
+              std::string::npos)
+        << deletedOnly.err;
+    EXPECT_EQ(all.err.find("not listed"), std::string::npos) << all.err;
+}
+
+INSTANTIATE_TEST_SUITE_P(Images, HarbexScanSummary, ::testing::Values("fat16_512", "fat32_512"),
+                         [](const auto& info) { return std::string(info.param); });
+
+TEST(HarbexScanDisk, AQuickScanOfAPartitionedDiskListsItsVolumes) {
+    const DiskManifest manifest = ReadDiskManifest("two_partitions");
+    const ScanRun run = RunHarbexScan(ShellQuoted(DiskImage("two_partitions").string()));
+    EXPECT_EQ(run.status, 2);
+    EXPECT_TRUE(run.out.empty()) << run.out;
+    EXPECT_NE(run.err.find("is a disk holding 2 volumes"), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("choose one with --volume N"), std::string::npos) << run.err;
+
+    // number, start sector, size, file system, label
+    struct Row {
+        int number = 0;
+        int64_t start = 0;
+        double size = 0;
+        std::string unit, fileSystem, label;
+    };
+    std::vector<Row> rows;
+    std::istringstream lines(run.err);
+    for (std::string line; std::getline(lines, line);) {
+        Row row;
+        if (std::istringstream(line) >> row.number >> row.start >> row.size >> row.unit >>
+            row.fileSystem >> row.label)
+            rows.push_back(row);
+    }
+    const std::vector<std::string> labels = {"HARBEX16", "HARBEX32"};  // as the maker named them
+    ASSERT_EQ(rows.size(), manifest.partitions.size()) << run.err;
+    for (size_t i = 0; i < rows.size(); ++i) {
+        const DiskPartition& part = manifest.partitions[i];
+        EXPECT_EQ(rows[i].number, int(i) + 1);
+        EXPECT_EQ(rows[i].start, part.start);
+        EXPECT_EQ(rows[i].fileSystem, part.type);
+        EXPECT_EQ(rows[i].label, labels[i]);
+        ASSERT_EQ(rows[i].unit, "MiB");
+        EXPECT_NEAR(rows[i].size * 1024 * 1024, double(part.totalSectors) * 512,
+                    0.05 * 1024 * 1024);
+    }
+}
+
+TEST(HarbexScanVerbose, EngineDiagnosticsShowOnlyWithVerbose) {
+    const std::string image = ShellQuoted(FATFixtureImage("fat16_512").string());
+    const ScanRun quiet = RunHarbexScan(image);
+    const ScanRun verbose = RunHarbexScan("--verbose " + image);
+    ASSERT_EQ(quiet.status, 0) << quiet.err;
+    ASSERT_EQ(verbose.status, 0) << verbose.err;
+    EXPECT_EQ(quiet.err.find("CDirectoryTreeBuilder"), std::string::npos) << quiet.err;
+    EXPECT_NE(verbose.err.find("CDirectoryTreeBuilder::FlashBuild"), std::string::npos)
+        << verbose.err;
+    EXPECT_EQ(verbose.out, quiet.out);  // the listing stays clean either way
 }

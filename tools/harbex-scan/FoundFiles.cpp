@@ -80,6 +80,50 @@ std::vector<FoundEntry> ListFound(const std::vector<IFileNode*>& nodes) {
     return found;
 }
 
+int KeepDeletedOnly(std::vector<FoundEntry>& found) {
+    std::set<IFileNode*> onPath;  // folders above a deleted file
+    int existing = 0;
+    for (const FoundEntry& entry : found) {
+        if (entry.node->IsDirectory())
+            continue;
+        if (!entry.node->IsDeleted()) {
+            ++existing;
+            continue;
+        }
+        IFileNode* level = entry.node->GetParent();
+        for (int depth = 0; level != nullptr && depth < kMostLevels && onPath.insert(level).second;
+             ++depth) {
+            level = level->GetParent();
+        }
+    }
+    std::erase_if(found, [&onPath](const FoundEntry& entry) {
+        return entry.node->IsDirectory() ? onPath.count(entry.node) == 0 : !entry.node->IsDeleted();
+    });
+    return existing;
+}
+
+FoundCounts CountFound(const std::vector<FoundEntry>& found) {
+    FoundCounts counts;
+    for (const FoundEntry& entry : found) {
+        const bool deleted = entry.node->IsDeleted() != 0;
+        if (entry.node->IsDirectory()) {
+            ++counts.folders;
+            counts.deletedFolders += deleted ? 1 : 0;
+        } else {
+            ++counts.files;
+            counts.deletedFiles += deleted ? 1 : 0;
+        }
+    }
+    return counts;
+}
+
+std::string FormatCounts(const FoundCounts& counts) {
+    return std::to_string(counts.files) + (counts.files == 1 ? " file (" : " files (") +
+           std::to_string(counts.deletedFiles) + " deleted) and " + std::to_string(counts.folders) +
+           (counts.folders == 1 ? " folder (" : " folders (") +
+           std::to_string(counts.deletedFolders) + " deleted)";
+}
+
 std::string FormatFileTime(_FILETIME time) {
     constexpr int64_t kUnixEpoch = 116444736000000000LL;
     if (time == 0 || time > static_cast<_FILETIME>(INT64_MAX))

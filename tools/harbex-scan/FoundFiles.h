@@ -18,6 +18,22 @@ struct FoundEntry {
 // The shown nodes of a scan, each once, ordered by searcher type and path.
 std::vector<FoundEntry> ListFound(const std::vector<IFileNode*>& nodes);
 
+// Leaves the deleted files and the folders on their paths; answers how many
+// existing files it took out.
+int KeepDeletedOnly(std::vector<FoundEntry>& found);
+
+// What a listing holds; each deleted count counts among its own kind.
+struct FoundCounts {
+    int files = 0;
+    int deletedFiles = 0;
+    int folders = 0;
+    int deletedFolders = 0;
+};
+FoundCounts CountFound(const std::vector<FoundEntry>& found);
+
+// "18 files (17 deleted) and 5 folders (1 deleted)".
+std::string FormatCounts(const FoundCounts& counts);
+
 // "type<TAB>path<TAB>size<TAB>deleted<TAB>directory<TAB>modified<TAB>created".
 std::string FormatFound(const FoundEntry& entry);
 

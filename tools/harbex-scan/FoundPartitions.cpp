@@ -8,8 +8,6 @@
 #include "RecoveryController.h"
 #include "SearchedPartitionInfo.h"
 
-namespace {
-
 std::string FileSystemName(uint32_t type) {
     switch (type) {
         case FILE_SYSTEM_FAT12:
@@ -26,10 +24,14 @@ std::string FileSystemName(uint32_t type) {
             return "HFS+";
         case FILE_SYSTEM_APFS:
             return "APFS";
+        case FILE_SYSTEM_UNKNOWN:
+            return "unknown";
         default:
             return "unknown(" + std::to_string(type) + ")";
     }
 }
+
+namespace {
 
 struct RecoveryDeleter {
     void operator()(IDataRecovery* recovery) const { recovery->Release(); }

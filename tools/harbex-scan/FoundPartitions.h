@@ -9,6 +9,9 @@
 class CSearchedPartitionInfo;
 class IRecoveryController;
 
+// "FAT32", "NTFS" ... for an enumFILE_SYSTEM_TYPE; "unknown" when unrecognised.
+std::string FileSystemName(uint32_t type);
+
 // "partition<TAB>searcher type<TAB>index<TAB>file system<TAB>start sector<TAB>
 // sector count<TAB>sector size<TAB>sectors per cluster<TAB>first data sector<TAB>
 // integer score<TAB>score".

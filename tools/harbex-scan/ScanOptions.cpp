@@ -5,8 +5,27 @@
 #include <cstring>
 
 const char* const kScanUsage =
-    "usage: harbex-scan [--quick|--complete|--partition] [--deep] [--types MASK] "
-    "[--volume N] [--recover DIR] SOURCE";
+    "usage: harbex-scan [--quick|--complete|--partition] [--all] [--types MASK] "
+    "[--volume N] [--recover DIR] [--verbose] SOURCE";
+
+const char* const kScanHelp =
+    "Finds deleted (and with --all existing) files on a disk, partition or image file\n"
+    "and lists them on standard output, one per line: searcher type, path, size,\n"
+    "deleted (1/0), folder (1/0), modified and created time. SOURCE is only read.\n"
+    "\n"
+    "  --quick         read the volume's own file system (the default)\n"
+    "  --complete      search the whole device sector by sector, for lost volumes too\n"
+    "  --partition     as --complete, reporting the volumes found\n"
+    "  --all, --deep   list existing files too (default: deleted files only)\n"
+    "  --types MASK    file categories to list, added up: 1 documents, 2 pictures,\n"
+    "                  4 movies, 8 music, 16 archives, 32 e-mail, 64 others\n"
+    "                  (default: 127, all)\n"
+    "  --volume N      scan the N-th volume of SOURCE's partition table, from 1\n"
+    "                  (default: SOURCE as a whole)\n"
+    "  --recover DIR   copy the listed files into DIR (default: list only)\n"
+    "  --verbose       print the engine's diagnostic lines on standard error\n"
+    "                  (default: they go to the engine log only)\n"
+    "  -h, --help      print this help and exit\n";
 
 namespace {
 
@@ -23,6 +42,14 @@ bool ParseNumber(const char* text, long low, long high, long& value) {
 
 std::optional<ScanOptions> ParseScanOptions(int argc, char** argv, std::string& error) {
     ScanOptions options;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "-h" || arg == "--help") {
+            ScanOptions help;
+            help.help = true;
+            return help;
+        }
+    }
     bool kindGiven = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -37,8 +64,10 @@ std::optional<ScanOptions> ParseScanOptions(int argc, char** argv, std::string& 
             options.controller = arg == "--quick"      ? RECOVERY_CONTROLLER_DELETED
                                  : arg == "--complete" ? RECOVERY_CONTROLLER_COMPLETE
                                                        : RECOVERY_CONTROLLER_PARTITION;
-        } else if (arg == "--deep") {
-            options.deep = true;
+        } else if (arg == "--all" || arg == "--deep") {
+            options.all = true;
+        } else if (arg == "--verbose") {
+            options.verbose = true;
         } else if (arg == "--types") {
             if (!ParseNumber(next, 1, 127, value)) {
                 error = "--types wants a category mask from 1 to 127";

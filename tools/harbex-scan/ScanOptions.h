@@ -7,14 +7,19 @@
 
 struct ScanOptions {
     _RECOVERY_CONTROLLER_TYPE controller = RECOVERY_CONTROLLER_DELETED;
-    bool deep = false;
+    bool all = false;  // existing files too, not only deleted ones
     unsigned int types = 127;
     int volume = 0;  // 1-based; 0 for the whole source
     std::string recoverTo;
     std::string source;
+    bool verbose = false;  // the engine's diagnostic lines on standard error
+    bool help = false;
 };
 
 // Reads the command line; on a mistake answers nothing and sets `error`.
+// With -h or --help anywhere only `help` is set.
 std::optional<ScanOptions> ParseScanOptions(int argc, char** argv, std::string& error);
 
+// The one-line synopsis, and the help with one line per option.
 extern const char* const kScanUsage;
+extern const char* const kScanHelp;

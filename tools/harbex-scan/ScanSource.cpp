@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "DiskVolumeList.h"
 #include "EnumDevice.h"
 #include "StorageDevice.h"
 #include "StorageDeviceData.h"
@@ -15,8 +16,9 @@ std::string BaseName(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-// Records which file system the volume holds, as enumeration would have.
-void DescribeVolume(IStorageDevice* volume, const std::string& path) {
+// Records which file system the volume holds, as enumeration would have;
+// false when none was recognised.
+bool DescribeVolume(IStorageDevice* volume, const std::string& path) {
     auto* record = new CCollectedVolumeDeviceInfoStruct{};
     record->fileSystemType = FILE_SYSTEM_UNKNOWN;
     std::unique_ptr<IVolumeAnalyzeController> recognition(CreateVolumeAnalyzeController(volume, 0));
@@ -33,6 +35,7 @@ void DescribeVolume(IStorageDevice* volume, const std::string& path) {
     record->sectorCount = volume->GetTotalSectors();
     record->partitionNumber = -1;
     volume->SetPrivateData(CreateVolumeDeviceData(record));
+    return record->fileSystemType != FILE_SYSTEM_UNKNOWN;
 }
 
 }  // namespace
@@ -43,33 +46,55 @@ ScanSource::~ScanSource() {
     delete base_;
 }
 
+bool ScanSource::OpenBase(const std::string& path, bool asVolume, std::string& error) {
+    base_ = asVolume ? CreateVolumeDevice(path.c_str()) : CreateDiskDevice(path.c_str());
+    if (base_ == nullptr) {
+        error = "cannot use " + path + ": the path is too long";
+        return false;
+    }
+    if (!base_->Open(nullptr)) {
+        error = "cannot open " + path + ": " + std::strerror(errno);
+        return false;
+    }
+    if (base_->GetTotalSectors() <= 0) {
+        error = path + " is empty";
+        return false;
+    }
+    return true;
+}
+
+bool ScanSource::ReadVolumes(const std::string& path) {
+    return IsSuccess(EnumDiskVolumes(base_, BaseName(path).c_str(), volumes_));
+}
+
+bool ScanSource::HasPartitionTable() const {
+    // Without a table the one volume is the whole disk.
+    const CCollectedVolumeDeviceInfoStruct* first =
+        volumes_.empty() ? nullptr : VolumeRecordOf(volumes_.front()->GetPrivateData());
+    return first != nullptr && first->partitionNumber != -1;
+}
+
 std::unique_ptr<ScanSource> OpenScanSource(const ScanOptions& options, std::string& error) {
     auto source = std::make_unique<ScanSource>();
     const bool asVolume = options.volume == 0 && options.controller == RECOVERY_CONTROLLER_DELETED;
-    const char* path = options.source.c_str();
-    source->base_ = asVolume ? CreateVolumeDevice(path) : CreateDiskDevice(path);
-    if (source->base_ == nullptr) {
-        error = "cannot use " + options.source + ": the path is too long";
+    if (!source->OpenBase(options.source, asVolume, error))
         return nullptr;
-    }
-    if (!source->base_->Open(nullptr)) {
-        error = "cannot open " + options.source + ": " + std::strerror(errno);
-        return nullptr;
-    }
-    if (source->base_->GetTotalSectors() <= 0) {
-        error = options.source + " is empty";
-        return nullptr;
-    }
 
     if (options.volume == 0) {
-        if (asVolume)
-            DescribeVolume(source->base_, options.source);
+        // A partitioned disk has no file system of its own to read: name its volumes.
+        if (asVolume && !DescribeVolume(source->base_, options.source)) {
+            std::string ignored;
+            ScanSource disk;
+            if (disk.OpenBase(options.source, false, ignored) && disk.ReadVolumes(options.source) &&
+                disk.HasPartitionTable()) {
+                error = FormatDiskVolumes(options.source, disk.volumes_);
+                return nullptr;
+            }
+        }
         source->chosen_ = source->base_;
         return source;
     }
-    const RESULT_CODE code =
-        EnumDiskVolumes(source->base_, BaseName(options.source).c_str(), source->volumes_);
-    if (IsFailure(code)) {
+    if (!source->ReadVolumes(options.source)) {
         error = "cannot read the partitions of " + options.source;
         return nullptr;
     }

@@ -1,4 +1,5 @@
 // harbex-scan: runs one scan of a device or image and lists what it finds.
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -64,9 +65,16 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "harbex-scan: %s\n%s\n", error.c_str(), kScanUsage);
         return 1;
     }
-    // The engine writes its log lines to standard output; keep them off the listing.
+    if (options->help) {
+        std::printf("%s\n\n%s", kScanUsage, kScanHelp);
+        return 0;
+    }
+    // The engine writes its log lines to standard output; keep them off the
+    // listing: on standard error with --verbose, else only in the engine log.
     std::FILE* listing = fdopen(dup(STDOUT_FILENO), "w");
-    if (listing == nullptr || dup2(STDERR_FILENO, STDOUT_FILENO) < 0) {
+    const int engineOutput =
+        options->verbose ? STDERR_FILENO : open("/dev/null", O_WRONLY | O_CLOEXEC);
+    if (listing == nullptr || engineOutput < 0 || dup2(engineOutput, STDOUT_FILENO) < 0) {
         std::fprintf(stderr, "harbex-scan: cannot set up the output: %s\n", std::strerror(errno));
         return 2;
     }
@@ -82,9 +90,12 @@ int main(int argc, char** argv) {
     SetFileTypeLists();
     IRecoveryFilter* filter = CreateFilter();
     filter->SetFilterTypes(options->types);
-    filter->SetScanType(options->deep ? SCAN_TYPE_DEEP : SCAN_TYPE_DELETED_ONLY);
+    // The trees keep existing files too: without --all the listing leaves
+    // them out and says how many it left out.
+    filter->SetScanType(SCAN_TYPE_DEEP);
+    // No results window waits for the trees, so the builder need not pause.
     std::unique_ptr<IRecoveryController, ControllerDeleter> controller(
-        CreateRecoveryController(options->controller));
+        CreateRecoveryController(options->controller, std::chrono::milliseconds::zero()));
     controller->Initialize(filter);
 
     CollectingTree tree;
@@ -97,15 +108,10 @@ int main(int argc, char** argv) {
     const double megabytes = double(BytesRead() - readBefore) / 1e6;
     progress.Close();
 
-    const std::vector<FoundEntry> found = ListFound(tree.nodes());
-    int files = 0;
-    int folders = 0;
-    int deleted = 0;
-    for (const FoundEntry& entry : found) {
+    std::vector<FoundEntry> found = ListFound(tree.nodes());
+    const int existingHidden = options->all ? 0 : KeepDeletedOnly(found);
+    for (const FoundEntry& entry : found)
         std::fprintf(listing, "%s\n", FormatFound(entry).c_str());
-        (entry.node->IsDirectory() ? folders : files) += 1;
-        deleted += entry.node->IsDeleted() ? 1 : 0;
-    }
     std::fclose(listing);
 
     const bool nothingToSearchWith = ResultKindOf(result) == kResultFileSystemNotSupported ||
@@ -118,10 +124,16 @@ int main(int argc, char** argv) {
     for (const std::string& line : ListPartitions(*controller, tree.treeTypes()))
         std::fprintf(stderr, "%s\n", line.c_str());
     if (found.empty())
-        std::fprintf(stderr, "harbex-scan: nothing found\n");
-    std::fprintf(
-        stderr, "found %d files and %d folders (%d deleted) in %.2f s, %.2f MB read, %.1f MB/s\n",
-        files, folders, deleted, seconds, megabytes, seconds > 0 ? megabytes / seconds : 0.0);
+        std::fprintf(stderr, "harbex-scan: %s\n",
+                     existingHidden > 0 ? "no deleted files found" : "nothing found");
+    if (existingHidden > 0) {
+        std::fprintf(stderr, "harbex-scan: %d existing %s not listed; add --all to list %s too\n",
+                     existingHidden, existingHidden == 1 ? "file" : "files",
+                     existingHidden == 1 ? "it" : "them");
+    }
+    std::fprintf(stderr, "found %s in %.2f s, %.2f MB read, %.1f MB/s\n",
+                 FormatCounts(CountFound(found)).c_str(), seconds, megabytes,
+                 seconds > 0 ? megabytes / seconds : 0.0);
 
     if (!options->recoverTo.empty()) {
         const RecoveryCounts counts = RecoverFound(*controller, found, options->recoverTo);
