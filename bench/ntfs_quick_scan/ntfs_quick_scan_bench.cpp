@@ -80,7 +80,7 @@ void QuickSearcher(benchmark::State& state) {
         IRecoveryFilter* filter = CreateFilter();
         filter->SetScanType(SCAN_TYPE_DEEP);
         CountingTree tree;
-        IDirecotryTreeBuilder* builder = CreateTreeBuilder(false);
+        IDirecotryTreeBuilder* builder = CreateTreeBuilder(false, std::chrono::milliseconds::zero());
         builder->Initialize("volume", &tree, filter);
         std::unique_ptr<IQuickFileSystemSearchController> searcher(CreateNTFSQuickSearcher());
         searcher->SetDirecotryTreeBuilder(builder);

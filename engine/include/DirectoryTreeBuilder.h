@@ -45,4 +45,5 @@ inline constexpr std::chrono::milliseconds kTreeSetupPause{1000};
 // A new builder; `restoring` when the nodes come from a saved scan result.
 // `setupPause` follows each new tree's announcement: kTreeSetupPause for a
 // results window, zero for a receiver that needs no time.
-IDirecotryTreeBuilder* CreateTreeBuilder(bool restoring, std::chrono::milliseconds setupPause);
+IDirecotryTreeBuilder* CreateTreeBuilder(bool restoring,
+                                         std::chrono::milliseconds setupPause = kTreeSetupPause);

@@ -124,7 +124,7 @@ struct NTFSQuickScan {
         filter = CreateFilter();
         filter->SetScanType(SCAN_TYPE_DEEP);
         searcher.reset(CreateNTFSQuickSearcher());
-        builder = CreateTreeBuilder(false);
+        builder = CreateTreeBuilder(false, std::chrono::milliseconds::zero());
         builder->Initialize("volume", &tree, filter);
         searcher->SetDirecotryTreeBuilder(builder);
         code = searcher->QuickSearchFiles(device, &progress);
