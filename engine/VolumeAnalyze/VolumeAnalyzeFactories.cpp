@@ -3,6 +3,7 @@
 #include "APFS.h"
 #include "ExFatVolumeAnalyzer.h"
 #include "FATVolume.h"
+#include "HFSPlusVolumeAnalyze.h"
 #include "NTFSVolumeAnalyze.h"
 
 // The file systems' analysers, asked in this order; the first that recognises
@@ -12,6 +13,7 @@ const std::vector<VolumeAnalyzeFactory>& DefaultVolumeAnalyzeFactories() {
         CreateFatVolumeAnalyze,
         CreateExfatVolumeAnalyze,
         CreateNTFSVolumeAnalyze,
+        CreateHFSPlusVolumeAnalyze,
         CreateAPFSVolumeAnalyze,
     };
     return factories;
