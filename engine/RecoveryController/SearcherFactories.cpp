@@ -9,6 +9,7 @@
 #include "FATCompleteSearcher.h"
 #include "FATQuickSearcher.h"
 #include "FileSystemSearcher.h"
+#include "HFSPlusQuickSearcher.h"
 #include "NTFSQuickSearch.h"
 #include "RAWSearcher.h"
 
@@ -23,6 +24,7 @@ SearcherFactories MakeRegisteredFactories() {
     }
     factories.quick[FILE_SYSTEM_EXFAT] = [] { return CreateEXFatQuickSearcher(); };
     factories.quick[FILE_SYSTEM_NTFS] = [] { return CreateNTFSQuickSearcher(); };
+    factories.quick[FILE_SYSTEM_HFSPLUS] = [] { return CreateHFSPlusQuickSearcher(); };
     factories.quick[FILE_SYSTEM_APFS] = [] { return CreateAPFSQuickSearcher(); };
 
     // Block searchers of the complete scan.

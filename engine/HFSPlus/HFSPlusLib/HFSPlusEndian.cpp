@@ -1,6 +1,7 @@
 #include "HFSPlusEndian.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "HFSPlusResult.h"
 
@@ -23,6 +24,18 @@ inline uint64_t Swap(uint64_t v) {
 }
 
 #define FLIP(field) (field) = Swap(field)
+
+// Arrays inside packed records may be unaligned: each element is copied out and back.
+template <typename T>
+void FlipArray(void* first, size_t count) {
+    auto* bytes = static_cast<unsigned char*>(first);
+    for (size_t i = 0; i < count; ++i) {
+        T value;
+        std::memcpy(&value, bytes + i * sizeof(T), sizeof(T));
+        value = Swap(value);
+        std::memcpy(bytes + i * sizeof(T), &value, sizeof(T));
+    }
+}
 
 // The name length first, then at most 255 units, each '/' turned into ':'.
 void FlipName(uint16_t& lengthField, uint16_t* units) {
@@ -92,8 +105,7 @@ void flipFileInfo(FileInfo* info) {
 }
 
 void flipExtendedFileInfo(ExtendedFileInfo* info) {
-    for (auto& word : info->reserved1)
-        FLIP(word);
+    FlipArray<int16_t>(info->reserved1, 4);
     FLIP(info->extendedFinderFlags);
     FLIP(info->reserved2);
     FLIP(info->putAwayFolderID);
@@ -173,8 +185,7 @@ RESULT_CODE flipBTHeaderRec(BTHeaderRec* h) {
     FLIP(h->reserved1);
     FLIP(h->clumpSize);
     FLIP(h->attributes);
-    for (auto& word : h->reserved3)
-        FLIP(word);
+    FlipArray<uint32_t>(h->reserved3, 16);
     return kResultSuccess;
 }
 

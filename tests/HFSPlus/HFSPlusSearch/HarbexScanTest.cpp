@@ -1,0 +1,122 @@
+// harbex-scan --quick --deep over each HFS+ fixture, against its manifest:
+// every file at its path with size, time and deleted mark, copied out whole.
+
+#include <gtest/gtest.h>
+
+#include <ctime>
+#include <map>
+#include <sstream>
+
+#include "HFSPlusTestImages.h"
+
+using namespace harbex::test;
+
+namespace {
+
+struct Listed {
+    int64_t size = 0;
+    bool deleted = false;
+    bool directory = false;
+    std::string modified;
+};
+
+std::vector<std::string> Fields(const std::string& line) {
+    std::vector<std::string> fields;
+    std::stringstream split(line);
+    std::string field;
+    while (std::getline(split, field, '\t'))
+        fields.push_back(field);
+    return fields;
+}
+
+std::string IsoTime(int64_t seconds) {
+    const std::time_t t = seconds;
+    std::tm utc{};
+    gmtime_r(&t, &utc);
+    char text[32];
+    std::strftime(text, sizeof(text), "%Y-%m-%dT%H:%M:%SZ", &utc);
+    return text;
+}
+
+// The HFS+ lines of the listing by path below the top folder.
+std::map<std::string, Listed> ParseListing(const std::string& output, std::string& top) {
+    std::map<std::string, Listed> listed;
+    std::istringstream lines(output);
+    std::string line;
+    while (std::getline(lines, line)) {
+        const std::vector<std::string> fields = Fields(line);
+        if (fields.size() != 7 || fields[0] != "31")
+            continue;
+        const size_t slash = fields[1].find('/');
+        if (slash == std::string::npos)
+            continue;
+        top = fields[1].substr(0, slash);
+        listed[fields[1].substr(slash)] = {std::stoll(fields[2]), fields[3] == "1",
+                                           fields[4] == "1", fields[5]};
+    }
+    return listed;
+}
+
+// SHA-256 of every file below `folder`, by path relative to it ("/a/b.txt").
+std::map<std::string, std::string> HashTree(const std::filesystem::path& folder) {
+    std::map<std::string, std::string> hashes;
+    const auto result = RunCommand("cd '" + folder.string() +
+                                   "' && find . -type f -print0 | xargs -0 -r sha256sum");
+    std::istringstream lines(result.output);
+    std::string line;
+    while (std::getline(lines, line)) {
+        if (line.size() > 66)
+            hashes[line.substr(66)] = line.substr(0, 64);  // "<hash>  ./path"
+    }
+    return hashes;
+}
+
+struct ScanCase {
+    const char* image;
+    int volume;  // 0: the image is the volume
+};
+
+class HarbexScanHFSPlus : public ::testing::TestWithParam<ScanCase> {};
+
+}  // namespace
+
+TEST_P(HarbexScanHFSPlus, ListsAndRecoversEveryFileOfTheManifest) {
+    const auto [image, volume] = GetParam();
+    const HFSPlusManifest manifest = ReadHFSPlusManifest(image);
+    ASSERT_FALSE(manifest.entries.empty());
+    const auto imagePath = HFSPlusImageFile(image);
+
+    TempDir recovered;
+    const std::string volumeOption = volume != 0 ? " --volume " + std::to_string(volume) : "";
+    const auto result = RunCommand(
+        "TZ=UTC '" + ToolPath("harbex-scan").string() + "' --quick --deep" + volumeOption +
+        " --recover '" + recovered.path().string() + "' '" + imagePath.string() + "' 2>/dev/null");
+    ASSERT_EQ(result.status, 0) << result.output;
+    std::string top;
+    const auto listed = ParseListing(result.output, top);
+    const auto hashes = HashTree(recovered.path() / top);
+
+    for (const HFSPlusManifestEntry& entry : manifest.entries) {
+        SCOPED_TRACE(entry.path);
+        const auto found = listed.find(entry.path);
+        ASSERT_NE(found, listed.end());
+        EXPECT_EQ(found->second.directory, entry.directory);
+        EXPECT_EQ(found->second.deleted, entry.deleted);
+        if (entry.directory)
+            continue;
+        EXPECT_EQ(found->second.size, entry.size);
+        EXPECT_EQ(found->second.modified, IsoTime(entry.mtime));
+        const auto copy = hashes.find("." + entry.path);
+        ASSERT_NE(copy, hashes.end());
+        EXPECT_EQ(copy->second, entry.sha256);
+    }
+    // Nothing is listed that the volume does not hold.
+    EXPECT_EQ(listed.size(), manifest.entries.size());
+}
+
+INSTANTIATE_TEST_SUITE_P(Images, HarbexScanHFSPlus,
+                         ::testing::Values(ScanCase{"hfsplus_2048", 0}, ScanCase{"hfsplus_512", 0},
+                                           ScanCase{"hfsplus_journaled", 0},
+                                           ScanCase{"hfsplus_apm_disk", 3},
+                                           ScanCase{"hfsplus_gpt_disk", 1}),
+                         [](const auto& info) { return std::string(info.param.image); });
