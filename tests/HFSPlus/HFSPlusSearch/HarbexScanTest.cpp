@@ -120,3 +120,84 @@ INSTANTIATE_TEST_SUITE_P(Images, HarbexScanHFSPlus,
                                            ScanCase{"hfsplus_apm_disk", 3},
                                            ScanCase{"hfsplus_gpt_disk", 1}),
                          [](const auto& info) { return std::string(info.param.image); });
+
+namespace {
+
+struct DfxmlFile {
+    std::string path;
+    int64_t size = 0;
+    std::string mtime;
+    std::string md5;
+};
+
+std::string Between(const std::string& text, const std::string& open, const std::string& close) {
+    const size_t start = text.find(open);
+    if (start == std::string::npos)
+        return {};
+    const size_t from = start + open.size();
+    const size_t end = text.find(close, from);
+    return end == std::string::npos ? std::string() : text.substr(from, end - from);
+}
+
+// The allocated regular files of a DFXML listing that a scan shows: not the
+// volume's own metadata files and not files whose names start with a dot.
+std::vector<DfxmlFile> ShownDfxmlFiles(const std::filesystem::path& dfxml) {
+    const std::vector<uint8_t> bytes = ReadFile(dfxml);
+    const std::string text(bytes.begin(), bytes.end());
+    std::vector<DfxmlFile> files;
+    size_t at = 0;
+    while ((at = text.find("<fileobject>", at)) != std::string::npos) {
+        const size_t end = text.find("</fileobject>", at);
+        const std::string object = text.substr(at, end - at);
+        at = end;
+        const std::string path = Between(object, "<filename>", "</filename>");
+        std::string shown = "/" + path;
+        const std::string base = shown.substr(shown.rfind('/') + 1);
+        if (Between(object, "<name_type>", "</name_type>") != "r" ||
+            Between(object, "<alloc>", "</alloc>") != "1" || path.empty() || path[0] == '$' ||
+            base.empty() || base[0] == '.') {
+            continue;
+        }
+        // Folders whose names start with dots are shown without them.
+        for (size_t dot; (dot = shown.find("/.")) != std::string::npos;)
+            shown.erase(dot + 1, 1);
+        files.push_back({shown, std::stoll(Between(object, "<filesize>", "</filesize>")),
+                         Between(object, "<mtime>", "</mtime>"),
+                         Between(object, "<hashdigest type='md5'>", "</hashdigest>")});
+    }
+    return files;
+}
+
+}  // namespace
+
+TEST(HarbexScanHFSPlusMacOS, ListsAndRecoversTheFilesOfTheGroundTruth) {
+    const auto packed = SharedFixturePath("hfsplus-journaled-nps2009.raw.xz");
+    const auto dfxml = SharedFixturePath("hfsplus-journaled-nps2009.dfxml");
+    if (!packed || !dfxml)
+        GTEST_SKIP() << "../shared/fixtures is absent";
+    TempDir work;
+    const auto image = work / "nps2009.raw";
+    ASSERT_TRUE(DecompressXz(*packed, image));
+    const std::vector<DfxmlFile> expected = ShownDfxmlFiles(*dfxml);
+    ASSERT_FALSE(expected.empty());
+
+    const auto recovered = work / "out";
+    std::filesystem::create_directory(recovered);
+    const auto result =
+        RunCommand("TZ=UTC '" + ToolPath("harbex-scan").string() + "' --quick --deep --recover '" +
+                   recovered.string() + "' '" + image.string() + "' 2>/dev/null");
+    ASSERT_EQ(result.status, 0) << result.output;
+    std::string top;
+    const auto listed = ParseListing(result.output, top);
+    for (const DfxmlFile& file : expected) {
+        SCOPED_TRACE(file.path);
+        const auto found = listed.find(file.path);
+        ASSERT_NE(found, listed.end());
+        EXPECT_FALSE(found->second.deleted);
+        EXPECT_EQ(found->second.size, file.size);
+        EXPECT_EQ(found->second.modified, file.mtime);
+        const auto md5 = RunCommand("md5sum '" + (recovered / top / file.path.substr(1)).string() +
+                                    "' 2>/dev/null");
+        EXPECT_EQ(md5.output.substr(0, 32), file.md5);
+    }
+}
