@@ -115,23 +115,21 @@ CHFSPlusFileCache::CHFSPlusFileCache(CHFSPlusVolume* volume, uint32_t fileId,
         return;
     const uint64_t wanted = std::min<uint64_t>(
         {uint64_t{volume->GetBlockSize()} * fork.totalBlocks, GetListedBytes(), kMostCached});
-    try {
-        cache_.resize(wanted);
-    } catch (const std::bad_alloc&) {
-        cache_.clear();
+    cache_.reset(new (std::nothrow) unsigned char[wanted]);
+    if (!cache_)
+        return;
+    if (CHFSPlusRawfile::Read(0, cache_.get(), wanted) != wanted) {
+        cache_.reset();
+        result_ = kResultSuccess;  // the fork is still read from the volume
         return;
     }
-    if (CHFSPlusRawfile::Read(0, cache_.data(), wanted) != wanted) {
-        cache_.clear();
-        cache_.shrink_to_fit();
-        result_ = kResultSuccess;  // the fork is still read from the volume
-    }
+    cachedLength_ = wanted;
 }
 
 uint64_t CHFSPlusFileCache::Read(uint64_t offset, unsigned char* buffer, uint64_t length) {
-    if (offset < cache_.size()) {
-        const uint64_t count = std::min<uint64_t>(length, cache_.size() - offset);
-        std::copy_n(cache_.data() + offset, count, buffer);
+    if (offset < cachedLength_) {
+        const uint64_t count = std::min<uint64_t>(length, cachedLength_ - offset);
+        std::copy_n(cache_.get() + offset, count, buffer);
         return count;
     }
     return CHFSPlusRawfile::Read(offset, buffer, length);

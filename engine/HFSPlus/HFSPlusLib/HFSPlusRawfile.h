@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "HFSPlusFormat.h"
@@ -40,10 +41,12 @@ public:
     // From the cache when the offset lies in it (then possibly fewer bytes
     // than asked: only what the cache holds), else from the volume.
     uint64_t Read(uint64_t offset, unsigned char* buffer, uint64_t length) override;
-    uint64_t GetCachedLength() const { return cache_.size(); }
+    uint64_t GetCachedLength() const { return cachedLength_; }
 
 private:
-    std::vector<unsigned char> cache_;
+    // Filled by the read that follows, so never cleared first.
+    std::unique_ptr<unsigned char[]> cache_;
+    uint64_t cachedLength_ = 0;
 };
 
 // Appends the extents of a fork that has `totalBlocks` blocks from `record`,
