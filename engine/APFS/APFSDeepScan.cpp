@@ -16,6 +16,10 @@ namespace {
 constexpr size_t kBufferSize = 1024 * 1024;
 constexpr uint64_t kReadBytes = 64 * 1024;
 constexpr long long kTopId = 2;
+constexpr uint16_t kTypeObjectMap = 0x0B;
+// Object maps remembered while no container is known; a damaged disk full of
+// stray maps is not followed further.
+constexpr size_t kMostNotedObjectMaps = 65536;
 
 }  // namespace
 
@@ -99,6 +103,8 @@ void APFSDeepScan::AnalyzeBlock(long long firstSector, long long sectorCount) {
 }
 
 void APFSDeepScan::AnalyzeAt(uint64_t sector, const uint8_t* data) {
+    if (parsers_.empty())
+        NoteObjectMap(sector, data);
     if (TryContainerSuperblock(sector, data) || TryVolumeSuperblock(sector, data))
         return;
     for (auto& [key, parser] : parsers_)
@@ -120,6 +126,7 @@ bool APFSDeepScan::TryContainerSuperblock(uint64_t sector, const uint8_t* data) 
     if (!apfs::IsContainerSuperblock(data))
         return false;
     const apfs::ContainerInfo info = apfs::ContainerInfo::Of(data);
+    StartPendingVolumeAligned();
     for (const auto& [key, parser] : parsers_) {
         // A checkpoint's copy of the superblock of a container already known.
         if (sector - parser->StartSector() < parser->TotalSectors() &&
@@ -133,25 +140,67 @@ bool APFSDeepScan::TryContainerSuperblock(uint64_t sector, const uint8_t* data) 
 }
 
 bool APFSDeepScan::TryVolumeSuperblock(uint64_t sector, const uint8_t* data) {
-    if (!parsers_.empty() || !apfs::IsVolumeSuperblock(data))
+    if (!parsers_.empty() || pendingVolume_ || !apfs::IsVolumeSuperblock(data))
         return false;
-    // The container's start is unknown; its blocks are aligned like this one.
-    const uint64_t bytes = sector * sectorSize_;
-    const uint64_t startSector = (bytes % apfs::kBlockSize) / sectorSize_;
-    APFSContainerParser* parser = AddParser(sector, startSector);
-    if (parser == nullptr)
-        return true;
-    const uint64_t total = static_cast<uint64_t>(std::max<int64_t>(device_->GetTotalSectors(), 0));
-    parser->SetTotalSectors(total > startSector ? total - startSector : 0);
-    uint64_t block = 0;
-    if (parser->BlockAt(sector, block))
-        parser->ParseVolume(block);
-    parser->SetHistory();
+    const uint64_t map = apfs::Read64(data + apfs::kVolumeOmapOid);
+    const auto noted = objectMapSectors_.find(map);
+    uint64_t start = 0;
+    if (noted != objectMapSectors_.end() && ContainerStartOf(noted->second, map, start))
+        StartLoneVolume(sector, start);
+    else
+        pendingVolume_ = PendingVolume{sector, map};
     return true;
 }
 
+void APFSDeepScan::NoteObjectMap(uint64_t sector, const uint8_t* data) {
+    const apfs::ObjectHeader header = apfs::ObjectHeader::Of(data);
+    if (header.type != kTypeObjectMap || !header.IsPhysical())
+        return;
+    uint64_t start = 0;
+    if (pendingVolume_ && header.oid == pendingVolume_->objectMap &&
+        ContainerStartOf(sector, header.oid, start)) {
+        StartLoneVolume(pendingVolume_->sector, start);
+        return;
+    }
+    if (objectMapSectors_.size() < kMostNotedObjectMaps)
+        objectMapSectors_.emplace(header.oid, sector);
+}
+
+bool APFSDeepScan::ContainerStartOf(uint64_t mapSector, uint64_t map, uint64_t& start) const {
+    unsigned __int128 mapBytes = (unsigned __int128)mapSector * sectorSize_;
+    const unsigned __int128 blockBytes = (unsigned __int128)map * apfs::kBlockSize;
+    if (blockBytes > mapBytes || (mapBytes - blockBytes) % sectorSize_ != 0)
+        return false;
+    start = static_cast<uint64_t>((mapBytes - blockBytes) / sectorSize_);
+    return true;
+}
+
+void APFSDeepScan::StartPendingVolumeAligned() {
+    if (!pendingVolume_)
+        return;
+    const uint64_t bytes = pendingVolume_->sector * sectorSize_;
+    StartLoneVolume(pendingVolume_->sector, (bytes % apfs::kBlockSize) / sectorSize_);
+}
+
+void APFSDeepScan::StartLoneVolume(uint64_t volumeSector, uint64_t startSector) {
+    pendingVolume_.reset();
+    APFSContainerParser* parser = AddParser(volumeSector, startSector);
+    if (parser == nullptr)
+        return;
+    const uint64_t total = static_cast<uint64_t>(std::max<int64_t>(device_->GetTotalSectors(), 0));
+    parser->SetTotalSectors(total > startSector ? total - startSector : 0);
+    uint64_t block = 0;
+    if (parser->BlockAt(volumeSector, block))
+        parser->ParseVolume(block);
+    // What the volume's own tree did not reach is deleted.
+    parser->SetHistory();
+}
+
 void APFSDeepScan::EndSearch(int build) {
-    if (build == 0 || parsers_.empty())
+    if (build == 0)
+        return;
+    StartPendingVolumeAligned();
+    if (parsers_.empty())
         return;
     for (auto& [key, parser] : parsers_)
         parser->Finish(APFSContainerParser::kForce);

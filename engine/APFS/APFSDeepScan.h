@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "APFSContainerParser.h"
@@ -45,12 +46,27 @@ private:
     bool TryContainerSuperblock(uint64_t sector, const uint8_t* data);
     bool TryVolumeSuperblock(uint64_t sector, const uint8_t* data);
     APFSContainerParser* AddParser(uint64_t key, uint64_t startSector);
+    // A physical object map met before any parser: its id is its own block,
+    // so it tells where a container without a superblock begins.
+    void NoteObjectMap(uint64_t sector, const uint8_t* data);
+    bool ContainerStartOf(uint64_t mapSector, uint64_t map, uint64_t& start) const;
+    void StartLoneVolume(uint64_t volumeSector, uint64_t startSector);
+    // A pending volume whose container start never showed keeps the 4096-byte
+    // alignment of its superblock.
+    void StartPendingVolumeAligned();
+
+    struct PendingVolume {
+        uint64_t sector;
+        uint64_t objectMap;
+    };
 
     IDirecotryTreeBuilder* builder_ = nullptr;
     IStorageDevice* device_ = nullptr;
     IProgress* progress_ = nullptr;
     // By the device sector of the superblock that started each.
     std::map<uint64_t, std::unique_ptr<APFSContainerParser>> parsers_;
+    std::optional<PendingVolume> pendingVolume_;
+    std::map<uint64_t, uint64_t> objectMapSectors_;  // by object id
     uint32_t sectorSize_ = 512;
     std::vector<uint8_t> buffer_;
     std::vector<uint8_t> scratch_;

@@ -144,6 +144,29 @@ TEST(APFSDeepScan, ContainersAreFoundAtAnySectorAndKeepTheirStart) {
     EXPECT_EQ(deleted, 4);
 }
 
+TEST(APFSDeepScan, AVolumeWhoseContainerSuperblocksAreLostKeepsItsContainersStart) {
+    const auto image = APFSImage("mbr_two_containers");
+    ASSERT_FALSE(image.empty());
+    const APFSManifest manifest = ReadAPFSManifest("mbr_two_containers");
+    APFSImageDevice device(image, 512);
+    // Block 0 and the checkpoint area (blocks 1 to 64) of the first container gone.
+    device.Overlay(static_cast<uint64_t>(manifest.containers[0].start) * 512,
+                   std::vector<uint8_t>(65 * apfs::kBlockSize, 0));
+    RecordingBuilder builder;
+    auto scan = DeepScan(device, builder);
+    CSearchedPartitionInfo* records[4] = {};
+    ASSERT_EQ(scan->GetSearchedPartitionInfo(records, 4), 2);
+    std::unique_ptr<CSearchedPartitionInfo> lone(records[0]);
+    std::unique_ptr<CSearchedPartitionInfo> second(records[1]);
+    EXPECT_EQ(lone->startSector, static_cast<uint64_t>(manifest.containers[0].start));
+    EXPECT_EQ(second->startSector, static_cast<uint64_t>(manifest.containers[1].start));
+    EXPECT_EQ(second->partitionIndex, 1);
+    const ReportedNode* readme = Named(builder, "readme.txt");
+    ASSERT_NE(readme, nullptr);
+    EXPECT_FALSE(readme->deleted);
+    EXPECT_NE(Named(builder, "Second_1"), nullptr);
+}
+
 TEST(APFSDeepScan, TwoScansReportTheSameNodesInTheSameOrder) {
     const auto image = APFSImage("mbr_two_containers");
     ASSERT_FALSE(image.empty());
