@@ -5,6 +5,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
@@ -64,7 +65,9 @@ void QuickScan(benchmark::State& state) {
 
         IRecoveryFilter* filter = CreateFilter();
         filter->SetScanType(SCAN_TYPE_DEEP);
-        IRecoveryController* controller = CreateRecoveryController(RECOVERY_CONTROLLER_DELETED);
+        // No results window waits for the trees: the builder does not pause.
+        IRecoveryController* controller = CreateRecoveryController(
+            RECOVERY_CONTROLLER_DELETED, std::chrono::milliseconds::zero());
         controller->Initialize(filter);
         QuietProgress progress;
         CountingTree tree;
