@@ -54,9 +54,12 @@ inline std::string Sha256(const std::vector<uint8_t>& data) {
 }
 
 inline std::string NTFSNodePath(IFileNode* node) {
-    std::string path;
+    std::vector<std::string> upwards;
     for (IFileNode* n = node; n && !dynamic_cast<CFilesystemNode*>(n); n = n->GetParent())
-        path = "/" + std::string(n->GetFileName() ? n->GetFileName() : "") + path;
+        upwards.emplace_back(n->GetFileName() ? n->GetFileName() : "");
+    std::string path;
+    for (auto name = upwards.rbegin(); name != upwards.rend(); ++name)
+        path.append("/").append(*name);
     return path;
 }
 

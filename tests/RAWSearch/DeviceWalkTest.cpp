@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 
 #include "RawBoxFileAnalyser.h"
@@ -135,17 +136,16 @@ TEST(EndSignature, FindsTheEndOfAText) {
     };
 
     // 3000 bytes of text whose "</HTML>" ends at byte 2990, then zeros.
-    std::vector<uint8_t> html(3000, 'x');
+    std::vector<uint8_t> html(4096, 0);
+    std::fill_n(html.begin(), 3000, 'x');
     std::memcpy(html.data() + 2983, "</HTML>", 7);
-    html.resize(4096, 0);
     EXPECT_EQ(search(html, "</html>", 0), 2990);
     EXPECT_EQ(search(html, "</HTML>", 1), 2990);
 
     // A signature across a sector seam is found from the next sector.
-    std::vector<uint8_t> seam(1024, 'y');
+    std::vector<uint8_t> seam(2048, 0);
+    std::fill_n(seam.begin(), 1022, 'y');
     std::memcpy(seam.data() + 509, "</html>", 7);
-    seam[1022] = seam[1023] = 0;
-    seam.resize(2048, 0);
     EXPECT_EQ(search(seam, "</html>", 0), 512 + 7);
 
     // No signature: the search ends where reading ends, or at the limit.

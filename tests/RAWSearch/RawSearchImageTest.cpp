@@ -154,7 +154,7 @@ TEST_P(RawImagesEndToEnd, HarbexScanListsAndCopiesThePictures) {
             GTEST_SKIP() << "no loop device could be attached";
         source = loop->device();
     }
-    const std::string tool = "'" + ToolPath("harbex-scan").string() + "' --complete --deep ";
+    const std::string tool = ShellQuoted(ToolPath("harbex-scan").string()) + " --complete --deep ";
 
     const auto out = dir / "out";
     const auto result = RunCommand(tool + "--types 2 --recover '" + out.string() + "' '" + source +
@@ -208,8 +208,8 @@ TEST(RawImagesWithFAT, FilesTheFATSearchListsAreNotCarvedAgain) {
     const auto image = dir / "png_fat.img";
     ASSERT_TRUE(DecompressXz(FixturePath("raw/png_fat.img.xz"), image));
     const auto result =
-        RunCommand("'" + ToolPath("harbex-scan").string() + "' --complete --deep --types 2 '" +
-                   image.string() + "' 2>/dev/null");
+        RunCommand(ShellQuoted(ToolPath("harbex-scan").string()) + " --complete --deep --types 2 " +
+                   ShellQuoted(image.string()) + " 2>/dev/null");
     ASSERT_EQ(result.status, 0);
     // Carved files are named after their first sector: "<start>-<end>_NNN.PNG".
     std::set<int64_t> carved;

@@ -15,15 +15,6 @@ struct ScanRun {
     std::string err;  // messages and the summary
 };
 
-// `text` in single quotes for the shell. (Built by appending: "'" + a
-// temporary string gives GCC 12 at -O3 a false -Wrestrict alarm.)
-inline std::string ShellQuoted(const std::string& text) {
-    std::string quoted = "'";
-    quoted += text;
-    quoted += '\'';
-    return quoted;
-}
-
 // `arguments` are passed to the shell as they stand (quote paths as needed).
 inline ScanRun RunHarbexScan(const std::string& arguments) {
     TempDir dir;
