@@ -71,14 +71,25 @@ KvUIDeviceData::~KvUIDeviceData() {
 }
 
 bool KvUIDeviceData::InitDeviceInfo() {
+    std::lock_guard enumerating(enumerateLock_);
+    {
+        std::lock_guard hold(lock_);
+        initState_ = kBuilding;
+        // The enumerator releases the devices of its last listing.
+        enumerated_ = false;
+        disks_.clear();
+        volumes_.clear();
+    }
+    // Enumeration takes a while: queries meanwhile answer from empty maps
+    // instead of waiting for it.
+    const bool enumerated = enumerator_ != nullptr && Succeeded(enumerator_->Init());
     std::lock_guard hold(lock_);
-    initState_ = kBuilding;
-    enumerated_ = enumerator_ != nullptr && Succeeded(enumerator_->Init());
+    enumerated_ = enumerated;
     // Opened images stay scannable even when no disk could be enumerated.
     GetDiskStorageMap(1);
     GetVolumeStorageMap(1);
-    initState_ = enumerated_ ? kBuilt : kFailed;
-    return enumerated_;
+    initState_ = enumerated ? kBuilt : kFailed;
+    return enumerated;
 }
 
 int KvUIDeviceData::GetInitState() {
@@ -86,7 +97,16 @@ int KvUIDeviceData::GetInitState() {
     return initState_;
 }
 
+bool KvUIDeviceData::BeginBuilding() {
+    std::lock_guard hold(lock_);
+    if (initState_ != kNotBuilt && initState_ != kFailed)
+        return false;
+    initState_ = kBuilding;
+    return true;
+}
+
 void KvUIDeviceData::Clear() {
+    std::lock_guard enumerating(enumerateLock_);
     std::lock_guard hold(lock_);
     if (initState_ != kBuilt)
         return;

@@ -65,6 +65,9 @@ public:
     // Enumerates; true when the model was built.
     bool InitDeviceInfo();
     int GetInitState();
+    // Moves a model that is not built (or failed) to "being built" in one
+    // step; false when it is built or being built.
+    bool BeginBuilding();
     // Forgets every enumerated device (the enumerator releases them).
     void Clear();
     void GetDiskStorageMap(int force);
@@ -122,6 +125,8 @@ private:
     // Guards the maps, the image lists and the state: the list is built on a
     // background thread while the main thread may ask.
     std::recursive_mutex lock_;
+    // Serialises enumerations, which run without `lock_` held.
+    std::mutex enumerateLock_;
     std::map<unsigned int, IStorageDevice*> disks_;
     std::map<IStorageDevice*, std::list<IStorageDevice*>> volumes_;
     int initState_ = kNotBuilt;

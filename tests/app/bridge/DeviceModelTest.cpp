@@ -142,6 +142,20 @@ TEST_F(DeviceModelTest, FailedEnumerationEndsInTheFailedState) {
     EXPECT_EQ(model.GetInitState(), KvUIDeviceData::kBuilt);
 }
 
+// A request for the list starts one build; requests meanwhile start none,
+// and after a failed build the next request builds again.
+TEST_F(DeviceModelTest, OneBuildAtATime) {
+    KvUIDeviceData model(&enumerator);
+    EXPECT_TRUE(model.BeginBuilding());
+    EXPECT_FALSE(model.BeginBuilding());
+    enumerator.failInit = true;
+    model.InitDeviceInfo();
+    EXPECT_TRUE(model.BeginBuilding());
+    enumerator.failInit = false;
+    model.InitDeviceInfo();
+    EXPECT_FALSE(model.BeginBuilding());
+}
+
 TEST_F(DeviceModelTest, ClearReleasesTheEnumerationOnlyOnceBuilt) {
     KvUIDeviceData model(&enumerator);
     model.Clear();

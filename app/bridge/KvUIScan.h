@@ -1,0 +1,135 @@
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "DirectoryTree.h"
+#include "KvUIOperation.h"
+#include "RecoveryController.h"
+
+class IDataRecovery;
+class IStorageDevice;
+class RestoreScanSink;
+
+// The scan operation: runs one scan at a time on the facade's worker thread,
+// owns the engine controller of the scan, and files every node the engine
+// hands over into the indexes the result trees are built from.
+class KvUIScan : public KvUIOperation, public IDrirectoryTree {
+public:
+    using DateIndex = std::map<int, std::map<int, std::vector<IFileNode*>>>;
+    using TypeIndex = std::map<unsigned int, std::vector<IFileNode*>>;
+
+    // What DoScan answers when there was nothing to scan.
+    static constexpr RESULT_CODE kNoScanResult = 0x0104003300000001ull;
+    // What DoVolumeStorageScan answers when the volume was not started.
+    static constexpr RESULT_CODE kVolumeNotStarted = 0x0104014F00000001ull;
+
+    static KvUIScan* instance();
+    ~KvUIScan() override;
+
+    // The whole scan of `device`, on the calling thread; `sink` replays a
+    // saved result instead of searching. Every way out leaves the operation
+    // idle and posts the final update.
+    RESULT_CODE DoScan(IStorageDevice* device, RestoreScanSink* sink);
+    void SetDeepScan(int deep);
+    // Also 1 for a volume whose file system was not recognised.
+    int IsDeepScan();
+    _RECOVERY_CONTROLLER_TYPE GetScanControllerType(IStorageDevice* device);
+    void SaveScanSorage(IStorageDevice* device);
+    IStorageDevice* GetSavedStorage();
+    IRecoveryController* GetRecoveryController();
+    void ClearData();
+    void ReCalTotalSize();
+    void ReleaseDataRecovery();
+    void SetOztRsf(int flag);
+    int IsOztRsf();
+    void SetDmgRsf(int flag);
+    uint64_t GetScanFileCnt();
+    uint64_t GetScanFileSize();
+    void SetCurrentScanRecoveryCnt(int count);
+    int GetCurrentScanRecoveryCnt();
+
+    // Copy-out and saving work on the found nodes and the controller: while
+    // any such user holds the results, no new scan may release them.
+    // AcquireResults fails while a scan runs.
+    bool AcquireResults();
+    // Marks the scan running for a new request in one step: false while a
+    // scan runs or the results are in use. A stop still pending from a scan
+    // that has ended is dropped first.
+    bool BeginScanRequest();
+    void ReleaseResults();
+    int ResultUsers();
+
+    TypeIndex GetTypeMap();
+    DateIndex GetCreateTimeMap();
+    DateIndex GetModifyTimeMap();
+    std::vector<IFileNode*> GetFileSystemNode();
+    // The roots and folders not yet taken into the path tree; emptied.
+    std::vector<IFileNode*> KvGetNewPathNode();
+    std::vector<IFileNode*> KvGetAllPathNode();
+    void* KvGetFileNode(IFileNode* node);
+    void KvSetFileNode(IFileNode* node, void* object);
+    void KvResetFileNode();
+    IDataRecovery* GetFileNodeDataRecover(IFileNode* node);
+    static int FindRemoveData(IFileNode* node);
+    // The lower-case text after the last dot of the name; empty without one.
+    static std::string GetNodeExt(IFileNode* node);
+    void UnselectAllNodes();
+
+    void SetSearchKey(const char* key);
+    std::string GetSearchKey();
+    void SetSearching(int searching);
+    int IsSearching();
+    // The tree the results window shows: 0 path, 1 type, 2 created, 3 modified.
+    void SetScanType(int view);
+    int GetScanType();
+
+    int UpdateProgress(_PROGRESS_INFO* info) override;
+    int IsOpTreeFinished() override;
+    void SetOpTreeFinished(int finished) override;
+    void ShowNodes(IFileNode** nodes, unsigned int count, int lost) override;
+    void ShowFilesystemNode(IFilesystemNode* root) override;
+
+private:
+    KvUIScan() = default;
+
+    RESULT_CODE DoVolumeStorageScan(IStorageDevice* device);
+    void ResetRecoveryController(_RECOVERY_CONTROLLER_TYPE type);
+    // A fresh controller of the same kind for the next volume of a disk; the
+    // one before keeps the nodes it found alive until the next scan.
+    void NextVolumeController();
+    // The end of every scan: idle, and a final update unless the engine's
+    // last report already made it.
+    void FinishScan();
+
+    std::mutex scanLock_;  // held for a whole scan
+    RestoreScanSink* restoreSink_ = nullptr;
+    IStorageDevice* savedDevice_ = nullptr;
+    IRecoveryController* controller_ = nullptr;  // owned
+    std::vector<IRecoveryController*> earlierControllers_;  // owned: earlier volumes
+    int deepScan_ = 0;
+    int treeFinished_ = 1;
+    int oztResult_ = 0;
+    int dmgResult_ = 0;
+    std::vector<IFileNode*> fileSystemRoots_;
+    DateIndex created_;
+    DateIndex modified_;
+    TypeIndex types_;
+    std::vector<IFileNode*> newPathNodes_;
+    std::vector<IFileNode*> allDirectories_;
+    std::map<IFileNode*, void*> nodeObjects_;
+    std::string searchKey_;
+    int searching_ = 0;
+    int viewType_ = 0;
+    int remainingVolumes_ = 0;
+    uint64_t fileCount_ = 0;
+    uint64_t totalSize_ = 0;
+    int recoveryCount_ = 0;
+    std::map<IFileNode*, IDataRecovery*> dataRecoveries_;  // owned
+    int resultUsers_ = 0;
+    // The engine's last report ended the scan and posted the final update.
+    bool endReported_ = false;
+};

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "TestSupport.h"
+
+class IStorageDevice;
+
+namespace bridgetest {
+
+// A disk made of the FAT fixture volumes: an MBR with the FAT16 image as its
+// first partition and the FAT32 image as its second, attached to a loop
+// device with its partitions. Also the two volume images on their own.
+class FatDisk {
+public:
+    FatDisk();
+    bool ready() const { return loop_ && loop_->attached() && partitioned_; }
+    // The loop device's kernel name ("loop3").
+    std::string name() const;
+    const std::filesystem::path& image() const { return disk_; }
+    const std::filesystem::path& volume(int n) const { return n == 1 ? fat16_ : fat32_; }
+
+private:
+    harbex::test::TempDir dir_;
+    std::filesystem::path fat16_, fat32_, disk_;
+    std::unique_ptr<harbex::test::LoopDevice> loop_;
+    bool partitioned_ = false;
+};
+
+// A loop device over a file made by `shellCommand` (run with the path as $1).
+class MadeDisk {
+public:
+    MadeDisk(const std::string& shellCommand, bool partitions);
+    bool ready() const { return loop_ && loop_->attached(); }
+    std::string name() const;
+
+private:
+    harbex::test::TempDir dir_;
+    std::unique_ptr<harbex::test::LoopDevice> loop_;
+};
+
+// The listing harbex-scan prints for `arguments`, one line per found item,
+// with the top folder's name left out (it differs with how a device was
+// opened), sorted.
+std::vector<std::string> ToolListing(const std::string& arguments);
+// The same listing of the nodes the bridge's scan has indexed.
+std::vector<std::string> BridgeListing();
+
+// The disk index of the enumerated disk with this kernel name, -1 if none.
+int DiskIndexOf(const std::string& name);
+
+}  // namespace bridgetest
