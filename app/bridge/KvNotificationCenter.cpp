@@ -18,6 +18,52 @@ void KvNotificationCenter::post(const QString& name, const QVariant& object) {
     emit notified(name, object);
 }
 
+void KvNotificationCenter::enqueuePost(const QString& name) {
+    push({name, {}});
+}
+
+void KvNotificationCenter::enqueue(std::function<void()> action) {
+    push({QString(), std::move(action)});
+}
+
+void KvNotificationCenter::push(Pending pending) {
+    bool wake = false;
+    {
+        std::lock_guard hold(lock_);
+        if (!pending.name.isEmpty()) {
+            for (const Pending& waiting : pending_) {
+                if (waiting.name == pending.name)
+                    return;
+            }
+        }
+        pending_.push_back(std::move(pending));
+        wake = !drainQueued_;
+        drainQueued_ = true;
+    }
+    // The data travels through the queue above; the main thread is only woken.
+    if (wake)
+        QMetaObject::invokeMethod(this, &KvNotificationCenter::drain, Qt::QueuedConnection);
+}
+
+void KvNotificationCenter::drain() {
+    for (;;) {
+        Pending next;
+        {
+            std::lock_guard hold(lock_);
+            if (pending_.empty()) {
+                drainQueued_ = false;
+                return;
+            }
+            next = std::move(pending_.front());
+            pending_.pop_front();
+        }
+        if (next.action)
+            next.action();
+        else
+            post(next.name);
+    }
+}
+
 QMetaObject::Connection KvNotificationCenter::observe(
     const QString& name, const QObject* context, std::function<void(const QVariant&)> handler) {
     return connect(this, &KvNotificationCenter::notified, context,

@@ -4,9 +4,6 @@
 #include <sys/file.h>
 #include <unistd.h>
 
-#include <QDeadlineTimer>
-#include <QThread>
-
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -25,19 +22,20 @@
 #include "KvUIOperation.h"
 #include "KvUIPublic.h"
 #include "KvUIScan.h"
+#include "KvWorkerThread.h"
 #include "MessageCenter.h"
 
 namespace {
 
-constexpr uint kWorkerStackSize = 0x200000;
+constexpr size_t kWorkerStackSize = 0x200000;
 constexpr std::chrono::milliseconds kPollPeriod{100};
 
 // The facade's threads. The scan worker is kept apart: a new scan waits for
 // the previous one to end before it clears what that one was filling.
 struct Workers {
     std::mutex lock;
-    std::unique_ptr<QThread> scan;
-    std::vector<std::unique_ptr<QThread>> others;
+    std::unique_ptr<KvWorkerThread> scan;
+    std::vector<std::unique_ptr<KvWorkerThread>> others;
 };
 
 Workers& TheWorkers() {
@@ -47,18 +45,13 @@ Workers& TheWorkers() {
 
 std::atomic<int> g_stopWaitMs{30000};
 
-std::unique_ptr<QThread> StartThread(std::function<void()> work, uint stackSize) {
-    std::unique_ptr<QThread> thread(QThread::create(std::move(work)));
-    if (stackSize != 0)
-        thread->setStackSize(stackSize);
-    thread->start();
-    return thread;
+std::unique_ptr<KvWorkerThread> StartThread(std::function<void()> work, size_t stackSize) {
+    return std::make_unique<KvWorkerThread>(std::move(work), stackSize);
 }
 
-void KeepRunning(std::vector<std::unique_ptr<QThread>>& threads) {
-    std::erase_if(threads, [](const std::unique_ptr<QThread>& thread) {
-        return thread->isFinished() && thread->wait();
-    });
+void KeepRunning(std::vector<std::unique_ptr<KvWorkerThread>>& threads) {
+    std::erase_if(threads,
+                  [](const std::unique_ptr<KvWorkerThread>& thread) { return thread->finished(); });
 }
 
 // Waits until the operation is idle, at most `waitMs`; false when it is not.
@@ -116,14 +109,13 @@ bool KvUIController::StartScan(IStorageDevice* device, int deep) {
     Workers& workers = TheWorkers();
     std::lock_guard hold(workers.lock);
     if (workers.scan) {
-        if (!workers.scan->isFinished()) {
+        if (!workers.scan->finished()) {
             const int status = scan->GetStatus();
             if (status == KV_STATUS_RUNNING || status == KV_STATUS_PAUSED)
                 return false;
             // Stopping or already idle: it is ending; let it end first.
         }
-        workers.scan->wait();
-        workers.scan.reset();
+        workers.scan.reset();  // joins
     }
     if (SaveOrLoadRuns() || !scan->BeginScanRequest())
         return false;
@@ -245,10 +237,7 @@ void KvUIController::GetScanFileSize(uint64_t& size, uint64_t& count) {
 void KvUIController::WaitForScanWorker() {
     Workers& workers = TheWorkers();
     std::lock_guard hold(workers.lock);
-    if (workers.scan) {
-        workers.scan->wait();
-        workers.scan.reset();
-    }
+    workers.scan.reset();  // joins
 }
 
 void KvUIController::NotifiyDeviceInfoAfterInit(const QString& name) {
@@ -275,10 +264,13 @@ bool KvUIController::RefreshDeviceInfo() {
     if (!WaitUntilExited(scan, g_stopWaitMs))
         return false;
     WaitForScanWorker();
+    // What the last scan found reads from devices the enumeration is about
+    // to release: it goes first, and the windows are told.
+    scan->ForgetResults();
+    KvNotifyUIUpdateData(1);
     KvUIDeviceData* model = KvUIDeviceData::instance();
     model->Clear();
     model->InitDeviceInfo();
-    scan->SaveScanSorage(nullptr);
     return true;
 }
 
@@ -320,8 +312,13 @@ void KvUIController::CloseApp() {
         WaitForScanWorker();
         Workers& workers = TheWorkers();
         std::lock_guard hold(workers.lock);
-        for (auto& thread : workers.others)
-            ended = thread->wait(QDeadlineTimer(g_stopWaitMs.load())) && ended;
+        const auto deadline =
+            std::chrono::steady_clock::now() + std::chrono::milliseconds(g_stopWaitMs.load());
+        for (auto& thread : workers.others) {
+            while (!thread->finished() && std::chrono::steady_clock::now() < deadline)
+                std::this_thread::sleep_for(kPollPeriod);
+            ended = ended && thread->finished();
+        }
     }
     CMessageCenter::Instance()->StopReceiveMessage();
     std::fflush(nullptr);

@@ -57,8 +57,9 @@ public:
     // needed); a request while it is being built is served by that post.
     static void NotifiyDeviceInfoAfterInit(const QString& name);
     static void InitDeviceInfoInBgThread();
-    // Stops a running scan and enumerates again; false (model untouched)
-    // when the scan did not stop within 30 s or the results are in use.
+    // Stops a running scan, drops the results of the last scan (they read
+    // from the devices being released) and enumerates again; false (nothing
+    // changed) when the scan did not stop within 30 s or the results are in use.
     static bool RefreshDeviceInfo();
     static void SetViewType(int view);
 

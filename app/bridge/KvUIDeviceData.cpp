@@ -70,6 +70,17 @@ KvUIDeviceData::~KvUIDeviceData() {
         delete image;
 }
 
+void KvUIDeviceData::UseEnumerator(IEnumDeviceEx* enumerator) {
+    Clear();
+    std::lock_guard enumerating(enumerateLock_);
+    std::lock_guard hold(lock_);
+    enumerator_ = enumerator;
+    enumerated_ = false;
+    disks_.clear();
+    volumes_.clear();
+    initState_ = kNotBuilt;
+}
+
 bool KvUIDeviceData::InitDeviceInfo() {
     std::lock_guard enumerating(enumerateLock_);
     {
@@ -197,7 +208,7 @@ int KvUIDeviceData::GetDiskDataByStorage(IStorageDevice* device, _DiskVolumeData
         filled = GetDiskDataByDiskInfo(disk, record);
         record.beCanOpen = device->IsPermitted() ? 1 : 0;
         record.deviceNumber = disk->deviceId;
-        record.sysfsPath = SysfsPathOf(disk->deviceId);
+        record.sysfsPath = SysfsPathOf(disk->bsdName);
     } else if (COZTDeviceInfoStruct* ozt = OztRecordOf(data)) {
         filled = GetDiskDataByOztInfo(ozt, record);
     } else if (CDMGDeviceInfoStruct* dmg = DmgRecordOf(data)) {
@@ -223,7 +234,8 @@ int KvUIDeviceData::GetVolumeDataByStorage(IStorageDevice* device, _DiskVolumeDa
         record.volumeIndex = index;
         record.bsdName = volume->bsdName;
         record.deviceNumber = volume->deviceId;
-        record.sysfsPath = SysfsPathOf(volume->deviceId);
+        record.startSector = volume->startSector;
+        record.sysfsPath = SysfsPathOf(volume->bsdName);
         return 1;
     }
     int filled = 0;
@@ -445,13 +457,13 @@ bool KvUIDeviceData::GetDiskVolumeIndexByStorage(IStorageDevice* device, int& di
     return disk >= 0;
 }
 
-int32_t KvUIDeviceData::DeviceNumberOf(IStorageDevice* device) {
+const char* KvUIDeviceData::KernelNameOf(IStorageDevice* device) {
     IStorageDeviceData* data = device->GetPrivateData();
     if (CCollectDiskDeviceInfoStruct* disk = DiskRecordOf(data))
-        return disk->deviceId;
+        return disk->bsdName;
     if (CCollectedVolumeDeviceInfoStruct* volume = VolumeRecordOf(data))
-        return volume->deviceId;
-    return 0;
+        return volume->bsdName;
+    return nullptr;
 }
 
 void KvUIDeviceData::ImageDevicesLocked(std::vector<IStorageDevice*>& devices) {
@@ -476,12 +488,16 @@ IStorageDevice* KvUIDeviceData::GetStorageByRecord(const _DiskVolumeData& record
         return GetStorageByDiskVolumeIndex(record.diskIndex, record.volumeIndex);
     const bool wantVolume = record.volumeIndex >= 0;
     for (const auto& [disk, volumes] : volumes_) {
-        if (!wantVolume && DeviceNumberOf(disk) == record.deviceNumber)
-            return disk;
-        if (!wantVolume)
+        if (!wantVolume) {
+            const CCollectDiskDeviceInfoStruct* info = DiskRecordOf(disk->GetPrivateData());
+            if (info != nullptr && info->deviceId == record.deviceNumber)
+                return disk;
             continue;
+        }
         for (IStorageDevice* volume : volumes) {
-            if (DeviceNumberOf(volume) == record.deviceNumber)
+            const CCollectedVolumeDeviceInfoStruct* info = VolumeRecordOf(volume->GetPrivateData());
+            if (info != nullptr && info->deviceId == record.deviceNumber &&
+                info->startSector == record.startSector)
                 return volume;
         }
     }
@@ -493,22 +509,20 @@ IStorageDevice* KvUIDeviceData::GetStorageBySysfsPath(const std::string& path) {
         return nullptr;
     std::lock_guard hold(lock_);
     for (const auto& [disk, volumes] : volumes_) {
-        if (SysfsPathOf(DeviceNumberOf(disk)) == path)
+        if (SysfsPathOf(KernelNameOf(disk)) == path)
             return disk;
         for (IStorageDevice* volume : volumes) {
-            if (SysfsPathOf(DeviceNumberOf(volume)) == path)
+            if (SysfsPathOf(KernelNameOf(volume)) == path)
                 return volume;
         }
     }
     return nullptr;
 }
 
-std::string KvUIDeviceData::SysfsPathOf(int32_t deviceNumber) const {
-    if (deviceNumber == 0)
+std::string KvUIDeviceData::SysfsPathOf(const char* kernelName) const {
+    if (kernelName == nullptr || kernelName[0] == '\0' || std::strchr(kernelName, '/') != nullptr)
         return {};
-    const auto number = static_cast<uint32_t>(deviceNumber);
-    const std::string link = sysfsRoot_ + "/dev/block/" + std::to_string(number >> 24) + ":" +
-                             std::to_string(number & 0xFFFFFF);
+    const std::string link = sysfsRoot_ + "/class/block/" + kernelName;
     char resolved[PATH_MAX];
     if (realpath(link.c_str(), resolved) == nullptr)
         return {};

@@ -35,9 +35,11 @@ struct _DiskVolumeData {
     int32_t dmgInfoLength = -1;
     std::list<_DiskVolumeData> volumes;
     // What identifies the device when indexes shift as media come and go:
-    // the kernel's device number (major << 24 | minor, 0 for image files) and
-    // the sysfs folder of the block device (empty when unknown).
+    // the device number the engine gives it (0 for image files; a partition
+    // read through its disk has the disk's), a volume's first sector on its
+    // disk, and the sysfs folder of the block device (empty when it has none).
     int32_t deviceNumber = 0;
+    int64_t startSector = -1;
     std::string sysfsPath;
 };
 
@@ -62,6 +64,9 @@ public:
     KvUIDeviceData(const KvUIDeviceData&) = delete;
     KvUIDeviceData& operator=(const KvUIDeviceData&) = delete;
 
+    // Forgets the devices and enumerates with `enumerator` (not owned) from
+    // now on; the model is then not built.
+    void UseEnumerator(IEnumDeviceEx* enumerator);
     // Enumerates; true when the model was built.
     bool InitDeviceInfo();
     int GetInitState();
@@ -117,8 +122,8 @@ public:
 private:
     IStorageDevice* DiskByIndexLocked(int index);
     void ImageDevicesLocked(std::vector<IStorageDevice*>& devices);
-    std::string SysfsPathOf(int32_t deviceNumber) const;
-    static int32_t DeviceNumberOf(IStorageDevice* device);
+    std::string SysfsPathOf(const char* kernelName) const;
+    static const char* KernelNameOf(IStorageDevice* device);
 
     IEnumDeviceEx* enumerator_;
     std::string sysfsRoot_;

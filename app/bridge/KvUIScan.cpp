@@ -240,6 +240,19 @@ void KvUIScan::ClearData() {
     SetProgressInfo(_PROGRESS_INFO{});
 }
 
+void KvUIScan::ForgetResults() {
+    std::lock_guard scan(scanLock_);
+    ClearData();
+    std::lock_guard hold(lock_);
+    if (controller_ != nullptr)
+        controller_->Release();
+    controller_ = nullptr;
+    for (IRecoveryController* earlier : earlierControllers_)
+        earlier->Release();
+    earlierControllers_.clear();
+    savedDevice_ = nullptr;
+}
+
 void KvUIScan::ReCalTotalSize() {
     std::lock_guard hold(lock_);
     uint64_t total = 0;

@@ -42,6 +42,10 @@ public:
     IStorageDevice* GetSavedStorage();
     IRecoveryController* GetRecoveryController();
     void ClearData();
+    // Releases the controller with every found node and copy-out object and
+    // forgets the device: called before the devices are enumerated anew,
+    // which releases the device those still read from.
+    void ForgetResults();
     void ReCalTotalSize();
     void ReleaseDataRecovery();
     void SetOztRsf(int flag);

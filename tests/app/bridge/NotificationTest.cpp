@@ -31,6 +31,24 @@ TEST(Notifications, PostsFromWorkersArriveOnTheMainThreadInOrder) {
     }
 }
 
+// However fast a worker posts while the main thread is busy, what waits for
+// the main thread stays one post per name.
+TEST(Notifications, RepeatedPostsWaitingForTheMainThreadArriveOnce) {
+    NotificationLog log;
+    std::thread worker([] {
+        for (int i = 0; i < 10000; ++i) {
+            KvUIPublic::NotifyMainThread("busy");
+            KvUIPublic::NotifyMainThread("other");
+        }
+    });
+    worker.join();
+    ASSERT_TRUE(WaitFor([&] { return log.Count("other") == 1; }, 5000));
+    Pump(100);
+    EXPECT_EQ(log.Count("busy"), 1);
+    EXPECT_EQ(log.Count("other"), 1);
+    EXPECT_EQ(log.entries.front().name, "busy");
+}
+
 TEST(Notifications, PostAfterWorkComesOnlyOnceTheWorkHasReturned) {
     std::atomic<bool> workDone{false};
     NotificationLog log([&] { return workDone.load() ? 1 : 0; });

@@ -79,18 +79,6 @@ std::string FatDisk::name() const {
     return loop_ ? fs::path(loop_->device()).filename().string() : "";
 }
 
-MadeDisk::MadeDisk(const std::string& shellCommand, bool partitions) {
-    const fs::path file = dir_ / "made.img";
-    if (RunCommand("sh -c " + Quote(shellCommand) + " made " + Quote(file) + " >/dev/null 2>&1")
-            .status != 0)
-        return;
-    loop_ = std::make_unique<harbex::test::LoopDevice>(file, partitions);
-}
-
-std::string MadeDisk::name() const {
-    return loop_ ? fs::path(loop_->device()).filename().string() : "";
-}
-
 std::vector<std::string> ToolListing(const std::string& arguments) {
     const harbex::test::CommandResult run = RunCommand(
         harbex::test::ToolPath("harbex-scan").string() + " " + arguments + " 2>/dev/null");
@@ -112,6 +100,12 @@ std::vector<std::string> BridgeListing() {
         lines.push_back(WithoutTopFolder(FormatFound(entry)));
     std::sort(lines.begin(), lines.end());
     return lines;
+}
+
+void ReEnumerate() {
+    KvUIScan::instance()->ForgetResults();
+    KvUIDeviceData::instance()->Clear();
+    KvUIDeviceData::instance()->InitDeviceInfo();
 }
 
 int DiskIndexOf(const std::string& name) {

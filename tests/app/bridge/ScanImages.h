@@ -30,24 +30,16 @@ private:
     bool partitioned_ = false;
 };
 
-// A loop device over a file made by `shellCommand` (run with the path as $1).
-class MadeDisk {
-public:
-    MadeDisk(const std::string& shellCommand, bool partitions);
-    bool ready() const { return loop_ && loop_->attached(); }
-    std::string name() const;
-
-private:
-    harbex::test::TempDir dir_;
-    std::unique_ptr<harbex::test::LoopDevice> loop_;
-};
-
 // The listing harbex-scan prints for `arguments`, one line per found item,
 // with the top folder's name left out (it differs with how a device was
 // opened), sorted.
 std::vector<std::string> ToolListing(const std::string& arguments);
 // The same listing of the nodes the bridge's scan has indexed.
 std::vector<std::string> BridgeListing();
+
+// Enumerates the system's devices anew, after dropping the results of the
+// last scan, which read from the devices being released.
+void ReEnumerate();
 
 // The disk index of the enumerated disk with this kernel name, -1 if none.
 int DiskIndexOf(const std::string& name);

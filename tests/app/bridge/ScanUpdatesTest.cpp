@@ -57,6 +57,7 @@ TEST_F(ScanUpdatesTest, BatchesWithinTwoSecondsPostOnceAndTheLastIsDeferredNotDr
 TEST_F(ScanUpdatesTest, FinalUpdateAlwaysPostsAndNothingFollowsIt) {
     NotificationLog log;
     updates->Notify(0);
+    Pump(100);
     now += 300;
     updates->Notify(0);  // deferred
     updates->Notify(1);  // inside the window, yet posted
@@ -64,6 +65,7 @@ TEST_F(ScanUpdatesTest, FinalUpdateAlwaysPostsAndNothingFollowsIt) {
     EXPECT_EQ(finals.load(), 1);
     Pump(2100);  // the deferred batch post is void: the final showed it
     EXPECT_EQ(Posts(log), 2);
+    EXPECT_EQ(batches.load(), 1);
 }
 
 // While a window rebuilds the trees nothing is refreshed; the final update
