@@ -36,9 +36,11 @@ function(harbex_test_suite name)
                        PROPERTIES TIMEOUT 600)
 endfunction()
 
-# One Google Benchmark executable per file.
+# One Google Benchmark executable per file, with the shared benchmark pieces;
+# HARBEX_BENCH_SOURCE_DIR names its folder (where its image maker lives).
 function(harbex_benchmark name source)
   cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
   add_executable(${name} ${source})
-  target_link_libraries(${name} PRIVATE ${ARG_DEPS} benchmark::benchmark)
+  target_link_libraries(${name} PRIVATE ${ARG_DEPS} harbex_bench_support benchmark::benchmark)
+  target_compile_definitions(${name} PRIVATE HARBEX_BENCH_SOURCE_DIR="${CMAKE_CURRENT_SOURCE_DIR}")
 endfunction()

@@ -11,7 +11,7 @@
 #include <memory>
 #include <string>
 
-#include "FATBenchSupport.h"
+#include "BenchSupport.h"
 #include "FileTypeLists.h"
 #include "KvUIFilter.h"
 #include "KvUIScan.h"

@@ -5,16 +5,10 @@
 
 #include <benchmark/benchmark.h>
 
-#include <cstdlib>
-#include <memory>
 #include <string>
 
-#include "FATBenchSupport.h"
+#include "BenchSupport.h"
 #include "FATVolume.h"
-#include "RecoveryController.h"
-#include "RecoveryFilter.h"
-#include "StorageDevice.h"
-#include "StorageDeviceData.h"
 
 namespace {
 
@@ -27,54 +21,22 @@ const std::string& ImagePath() {
     return path;
 }
 
-void QuickScan(benchmark::State& state) {
-    if (ImagePath().empty()) {
-        state.SkipWithError("no benchmark image");
-        return;
-    }
-    uint64_t nodes = 0;
-    for (auto _ : state) {
-        std::unique_ptr<IStorageDevice> volume(CreateVolumeDevice(ImagePath().c_str()));
-        volume->Open(nullptr);
-        std::unique_ptr<IVolumeAnalyze> fat(CreateFatVolumeAnalyze(volume.get(), 0));
-        auto* record = new CCollectedVolumeDeviceInfoStruct{};
-        record->fileSystemType = fat->GetFileSystemType();
-        record->sectorSize = volume->GetSectorSize();
-        record->sectorCount = volume->GetTotalSectors();
-        volume->SetPrivateData(CreateVolumeDeviceData(record));
-
-        IRecoveryFilter* filter = CreateFilter();
-        filter->SetScanType(SCAN_TYPE_DEEP);
-        // As harbex-scan runs it: no results window to wait for.
-        IRecoveryController* controller = CreateRecoveryController(
-            RECOVERY_CONTROLLER_DELETED, std::chrono::milliseconds::zero());
-        controller->Initialize(filter);
-        QuietProgress progress;
-        CountingTree tree;
-        const RESULT_CODE code = controller->StartDataRecovery(volume.get(), &progress, &tree);
-        if (IsFailure(code))
-            state.SkipWithError("the quick scan failed");
-        nodes = tree.nodes;
-        controller->Release();
-    }
-    state.counters["nodes"] = static_cast<double>(nodes);
+void FatQuickScan(benchmark::State& state) {
+    QuickScan(state, ImagePath(),
+              [](IStorageDevice* volume) { return CreateFatVolumeAnalyze(volume, 0); });
 }
 
 void SleuthKitFls(benchmark::State& state) {
-    if (ImagePath().empty()) {
-        state.SkipWithError("no benchmark image");
-        return;
-    }
-    const std::string command = "fls -r -d '" + ImagePath() + "' >/dev/null 2>&1";
-    for (auto _ : state) {
-        if (std::system(command.c_str()) != 0)
-            state.SkipWithError("fls failed");
-    }
+    RunCommand(state, "fls -r -d '" + ImagePath() + "' >/dev/null 2>&1", "fls failed");
 }
 
 }  // namespace
 
-BENCHMARK(QuickScan)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
+BENCHMARK(FatQuickScan)
+    ->Name("QuickScan")
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->MinTime(2.0);
 BENCHMARK(SleuthKitFls)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
 
 BENCHMARK_MAIN();

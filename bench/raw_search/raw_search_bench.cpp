@@ -10,15 +10,9 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
-#include <vector>
 
-#include "FATBenchSupport.h"
-#include "FileSystemSearcher.h"
+#include "BenchSupport.h"
 #include "RAWSearcher.h"
-#include "RecoveryController.h"
-#include "RecoveryFilter.h"
-#include "SearcherFactories.h"
-#include "StorageDevice.h"
 
 namespace {
 
@@ -31,80 +25,18 @@ const std::string& ImagePath() {
     return path;
 }
 
-void SequentialRead(benchmark::State& state) {
-    if (ImagePath().empty()) {
-        state.SkipWithError("no benchmark image");
-        return;
-    }
-    for (auto _ : state) {
-        IStorageDevice* device = CreateDiskDevice(ImagePath().c_str());
-        device->Open(nullptr);
-        const int64_t block = 0x400000 / device->GetSectorSize();
-        std::vector<uint8_t> buffer(0x400000);
-        const int64_t total = device->GetTotalSectors();
-        for (int64_t sector = 0; sector < total; sector += block)
-            device->ReadSector(buffer.data(), sector, std::min(block, total - sector));
-        benchmark::DoNotOptimize(buffer.data());
-        state.SetBytesProcessed(state.bytes_processed() + total * device->GetSectorSize());
-        device->Close();
-        delete device;
-    }
-}
-
-// A block searcher that reads each block and looks at nothing: the cost of
-// the complete scan's walk through its read-ahead cache alone.
-class ReadOnlySearcher : public ICompleteFileSystemSearchController {
-public:
-    void SetDirecotryTreeBuilder(IDirecotryTreeBuilder*) override {}
-    int GetSearchedPartitionInfo(CSearchedPartitionInfo**, int) override { return 0; }
-    void SetDevice(IStorageDevice* device) override { device_ = device; }
-    void SetBlockSize(int sectors) override { buffer_.resize(size_t(sectors) * 512 * 8); }
-    void PreparetoSearch() override {}
-    void AnalyzeBlock(long long first, long long count) override {
-        device_->ReadSector(buffer_.data(), first, count);
-        benchmark::DoNotOptimize(buffer_.data());
-    }
-
-private:
-    IStorageDevice* device_ = nullptr;
-    std::vector<uint8_t> buffer_;
-};
-
-// A complete scan with one block searcher.
-void RunComplete(benchmark::State& state, const CompleteSearcherFactory& factory) {
-    if (ImagePath().empty()) {
-        state.SkipWithError("no benchmark image");
-        return;
-    }
-    SearcherFactories only;
-    only.complete.push_back({SEARCHER_RAW_BY_TYPE, factory});
-    ScopedSearcherFactories scoped(only);
-    for (auto _ : state) {
-        IStorageDevice* device = CreateDiskDevice(ImagePath().c_str());
-        device->Open(nullptr);
-        IRecoveryController* controller = CreateRecoveryController(RECOVERY_CONTROLLER_COMPLETE);
-        IRecoveryFilter* filter = CreateFilter();
-        filter->SetScanType(SCAN_TYPE_DEEP);
-        filter->SetFilterTypes(FILE_MASK_ALL);
-        controller->Initialize(filter);
-        QuietProgress progress;
-        CountingTree tree;
-        controller->StartDataRecovery(device, &progress, &tree);
-        state.counters["nodes"] = static_cast<double>(tree.nodes);
-        state.SetBytesProcessed(state.bytes_processed() +
-                                device->GetTotalSectors() * device->GetSectorSize());
-        controller->Release();
-        device->Close();
-        delete device;
-    }
+void ImageRead(benchmark::State& state) {
+    SequentialRead(state, ImagePath());
 }
 
 void ScanWalkOnly(benchmark::State& state) {
-    RunComplete(state, [] { return new ReadOnlySearcher(); });
+    CompleteScan(state, ImagePath(), SEARCHER_RAW_BY_TYPE, [] { return new ReadOnlySearcher(); },
+                 {.allTypes = true});
 }
 
 void RawSearch(benchmark::State& state) {
-    RunComplete(state, [] { return CreateRAWSearcher(); });
+    CompleteScan(state, ImagePath(), SEARCHER_RAW_BY_TYPE, [] { return CreateRAWSearcher(); },
+                 {.allTypes = true});
 }
 
 // PhotoRec over the whole image, PNG only, paranoid checks on.
@@ -132,11 +64,15 @@ void PhotoRec(benchmark::State& state) {
 
 }  // namespace
 
-BENCHMARK(SequentialRead)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+BENCHMARK(ImageRead)
+    ->Name("SequentialRead")
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3)
+    ->UseRealTime();
 BENCHMARK(ScanWalkOnly)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 BENCHMARK(RawSearch)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 BENCHMARK(PhotoRec)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
-BENCHMARK(SequentialRead)
+BENCHMARK(ImageRead)
     ->Name("SequentialReadAgain")
     ->Unit(benchmark::kMillisecond)
     ->Iterations(3)
