@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "HeaderAnalysers.h"
 #include "PNGAnalyser.h"
 
 namespace {
@@ -16,6 +17,30 @@ IRawFileAnalyser* Make() {
 const std::map<std::string, CRawFileAnalyserListSingle::Factory>& BuiltInFactories() {
     static const std::map<std::string, CRawFileAnalyserListSingle::Factory> factories = {
         {"ZizEdoza::PNGAnalyser", Make<ZizEdoza::PNGAnalyser>},
+        // Header analysers: a header field or a short walk gives the size.
+        {"FileAUAnalyser", Make<FileAUAnalyser>},
+        {"FileBMPAnalyser", Make<FileBMPAnalyser>},
+        {"FileCABAnalyser", Make<FileCABAnalyser>},
+        {"FileCHMAnalyser", Make<FileCHMAnalyser>},
+        {"FileCPTAnalyser", Make<FileCPTAnalyser>},
+        {"FileEMFAnalyser", Make<FileEMFAnalyser>},
+        {"FileHLPAnalyser", Make<FileHLPAnalyser>},
+        {"FileICOAnalyser", Make<FileICOAnalyser>},
+        {"FileLowDocAnalyser", Make<FileLowDocAnalyser>},
+        {"FileMNYAnalyser", Make<FileMNYAnalyser>},
+        {"FileMboxAnalyser", Make<FileMboxAnalyser>},
+        {"FileMKVAnalyser", Make<FileMKVAnalyser>},
+        {"FileMRWAnalyser", Make<FileMRWAnalyser>},
+        {"FileITLAnalyser", Make<FileITLAnalyser>},
+        {"FileICNSAnalyser", Make<FileICNSAnalyser>},
+        {"FilePSTAnalyser", Make<FilePSTAnalyser>},
+        {"FileRIFFAnalyser", Make<FileRIFFAnalyser>},
+        {"FileSWFAnalyser", Make<FileSWFAnalyser>},
+        {"FileTTFAnalyser", Make<FileTTFAnalyser>},
+        {"FileUnicodeHTMAnalyser", Make<FileUnicodeHTMAnalyser>},
+        {"FileWMFAnalyser", Make<FileWMFAnalyser>},
+        {"FileWPDAnalyser", Make<FileWPDAnalyser>},
+        {"CFileAIFAnalyzer", Make<CFileAIFAnalyzer>},
     };
     return factories;
 }

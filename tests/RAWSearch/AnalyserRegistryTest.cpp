@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
+#include <cxxabi.h>
+#include <typeinfo>
 #include <set>
 #include <string>
 
@@ -37,8 +40,16 @@ const bool registered = [] {
     return true;
 }();
 
+// The class an entry was made for: a stand-in's name, or a real analyser's
+// own class name.
 std::string NameOf(IRawFileAnalyser* analyser) {
-    return static_cast<NamedAnalyser*>(analyser)->name;
+    if (auto* named = dynamic_cast<NamedAnalyser*>(analyser))
+        return named->name;
+    int status = 0;
+    char* name = abi::__cxa_demangle(typeid(*analyser).name(), nullptr, nullptr, &status);
+    std::string text = status == 0 && name != nullptr ? name : "";
+    std::free(name);
+    return text;
 }
 
 uint32_t Key4(const char* bytes) {

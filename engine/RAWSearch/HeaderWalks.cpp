@@ -1,0 +1,251 @@
+// Header tests and device walks of the members that measure their file on the
+// device: Compact Pro archives, RIFF forms, mailboxes, UTF-16 HTML, AIFF.
+
+#include <algorithm>
+#include <cassert>
+#include <cstring>
+
+#include "ByteOrder.h"
+#include "HeaderAnalysers.h"
+#include "RawFileBuffer.h"
+#include "SearchSignFileAnalyser.h"
+
+namespace {
+
+// The four letters at `at` equal `word`, the case of A-Z ignored.
+bool SameWord(const unsigned char* at, const char* word) {
+    for (int i = 0; i < 4; ++i) {
+        auto lower = [](unsigned char c) { return c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c; };
+        if (lower(at[i]) != lower(static_cast<unsigned char>(word[i])))
+            return false;
+    }
+    return true;
+}
+
+// The u32 at `offset`, or false when it cannot be read.
+bool ReadAt(RawFileBuffer& reader, uint64_t offset, uint32_t& value) {
+    const uint8_t* at = reader.GetRawFileBuffer(offset);
+    if (at == nullptr)
+        return false;
+    value = ReadLE32(at);
+    return true;
+}
+
+bool Readable(RawFileBuffer& reader, uint64_t offset) {
+    return reader.GetRawFileBuffer(offset) != nullptr;
+}
+
+// A size no larger than what the device holds from the file's start.
+int64_t WithinDevice(RawFileBuffer& reader, int64_t size) {
+    return std::min<int64_t>(size, static_cast<int64_t>(reader.GetBytesToDeviceEnd()));
+}
+
+}  // namespace
+
+uint32_t FileCPTAnalyser::AnalyseBuffer(unsigned char* b, CRawFileInfo& info) {
+    if (b == nullptr || std::memcmp(b + 4, "FILE", 4) != 0 || ReadLE32(b + 52) != 316)
+        return 0;
+    info.fileType = 17;
+    info.size = 0;
+    return 1;
+}
+
+// The last entry of the table at byte 52 leads to the last stored item; its
+// stored length (or the item's own end) gives the archive's end.
+uint32_t FileCPTAnalyser::GetRawFileSize(CRawFileInfo& info, IStorageDevice* device) {
+    assert(device != nullptr && "NULL != pDevice");
+    if (device == nullptr || info.startSector < 0)
+        return 0;
+    RawFileBuffer reader(device, static_cast<uint64_t>(info.startSector));
+    // Offsets are 32-bit and wrap as the format's own arithmetic does.
+    uint32_t table = 0, entries = 0, last = 0, extra = 0;
+    if (!Readable(reader, 0) || !ReadAt(reader, 52, table) || !Readable(reader, table) ||
+        !ReadAt(reader, 40, entries) || !ReadAt(reader, uint32_t(table + 8 * entries - 8), last) ||
+        !Readable(reader, last) || !ReadAt(reader, uint32_t(last + 32), extra)) {
+        return 0;
+    }
+    uint32_t position = last + 60;
+    if (extra != 0) {
+        uint32_t stored = 0;
+        if (!ReadAt(reader, position, stored))
+            return 0;
+        if (stored == extra)
+            position += extra;
+    }
+    uint32_t start = 0, length = 0;
+    if (!ReadAt(reader, position, start) || !ReadAt(reader, uint32_t(position + 4), length))
+        return 0;
+    if (start == 0 || length == 0) {
+        info.size = WithinDevice(reader, last);
+        return 1;
+    }
+    uint32_t a = 0, b = 0;
+    if (!ReadAt(reader, uint32_t(start - 8), a) || !ReadAt(reader, uint32_t(start - 4), b))
+        return 0;
+    info.size = WithinDevice(reader, uint32_t(a + b));
+    return 1;
+}
+
+uint32_t FileRIFFAnalyser::AnalyseBuffer(unsigned char* b, CRawFileInfo& info) {
+    struct Form {
+        const char* first;
+        const char* second;
+        RAW_FILE_TYPE type;
+    };
+    static constexpr Form kForms[] = {
+        {"WAVE", "fmt ", 67}, {"AVI ", "LIST", 10}, {"ACON", "LIST", 4}, {"ACON", "anih", 4},
+        {"CARC", "vrsn", 15}, {"CSL2", "vrsn", 19}, {"CDR7", "vrsn", 13}, {"CDR8", "vrsn", 13},
+        {"cdr8", "vrsn", 13}, {"CDR9", "vrsn", 13}, {"CDRA", "vrsn", 13}, {"CDRB", "vrsn", 13},
+        {"CDRC", "vrsn", 13},
+    };
+    if (b == nullptr)
+        return 0;
+    info.size = 0;
+    info.fileType = 59;
+    for (size_t i = 0; i < std::size(kForms); ++i) {
+        if (i == 4 && SameWord(b + 8, "CMX1") &&
+            std::memcmp(b + 20, "{Corel Binary Meta File}", 24) == 0) {
+            info.fileType = 16;
+            break;
+        }
+        if (SameWord(b + 8, kForms[i].first) && SameWord(b + 12, kForms[i].second)) {
+            info.fileType = kForms[i].type;
+            break;
+        }
+    }
+    return 1;
+}
+
+// The form's stated length and its 8-byte chunk header, to the byte.
+uint32_t FileRIFFAnalyser::GetRawFileSize(CRawFileInfo& info, IStorageDevice* device) {
+    assert(device != nullptr && "NULL != pDevice");
+    if (device == nullptr || info.startSector < 0)
+        return 0;
+    RawFileBuffer reader(device, static_cast<uint64_t>(info.startSector));
+    uint32_t length = 0;
+    if (!ReadAt(reader, 4, length))
+        return 0;
+    info.size = WithinDevice(reader, int64_t{length} + 8);
+    return 1;
+}
+
+uint32_t FileMboxAnalyser::AnalyseBuffer(unsigned char* b, CRawFileInfo& info) {
+    if (b == nullptr || std::memcmp(b, "From ", 5) != 0)
+        return 0;
+    info.fileType = 126;
+    info.size = 0;
+    return 1;
+}
+
+// Text ends only in a 512-byte step that ends in zeros; there the last
+// message's signature separator or a closing address marks the end.
+uint32_t FileMboxAnalyser::GetRawFileSize(CRawFileInfo& info, IStorageDevice* device) {
+    static constexpr uint64_t kCap = 0xD000000;
+    static constexpr uint8_t kDashes[] = {'-', '-', '\n', '\n'};
+    static constexpr uint8_t kAddress[] = {'.', 'c', 'o', 'm', '>', '\n', '\n'};
+    assert(device != nullptr && "NULL != pDevice");
+    if (device == nullptr || info.startSector < 0)
+        return 0;
+    RawFileBuffer reader(device, static_cast<uint64_t>(info.startSector));
+    uint64_t position = 0;
+    for (;;) {
+        const uint8_t* step = reader.GetRawFileBuffer(position);
+        if (step == nullptr)
+            break;
+        if (ReadLE32(step + 508) == 0) {
+            int64_t at = Apimemstr(step, 512, kDashes, sizeof(kDashes));
+            if (at >= 0) {
+                const bool twoMore = step[at + 4] == '\n' && step[at + 5] == '\n';
+                info.size = static_cast<int64_t>(position) + at + 4 + (twoMore ? 2 : 0);
+                return 1;
+            }
+            at = Apimemstr(step, 512, kAddress, sizeof(kAddress));
+            if (at >= 0) {
+                info.size = static_cast<int64_t>(position) + at + int64_t{sizeof(kAddress)};
+                return 1;
+            }
+        }
+        position += 512;
+        if (position > kCap)
+            break;
+    }
+    info.size = static_cast<int64_t>(position);
+    return 1;
+}
+
+uint32_t FileUnicodeHTMAnalyser::AnalyseBuffer(unsigned char* b, CRawFileInfo& info) {
+    static constexpr uint8_t kStart[] = {0xFF, 0xFE, 0x3C, 0x00};
+    if (b == nullptr || std::memcmp(b, kStart, 4) != 0)
+        return 0;
+    info.fileType = 33;
+    info.size = 0;
+    return 1;
+}
+
+namespace {
+
+// The UTF-16LE text at `at` spells `word`, letters in either case.
+bool SpellsWide(const uint8_t* at, const char* word) {
+    for (size_t i = 0; word[i] != 0; ++i) {
+        const uint16_t unit = ReadLE16(at + 2 * i);
+        const auto lower = [](uint16_t c) { return c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c; };
+        if (lower(unit) != lower(static_cast<uint8_t>(word[i])))
+            return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+uint32_t FileUnicodeHTMAnalyser::GetRawFileSize(CRawFileInfo& info, IStorageDevice* device) {
+    static constexpr int64_t kLastPosition = 0x100001;
+    assert(device != nullptr && "NULL != pDevice");
+    if (device == nullptr || info.startSector < 0)
+        return 0;
+    RawFileBuffer reader(device, static_cast<uint64_t>(info.startSector));
+    const uint8_t* first = reader.GetRawFileBuffer(0);
+    if (first == nullptr || (!SpellsWide(first + 2, "<HTML>") && ReadLE16(first + 4) != '!'))
+        return 0;
+    bool tagged = false;
+    for (int at = 2; at <= 498 && !tagged; at += 2)
+        tagged = SpellsWide(first + at, "<HTML>");
+    if (!tagged)
+        return 0;
+    for (int64_t q = 14; q < kLastPosition; q += 2) {
+        const uint8_t* unit = reader.GetRawFileBuffer(static_cast<uint64_t>(q));
+        if (unit == nullptr)
+            return 0;
+        const uint16_t c = ReadLE16(unit);
+        if (c == '<' && SpellsWide(unit, "</HTML>")) {
+            info.size = q + 16;
+            return 1;
+        }
+        if (c == 0x0000 || c == 0xFFFF || c == 0xFEFF) {
+            info.size = q;
+            return 1;
+        }
+    }
+    info.size = kLastPosition + 1;
+    return 1;
+}
+
+uint32_t CFileAIFAnalyzer::AnalyseBuffer(unsigned char* b, CRawFileInfo& info) {
+    if (b == nullptr || std::memcmp(b + 8, "AIF", 3) != 0)
+        return 0;
+    info.fileType = 80;
+    info.size = 0;
+    return 1;
+}
+
+uint32_t CFileAIFAnalyzer::GetRawFileSize(CRawFileInfo& info, IStorageDevice* device) {
+    if (device == nullptr || info.startSector < 0)
+        return 0;
+    RawFileBuffer reader(device, static_cast<uint64_t>(info.startSector));
+    const uint8_t* first = reader.GetRawFileBuffer(0);
+    info.size = 0;
+    if (first != nullptr && std::memcmp(first, "FORM", 4) == 0 &&
+        std::memcmp(first + 8, "AIF", 3) == 0) {
+        info.size = WithinDevice(reader, int64_t{ReadBE32(first + 4)} + 8);
+    }
+    return 1;
+}
