@@ -1,50 +1,50 @@
 #include "MFTInfo.h"
 
+#include "FileSystemSearcher.h"
 #include "NTFSAttribute.h"
 #include "NTFSFileRecord.h"
+#include "NTFSRecordAnalyzer.h"
 
-namespace {
-
-void AddUnnamedDataRuns(const CNTFSFileRecord& view, CNTFSDataRunList& runs) {
-    using A = CNTFSFileRecordAttribute;
-    for (uint32_t index = 0;; ++index) {
-        const uint8_t* data = view.FindAttibute(kNTFSData, index);
-        if (data == nullptr) {
-            return;
-        }
-        const int remaining = view.GetSize() - static_cast<int>(data - view.GetBuffer());
-        if (!A::IsValid(data, remaining) || A::IsNamed(data) || A::IsResident(data)) {
-            continue;
-        }
-        const uint32_t offset = A::GetDataRunsOffset(data);
-        runs.AddDataRunsfromBuffer(data + offset, static_cast<int>(A::GetLength(data) - offset),
-                                   A::GetStartVCN(data));
+CMFTInfo* CMFTInfo::Build(const CNTFSFileRecord& record, int64_t sector) {
+    auto info = std::make_unique<CMFTInfo>();
+    if (!info->InitFromBuffer(record, sector) || info->sectorsPerCluster_ == 0) {
+        return nullptr;
     }
+    return info.release();
 }
 
-}  // namespace
+bool CMFTInfo::InitFromBuffer(const CNTFSFileRecord& record, int64_t sector) {
+    if (!record.IsValid()) {
+        return false;
+    }
+    CNTFSFileRecordAnalyzer::GetSectorsPerClusterfrom0x80(record, sectorsPerCluster_);
+    runs_.ClearDataRunList();
+    CNTFSFileRecordAnalyzer::AddDataRunListfromFileRecordBuffer(record, runs_, false, nullptr);
+    sector_ = sector;
+    return !runs_.IsEmpty() && runs_.GetLCN(0) >= 0;
+}
 
 bool CMFTInfo::InitFromBuffer(uint8_t* record, int size, int64_t sector) {
     const CNTFSFileRecord view(record, size, false);
-    if (!view.IsValid()) {
-        return false;
-    }
-    runs_.ClearDataRunList();
-    AddUnnamedDataRuns(view, runs_);
-    sector_ = sector;
-    return !runs_.IsEmpty() && runs_.GetLCN(0) >= 0;
+    return InitFromBuffer(view, sector);
 }
 
 void CMFTInfo::AddDataRunsFromBuffer(uint8_t* record, int size) {
     const CNTFSFileRecord view(record, size, false);
     if (view.IsValid()) {
-        AddUnnamedDataRuns(view, runs_);
+        CNTFSFileRecordAnalyzer::AddDataRunListfromFileRecordBuffer(view, runs_, false, nullptr);
         runs_.Sort();
     }
 }
 
-bool CCommonFileRecordInfo::InitFromBuffer(uint8_t* record, int size, int64_t sector) {
-    const CNTFSFileRecord view(record, size, false);
+CCommonFileRecordInfo::CCommonFileRecordInfo() = default;
+CCommonFileRecordInfo::~CCommonFileRecordInfo() = default;
+
+void CCommonFileRecordInfo::SetNTFSFileProperties(IFileProperties* properties) {
+    properties_.reset(properties);
+}
+
+bool CCommonFileRecordInfo::InitFromBuffer(const CNTFSFileRecord& view, int64_t sector) {
     if (!view.IsValid()) {
         return false;
     }
@@ -64,4 +64,9 @@ bool CCommonFileRecordInfo::InitFromBuffer(uint8_t* record, int size, int64_t se
     }
     sector_ = sector;
     return true;
+}
+
+bool CCommonFileRecordInfo::InitFromBuffer(uint8_t* record, int size, int64_t sector) {
+    const CNTFSFileRecord view(record, size, false);
+    return InitFromBuffer(view, sector);
 }

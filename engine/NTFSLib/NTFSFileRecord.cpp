@@ -1,5 +1,6 @@
 #include "NTFSFileRecord.h"
 
+#include <algorithm>
 #include <cassert>
 #include <cstring>
 
@@ -21,6 +22,16 @@ bool CNTFSFileRecordHeader::IsValid(const uint8_t* buffer, int size) {
         return false;
     }
     return usaOffset >= 42 && usaOffset <= 256;
+}
+
+bool CNTFSFileRecordHeader::InitFromBuffer(const uint8_t* buffer, int size) {
+    header_.clear();
+    if (!IsValid(buffer, size)) {
+        return false;
+    }
+    const uint32_t end = std::min<uint32_t>(CNTFSFileRecord::GetFirstAttibuteOffset(buffer), size);
+    header_.assign(buffer, buffer + end);
+    return true;
 }
 
 bool CNTFSFileRecord::IsValidUpdateSequence(const uint8_t* buffer, int size) {

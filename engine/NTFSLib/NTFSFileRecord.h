@@ -59,8 +59,16 @@ private:
     bool undone_ = false;
 };
 
-// The header of a FILE record.
+// The header of a FILE record: the bytes before its first attribute.
 class CNTFSFileRecordHeader {
 public:
+    // Keeps a copy of the header when it passes IsValid; answers the verdict.
+    bool InitFromBuffer(const uint8_t* buffer, int size);
+    const std::vector<uint8_t>& GetHeader() const { return header_; }
+
+    // Magic, update-sequence geometry and allocated size (at most 4096, whole KiB).
     static bool IsValid(const uint8_t* buffer, int size);
+
+private:
+    std::vector<uint8_t> header_;
 };

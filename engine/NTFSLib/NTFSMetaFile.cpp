@@ -69,6 +69,26 @@ bool CMetaFileRecordTypeAnalyzer::IsValidMetaFileRecord(uint8_t* buffer, int siz
     return IsValidMetaFileRecord(record, name);
 }
 
+bool CMetaFileRecordTypeAnalyzer::IsValidMFTFileRecord(const CNTFSFileRecord& record) {
+    return IsValidMetaFileRecord(record, L"$MFT");
+}
+
+bool CMetaFileRecordTypeAnalyzer::IsValidMFTMirrFileRecord(const CNTFSFileRecord& record) {
+    return IsValidMetaFileRecord(record, L"$MFTMirr");
+}
+
+bool CMetaFileRecordTypeAnalyzer::IsValidBitmapFileRecord(const CNTFSFileRecord& record) {
+    return IsValidMetaFileRecord(record, L"$Bitmap");
+}
+
+bool CMetaFileRecordTypeAnalyzer::IsValidAttrDefFileRecord(uint8_t* buffer, int size) {
+    return IsValidMetaFileRecord(buffer, size, L"$AttrDef");
+}
+
+bool CMetaFileRecordTypeAnalyzer::IsValidUpCaseFileRecord(uint8_t* buffer, int size) {
+    return IsValidMetaFileRecord(buffer, size, L"$UpCase");
+}
+
 bool CMetaFileRecordTypeAnalyzer::IsValidMFTFileRecord(uint8_t* buffer, int size) {
     return IsValidMetaFileRecord(buffer, size, L"$MFT");
 }

@@ -17,9 +17,14 @@ public:
     static bool IsValidMetaFileRecord(const CNTFSFileRecord& record, const wchar_t* name);
     // The buffer forms view `size` bytes (the record size).
     static bool IsValidMetaFileRecord(uint8_t* buffer, int size, const wchar_t* name);
+    static bool IsValidMFTFileRecord(const CNTFSFileRecord& record);
+    static bool IsValidMFTMirrFileRecord(const CNTFSFileRecord& record);
+    static bool IsValidBitmapFileRecord(const CNTFSFileRecord& record);
     static bool IsValidMFTFileRecord(uint8_t* buffer, int size);
     static bool IsValidLogFileRecord(uint8_t* buffer, int size);
     static bool IsValidVolumeFileRecord(uint8_t* buffer, int size);
+    static bool IsValidAttrDefFileRecord(uint8_t* buffer, int size);
+    static bool IsValidUpCaseFileRecord(uint8_t* buffer, int size);
 };
 
 // Record numbers below 25 belong to the file system; so do records named like
