@@ -1,0 +1,5 @@
+#pragma once
+
+// Resources compiled into a static library are registered by hand, once.
+void InitTextResources();
+void InitArtResources();

@@ -1,0 +1,14 @@
+#include "KvLinkUrl.h"
+
+#include <QJsonObject>
+
+#include "KvPublicUtilities.h"
+#include "PrivateData.h"
+
+QString KvLinkUrl::GetUrl(const QString& key) {
+    const QJsonObject list = PrivateData::load();
+    const QString fallback = list.value("en").toObject().value(key).toString();
+    const QString language = KvPublicUtilities::GetCurrentLanaguage();
+    const QString local = list.value(language).toObject().value(key).toString();
+    return local.isEmpty() ? fallback : local;
+}

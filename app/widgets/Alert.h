@@ -1,0 +1,28 @@
+#pragma once
+
+// A classic alert: a message, an informative text and up to three buttons. The
+// default button answers 1, the alternate 0 and the other -1. Tests install an
+// answerer that replies in place of the user.
+
+#include <QString>
+
+#include <functional>
+
+class QWidget;
+
+class Alert {
+public:
+    QString message;
+    QString informativeText;
+    QString defaultButton;  // "OK" when empty
+    QString alternateButton;
+    QString otherButton;
+    QString iconName = "warning";
+
+    // Modal for the application, or for `window` only (a sheet below its title bar).
+    int run(QWidget* window = nullptr) const;
+
+    using Answerer = std::function<int(const Alert&)>;
+    // Replaces the user while set; an empty answerer restores the dialog.
+    static void setAnswerer(Answerer answerer);
+};
