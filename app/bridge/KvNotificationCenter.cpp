@@ -30,9 +30,12 @@ void KvNotificationCenter::push(Pending pending) {
     bool wake = false;
     {
         std::lock_guard hold(lock_);
+        // A post waiting behind the last queued action shows this change too;
+        // one ahead of an action cannot show what the action does.
         if (!pending.name.isEmpty()) {
-            for (const Pending& waiting : pending_) {
-                if (waiting.name == pending.name)
+            for (auto waiting = pending_.rbegin(); waiting != pending_.rend() && !waiting->action;
+                 ++waiting) {
+                if (waiting->name == pending.name)
                     return;
             }
         }

@@ -23,8 +23,8 @@ public:
     // From any thread: has the main thread post `name` (without an object)
     // soon, in the order of the calls. A name already waiting to be posted is
     // not queued twice: its observers read the state when it is posted, so
-    // one post shows both changes, and the queue stays as short as the list
-    // of names.
+    // one post shows both changes. A post queued ahead of an action is not
+    // merged with one behind it, so every action is followed by its post.
     void enqueuePost(const QString& name);
     // From any thread: has the main thread run `action` soon, in order.
     void enqueue(std::function<void()> action);

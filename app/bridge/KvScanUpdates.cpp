@@ -3,6 +3,7 @@
 #include <chrono>
 
 #include "KvNotificationNames.h"
+#include "KvUIController.h"
 #include "KvUIPublic.h"
 #include "KvUIScan.h"
 
@@ -19,13 +20,17 @@ int64_t SteadyNowMs() {
         .count();
 }
 
+void RefreshResultTrees(int final) {
+    KvUIController::KvGetTreeNodeData(final);
+}
+
 }  // namespace
 
-KvScanUpdates::KvScanUpdates() : nowMs_(SteadyNowMs) {}
+KvScanUpdates::KvScanUpdates() : refresher_(RefreshResultTrees), nowMs_(SteadyNowMs) {}
 
 void KvScanUpdates::SetTreeRefresher(std::function<void(int final)> refresher) {
     std::lock_guard hold(treeLock_);
-    refresher_ = std::move(refresher);
+    refresher_ = refresher ? std::move(refresher) : RefreshResultTrees;
 }
 
 void KvScanUpdates::SetClock(std::function<int64_t()> nowMs) {

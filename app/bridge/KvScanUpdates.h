@@ -27,6 +27,7 @@ public:
     // Serialises every rebuild of the result trees.
     std::mutex& TreeLock() { return treeLock_; }
     // Rebuilds the interface's result trees; called with the tree lock held.
+    // Null: the facade's refresh of the four trees.
     void SetTreeRefresher(std::function<void(int final)> refresher);
     // Milliseconds of a monotonic clock; tests replace it (null: the steady clock).
     void SetClock(std::function<int64_t()> nowMs);

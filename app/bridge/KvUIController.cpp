@@ -121,7 +121,8 @@ bool KvUIController::StartScan(IStorageDevice* device, int deep) {
         return false;
     if (deep >= 0)
         scan->SetDeepScan(deep);
-    KvScanUpdates::instance()->Reset();
+    // The rows of the last scan's nodes go before the scan releases them.
+    KvResetTreeNodeData();
     scan->ClearData();
     workers.scan = StartThread([device] { DoScanFn(device); }, kWorkerStackSize);
     return true;
@@ -266,6 +267,7 @@ bool KvUIController::RefreshDeviceInfo() {
     WaitForScanWorker();
     // What the last scan found reads from devices the enumeration is about
     // to release: it goes first, and the windows are told.
+    KvResetTreeNodeData();
     scan->ForgetResults();
     KvNotifyUIUpdateData(1);
     KvUIDeviceData* model = KvUIDeviceData::instance();

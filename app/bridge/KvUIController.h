@@ -4,10 +4,17 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
+#include <vector>
 
+#include "OpNodeData.h"
+
+class DiskVolumeNodeData;
+class IFileNode;
 class IStorageDevice;
 class KvUIOperation;
+struct KvTreeRoots;
 struct _DiskVolumeData;
 
 // The facade every window calls: runs the long operations on worker threads
@@ -72,6 +79,57 @@ public:
 
     // How long RefreshDeviceInfo waits for a scan to stop; tests shorten it.
     static void SetStopWaitMs(int ms);
+
+    // The device page's list: the USB disks, each with its volumes.
+    static void GetDeviceInfoToArray(std::vector<std::shared_ptr<DiskVolumeNodeData>>* list);
+    // Hands the category extension lists of the type tree to the engine's filter.
+    static void initFileType();
+
+    // Result trees. Their rows are the main thread's: workers publish what
+    // they add there (KvResultTrees).
+    // The results window's four root arrays, kept (not owned); false for null.
+    static bool KvSetTreeNodeData(const KvTreeRoots* roots);
+    // Empties the four trees and forgets what was placed in them.
+    static void KvResetTreeNodeData();
+    // Refreshes the four trees from what the scan delivered since the last
+    // time; `final` at the end of a scan. Called with the tree lock held.
+    static bool KvGetTreeNodeData(int final, const QString& key = {});
+    // After a scan: a root row per file-system root not yet in `roots` and
+    // every shown folder below them; a nonzero flag shows and unchecks the roots.
+    static int GetScanTreeNodeData(OpNodeArray* roots, int clearNodeState);
+    static void AddPathNodeToArray(OpNodeArray& rows);
+    static bool IsFileNode(IFileNode* node, const OpNodeArray& rows);
+    // The files a row lists, by its tree; the Get*InfoToArray answers.
+    static int GetFileNodeToArray(std::vector<IFileNode*>* files, OpNodeData* row);
+    // The shown files of a folder row; 1 when there was one.
+    static int GetPathInfoToArray(std::vector<IFileNode*>* files, OpNodeData* row);
+    // 1 (and nothing listed) for a category row other than "other".
+    static int GetTypeInfoToArray(std::vector<IFileNode*>* files, OpNodeData* row);
+    static int GetDateInfoToArray(std::vector<IFileNode*>* files, OpNodeData* row);
+    // The number of files below a row of the type or date trees.
+    static uint64_t GetNodeChildrenCnt(const OpNodeData* row);
+    static void RefreshData();
+
+    // Check marks.
+    // A month row's mark from its shown files.
+    static void setNodeState(OpNodeData* row, const std::vector<IFileNode*>& files);
+    static void RefreshTypeTreeState(OpNodeData* extensionRow);
+    // Mode 1 only when a file was toggled since; roots of the shown date tree.
+    static void RefreshTimeTreeState(const OpNodeArray& roots, int mode);
+    static bool KvCleanOpNodeSate();
+    static void UnselectedAllNodes();
+    static void KvTableViewCellCilck();
+    static bool KvGetIsSearching();
+    static void KvSetFlag(int flag);
+
+    // Search by name: one at a time. Posts `name` once the shown tree holds
+    // the matches, then "DoSearchFinished"; refused until StopSearch.
+    static bool DoSearchWithString(const QString& key, const QString& name);
+    static void DoSearchFn(const QString& name);
+    static QString GetSearchString();
+    static void StopSearch();
+    // The shown files of the type index while a key is set.
+    static void GetSearchResultToArr(std::vector<IFileNode*>* files);
 
 private:
     static bool StartScan(IStorageDevice* device, int deep);

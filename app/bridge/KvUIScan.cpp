@@ -1,6 +1,5 @@
 #include "KvUIScan.h"
 
-#include <cctype>
 #include <cstdio>
 #include <ctime>
 #include <list>
@@ -8,30 +7,23 @@
 #include "DataRecovery.h"
 #include "EngineLog.h"
 #include "FileNode.h"
+#include "KvCPPPublic.h"
 #include "KvScanUpdates.h"
 #include "KvUIDeviceData.h"
 #include "KvUIFilter.h"
+#include "KvUIPublic.h"
 #include "RecoveryFilter.h"
 #include "StorageDevice.h"
 
 namespace {
 
-constexpr int64_t kFileTimeTicksPerSecond = 10000000;
-constexpr int64_t kSecondsFrom1601To1970 = 11644473600;
-
-// Local-time year and month of a node time; false for a missing (0) time.
-bool YearMonthOf(_FILETIME time, int& year, int& month) {
-    if (time == 0)
-        return false;
-    const time_t seconds =
-        static_cast<time_t>(static_cast<int64_t>(time / kFileTimeTicksPerSecond) -
-                            kSecondsFrom1601To1970);
-    struct tm local {};
-    if (localtime_r(&seconds, &local) == nullptr)
-        return false;
-    year = local.tm_year + 1900;
-    month = local.tm_mon + 1;
-    return true;
+// Files into a date index by the local year and month of one of their times;
+// a missing (0) time files nothing.
+void FileByDate(KvUIScan::DateIndex& index, IFileNode* file, _FILETIME time) {
+    int year = 0;
+    int month = 0;
+    if (KvCPPPublic::instance().GetYearMonthByFileTime(&year, &month, time))
+        index[year][month].push_back(file);
 }
 
 // The top folder of the tree the node lies in.
@@ -349,6 +341,31 @@ KvUIScan::DateIndex KvUIScan::GetModifyTimeMap() {
     return modified_;
 }
 
+KvUIScan::TypeIndex KvUIScan::GetTypeMapFrom(const std::map<unsigned int, size_t>& from) {
+    std::lock_guard hold(lock_);
+    TypeIndex tails;
+    for (const auto& [category, files] : types_) {
+        auto start = from.find(category);
+        const size_t at = start != from.end() ? std::min(start->second, files.size()) : 0;
+        tails[category].assign(files.begin() + static_cast<std::ptrdiff_t>(at), files.end());
+    }
+    return tails;
+}
+
+KvUIScan::DateIndex KvUIScan::GetDateMapFrom(bool created, const std::map<int, size_t>& from) {
+    std::lock_guard hold(lock_);
+    DateIndex tails;
+    for (const auto& [year, months] : created ? created_ : modified_) {
+        for (const auto& [month, files] : months) {
+            auto start = from.find(year * 100 + month);
+            const size_t at = start != from.end() ? std::min(start->second, files.size()) : 0;
+            tails[year][month].assign(files.begin() + static_cast<std::ptrdiff_t>(at),
+                                      files.end());
+        }
+    }
+    return tails;
+}
+
 std::vector<IFileNode*> KvUIScan::GetFileSystemNode() {
     std::lock_guard hold(lock_);
     return fileSystemRoots_;
@@ -408,14 +425,30 @@ std::string KvUIScan::GetNodeExt(IFileNode* node) {
     if (dot == std::string::npos)
         return {};
     std::string extension = text.substr(dot + 1);
-    for (char& c : extension)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (char& c : extension) {
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    }
     return extension;
 }
 
 void KvUIScan::UnselectAllNodes() {
     for (IFileNode* root : GetFileSystemNode())
         root->SetCheck(CHECK_STATUS_UNCHECKED);
+}
+
+void KvUIScan::DoSearch(std::vector<IFileNode*>& result) {
+    result.clear();
+    const std::string key = GetSearchKey();
+    const bool desktopMode = KvUIPublic::IsDesktopMode();
+    for (const auto& [category, nodes] : GetTypeMap()) {
+        for (IFileNode* node : nodes) {
+            const bool match = KvUIPublic::IsStringInFileNode(key.c_str(), node, desktopMode);
+            node->ShowNode(match ? 1 : 0);
+            if (match && !node->IsDirectory())
+                result.push_back(node);
+        }
+    }
 }
 
 void KvUIScan::SetSearchKey(const char* key) {
@@ -501,12 +534,8 @@ void KvUIScan::ShowNodes(IFileNode** nodes, unsigned int count, int /*lost*/) {
             newPathNodes_.push_back(node);
             continue;
         }
-        int year = 0;
-        int month = 0;
-        if (YearMonthOf(node->GetCreationTime(), year, month))
-            created_[year][month].push_back(node);
-        if (YearMonthOf(node->GetModificationTime(), year, month))
-            modified_[year][month].push_back(node);
+        FileByDate(created_, node, node->GetCreationTime());
+        FileByDate(modified_, node, node->GetModificationTime());
         types_[filter->GetNodeFileType(node)].push_back(node);
         totalSize_ += static_cast<uint64_t>(node->GetFileSize());
         ++files;

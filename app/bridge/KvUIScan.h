@@ -70,6 +70,11 @@ public:
     TypeIndex GetTypeMap();
     DateIndex GetCreateTimeMap();
     DateIndex GetModifyTimeMap();
+    // The same lists from a position on (0 where `from` has none), so that a
+    // refresh copies only what arrived since the last: by category, and by
+    // year * 100 + month for the date indexes (`created` or modified).
+    TypeIndex GetTypeMapFrom(const std::map<unsigned int, size_t>& from);
+    DateIndex GetDateMapFrom(bool created, const std::map<int, size_t>& from);
     std::vector<IFileNode*> GetFileSystemNode();
     // The roots and folders not yet taken into the path tree; emptied.
     std::vector<IFileNode*> KvGetNewPathNode();
@@ -83,6 +88,9 @@ public:
     static std::string GetNodeExt(IFileNode* node);
     void UnselectAllNodes();
 
+    // Shows the files that match the search key and hides the rest; `result`
+    // gets the matching files.
+    void DoSearch(std::vector<IFileNode*>& result);
     void SetSearchKey(const char* key);
     std::string GetSearchKey();
     void SetSearching(int searching);

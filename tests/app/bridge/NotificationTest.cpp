@@ -49,6 +49,25 @@ TEST(Notifications, RepeatedPostsWaitingForTheMainThreadArriveOnce) {
     EXPECT_EQ(log.entries.front().name, "busy");
 }
 
+// A post queued ahead of a change cannot show it: the one queued behind the
+// change is kept.
+TEST(Notifications, APostBehindAQueuedChangeIsKept) {
+    int changes = 0;
+    NotificationLog log([&] { return changes; });
+    std::thread worker([&] {
+        KvUIPublic::NotifyMainThread("trees");
+        KvNotificationCenter::defaultCenter()->enqueue([&] { ++changes; });
+        KvUIPublic::NotifyMainThread("trees");
+        KvUIPublic::NotifyMainThread("trees");
+    });
+    worker.join();
+    ASSERT_TRUE(WaitFor([&] { return log.Count("trees") == 2; }, 5000));
+    Pump(100);
+    ASSERT_EQ(log.Count("trees"), 2);
+    EXPECT_EQ(log.entries[0].probe, 0);
+    EXPECT_EQ(log.entries[1].probe, 1);
+}
+
 TEST(Notifications, PostAfterWorkComesOnlyOnceTheWorkHasReturned) {
     std::atomic<bool> workDone{false};
     NotificationLog log([&] { return workDone.load() ? 1 : 0; });

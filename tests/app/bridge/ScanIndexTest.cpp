@@ -32,11 +32,14 @@ protected:
     void SetUp() override {
         KvUIFilter::instance()->ResetFilter(127);
         KvScanUpdates::instance()->Reset();
+        // The indexes alone: no tree takes the new folders.
+        KvScanUpdates::instance()->SetTreeRefresher([](int) {});
         scan->ClearData();
     }
     void TearDown() override {
         scan->ClearData();
         Pump(50);
+        KvScanUpdates::instance()->SetTreeRefresher(nullptr);
     }
     KvUIScan* scan = KvUIScan::instance();
     harbex::test::ScopedTimeZone utc{"UTC"};
