@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "HeaderAnalysers.h"
+#include "FileZIPAnalyser.h"
 #include "PNGAnalyser.h"
 
 namespace {
@@ -41,6 +42,8 @@ const std::map<std::string, CRawFileAnalyserListSingle::Factory>& BuiltInFactori
         {"FileWMFAnalyser", Make<FileWMFAnalyser>},
         {"FileWPDAnalyser", Make<FileWPDAnalyser>},
         {"CFileAIFAnalyzer", Make<CFileAIFAnalyzer>},
+        // Documents and containers.
+        {"FileZIPAnalyser", Make<FileZIPAnalyser>},
     };
     return factories;
 }

@@ -37,3 +37,17 @@ const uint8_t* RawFileBuffer::GetRawFileBuffer(uint64_t offset) {
     }
     return bytes_.data() + offset % windowBytes_;
 }
+
+bool RawFileBuffer::CopyBytes(uint64_t offset, uint64_t length, std::vector<uint8_t>& out) {
+    out.clear();
+    while (out.size() < length) {
+        const uint64_t at = offset + out.size();
+        const uint8_t* bytes = GetRawFileBuffer(at);
+        if (bytes == nullptr)
+            break;
+        const uint64_t inSector = sectorSize_ - at % sectorSize_;
+        const uint64_t take = std::min({inSector, length - out.size(), bytesToEnd_ - at});
+        out.insert(out.end(), bytes, bytes + take);
+    }
+    return !out.empty();
+}

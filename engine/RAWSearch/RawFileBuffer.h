@@ -24,6 +24,10 @@ public:
     // one sector beyond the returned byte is readable.
     const uint8_t* GetRawFileBuffer(uint64_t offset);
 
+    // Copies up to `length` bytes from `offset` into `out`, stopping at the
+    // device's end or the first unreadable sector; false when none was read.
+    bool CopyBytes(uint64_t offset, uint64_t length, std::vector<uint8_t>& out);
+
     uint32_t GetSectorSize() const { return sectorSize_; }
     // Bytes from the start sector to the device's end.
     uint64_t GetBytesToDeviceEnd() const { return bytesToEnd_; }

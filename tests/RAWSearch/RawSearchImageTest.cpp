@@ -61,30 +61,11 @@ std::vector<uint8_t> LoadImage(const std::string& name, const TempDir& dir) {
 std::map<int64_t, std::pair<int64_t, std::string>> CarveInEngine(std::vector<uint8_t> image,
                                                                  uint32_t sectorSize) {
     MemoryDevice device(std::move(image), sectorSize);
-    RecordingBuilder builder;
-    StoppingProgress progress;
-    CRAWSearchController search;
-    const int perBlock = int(0x400000 / sectorSize);
-    search.SetIProgressSink(&progress);
-    search.SetDevice(&device);
-    search.SetBlockSize(perBlock);
-    search.SetDirecotryTreeBuilder(&builder);
-    search.PreparetoSearch();
-    const int64_t total = device.GetTotalSectors();
-    for (int64_t first = 0; first < total; first += perBlock)
-        search.AnalyzeBlock(first, std::min<int64_t>(perBlock, total - first));
-    search.EndSearch(1);
-
     std::map<int64_t, std::pair<int64_t, std::string>> carved;
-    for (IFileNode* node : builder.Files(SEARCHER_RAW_BY_TYPE)) {
-        auto* file = dynamic_cast<CFileNode*>(node);
-        const int64_t start = file->GetDataRunList()->GetFirst()->firstCluster;
-        EXPECT_TRUE(carved
-                        .emplace(start, std::make_pair(node->GetFileSize(),
-                                                       std::string(node->GetFileName())))
-                        .second);
+    for (const auto& [start, file] : CarveDevice(device, int(0x400000 / sectorSize))) {
+        EXPECT_EQ(file.tree, SEARCHER_RAW_BY_TYPE);
+        carved.emplace(start, std::make_pair(file.size, file.name));
     }
-    EXPECT_TRUE(builder.Files(SEARCHER_RAW_BY_TAG).empty());
     return carved;
 }
 

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstring>
 #include <functional>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -14,6 +15,7 @@
 #include "DirectoryTreeBuilder.h"
 #include "FileNode.h"
 #include "Progress.h"
+#include "RAWSearchController.h"
 #include "RawFileAnalyserList.h"
 #include "StorageDevice.h"
 
@@ -152,6 +154,53 @@ inline void Place(std::vector<uint8_t>& image, size_t at, const std::vector<uint
     if (image.size() < at + data.size())
         image.resize(at + data.size());
     std::memcpy(image.data() + at, data.data(), data.size());
+}
+
+// One file the raw search carved: where, how long, its node's name, the tree
+// it went to, and for the tag tree the folder it sits in (the tag's value).
+struct CarvedFile {
+    int64_t start = 0;
+    int64_t size = 0;
+    std::string name;
+    _tagSearcherType tree = SEARCHER_RAW_BY_TYPE;
+    std::string folder;
+};
+
+// Runs the raw search with the registry's analysers over `device` in blocks
+// of `perBlock` sectors; answers the carved files by start sector.
+inline std::map<int64_t, CarvedFile> CarveDevice(IStorageDevice& device, int perBlock) {
+    RecordingBuilder builder;
+    StoppingProgress progress;
+    CRAWSearchController search;
+    search.SetIProgressSink(&progress);
+    search.SetDevice(&device);
+    search.SetBlockSize(perBlock);
+    search.SetDirecotryTreeBuilder(&builder);
+    search.PreparetoSearch();
+    const int64_t total = device.GetTotalSectors();
+    for (int64_t first = 0; first < total; first += perBlock)
+        search.AnalyzeBlock(first, std::min<int64_t>(perBlock, total - first));
+    search.EndSearch(1);
+
+    std::map<int64_t, CarvedFile> carved;
+    for (const auto tree : {SEARCHER_RAW_BY_TYPE, SEARCHER_RAW_BY_TAG}) {
+        for (IFileNode* node : builder.Files(tree)) {
+            auto* file = dynamic_cast<CFileNode*>(node);
+            CarvedFile entry;
+            entry.start = file->GetDataRunList()->GetFirst()->firstCluster;
+            entry.size = node->GetFileSize();
+            entry.name = node->GetFileName();
+            entry.tree = tree;
+            for (const auto& added : builder.added) {
+                auto* folder = dynamic_cast<CFileNode*>(added.node);
+                if (folder != nullptr && folder->IsDirectory() &&
+                    folder->GetCurrentNodeID() == file->GetParentNodeID() && added.type == tree)
+                    entry.folder = folder->GetFileName();
+            }
+            carved[entry.start] = entry;
+        }
+    }
+    return carved;
 }
 
 }  // namespace harbex::test
