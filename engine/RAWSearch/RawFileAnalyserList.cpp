@@ -4,7 +4,10 @@
 
 #include "HeaderAnalysers.h"
 #include "FileZIPAnalyser.h"
+#include "GifAnalyser.h"
+#include "JpegAnalyzer.h"
 #include "PNGAnalyser.h"
+#include "TiffAnalyzer.h"
 
 namespace {
 
@@ -44,6 +47,10 @@ const std::map<std::string, CRawFileAnalyserListSingle::Factory>& BuiltInFactori
         {"CFileAIFAnalyzer", Make<CFileAIFAnalyzer>},
         // Documents and containers.
         {"FileZIPAnalyser", Make<FileZIPAnalyser>},
+        // Photos and drawings.
+        {"BruteForce::JpegAnalyzer", Make<BruteForce::JpegAnalyzer>},
+        {"BruteForce::CGifAnalyser", Make<BruteForce::CGifAnalyser>},
+        {"BruteForce::TiffAnalyzer", Make<BruteForce::TiffAnalyzer>},
     };
     return factories;
 }

@@ -28,6 +28,10 @@ public:
     // device's end or the first unreadable sector; false when none was read.
     bool CopyBytes(uint64_t offset, uint64_t length, std::vector<uint8_t>& out);
 
+    // How many bytes GetRawFileBuffer(offset) leaves readable from its answer.
+    uint64_t BytesReadableAt(uint64_t offset) const {
+        return uint64_t{kWindowSectors + 1} * sectorSize_ - offset % windowBytes_;
+    }
     uint32_t GetSectorSize() const { return sectorSize_; }
     // Bytes from the start sector to the device's end.
     uint64_t GetBytesToDeviceEnd() const { return bytesToEnd_; }

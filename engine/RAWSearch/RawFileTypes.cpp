@@ -45,3 +45,14 @@ std::string ApiStrFilterBadFileName(const std::string& text) {
     }
     return safe;
 }
+
+bool ApiIsInvalidCharInFileName(const std::string& text) {
+    for (const char c : text) {
+        const bool allowed = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+                             (c >= '0' && c <= '9') || c == ' ' || c == ',' || c == '-' ||
+                             c == '.' || c == '@' || c == '_';
+        if (!allowed)
+            return true;
+    }
+    return false;
+}

@@ -25,3 +25,7 @@ extern const char g_s_strFileExtName[kRawFileExtensionSlots][9];
 // The safe form of a carved name or tag value: trailing blanks removed and each
 // of 0x01 \ / : ? " < > | * CR LF replaced by "_".
 std::string ApiStrFilterBadFileName(const std::string& text);
+
+// True when the text holds a byte other than a-z, A-Z, 0-9, space, comma,
+// hyphen, full stop, "@" and "_": such names and tag values are not used.
+bool ApiIsInvalidCharInFileName(const std::string& text);
