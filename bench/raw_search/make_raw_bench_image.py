@@ -2,10 +2,13 @@
 """Makes the 2 GiB image the signature-search benchmark walks: no file
 system, random bytes throughout, and laid into them at sector boundaries a
 mix of real files: PNG pictures of many sizes (drawn by ImageMagick's
-convert), JPEG pictures, gzip archives and plain text. About 700 MiB of it
-is files. Usage: make_raw_bench_image.py IMAGE
+convert), JPEG pictures, gzip archives and plain text; GIF pictures, TIFF
+files that exiftool types as camera raws and camera JPEGs with Exif. About
+700 MiB of it is files. IMAGE.manifest lists each laid file: type, start
+sector, length and sha256. Usage: make_raw_bench_image.py IMAGE
 """
 import gzip
+import hashlib
 import os
 import random
 import shutil
@@ -27,6 +30,38 @@ def draw(work, n, fmt, rng):
         return f.read()
 
 
+# Camera makes and models that type TIFF files as raws.
+CAMERAS = [("tif", []), ("nef", ["-Make=NIKON CORPORATION", "-Model=NIKON D70"]),
+           ("cr2", ["-Make=Canon", "-Model=Canon EOS 5D"]), ("arw", ["-Make=SONY", "-Model=DSLR-A700"]),
+           ("dng", ["-Make=Leica", "-Model=M9", "-DNGVersion=1.4.0.0"])]
+
+
+def photos(work, rng):
+    """GIF pictures, TIFF files typed as camera raws, camera JPEGs."""
+    items = []
+    for n in range(100, 115):
+        items.append(("gif", draw(work, n, "gif", rng)))
+    for n in range(115, 135):
+        kind, tags = CAMERAS[n % len(CAMERAS)]
+        draw(work, n, "tif", rng)
+        path = os.path.join(work, f"f{n}.tif")
+        if tags and shutil.which("exiftool"):
+            subprocess.run(["exiftool", "-q", "-overwrite_original", *tags, path], check=True)
+        else:
+            kind = "tif"
+        with open(path, "rb") as f:
+            items.append((kind, f.read()))
+    for n in range(135, 150):
+        draw(work, n, "jpg", rng)
+        path = os.path.join(work, f"f{n}.jpg")
+        if shutil.which("exiftool"):
+            subprocess.run(["exiftool", "-q", "-overwrite_original", "-Make=Canon",
+                            f"-Model=Canon EOS {n}D", path], check=True)
+        with open(path, "rb") as f:
+            items.append(("jpg", f.read()))
+    return items
+
+
 def main():
     if shutil.which("convert") is None:
         sys.exit("make_raw_bench_image: convert (imagemagick) is needed")
@@ -36,13 +71,15 @@ def main():
     try:
         pool = []
         for n in range(60):
-            pool.append(draw(work, n, "png", rng))
+            pool.append(("png", draw(work, n, "png", rng)))
         for n in range(60, 90):
-            pool.append(draw(work, n, "jpg", rng))
+            pool.append(("jpg", draw(work, n, "jpg", rng)))
         for n in range(10):
             text = ("line %d of a plain text file\n" % n).encode() * rng.randint(100, 50000)
-            pool.append(text)
-            pool.append(gzip.compress(text))
+            pool.append(("txt", text))
+            pool.append(("gz", gzip.compress(text)))
+        pool += photos(work, rng)
+        manifest = []
         with open(image, "wb") as out:
             written = 0
             target_files = 700 * 1024 * 1024
@@ -59,14 +96,19 @@ def main():
                         out.write(piece)
                         written += len(piece)
                     continue
-                data = rng.choice(pool)
+                kind, data = rng.choice(pool)
                 data = data[: SIZE - written]
+                manifest.append((kind, written // SECTOR, len(data),
+                                 hashlib.sha256(data).hexdigest()))
                 padded = data + noise[: (-len(data)) % SECTOR]
                 padded = padded[: SIZE - written]
                 out.write(padded)
                 written += len(padded)
                 files += len(data)
             noise = None
+        with open(image + ".manifest", "w") as f:
+            for entry in manifest:
+                f.write("\t".join(str(v) for v in entry) + "\n")
     finally:
         shutil.rmtree(work)
 

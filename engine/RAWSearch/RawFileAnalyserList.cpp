@@ -4,6 +4,7 @@
 
 #include "HeaderAnalysers.h"
 #include "FileZIPAnalyser.h"
+#include "DrawingAnalysers.h"
 #include "GifAnalyser.h"
 #include "JpegAnalyzer.h"
 #include "PNGAnalyser.h"
@@ -51,6 +52,10 @@ const std::map<std::string, CRawFileAnalyserListSingle::Factory>& BuiltInFactori
         {"BruteForce::JpegAnalyzer", Make<BruteForce::JpegAnalyzer>},
         {"BruteForce::CGifAnalyser", Make<BruteForce::CGifAnalyser>},
         {"BruteForce::TiffAnalyzer", Make<BruteForce::TiffAnalyzer>},
+        {"BruteForce::CDWGAnalyser", Make<BruteForce::CDWGAnalyser>},
+        {"BruteForce::CDXFAnalyser", Make<BruteForce::CDXFAnalyser>},
+        {"BruteForce::CEPSAnalyser", Make<BruteForce::CEPSAnalyser>},
+        {"BruteForce::CFH11Analyser", Make<BruteForce::CFH11Analyser>},
     };
     return factories;
 }

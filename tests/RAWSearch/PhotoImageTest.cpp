@@ -55,30 +55,9 @@ struct Carved {
 
 std::map<int64_t, Carved> Carve(std::vector<uint8_t> image, uint32_t sectorSize) {
     MemoryDevice device(std::move(image), sectorSize);
-    RecordingBuilder builder;
-    StoppingProgress progress;
-    CRAWSearchController search;
-    const int perBlock = int(0x400000 / sectorSize);
-    search.SetIProgressSink(&progress);
-    search.SetDevice(&device);
-    search.SetBlockSize(perBlock);
-    search.SetDirecotryTreeBuilder(&builder);
-    search.PreparetoSearch();
-    const int64_t total = device.GetTotalSectors();
-    for (int64_t first = 0; first < total; first += perBlock)
-        search.AnalyzeBlock(first, std::min<int64_t>(perBlock, total - first));
-    search.EndSearch(1);
-
     std::map<int64_t, Carved> carved;
-    for (const auto tree : {SEARCHER_RAW_BY_TYPE, SEARCHER_RAW_BY_TAG}) {
-        for (IFileNode* node : builder.Files(tree)) {
-            auto* file = dynamic_cast<CFileNode*>(node);
-            const int64_t start = file->GetDataRunList()->GetFirst()->firstCluster;
-            const Carved entry{node->GetFileSize(), node->GetFileName(),
-                               tree == SEARCHER_RAW_BY_TAG};
-            EXPECT_TRUE(carved.emplace(start, entry).second) << start;
-        }
-    }
+    for (const auto& [start, file] : CarveDevice(device, int(0x400000 / sectorSize)))
+        carved[start] = {file.size, file.name, file.tree == SEARCHER_RAW_BY_TAG};
     return carved;
 }
 

@@ -4,6 +4,7 @@
 // tree builder that keeps what it is offered, a progress sink that stops on
 // request, and a scope that puts a test analyser in the registry's place.
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <functional>

@@ -1,0 +1,266 @@
+#include "DrawingAnalysers.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+#include "ByteOrder.h"
+#include "RawUtility.h"
+#include "StreamWindow.h"
+#include "ZeroEndRawFileInfo.h"
+
+namespace BruteForce {
+
+namespace {
+
+// Where a DWG's file header lies, by version.
+constexpr uint64_t kLocatorCountAt = 21;
+constexpr uint64_t kLocatorsAt = 25;
+constexpr uint64_t kLocatorBytes = 9;
+// Locator records numbered by one byte: more cannot be in sequence.
+constexpr int32_t kMostLocators = 256;
+constexpr uint64_t kScrambledHeaderAt = 0x80;
+constexpr uint64_t kScrambledHeaderBytes = 108;
+constexpr uint64_t kCodedHeaderAt = 0x80;
+constexpr uint64_t kCodedHeaderBytes = 984;
+constexpr uint64_t kCodedBlockBytes = 239;
+constexpr uint64_t kPlainHeaderAt = 32;
+
+enum class DwgFamily { kLocators, kScrambled, kCoded, kUnsized };
+
+DwgFamily FamilyOf(const unsigned char* header) {
+    static const char* const kLocators[] = {"AC1015", "AC1014", "AC1013", "AC1012"};
+    static const char* const kScrambled[] = {"AC1018", "AC1024", "AC1027"};
+    for (const char* version : kLocators) {
+        if (std::memcmp(header, version, 6) == 0)
+            return DwgFamily::kLocators;
+    }
+    for (const char* version : kScrambled) {
+        if (std::memcmp(header, version, 6) == 0)
+            return DwgFamily::kScrambled;
+    }
+    return std::memcmp(header, "AC1021", 6) == 0 ? DwgFamily::kCoded : DwgFamily::kUnsized;
+}
+
+// Size from the section locators; 0 when a record is out of sequence.
+uint64_t LocatorsEnd(const uint8_t* header, int32_t count) {
+    uint64_t end = 0;
+    for (int32_t i = 0; i < count; ++i) {
+        const uint8_t* record = header + kLocatorsAt + kLocatorBytes * uint64_t(i);
+        if (record[0] != i)
+            return 0;
+        end = std::max<uint64_t>(end, uint64_t{ReadLE32(record + 1)} + ReadLE32(record + 5));
+    }
+    return end;
+}
+
+// Size from the descrambled file header; 0 when it does not check out.
+uint64_t ScrambledEnd(const uint8_t* header) {
+    uint8_t plain[kScrambledHeaderBytes];
+    uint32_t seed = 1;
+    for (uint64_t i = 0; i < kScrambledHeaderBytes; ++i) {
+        seed = seed * 214013 + 2531011;
+        plain[i] = header[kScrambledHeaderAt + i] ^ static_cast<uint8_t>(seed >> 16);
+    }
+    if (plain[11] != 0 || ReadLE32(plain + 16) != 0x6C || ReadLE32(plain + 20) != 4 ||
+        ReadLE32(plain + 68) != 32 || ReadLE32(plain + 72) != 0x80 ||
+        ReadLE32(plain + 76) != 0x40) {
+        return 0;
+    }
+    return ReadLE64(plain + 52) + kScrambledHeaderBytes;
+}
+
+// Size from the coded file header: its first block, de-interleaved, holds
+// the header itself when it is stored uncompressed. Compressed headers are
+// not unpacked; such drawings get no size.
+uint64_t CodedEnd(const uint8_t* header) {
+    uint8_t block[kCodedBlockBytes];
+    for (uint64_t i = 0; i < kCodedBlockBytes; ++i)
+        block[i] = header[kCodedHeaderAt + 3 * i];
+    if (static_cast<int32_t>(ReadLE32(block + 24)) >= 1)
+        return 0;
+    return ReadLE64(block + kPlainHeaderAt + 8);
+}
+
+}  // namespace
+
+uint32_t CDWGAnalyser::AnalyseBuffer(unsigned char* sector, CRawFileInfo& info) {
+    if (sector == nullptr)
+        return 0;
+    if (FamilyOf(sector) == DwgFamily::kUnsized && std::memcmp(sector, "AC1009", 6) != 0)
+        return 0;
+    info.fileType = kType;
+    return 1;
+}
+
+CRawFileInfo* CDWGAnalyser::CreateRawFileInfo() {
+    return new (std::nothrow) CDWGRawInfo();
+}
+
+int CDWGAnalyser::CDWGRawInfo::CalcRawSize(unsigned char* sector, int sectorSize,
+                                           long long sectorNumber, SearchContext& context) {
+    if (sector == nullptr || sectorSize <= 0)
+        return 2;
+    const StreamWindow window(sector, sectorSize, sectorNumber, startSector, context);
+    const RawSpan header = window.At(0);
+    if (header.bytes == nullptr)
+        return 1;  // the header has left the buffer: no size
+    uint64_t needed = 0;
+    const DwgFamily family = FamilyOf(header.bytes);
+    switch (family) {
+        case DwgFamily::kLocators: {
+            const int32_t count = static_cast<int32_t>(ReadLE32(header.bytes + kLocatorCountAt));
+            if (count < 0 || count > kMostLocators)
+                return 1;
+            needed = kLocatorsAt + kLocatorBytes * uint64_t(count);
+            break;
+        }
+        case DwgFamily::kScrambled:
+            needed = kScrambledHeaderAt + kScrambledHeaderBytes;
+            break;
+        case DwgFamily::kCoded:
+            needed = kCodedHeaderAt + kCodedHeaderBytes;
+            break;
+        case DwgFamily::kUnsized:
+            return 1;
+    }
+    // Wait until the buffer holds the whole header.
+    if (header.count < needed)
+        return 2;
+    uint64_t end = 0;
+    if (family == DwgFamily::kLocators)
+        end = LocatorsEnd(header.bytes,
+                          static_cast<int32_t>(ReadLE32(header.bytes + kLocatorCountAt)));
+    else if (family == DwgFamily::kScrambled)
+        end = ScrambledEnd(header.bytes);
+    else
+        end = CodedEnd(header.bytes);
+    size = end <= kMaxSize ? static_cast<int64_t>(end) : 0;
+    return 1;
+}
+
+uint32_t CDXFAnalyser::AnalyseBuffer(unsigned char* sector, CRawFileInfo& info) {
+    if (sector == nullptr || std::memcmp(sector, "  0\r\nSECTION\r\n  ", 16) != 0)
+        return 0;
+    info.fileType = kType;
+    return 1;
+}
+
+int CDXFAnalyser::AnalyseBufferEx(unsigned char* sector, CRawFileInfo& info, long long sectorSize,
+                                  long long, long long, long long) {
+    if (sector == nullptr || sectorSize < 16)
+        return 0;
+    if (AnalyseBuffer(sector, info) == 1)
+        return 1;
+    const char* pattern = nullptr;
+    size_t length = 0;
+    if (std::memcmp(sector, "999\n", 4) == 0) {
+        pattern = "  0\nSECTION\n  ";
+        length = 14;
+    } else if (std::memcmp(sector, "999\r\n", 5) == 0) {
+        pattern = "  0\r\nSECTION\r\n  ";
+        length = 16;
+    } else {
+        return 0;
+    }
+    const auto* zero =
+        static_cast<const unsigned char*>(std::memchr(sector, 0, size_t(sectorSize)));
+    const size_t text = zero != nullptr ? size_t(zero - sector) : size_t(sectorSize);
+    const auto* found = std::search(sector, sector + text, pattern, pattern + length);
+    if (found == sector + text)
+        return 0;
+    info.fileType = kType;
+    return 1;
+}
+
+CRawFileInfo* CDXFAnalyser::CreateRawFileInfo() {
+    return new (std::nothrow) CDXFRawFileInfo();
+}
+
+int CDXFAnalyser::CDXFRawFileInfo::CalcRawSize(unsigned char* sector, int sectorSize,
+                                               long long sectorNumber, SearchContext& context) {
+    if (sector == nullptr || sectorSize <= 0)
+        return 2;
+    if (endMarkerLength == 0) {
+        const bool lineFeeds = sector[3] == '\n';
+        const char* marker = lineFeeds ? "  0\nEOF\n" : "  0\r\nEOF\r\n";
+        endMarkerLength = lineFeeds ? 8 : 10;
+        std::memcpy(endMarker, marker, endMarkerLength);
+    }
+    // The marker may begin in the previous sector: search from there.
+    const StreamWindow window(sector, sectorSize, sectorNumber, startSector, context);
+    const int64_t back = std::min<int64_t>(window.Position(), endMarkerLength - 1);
+    const RawSpan from = window.At(static_cast<uint64_t>(window.Position() - back));
+    const int64_t searched = from.bytes != nullptr ? back : 0;
+    const unsigned char* bytes = from.bytes != nullptr ? from.bytes : sector;
+    const int found = RawUtility::FindMagicInBuffer(
+        bytes, static_cast<int>(searched + sectorSize - endMarkerLength), 0,
+        reinterpret_cast<const unsigned char*>(endMarker), static_cast<int>(endMarkerLength));
+    if (found > 0) {
+        size = window.Position() - searched + found;
+        return 1;
+    }
+    size = window.Position() + sectorSize;
+    if (size >= kMaxSize) {
+        size = kMaxSize;
+        return 1;
+    }
+    return 2;
+}
+
+uint32_t CEPSAnalyser::AnalyseBuffer(unsigned char* sector, CRawFileInfo& info) {
+    textMatched_ = false;
+    if (sector == nullptr)
+        return 0;
+    if (std::memcmp(sector, "%!PS", 4) == 0) {
+        if (std::memcmp(sector, "%!PS-Adobe-", 11) != 0)
+            return 0;
+        textMatched_ = true;
+        info.fileType = kType;
+        return 1;
+    }
+    static constexpr unsigned char kBinaryHeader[4] = {0xC5, 0xD0, 0xD3, 0xC6};
+    if (std::memcmp(sector, kBinaryHeader, 4) != 0)
+        return 0;
+    uint64_t end = 0;
+    for (int section = 0; section < 3; ++section) {
+        const unsigned char* extent = sector + 4 + 8 * section;
+        end = std::max<uint64_t>(end, uint64_t{ReadLE32(extent)} + ReadLE32(extent + 4));
+    }
+    info.fileType = kType;
+    info.size = static_cast<int64_t>(end);
+    return 1;
+}
+
+CRawFileInfo* CEPSAnalyser::CreateRawFileInfo() {
+    if (!textMatched_)
+        return new (std::nothrow) CRawFileInfo();
+    auto* record = new (std::nothrow) CZeroEndRawFileInfo();
+    if (record != nullptr) {
+        record->maxSize = kMaxTextSize;
+        record->recordLength = 1;
+    }
+    return record;
+}
+
+uint32_t CFH11Analyser::AnalyseBuffer(unsigned char* sector, CRawFileInfo& info) {
+    static constexpr unsigned char kMark[12] = {0x02, 0x00, 0x04, 0x1C, 0x01, 0x14,
+                                                0x00, 0x02, 0x00, 0x14, 0x1C, 0x01};
+    if (sector == nullptr || std::memcmp(sector + 4, kMark, 12) != 0 ||
+        std::memcmp(sector + 34, "11", 2) != 0) {
+        return 0;
+    }
+    info.fileType = kType;
+    return 1;
+}
+
+CRawFileInfo* CFH11Analyser::CreateRawFileInfo() {
+    auto* record = new (std::nothrow) CZeroEndRawFileInfo();
+    if (record != nullptr) {
+        record->maxSize = kMaxSize;
+        record->recordLength = 4;
+    }
+    return record;
+}
+
+}  // namespace BruteForce
