@@ -1,30 +1,33 @@
 #pragma once
 
 #include <list>
+#include <memory>
+#include <vector>
 
 #include "FileRecordPositionInfo.h"
+#include "MFTInfo.h"
 
-class CMFTInfo;
 struct FindFileMFTAndLog;
 
 // What the complete search hands its tree building: the $MFT records met, the
 // runs of FILE records noted and the log finder of each table. Not owned.
 class CNTFSIntelligentSearchInfo {
 public:
-    void Init(std::list<CMFTInfo*>* mft, std::list<CCommonFileRecordPositionInfo>* positions,
-              std::list<FindFileMFTAndLog>* finders) {
+    using MFTList = std::list<std::unique_ptr<CMFTInfo>>;
+    using PositionList = std::vector<CCommonFileRecordPositionInfo>;
+    using FinderList = std::list<FindFileMFTAndLog>;
+
+    void Init(MFTList* mft, PositionList* positions, FinderList* finders) {
         mft_ = mft;
         positions_ = positions;
         finders_ = finders;
     }
-    std::list<CMFTInfo*>* GetMFTInfoContainer() const { return mft_; }
-    std::list<CCommonFileRecordPositionInfo>* GetCommonFileRecordPositionInfoList() const {
-        return positions_;
-    }
-    std::list<FindFileMFTAndLog>* GetFindFileContainer() const { return finders_; }
+    MFTList* GetMFTInfoContainer() const { return mft_; }
+    PositionList* GetCommonFileRecordPositionInfoList() const { return positions_; }
+    FinderList* GetFindFileContainer() const { return finders_; }
 
 private:
-    std::list<CMFTInfo*>* mft_ = nullptr;
-    std::list<CCommonFileRecordPositionInfo>* positions_ = nullptr;
-    std::list<FindFileMFTAndLog>* finders_ = nullptr;
+    MFTList* mft_ = nullptr;
+    PositionList* positions_ = nullptr;
+    FinderList* finders_ = nullptr;
 };

@@ -35,8 +35,7 @@ public:
     void SetPartitionBuildFromFlag(uint32_t flags) { buildFrom_ = flags; }
     void AddPartitionBuildFromFlag(uint32_t flags) { buildFrom_ |= flags; }
 
-    uint32_t mftLocated = 0;        // the $MFT sector is known
-    uint32_t restrictToTables = 0;  // records outside every table are skipped
+    uint32_t mftLocated = 0;  // the $MFT sector is known
     int64_t totalClusters = -1;
     int64_t logMatchCount = -1;
     int64_t attrDefMatchCount = -1;
@@ -51,16 +50,4 @@ private:
     int64_t serialNumber_ = 0;
     uint32_t sectorsPerRecord_ = 2;
     uint32_t buildFrom_ = 0;
-};
-
-// Orders candidates by start, then by cluster size; equal in both is the same
-// partition.
-struct CSearchedNTFSPartitionInfoLessThan {
-    bool operator()(const CSearchedNTFSPartitionInfo* a,
-                    const CSearchedNTFSPartitionInfo* b) const {
-        if (a->firstDataSector != b->firstDataSector) {
-            return a->firstDataSector < b->firstDataSector;
-        }
-        return a->sectorsPerCluster < b->sectorsPerCluster;
-    }
 };

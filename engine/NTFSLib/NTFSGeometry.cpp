@@ -1,5 +1,6 @@
 #include "NTFSGeometry.h"
 
+#include <cstring>
 #include <vector>
 
 #include "NTFSDBR.h"
@@ -24,6 +25,19 @@ bool NTFSGeometry::Init(const CNTFSDBR& dbr, uint32_t sectorSize, uint64_t start
     mftCluster = dbr.GetMFTStartCluster();
     mftMirrCluster = dbr.GetMFTMirrorStartCluster();
     return true;
+}
+
+void ReadSectorsOrZeros(IStorageDevice& device, uint8_t* buffer, int64_t first, int64_t count) {
+    if (device.ReadSector(buffer, first, count)) {
+        return;
+    }
+    const uint32_t sectorSize = device.GetSectorSize();
+    for (int64_t i = 0; i < count; ++i) {
+        uint8_t* at = buffer + i * sectorSize;
+        if (!device.ReadSector(at, first + i, 1)) {
+            std::memset(at, 0, sectorSize);
+        }
+    }
 }
 
 bool ReadNTFSBootSector(IStorageDevice& device, uint64_t volumeStart, CNTFSDBR& dbr) {

@@ -34,6 +34,10 @@ struct NTFSGeometry {
     uint32_t RecordReadBytes() const { return sectorsPerRecord * deviceSectorSize; }
 };
 
+// Reads `count` sectors from `first`; sectors that cannot be read, tried one
+// by one after a failed read, are left zero.
+void ReadSectorsOrZeros(IStorageDevice& device, uint8_t* buffer, int64_t first, int64_t count);
+
 // Reads the boot sector at `volumeStart` into `dbr` (through a buffer the size
 // of the device's sector); false when it cannot be read or is not NTFS.
 bool ReadNTFSBootSector(IStorageDevice& device, uint64_t volumeStart, CNTFSDBR& dbr);

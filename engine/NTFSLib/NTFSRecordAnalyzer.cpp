@@ -126,6 +126,11 @@ uint8_t CNTFSFileRecordDataRunsAttribute::GetSectorsPerCluster(const uint8_t* at
 bool CFolderFileRecordAnalyzer::IsValidFolderFileRecordHavingIndexAllocation(uint8_t* buffer,
                                                                              int size) {
     const CNTFSFileRecord record(buffer, size, false);
+    return IsValidFolderFileRecordHavingIndexAllocation(record);
+}
+
+bool CFolderFileRecordAnalyzer::IsValidFolderFileRecordHavingIndexAllocation(
+    const CNTFSFileRecord& record) {
     if (!record.IsValid() || !CNTFSFileRecord::IsFolder(record.GetBuffer())) {
         return false;
     }

@@ -45,6 +45,7 @@ public:
 class CFolderFileRecordAnalyzer {
 public:
     // A valid directory record with a non-resident index allocation (0xA0).
+    static bool IsValidFolderFileRecordHavingIndexAllocation(const CNTFSFileRecord& record);
     static bool IsValidFolderFileRecordHavingIndexAllocation(uint8_t* buffer, int size);
 };
 

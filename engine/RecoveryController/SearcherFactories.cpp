@@ -10,6 +10,7 @@
 #include "FATQuickSearcher.h"
 #include "FileSystemSearcher.h"
 #include "HFSPlusQuickSearcher.h"
+#include "NTFSCompleteSearch.h"
 #include "NTFSQuickSearch.h"
 #include "RAWSearcher.h"
 
@@ -31,6 +32,7 @@ SearcherFactories MakeRegisteredFactories() {
     factories.complete.push_back({SEARCHER_FAT, [] { return CreateFATSearcher(); }});
     factories.complete.push_back({SEARCHER_EXFAT, [] { return CreateEXFatSearcher(); }});
     factories.complete.push_back({SEARCHER_RAW_BY_TYPE, [] { return CreateRAWSearcher(); }});
+    factories.complete.push_back({SEARCHER_NTFS, [] { return CreateNTFSSearcher(); }});
     factories.complete.push_back({SEARCHER_APFS, [] { return CreateAPFSDeepSearcher(); }});
     return factories;
 }
