@@ -7,6 +7,7 @@
 
 #include "RecoveryFilter.h"
 #include "RecycleBin.h"
+#include "SearchedPartitionInfo.h"
 
 namespace {
 
@@ -123,6 +124,11 @@ void CDirectoryTreeBuilder::SetPartitonDevice(CSearchedPartitionInfo* partition,
                                               IStorageDevice* device) {
     partition_ = partition;
     device_ = device;
+    if (partition != nullptr) {
+        partitionOrigins_[partition->partitionIndex] = {
+            static_cast<int64_t>(partition->firstDataSector),
+            static_cast<int>(partition->sectorsPerCluster)};
+    }
 }
 
 CDirectoryTreeBuilder::Tree* CDirectoryTreeBuilder::FindTree(_tagSearcherType type) {
@@ -310,4 +316,42 @@ void CDirectoryTreeBuilder::MakeTrash(Tree& tree, CFileNode* node) {
     tree.trashId = node->GetCurrentNodeID();
     tree.trashFound = true;
     node->MarkDeleted();
+}
+
+CDirectoryTreeBuilder::ClusterOrigin CDirectoryTreeBuilder::OriginOf(CFileNode* node) const {
+    const auto found = partitionOrigins_.find(node->GetBelongedPartition());
+    if (found != partitionOrigins_.end()) {
+        return found->second;
+    }
+    if (partition_ != nullptr) {
+        return {static_cast<int64_t>(partition_->firstDataSector),
+                static_cast<int>(partition_->sectorsPerCluster)};
+    }
+    return {0, 2};
+}
+
+// A "$R" file takes the name its "$I" twin (same rest of the name) records.
+void CDirectoryTreeBuilder::RestoreRecycledName(Tree& tree, CFileNode* node) {
+    const char* name = NameOf(node);
+    if (device_ == nullptr || std::strncmp(name, "$R", 2) != 0 ||
+        CRecyclerFilter::IsRecycleBinSigleNode(node)) {
+        return;
+    }
+    const size_t length = std::strlen(name);
+    std::vector<CFileNode*>& infos = tree.recycle.infoFiles;
+    for (auto it = infos.begin(); it != infos.end(); ++it) {
+        const char* infoName = NameOf(*it);
+        const size_t shorter = std::min(length, std::strlen(infoName));
+        if (shorter < 2 || std::strncmp(name + 2, infoName + 2, shorter - 2) != 0) {
+            continue;
+        }
+        if ((*it)->GetFileSize() <= 1024) {
+            const ClusterOrigin origin = OriginOf(node);
+            CRecyclerFilter::RestorFileName(device_, node, *it, origin.start,
+                                            origin.sectorsPerCluster, tree.type);
+            (*it)->Release();
+            infos.erase(it);
+        }
+        return;
+    }
 }

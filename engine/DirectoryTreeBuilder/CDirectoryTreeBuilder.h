@@ -135,9 +135,18 @@ private:
     std::string rootName_;
     IStorageDevice* device_ = nullptr;
     CSearchedPartitionInfo* partition_ = nullptr;
+    // Where the clusters of each partition given since the last build start,
+    // by partition index: the recycle-bin info files are read through them.
+    struct ClusterOrigin {
+        int64_t start;
+        int sectorsPerCluster;
+    };
+    std::unordered_map<uint16_t, ClusterOrigin> partitionOrigins_;
+    ClusterOrigin OriginOf(CFileNode* node) const;
+    void RestoreRecycledName(Tree& tree, CFileNode* node);
     bool building_ = false;
     std::vector<CFileNode*> connectStack_;
-    std::vector<uint32_t> climbing_;  // the fresh positions a linking pass works through
-    std::vector<long long> arrived_;  // the arrived ids a linking pass works through
+    std::vector<uint32_t> climbing_;   // the fresh positions a linking pass works through
+    std::vector<long long> arrived_;   // the arrived ids a linking pass works through
     std::vector<uint32_t> connected_;  // positions a linking pass showed
 };

@@ -48,6 +48,7 @@ void CDirectoryTreeBuilder::OfferHeldRecycleNodes(Tree& tree) {
     // Held nodes were accepted once, so the builder still owns those it now refuses.
     for (auto* list : {&folders, &files}) {
         for (CFileNode* node : *list) {
+            RestoreRecycledName(tree, node);
             if (!AddNode(node, tree.type)) {
                 node->Release();
             }
@@ -57,6 +58,7 @@ void CDirectoryTreeBuilder::OfferHeldRecycleNodes(Tree& tree) {
     for (CFileNode* info : std::exchange(tree.recycle.infoFiles, {})) {
         info->Release();
     }
+    partitionOrigins_.clear();
 }
 
 void CDirectoryTreeBuilder::ReturnUnlinkedFilesToPending(Tree& tree) {

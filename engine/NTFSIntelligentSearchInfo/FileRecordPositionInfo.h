@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "NTFSArchiveFields.h"
+
 // A run of FILE records lying one after another: the sector of the first and
 // how many there are, `stride` sectors apart.
 class CCommonFileRecordPositionInfo {
@@ -22,6 +24,15 @@ public:
     void SetFileRecordStartSector(int64_t sector) { first_ = sector; }
     int64_t GetFileRecordCount() const { return count_; }
     uint32_t GetStride() const { return stride_; }
+    // First sector, then count.
+    bool Save(IRSData& archive) const {
+        return NTFSArchiveFields::Write(archive, first_) &&
+               NTFSArchiveFields::Write(archive, count_);
+    }
+    bool Restore(IRSData& archive) {
+        return NTFSArchiveFields::Read(archive, first_) &&
+               NTFSArchiveFields::Read(archive, count_) && count_ >= 0;
+    }
     // The sector of the run's record `index`.
     int64_t GetRecordSector(int64_t index) const { return first_ + int64_t{stride_} * index; }
 

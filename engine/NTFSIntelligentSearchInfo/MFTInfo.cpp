@@ -1,6 +1,7 @@
 #include "MFTInfo.h"
 
 #include "FileSystemSearcher.h"
+#include "NTFSArchiveFields.h"
 #include "NTFSAttribute.h"
 #include "NTFSFileRecord.h"
 #include "NTFSRecordAnalyzer.h"
@@ -35,6 +36,18 @@ void CMFTInfo::AddDataRunsFromBuffer(uint8_t* record, int size) {
         CNTFSFileRecordAnalyzer::AddDataRunListfromFileRecordBuffer(view, runs_, false, nullptr);
         runs_.Sort();
     }
+}
+
+bool CMFTInfo::Save(IRSData& archive) const {
+    using NTFSArchiveFields::Write;
+    return Write(archive, sector_) && Write(archive, sectorsPerRecord_) &&
+           Write(archive, sectorsPerCluster_) && runs_.Save(archive);
+}
+
+bool CMFTInfo::Restore(IRSData& archive) {
+    using NTFSArchiveFields::Read;
+    return Read(archive, sector_) && Read(archive, sectorsPerRecord_) &&
+           Read(archive, sectorsPerCluster_) && runs_.Restore(archive);
 }
 
 CCommonFileRecordInfo::CCommonFileRecordInfo() = default;

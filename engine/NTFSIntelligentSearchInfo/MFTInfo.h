@@ -7,6 +7,7 @@
 
 class CNTFSFileRecord;
 class IFileProperties;
+class IRSData;
 
 // A found $MFT record: where it lies and the runs of the master file table.
 class CMFTInfo {
@@ -31,6 +32,10 @@ public:
     uint8_t GetSectorsPerCluster() const { return sectorsPerCluster_; }
     uint8_t GetSectorsPerFileRecord() const { return sectorsPerRecord_; }
     void SetSectorsPerFileRecord(uint8_t sectors) { sectorsPerRecord_ = sectors; }
+
+    // Sector, sectors per record, sectors per cluster, then the runs.
+    bool Save(IRSData& archive) const;
+    bool Restore(IRSData& archive);
 
 private:
     int64_t sector_ = -1;

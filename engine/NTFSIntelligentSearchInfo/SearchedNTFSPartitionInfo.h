@@ -4,6 +4,8 @@
 
 #include "SearchedPartitionInfo.h"
 
+class IRSData;
+
 // Evidence that places an NTFS partition candidate (merged with OR).
 enum NTFSPartitionEvidence : uint32_t {
     kNTFSEvidenceBootSector = 1,
@@ -35,7 +37,13 @@ public:
     void SetPartitionBuildFromFlag(uint32_t flags) { buildFrom_ = flags; }
     void AddPartitionBuildFromFlag(uint32_t flags) { buildFrom_ |= flags; }
 
-    uint32_t mftLocated = 0;  // the $MFT sector is known
+    // Serial number, the four flag words, total clusters and the eight
+    // counts and sectors, in this order.
+    bool Save(IRSData& archive) const;
+    bool Restore(IRSData& archive);
+
+    uint32_t mftLocated = 0;        // the $MFT sector is known
+    uint32_t restrictToTables = 0;  // list only records inside a table (no search sets it)
     int64_t totalClusters = -1;
     int64_t logMatchCount = -1;
     int64_t attrDefMatchCount = -1;
@@ -47,6 +55,9 @@ public:
     int64_t bitmapSectors = -1;
 
 private:
+    template <typename Self, typename Field>
+    static bool EachField(Self& self, Field field);
+
     int64_t serialNumber_ = 0;
     uint32_t sectorsPerRecord_ = 2;
     uint32_t buildFrom_ = 0;

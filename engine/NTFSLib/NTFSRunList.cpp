@@ -3,6 +3,8 @@
 #include <cassert>
 #include <cstdint>
 
+#include "NTFSArchiveFields.h"
+
 namespace NTFSRunBytes {
 
 bool IsValid(const uint8_t* runs, int length) {
@@ -127,4 +129,32 @@ bool CNTFSDataRunList::IsEqual(const CNTFSDataRunList& other) const {
 
 void CNTFSDataRunList::Sort() {
     runs_.sort([](const CDataRun& a, const CDataRun& b) { return a.vcn < b.vcn; });
+}
+
+bool CNTFSDataRunList::Save(IRSData& archive) const {
+    using NTFSArchiveFields::Write;
+    bool written = Write(archive, static_cast<uint64_t>(runs_.size()));
+    for (const CDataRun& run : runs_) {
+        written = Write(archive, run.lcn) && Write(archive, run.count) && Write(archive, run.vcn) &&
+                  written;
+    }
+    return written;
+}
+
+bool CNTFSDataRunList::Restore(IRSData& archive) {
+    using NTFSArchiveFields::Read;
+    runs_.clear();
+    uint64_t count = 0;
+    if (!Read(archive, count) || count > kMostSavedRuns) {
+        return false;
+    }
+    for (uint64_t i = 0; i < count; ++i) {
+        CDataRun run;
+        if (!Read(archive, run.lcn) || !Read(archive, run.count) || !Read(archive, run.vcn)) {
+            runs_.clear();
+            return false;
+        }
+        runs_.push_back(run);
+    }
+    return true;
 }

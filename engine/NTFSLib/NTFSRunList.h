@@ -4,6 +4,8 @@
 #include <list>
 #include <vector>
 
+class IRSData;
+
 // One run of an attribute: where its clusters lie (-1 for a hole) and where in
 // the attribute they belong.
 struct CDataRun {
@@ -47,6 +49,13 @@ public:
     void Sort();
 
     const std::list<CDataRun>& Runs() const { return runs_; }
+
+    // The number of runs, then LCN, count and VCN of each. Restore replaces
+    // the list; false when a field is missing or the count is implausible.
+    bool Save(IRSData& archive) const;
+    bool Restore(IRSData& archive);
+    // More runs than this are not restored (no attribute holds as many).
+    static constexpr uint64_t kMostSavedRuns = 1u << 20;
 
 private:
     std::list<CDataRun> runs_;

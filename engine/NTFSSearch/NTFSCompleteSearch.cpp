@@ -434,6 +434,11 @@ void CNTFSSearchController::EndSearch(int build) {
     block_.clear();
     block_.shrink_to_fit();
     if (builder_ != nullptr) {
+        // Each partition's cluster origin serves the reading of its recycle bin.
+        for (const auto& partition : kept_) {
+            std::unique_ptr<CSearchedNTFSPartitionInfo> copy(HandOut(*partition));
+            builder_->SetPartitonDevice(copy.get(), device_);
+        }
         builder_->SetPartitonDevice(nullptr, device_);
         builder_->FlashBuild(SEARCHER_NTFS);
     }

@@ -192,6 +192,9 @@ void CNTFSDirectoryTreeBuilder::ReadFilePropertiesfromBlock(int64_t first, int64
             continue;
         }
         Table* table = FindMatchedMFT(unit);
+        if (table == nullptr && partition_->restrictToTables) {
+            continue;
+        }
         RecordInfo info = BuildCommonFileRecordInfoandFileProperties(bytes, length, unit, table);
         if (info == nullptr) {
             continue;

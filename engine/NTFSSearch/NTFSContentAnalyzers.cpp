@@ -21,13 +21,15 @@ uint64_t CMetaFileAnalyzer::GetSectorRangeCount(uint64_t first, uint64_t last) c
     if (last < first) {
         return 0;
     }
+    // Ranges are disjoint and ascending: start at the first that reaches `first`.
+    auto range =
+        std::lower_bound(ranges_.begin(), ranges_.end(), first,
+                         [](const Range& r, uint64_t s) { return r.first + r.count <= s; });
     uint64_t count = 0;
-    for (const Range& range : ranges_) {
-        const uint64_t from = std::max(first, range.first);
-        const uint64_t to = std::min(last, range.first + range.count - 1);
-        if (from <= to) {
-            count += to - from + 1;
-        }
+    for (; range != ranges_.end() && range->first <= last; ++range) {
+        const uint64_t from = std::max(first, range->first);
+        const uint64_t to = std::min(last, range->first + range->count - 1);
+        count += to - from + 1;
     }
     return count;
 }
@@ -115,8 +117,6 @@ std::vector<uint8_t> CAttrDefFileAnalyzer::StandardContent() {
     return bytes;
 }
 
-CAttrDefFileAnalyzer::CAttrDefFileAnalyzer() : reference_(StandardContent()) {}
-
 bool CAttrDefFileAnalyzer::AnalyzeSectorBuffer(uint64_t sector, const uint8_t* bytes) {
     for (int i = 0; i < kSectors; ++i) {
         if (CMetaFileAnalyzer::CompareSectorBuffer(bytes, reference_.data() + i * kNTFSUnitBytes)) {
@@ -128,14 +128,7 @@ bool CAttrDefFileAnalyzer::AnalyzeSectorBuffer(uint64_t sector, const uint8_t* b
 }
 
 uint64_t CAttrDefFileAnalyzer::CalcAttrDefMatch(CSearchedNTFSPartitionInfo& partition) const {
-    const CAttrDefFileInfo* record = records_.Find(partition, 4);
-    uint64_t count = 0;
-    if (record != nullptr) {
-        partition.attrDefRecordSector = record->GetSectorAddress();
-        count = sectors_.GetMatchCount(record->GetDataRunList(),
-                                       static_cast<int64_t>(partition.firstDataSector),
-                                       partition.sectorsPerCluster);
-    }
+    const uint64_t count = CalcMatch(partition, partition.attrDefRecordSector);
     partition.attrDefMatchCount = static_cast<int64_t>(count);
     return count;
 }
@@ -153,8 +146,6 @@ std::vector<uint8_t> CUpCaseFileAnalyzer::StandardTable() {
     return table;
 }
 
-CUpCaseFileAnalyzer::CUpCaseFileAnalyzer() : reference_(StandardTable()) {}
-
 bool CUpCaseFileAnalyzer::AnalyzeSectorBuffer(uint64_t sector, const uint8_t* bytes) {
     const uint8_t* slice = reference_.data() + size_t{bytes[1]} * kNTFSUnitBytes;
     if (!CMetaFileAnalyzer::CompareSectorBuffer(bytes, slice)) {
@@ -165,14 +156,7 @@ bool CUpCaseFileAnalyzer::AnalyzeSectorBuffer(uint64_t sector, const uint8_t* by
 }
 
 uint64_t CUpCaseFileAnalyzer::CalcUpcaseMatch(CSearchedNTFSPartitionInfo& partition) const {
-    const CUpCaseFileInfo* record = records_.Find(partition, 10);
-    uint64_t count = 0;
-    if (record != nullptr) {
-        partition.upCaseRecordSector = record->GetSectorAddress();
-        count = sectors_.GetMatchCount(record->GetDataRunList(),
-                                       static_cast<int64_t>(partition.firstDataSector),
-                                       partition.sectorsPerCluster);
-    }
+    const uint64_t count = CalcMatch(partition, partition.upCaseRecordSector);
     partition.upCaseMatchCount = static_cast<int64_t>(count);
     return count;
 }

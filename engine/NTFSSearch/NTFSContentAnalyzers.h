@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -51,30 +52,17 @@ public:
     bool IsFull() const { return records_.size() >= kNTFSMostEvidence; }
     const std::vector<std::unique_ptr<Info>>& Records() const { return records_; }
 
-    // The record at `sector`; the walk gives up past it.
+    // The record at `sector`. Records arrive in ascending sector order.
     const Info* Find(int64_t sector) const {
-        for (const auto& info : records_) {
-            if (info->GetSectorAddress() == sector) {
-                return info.get();
-            }
-            if (info->GetSectorAddress() > sector) {
-                break;
-            }
-        }
-        return nullptr;
+        const Info* info = FirstAtOrAfter(sector);
+        return info != nullptr && info->GetSectorAddress() == sector ? info : nullptr;
     }
     // The first record inside [first, first + count).
     const Info* Find(int64_t first, uint64_t count) const {
-        const int64_t end = first + static_cast<int64_t>(count);
-        for (const auto& info : records_) {
-            if (info->GetSectorAddress() >= end) {
-                break;
-            }
-            if (info->GetSectorAddress() >= first) {
-                return info.get();
-            }
-        }
-        return nullptr;
+        const Info* info = FirstAtOrAfter(first);
+        return info != nullptr && static_cast<uint64_t>(info->GetSectorAddress() - first) < count
+                   ? info
+                   : nullptr;
     }
     // Record `number` of the partition's table when its place is known, else
     // the first record inside the partition.
@@ -88,47 +76,79 @@ public:
         }
         return Find(static_cast<int64_t>(partition.firstDataSector), partition.totalSectors);
     }
+    // The recognised sectors inside the data of the partition's record `number`
+    // (whose sector goes to `recordSector`); 0 without such a record.
+    uint64_t MatchCount(const CMetaFileAnalyzer& sectors,
+                        const CSearchedNTFSPartitionInfo& partition, int number,
+                        int64_t& recordSector) const {
+        const Info* record = Find(partition, number);
+        if (record == nullptr) {
+            return 0;
+        }
+        recordSector = record->GetSectorAddress();
+        return sectors.GetMatchCount(record->GetDataRunList(),
+                                     static_cast<int64_t>(partition.firstDataSector),
+                                     partition.sectorsPerCluster);
+    }
 
 private:
+    const Info* FirstAtOrAfter(int64_t sector) const {
+        const auto found = std::lower_bound(records_.begin(), records_.end(), sector,
+                                            [](const std::unique_ptr<Info>& info, int64_t s) {
+                                                return info->GetSectorAddress() < s;
+                                            });
+        return found == records_.end() ? nullptr : found->get();
+    }
+
     std::vector<std::unique_ptr<Info>> records_;
 };
 
-// $AttrDef records and the sectors that hold the standard attribute definitions.
-class CAttrDefFileAnalyzer {
+// A meta file recognised by its FILE records and by sectors of its standard
+// content: `Info` records, `number` its record number in the table.
+template <typename Info, int number>
+class CContentFileAnalyzer {
 public:
-    static constexpr int kSectors = 5;
-
-    CAttrDefFileAnalyzer();
-    void AnalyzeAttrDefFileRecord(int64_t sector, uint8_t* record, int length) {
+    explicit CContentFileAnalyzer(std::vector<uint8_t> reference)
+        : reference_(std::move(reference)) {}
+    void AnalyzeFileRecord(int64_t sector, uint8_t* record, int length) {
         records_.Add(record, length, sector);
     }
-    bool AnalyzeSectorBuffer(uint64_t sector, const uint8_t* bytes);
-    // The partition's $AttrDef record sector and the matching sectors inside its data.
-    uint64_t CalcAttrDefMatch(CSearchedNTFSPartitionInfo& partition) const;
-    // The standard content: sixteen 160-byte definitions.
-    static std::vector<uint8_t> StandardContent();
+    uint64_t CalcMatch(CSearchedNTFSPartitionInfo& partition, int64_t& recordSector) const {
+        return records_.MatchCount(sectors_, partition, number, recordSector);
+    }
 
-private:
-    CMetaFileRecordList<CAttrDefFileInfo> records_;
+protected:
+    CMetaFileRecordList<Info> records_;
     CMetaFileAnalyzer sectors_;
     std::vector<uint8_t> reference_;
 };
 
-// $UpCase records and the sectors that hold slices of the standard up-case table.
-class CUpCaseFileAnalyzer {
+// $AttrDef records and the sectors that hold the standard attribute definitions.
+class CAttrDefFileAnalyzer : public CContentFileAnalyzer<CAttrDefFileInfo, 4> {
 public:
-    CUpCaseFileAnalyzer();
+    static constexpr int kSectors = 5;
+
+    CAttrDefFileAnalyzer() : CContentFileAnalyzer(StandardContent()) {}
+    void AnalyzeAttrDefFileRecord(int64_t sector, uint8_t* record, int length) {
+        AnalyzeFileRecord(sector, record, length);
+    }
+    // Tries the five reference sectors in order.
+    bool AnalyzeSectorBuffer(uint64_t sector, const uint8_t* bytes);
+    uint64_t CalcAttrDefMatch(CSearchedNTFSPartitionInfo& partition) const;
+    // The standard content: sixteen 160-byte definitions.
+    static std::vector<uint8_t> StandardContent();
+};
+
+// $UpCase records and the sectors that hold slices of the standard up-case table.
+class CUpCaseFileAnalyzer : public CContentFileAnalyzer<CUpCaseFileInfo, 10> {
+public:
+    CUpCaseFileAnalyzer() : CContentFileAnalyzer(StandardTable()) {}
     void AnalyzeUpCaseFileRecord(int64_t sector, uint8_t* record, int length) {
-        records_.Add(record, length, sector);
+        AnalyzeFileRecord(sector, record, length);
     }
     // A sector selects the slice its second byte names; one comparison.
     bool AnalyzeSectorBuffer(uint64_t sector, const uint8_t* bytes);
     uint64_t CalcUpcaseMatch(CSearchedNTFSPartitionInfo& partition) const;
     // The standard table: 65,536 little-endian entries, entry i the upper case of i.
     static std::vector<uint8_t> StandardTable();
-
-private:
-    CMetaFileRecordList<CUpCaseFileInfo> records_;
-    CMetaFileAnalyzer sectors_;
-    std::vector<uint8_t> reference_;
 };

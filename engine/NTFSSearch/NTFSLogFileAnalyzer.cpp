@@ -109,14 +109,8 @@ void CLogFileAnalyzer::AnalyzeRCRDRecord(int64_t sector, const uint8_t* page) {
 }
 
 uint64_t CLogFileAnalyzer::CalcLogFileMatch(CSearchedNTFSPartitionInfo& partition) const {
-    const CLogFileInfo* record = logFiles_.Find(partition, 2);
-    uint64_t count = 0;
-    if (record != nullptr) {
-        partition.logFileRecordSector = record->GetSectorAddress();
-        count = pages_.GetMatchCount(record->GetDataRunList(),
-                                     static_cast<int64_t>(partition.firstDataSector),
-                                     partition.sectorsPerCluster);
-    }
+    const uint64_t count =
+        logFiles_.MatchCount(pages_, partition, 2, partition.logFileRecordSector);
     partition.logMatchCount = static_cast<int64_t>(count);
     return count;
 }

@@ -102,8 +102,8 @@ void CMetaFileRecordGroupinMFTAnalyzer::AnalyzeMetaFileRecordGroup() {
     }
     const CMFTFilesPair pair{groupMFT_, groupMirr_};
     AnalyzeMFTFilesPair(pair);
-    if (pairs_.size() < kNTFSMostEvidence) {
-        pairs_.push_back(pair);
+    if (pairTables_.size() < kNTFSMostEvidence) {
+        pairTables_.insert(pair.mft->GetSectorAddress());
     }
 }
 
@@ -161,13 +161,7 @@ void CMetaFileRecordGroupinMFTAnalyzer::AnalyzeMFTFilesPair(const CMFTFilesPair&
                               ? -1
                               : static_cast<int64_t>(candidate->firstDataSector) +
                                     mft.GetFirstClusterNO() * candidate->sectorsPerCluster;
-    bool mirrorOfEarlierTable = false;
-    for (const CMFTFilesPair& earlier : pairs_) {
-        if (table != -1 && earlier.mft->GetSectorAddress() == table) {
-            mirrorOfEarlierTable = true;
-            break;
-        }
-    }
+    const bool mirrorOfEarlierTable = table != -1 && pairTables_.count(table) != 0;
     if (mirrorOfEarlierTable) {
         builder_.ForEachEqual(*candidate, [](CSearchedNTFSPartitionInfo& partition) {
             uint32_t flags = partition.GetPartitionBuildFromFlags();

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <list>
 #include <memory>
+#include <unordered_set>
 #include <vector>
 
 #include "FindFileFromLogFile.h"
@@ -60,6 +61,7 @@ private:
     std::list<std::unique_ptr<CMFTInfo>>& mftRecords_;
     std::vector<std::unique_ptr<CMFTMirrInfo>> mirrRecords_;
     CNTFSPartitionInfoBuilder& builder_;
-    std::vector<CMFTFilesPair> pairs_;
+    // The $MFT records of the pairs met, by sector.
+    std::unordered_set<int64_t> pairTables_;
     std::list<FindFileMFTAndLog>& finders_;
 };

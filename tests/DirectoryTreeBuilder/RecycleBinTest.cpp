@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "NTFSMemoryDevice.h"
 #include "RecycleBin.h"
 #include "TreeFakes.h"
 
@@ -59,6 +60,40 @@ TEST(RecycleBinTest, ANodeBelowABinBelongsToIt) {
     EXPECT_FALSE(CRecyclerFilter::IsRecycleBin(&elsewhere));
     user.RemoveChild(&file);
     bin.RemoveChild(&user);
+}
+
+// An info file read through its extent on a volume whose clusters start at
+// sector 100: the name is the last component of a drive-letter path.
+TEST(RecycleBinTest, RecycledFileIsNamedFromItsInfoFile) {
+    struct Case {
+        const char* what;
+        std::u16string path;
+        size_t pathOffset;
+        _tagSearcherType type;
+        const char* name;
+    } cases[] = {
+        {"version 1", u"C:\\Users\\Ann\\Budget 2023.txt", 24, SEARCHER_NTFS, "Budget 2023.txt"},
+        {"version 2", u"D:\\photo \u00e9t\u00e9.jpg", 28, SEARCHER_FAT, "photo \u00e9t\u00e9.jpg"},
+        {"no backslash", u"C:file.txt", 24, SEARCHER_NTFS, "$RABC.txt"},
+        {"no drive mark", u"\\share\\file.txt", 24, SEARCHER_NTFS, "$RABC.txt"},
+        {"a searcher without names to restore", u"C:\\x.txt", 24, SEARCHER_HFSPLUS, "$RABC.txt"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        harbex::test::NTFSMemoryDevice device(200);
+        std::vector<uint8_t> info(544, 0);
+        info[0] = c.pathOffset == 24 ? 1 : 2;
+        for (size_t i = 0; i < c.path.size(); ++i) {
+            info[c.pathOffset + 2 * i] = static_cast<uint8_t>(c.path[i]);
+            info[c.pathOffset + 2 * i + 1] = static_cast<uint8_t>(c.path[i] >> 8);
+        }
+        device.Put(100 + 2 * 7, info);  // cluster 7 of two sectors
+        FakeNode recycled({.id = 30, .parentId = 4, .name = "$RABC.txt"});
+        FakeNode infoFile({.id = 31, .parentId = 4, .name = "$IABC.txt", .size = 544});
+        infoFile.GiveExtent(7, 1);
+        CRecyclerFilter::RestorFileName(&device, &recycled, &infoFile, 100, 2, c.type);
+        EXPECT_STREQ(recycled.GetFileName(), c.name);
+    }
 }
 
 }  // namespace

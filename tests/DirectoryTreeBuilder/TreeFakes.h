@@ -42,6 +42,7 @@ public:
     ~FakeNode() override { --live; }
 
     const char* GetFileName() override { return name_.c_str(); }
+    void SetFileName(const char* name) override { name_ = name; }
     int64_t GetFileSize() override { return size_; }
     uint32_t GetAttribute() override { return folder_ ? 0x10 : 0x20; }
     _FILETIME GetCreationTime() override { return modified_; }

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <vector>
 
 #include "FileRecordPositionInfo.h"
@@ -14,6 +15,8 @@
 #include "NTFSRecordAnalyzer.h"
 #include "NTFSRecordBuilder.h"
 #include "NTFSRunList.h"
+#include "RSData.h"
+#include "SearchedNTFSPartitionInfo.h"
 
 using namespace harbex::test;
 
@@ -257,4 +260,118 @@ TEST(NTFSEvidenceRecords, MetaFileRecordsOfRealVolumes) {
         EXPECT_GE(bitmapInfo.GetFileSize() * 8, clusters);
         EXPECT_LT(bitmapInfo.GetFileSize(), clusters / 8 + 9);
     }
+}
+
+namespace {
+
+// One frame's bytes in memory; a read short of what it asks fails.
+class MemoryFrame : public IRSData {
+public:
+    bool CheckFile() override { return false; }
+    bool StartRS(const char*, int) override { return false; }
+    bool EndRS() override { return false; }
+    bool WriteFileHeader(const FILEHEADER&) override { return false; }
+    bool ReadFileHeader(FILEHEADER&) override { return false; }
+    uint32_t GetStatus() override { return 0; }
+    bool SetStatus(FileStatus) override { return false; }
+    bool SetFileDescription(const char*) override { return false; }
+    bool GetFileDescription(char*, int) override { return false; }
+    bool OpenFrame(const tagGUIDSIGN&) override { return true; }
+    bool CloseFrame() override { return true; }
+    uint32_t GetFrameSize() override { return static_cast<uint32_t>(bytes.size()); }
+    bool ReadCurFrame(void* buffer, uint32_t count) override {
+        if (bytes.size() - position < count)
+            return false;
+        std::memcpy(buffer, bytes.data() + position, count);
+        position += count;
+        return true;
+    }
+    bool WriteCurFrame(const void* buffer, uint32_t count) override {
+        const auto* data = static_cast<const uint8_t*>(buffer);
+        bytes.insert(bytes.end(), data, data + count);
+        return true;
+    }
+    bool FlushBuffer() override { return true; }
+
+    std::vector<uint8_t> bytes;
+    size_t position = 0;
+};
+
+}  // namespace
+
+TEST(NTFSEvidenceRecords, PartitionKeepsEveryFieldThroughTheArchive) {
+    CSearchedNTFSPartitionInfo saved(512);
+    saved.SetSerialNumber(0x1122334455667788);
+    saved.SetSectorsperFileRecord(8);
+    saved.SetPartitionBuildFromFlag(0xD5);
+    saved.mftLocated = 1;
+    saved.restrictToTables = 1;
+    saved.totalClusters = 5119;
+    saved.logMatchCount = 12000;
+    saved.attrDefMatchCount = 5;
+    saved.upCaseMatchCount = 257;
+    saved.mftSector = 2048 + 32;
+    saved.logFileRecordSector = 2048 + 36;
+    saved.attrDefRecordSector = 2048 + 40;
+    saved.upCaseRecordSector = 2048 + 52;
+    saved.bitmapSectors = 40960;
+    MemoryFrame frame;
+    ASSERT_TRUE(saved.Save(frame));
+    EXPECT_EQ(frame.bytes.size(), 8u + 4 * 4 + 9 * 8);
+    CSearchedNTFSPartitionInfo restored(512);
+    ASSERT_TRUE(restored.Restore(frame));
+    EXPECT_EQ(restored.GetSerialNumber(), saved.GetSerialNumber());
+    EXPECT_EQ(restored.GetSectorsperFileRecord(), 8u);
+    EXPECT_EQ(restored.GetPartitionBuildFromFlags(), 0xD5u);
+    EXPECT_EQ(restored.mftLocated, 1u);
+    EXPECT_EQ(restored.restrictToTables, 1u);
+    const int64_t CSearchedNTFSPartitionInfo::*fields[] = {
+        &CSearchedNTFSPartitionInfo::totalClusters,
+        &CSearchedNTFSPartitionInfo::logMatchCount,
+        &CSearchedNTFSPartitionInfo::attrDefMatchCount,
+        &CSearchedNTFSPartitionInfo::upCaseMatchCount,
+        &CSearchedNTFSPartitionInfo::mftSector,
+        &CSearchedNTFSPartitionInfo::logFileRecordSector,
+        &CSearchedNTFSPartitionInfo::attrDefRecordSector,
+        &CSearchedNTFSPartitionInfo::upCaseRecordSector,
+        &CSearchedNTFSPartitionInfo::bitmapSectors,
+    };
+    for (auto field : fields)
+        EXPECT_EQ(restored.*field, saved.*field);
+}
+
+TEST(NTFSEvidenceRecords, TableAndRecordRunsThroughTheArchive) {
+    NTFSRecordBuilder record(1024, 1, 0);
+    record.AddFileName(5, u"$MFT");
+    record.AddNonResident(0x80, {0x11, 0x04, 0x20, 0x11, 0x04, 0x10, 0x00}, 0, 7, 8 * 4096);
+    std::vector<uint8_t> bytes = record.Finish();
+    CMFTInfo saved;
+    ASSERT_TRUE(saved.InitFromBuffer(bytes.data(), 1024, 4096));
+    saved.SetSectorsPerFileRecord(8);
+    CCommonFileRecordPositionInfo run(1000);
+    ASSERT_TRUE(run.Merge(1002));
+    MemoryFrame frame;
+    ASSERT_TRUE(saved.Save(frame));
+    EXPECT_EQ(frame.bytes.size(), 8u + 1 + 1 + 8 + 2 * 24);
+    ASSERT_TRUE(run.Save(frame));
+
+    CMFTInfo restored;
+    ASSERT_TRUE(restored.Restore(frame));
+    EXPECT_EQ(restored.GetSectorAddress(), 4096);
+    EXPECT_EQ(restored.GetSectorsPerFileRecord(), 8);
+    EXPECT_EQ(restored.GetSectorsPerCluster(), saved.GetSectorsPerCluster());
+    EXPECT_TRUE(restored.GetDataRunList().IsEqual(saved.GetDataRunList()));
+    CCommonFileRecordPositionInfo back;
+    ASSERT_TRUE(back.Restore(frame));
+    EXPECT_EQ(back.GetFileRecordStartSector(), 1000);
+    EXPECT_EQ(back.GetFileRecordCount(), 2);
+
+    // A cut frame and an impossible run count are refused.
+    MemoryFrame cut;
+    cut.bytes.assign(frame.bytes.begin(), frame.bytes.begin() + 40);
+    EXPECT_FALSE(CMFTInfo().Restore(cut));
+    MemoryFrame huge;
+    huge.bytes.assign(10, 0);
+    huge.bytes.resize(18, 0xFF);
+    EXPECT_FALSE(CMFTInfo().Restore(huge));
 }

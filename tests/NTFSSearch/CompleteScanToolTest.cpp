@@ -99,33 +99,56 @@ std::string FindListed(const Scanned& scan, const DiskEntry& entry) {
 
 class NTFSCompleteScanTool : public ::testing::TestWithParam<const char*> {};
 
+struct ToolRun {
+    TempDir work;
+    Scanned scan;
+};
+
+// harbex-scan with `options` over a disk image, recovering into work/out.
+void RunTool(const std::string& disk, const std::string& options, ToolRun& run) {
+    const auto image = run.work / "disk.img";
+    ASSERT_TRUE(DecompressXz(FixturePath("ntfs-disks/" + disk + ".img.xz"), image));
+    const auto result = RunCommand("TZ=UTC '" + ToolPath("harbex-scan").string() + "' " + options +
+                                   " --recover '" + (run.work / "out").string() + "' '" +
+                                   image.string() + "' 2>'" + (run.work / "errors").string() + "'");
+    ASSERT_EQ(result.status, 0);
+    const std::vector<uint8_t> errors = ReadFile(run.work / "errors");
+    run.scan = ParseScan(result.output, std::string(errors.begin(), errors.end()));
+}
+
+void ExpectListedAndRecovered(const ToolRun& run, const DiskEntry& entry) {
+    const Scanned& scan = run.scan;
+    const std::string path = FindListed(scan, entry);
+    ASSERT_FALSE(path.empty());
+    const Listed& listed = scan.files.at(path);
+    EXPECT_EQ(listed.directory, entry.directory);
+    EXPECT_EQ(listed.deleted, entry.state != "live");
+    if (entry.directory)
+        return;
+    EXPECT_EQ(listed.size, entry.size);
+    const auto copy = run.work / "out" / scan.top / path.substr(1);
+    ASSERT_TRUE(std::filesystem::exists(copy));
+    EXPECT_EQ(Sha256(ReadFile(copy)), entry.sha256);
+}
+
 }  // namespace
 
 TEST_P(NTFSCompleteScanTool, ListsEachPartitionAndRecoversItsFiles) {
     const Disk disk = ReadDisk(GetParam());
-    TempDir work;
-    const auto image = work / "disk.img";
-    ASSERT_TRUE(
-        DecompressXz(FixturePath(std::string("ntfs-disks/") + GetParam() + ".img.xz"), image));
-    const auto result =
-        RunCommand("TZ=UTC '" + ToolPath("harbex-scan").string() +
-                   "' --complete --deep --recover '" + (work / "out").string() + "' '" +
-                   image.string() + "' 2>'" + (work / "errors").string() + "'");
-    ASSERT_EQ(result.status, 0);
-    const std::vector<uint8_t> errorBytes = ReadFile(work / "errors");
-    const Scanned scan =
-        ParseScan(result.output, std::string(errorBytes.begin(), errorBytes.end()));
+    ToolRun run;
+    RunTool(GetParam(), "--complete --deep", run);
+    const Scanned& scan = run.scan;
 
     // Every volume is found at its start with its cluster size; one whose
     // boot sector survives, with its length in whole clusters.
     for (const DiskPart& part : disk.partitions) {
         SCOPED_TRACE(part.start);
+        if (part.state == "overwritten")
+            continue;
         const auto found =
             std::find_if(scan.partitions.begin(), scan.partitions.end(), [&](const auto& f) {
                 return std::stoll(f[8]) == part.start && std::stoll(f[7]) == part.sectorsPerCluster;
             });
-        if (part.state == "overwritten")
-            continue;
         ASSERT_NE(found, scan.partitions.end()) << scan.partitions.size();
         EXPECT_EQ(std::stoll((*found)[4]), part.start);
         if (part.state != "zeroed-boot") {
@@ -133,26 +156,26 @@ TEST_P(NTFSCompleteScanTool, ListsEachPartitionAndRecoversItsFiles) {
                       part.sectors / part.sectorsPerCluster * part.sectorsPerCluster);
         }
     }
-
     for (const DiskEntry& entry : disk.entries) {
         SCOPED_TRACE(entry.path);
         if (entry.state == "lost" || (entry.state == "orphan" && entry.directory))
             continue;
-        const std::string path = FindListed(scan, entry);
-        ASSERT_FALSE(path.empty());
-        const Listed& listed = scan.files.at(path);
-        EXPECT_EQ(listed.directory, entry.directory);
-        EXPECT_EQ(listed.deleted, entry.state != "live");
-        if (entry.directory)
-            continue;
-        EXPECT_EQ(listed.size, entry.size);
-        const auto copy = work / "out" / scan.top / path.substr(1);
-        ASSERT_TRUE(std::filesystem::exists(copy));
-        EXPECT_EQ(Sha256(ReadFile(copy)), entry.sha256);
+        ExpectListedAndRecovered(run, entry);
     }
 }
 
 INSTANTIATE_TEST_SUITE_P(Disks, NTFSCompleteScanTool,
                          ::testing::Values("three_partitions", "zeroed_boot", "reformatted",
-                                           "big_sectors"),
+                                           "big_sectors", "recycle_bin"),
                          [](const auto& info) { return std::string(info.param); });
+
+// The quick scan of the volume names recycled files from their info files too.
+TEST(NTFSRecycleBin, QuickScanGivesRecycledFilesTheirNames) {
+    const Disk disk = ReadDisk("recycle_bin");
+    ToolRun run;
+    RunTool("recycle_bin", "--quick --deep --volume 1", run);
+    for (const DiskEntry& entry : disk.entries) {
+        SCOPED_TRACE(entry.path);
+        ExpectListedAndRecovered(run, entry);
+    }
+}
