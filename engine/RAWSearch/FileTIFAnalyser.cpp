@@ -40,6 +40,8 @@ public:
         : reader_(device, static_cast<uint64_t>(info.startSector)), info_(info) {}
 
     uint64_t Run();
+    // A size never runs past the device's end.
+    uint64_t BytesToDeviceEnd() const { return reader_.GetBytesToDeviceEnd(); }
 
 private:
     struct Entry {
@@ -82,13 +84,10 @@ private:
     bool a100_ = false;
     bool panasonic_ = false;
     bool imageData_ = false;  // strip or tile sizes were found
-    bool jpegFound_ = false;
-    uint64_t base_ = 0;  // 160 in a RAF file
+    uint64_t base_ = 0;       // 160 in a RAF file
     uint64_t estimate_ = 0;
     uint64_t jpegOffset_ = 0;
     uint64_t jpegSize_ = 0;
-    uint64_t thumbnailStart_ = 0;
-    uint64_t thumbnailSize_ = 0;
     uint64_t tileOffsets_ = 0;
     uint64_t tileOffsetsComponent_ = 0;
     uint64_t tileOffsetsLength_ = 0;
@@ -168,15 +167,9 @@ bool TiffWalk::ReadElement(const Entry& entry, uint64_t at, uint64_t& value) {
 uint64_t TiffWalk::JpegOffset(const Entry& entry, uint64_t base) {
     jpegSize_ = 0;
     const uint64_t at = base + entry.value;
-    uint8_t head[4];
-    if (entry.value == 0xFFFFFFFF || !Read(at, head, 4))
-        return 0;
-    const bool jpeg = head[0] == 0xFF && head[1] == 0xD8 && head[2] == 0xFF &&
-                      (head[3] == 0xE0 || head[3] == 0xE1 || head[3] == 0xDB);
-    if (jpeg && entry.count == 1) {
-        thumbnailStart_ = at;
-        jpegFound_ = true;
-    }
+    uint8_t first = 0;
+    if (entry.value == 0xFFFFFFFF || !Read(at, &first, 1))
+        return 0;  // no strip or thumbnail where the device ends
     if (entry.count <= 1)
         return at;
     uint64_t last = 0;
@@ -187,14 +180,8 @@ uint64_t TiffWalk::JpegOffset(const Entry& entry, uint64_t base) {
 
 uint64_t TiffWalk::JpegSize(const Entry& entry) {
     uint64_t size = 0;
-    if (entry.count <= 1) {
-        size = raf_ ? entry.value - base_ : entry.value;
-        if (jpegFound_) {
-            thumbnailSize_ = size;
-            jpegFound_ = false;
-        }
-        return size;
-    }
+    if (entry.count <= 1)
+        return raf_ ? entry.value - base_ : entry.value;
     // The byte count array lies at the value (already in file offsets).
     const uint64_t at = entry.value + (uint64_t{entry.count} - 1) * entry.ComponentSize();
     return ReadElement(entry, at, size) ? size : 0;
@@ -349,7 +336,6 @@ bool TiffWalk::MainEntry(const Entry& entry, uint64_t& directoryEnd, uint64_t& r
 }
 
 void TiffWalk::SubChain(uint64_t offset, uint64_t base) {
-    jpegFound_ = false;
     while (offset != 0) {
         if (++subDirectories_ > kMostSubDirectories)
             return;
@@ -425,27 +411,21 @@ bool TiffWalk::ReadRafHeader(const uint8_t* header, uint64_t& result) {
         return false;
     }
     const uint32_t segmentLength = ReadBE16(lengthBytes);
-    std::vector<uint8_t> segment(segmentLength);
-    size_t have = 0;
-    while (have < segment.size()) {
-        const uint8_t* at = reader_.GetRawFileBuffer(jpeg + 6 + have);
-        if (at == nullptr)
-            break;
-        const size_t chunk = static_cast<size_t>(
-            std::min<uint64_t>(reader_.BytesReadableAt(jpeg + 6 + have), segment.size() - have));
-        std::memcpy(segment.data() + have, at, chunk);
-        have += chunk;
-    }
+    std::vector<uint8_t> segment;
+    reader_.CopyBytes(jpeg + 6, segmentLength, segment);
     tag_ExifInfo exif;
     CExifReader exifReader;
     exifReader.SetExitInfo(&exif);
-    if (exifReader.EXIF_process_EXIF(segment.data(), jpeg + 6, segment.data(), segmentLength,
-                                     have) == 1) {
+    if (!segment.empty() && exifReader.EXIF_process_EXIF(segment.data(), jpeg + 6, segment.data(),
+                                                         segmentLength, segment.size()) == 1) {
         name_ = ApiStrFilterBadFileName(exif.cameraModel);
         tagValue_ = exif.cameraMake[0] != 0 ? std::string(exif.cameraMake) : name_;
         time_ = exif.dateTime;
         info_.SetRawFileName(name_);
         info_.timeText = time_;
+        // Tagged by camera like the other camera files.
+        if (!tagValue_.empty() && !ApiIsInvalidCharInFileName(tagValue_))
+            info_.SetRawFileTagAndValue(RAW_FILE_TAG_CAMERA, tagValue_);
     }
     estimate_ = jpeg + jpegLength;
     Raise(uint64_t{ReadBE32(header + 92)} + ReadBE32(header + 96));
@@ -489,7 +469,6 @@ uint64_t TiffWalk::Run() {
             directoryEnd = offset + 2;
         else if (forward)
             directoryEnd += 2;
-        jpegFound_ = false;
         for (uint32_t i = 0; i < count; ++i) {
             Entry entry;
             if (!ReadEntry(offset + 2 + 12 * uint64_t{i}, entry))
@@ -534,17 +513,16 @@ uint64_t TiffWalk::Finish(uint64_t directoryEnd) {
     Raise(directoryEnd);
     if (raf_)
         estimate_ += kRafHeaderBytes;
-    const uint64_t deviceEnd = reader_.GetBytesToDeviceEnd();
     // Strips or tiles found: the file ends where its last referenced byte does.
     if (imageData_ && estimate_ <= kMostOffset)
-        return std::min(estimate_, deviceEnd);
+        return estimate_;
     if (estimate_ < kLeastEstimate || estimate_ > kMostOffset)
         estimate_ = kNothingFoundSize;
     const uint64_t sectorSize = reader_.GetSectorSize();
     const uint64_t sectors = (estimate_ + sectorSize - 1) / sectorSize;
     uint64_t end = sectors * sectorSize;
     if (end >= kZeroTailScanFrom)
-        return std::min(end, deviceEnd);
+        return end;
     // A small file: it ends at the first sector from its estimate on that
     // ends in zeros.
     const auto endsInZeros = [&](uint64_t at, bool& readable) {
@@ -584,5 +562,5 @@ uint64_t FileTIFAnalyser::GetTiffSize(CRawFileInfo& info, IStorageDevice* device
     info.SetRawFileName("");
     info.timeText.clear();
     TiffWalk walk(device, info);
-    return walk.Run();
+    return std::min(walk.Run(), walk.BytesToDeviceEnd());
 }

@@ -44,7 +44,6 @@ JpegWalk::Step JpegWalk::Segment(const RawSpan& span) {
             return Step::kMore;
         if (!sofSeen) {
             sofSeen = true;
-            sofMarker = marker;
             precision = p[4];
             height = ReadBE16(p + 5);
             width = ReadBE16(p + 7);

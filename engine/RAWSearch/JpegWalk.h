@@ -30,7 +30,6 @@ public:
     bool inScan = false;
     bool sofSeen = false;
     bool sosBeforeSof = false;
-    uint8_t sofMarker = 0;
     uint8_t precision = 0;
     uint8_t sofComponents = 0;
     uint8_t sosComponents = 0;
