@@ -9,6 +9,13 @@
 #include "JpegAnalyzer.h"
 #include "PNGAnalyser.h"
 #include "TiffAnalyzer.h"
+// Audio and video.
+#include "ADTSAnalyser.h"
+#include "APEAnalyser.h"
+#include "AsfAnalyser.h"
+#include "M2TSAnalyser.h"
+#include "MP3Analyzer.h"
+#include "MovAnalyzer.h"
 
 namespace {
 
@@ -56,6 +63,15 @@ const std::map<std::string, CRawFileAnalyserListSingle::Factory>& BuiltInFactori
         {"BruteForce::CDXFAnalyser", Make<BruteForce::CDXFAnalyser>},
         {"BruteForce::CEPSAnalyser", Make<BruteForce::CEPSAnalyser>},
         {"BruteForce::CFH11Analyser", Make<BruteForce::CFH11Analyser>},
+        // Audio and video.
+        {"BruteForce::MP3Analyzer", Make<BruteForce::MP3Analyzer>},
+        {"BruteForce::CAPEAnalyser", Make<BruteForce::CAPEAnalyser>},
+        {"BruteForce::CADTSAnalyser", Make<BruteForce::CADTSAnalyser>},
+        {"BruteForce::CAsfAnalyser", Make<BruteForce::CAsfAnalyser>},
+        {"BruteForce::CM2TSAnalyser", Make<BruteForce::CM2TSAnalyser>},
+        {"BruteForce::MovAnalyzer", Make<BruteForce::MovAnalyzer>},
+        {"BruteForce::C3GPAnalyser", Make<BruteForce::C3GPAnalyser>},
+        {"BruteForce::Mp4Analyzer", Make<BruteForce::Mp4Analyzer>},
     };
     return factories;
 }

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <map>
 #include <memory>
+#include <random>
 #include <set>
 #include <sstream>
 
@@ -20,10 +21,12 @@ using namespace harbex::test;
 namespace {
 
 struct ManifestEntry {
+    std::string type;
     int64_t start = 0;
     int64_t length = 0;
     std::string sha256;
     std::string state;
+    std::string name;  // media images: how the carved name begins
 };
 
 struct Manifest {
@@ -41,9 +44,11 @@ Manifest ReadManifest(const std::string& name) {
         fields >> first;
         if (first == "#sector_size") {
             fields >> manifest.sectorSize;
-        } else if (first == "PNG") {
+        } else if (!first.empty() && first[0] != '#') {
             ManifestEntry entry;
+            entry.type = first;
             fields >> entry.start >> entry.length >> entry.sha256 >> entry.state;
+            std::getline(fields >> std::ws, entry.name);
             manifest.entries.push_back(entry);
         }
     }
@@ -96,6 +101,69 @@ TEST_P(RawImages, EveryPictureIsCarvedWhole) {
 
 INSTANTIATE_TEST_SUITE_P(Layouts, RawImages, ::testing::Values("png_512", "png_4096", "png_open"),
                          [](const auto& info) { return std::string(info.param); });
+
+class MediaImages : public ::testing::TestWithParam<const char*> {};
+
+// Audio and video files are carved whole, typed by the extension their
+// content gives and named from their tags.
+TEST_P(MediaImages, EveryFileIsCarvedWholeTypedAndNamed) {
+    const Manifest manifest = ReadManifest(GetParam());
+    ASSERT_FALSE(manifest.entries.empty());
+    TempDir dir;
+    std::vector<uint8_t> image = LoadImage(GetParam(), dir);
+    ASSERT_FALSE(image.empty());
+
+    const auto carved = CarveImage(image, manifest.sectorSize);
+    for (const ManifestEntry& entry : manifest.entries) {
+        SCOPED_TRACE(entry.type + " at " + std::to_string(entry.start));
+        const auto found = carved.find(entry.start);
+        if (found == carved.end()) {
+            ADD_FAILURE() << "not carved";
+            continue;
+        }
+        EXPECT_EQ(found->second.size, entry.length);
+        const std::string& name = found->second.name;
+        const std::string extension = "." + entry.type;
+        EXPECT_EQ(name.substr(name.size() - std::min(name.size(), extension.size())), extension)
+            << name;
+        const std::string start =
+            entry.name == "-" ? std::to_string(entry.start) + "-" : entry.name;
+        EXPECT_EQ(name.rfind(start, 0), 0u) << name;
+    }
+    // Nothing else: no false finds in the random bytes or inside the files.
+    std::set<int64_t> starts;
+    for (const ManifestEntry& entry : manifest.entries)
+        starts.insert(entry.start);
+    for (const auto& [start, file] : carved)
+        EXPECT_TRUE(starts.count(start)) << file.name << " at " << start;
+}
+
+INSTANTIATE_TEST_SUITE_P(Layouts, MediaImages, ::testing::Values("media_512", "media_4096"),
+                         [](const auto& info) { return std::string(info.param); });
+
+// Media with damaged bytes, cut short by the device's end, or shifted off
+// their sectors, end cleanly: every carved file lies inside the device.
+TEST(MediaImages, DamagedMediaEndsCleanly) {
+    TempDir dir;
+    const std::vector<uint8_t> whole = LoadImage("media_512", dir);
+    ASSERT_FALSE(whole.empty());
+    std::mt19937 random(11);
+    for (int round = 0; round < 4; ++round) {
+        SCOPED_TRACE(round);
+        // A stretch of the image, cut anywhere.
+        const size_t from = size_t(random() % 600) * 512;
+        std::vector<uint8_t> image(
+            whole.begin() + std::ptrdiff_t(from),
+            whole.begin() + std::ptrdiff_t(from + 200 * 512 + random() % 512));
+        for (int n = 0; n < 300; ++n)
+            image[random() % image.size()] = uint8_t(random());
+        const int64_t deviceBytes = int64_t(image.size() + 511) / 512 * 512;
+        for (const auto& [start, file] : CarveImage(image, 512)) {
+            EXPECT_GT(file.size, 0);
+            EXPECT_LE(start * 512 + file.size, deviceBytes) << file.name;
+        }
+    }
+}
 
 // A read-only loop device with the image's sector size, detached at the end.
 class SectorLoop {

@@ -204,4 +204,10 @@ inline std::map<int64_t, CarvedFile> CarveDevice(IStorageDevice& device, int per
     return carved;
 }
 
+// The same over bytes in memory with the given sector size.
+inline std::map<int64_t, CarvedFile> CarveImage(std::vector<uint8_t> image, uint32_t sectorSize) {
+    MemoryDevice device(std::move(image), sectorSize);
+    return CarveDevice(device, int(0x400000 / sectorSize));
+}
+
 }  // namespace harbex::test
