@@ -8,6 +8,7 @@
 
 #include "ByteOrder.h"
 #include "MPAHeader.h"
+#include "RawUtility.h"
 #include "StreamReach.h"
 #include "TagText.h"
 
@@ -28,17 +29,6 @@ bool IsId3v2(const uint8_t* bytes) {
 
 bool IsFrameSync(const uint8_t* bytes) {
     return bytes[0] == 0xFF && bytes[1] >= 0xE0 && bytes[2] < 0xF0;
-}
-
-// The last position where `pattern` starts at or before `from`, searching
-// backwards to 0; the pattern may run past `from`. -1 when there is none.
-int64_t FindBackwards(const uint8_t* bytes, int64_t from, const char* pattern) {
-    const size_t length = std::strlen(pattern);
-    for (int64_t at = from; at >= 0; --at) {
-        if (std::memcmp(bytes + at, pattern, length) == 0)
-            return at;
-    }
-    return -1;
 }
 
 }  // namespace
@@ -163,10 +153,7 @@ int MP3Analyzer::MP3RawFileInfo::CalcRawSize(unsigned char* sector, int sectorSi
         return 2;
     // The file ends with its last nonzero byte: what follows is the zeros
     // after it, not part of it.
-    int64_t data = sectorSize - context.trailingZeroBytes;
-    while (data > 0 && sector[data - 1] == 0)
-        --data;
-    size = offset + data;
+    size = offset + RawUtility::Binary_Compare(sector, sectorSize);
     if (tagEnd > 0)
         size = offset - (twoSectors ? sectorSize : 0) + tagEnd;
     std::string tagValue;
@@ -351,14 +338,15 @@ bool MP3Analyzer::MP3RawFileInfo::AdjustMp3Health(const uint8_t* sector, int sec
 bool MP3Analyzer::MP3RawFileInfo::FindTagInEndSector(const uint8_t* window, int length,
                                                      uint32_t zeros, long long sectorNumber,
                                                      int64_t& tagEnd) {
-    const int64_t from = int64_t{length} - zeros;
-    const int64_t found = FindBackwards(window, from, "TAG");
-    if (found < 0)
+    static constexpr unsigned char kTag[] = {'T', 'A', 'G'};
+    const int64_t p =
+        RawUtility::FindMagicInBuffer(window, length, static_cast<int>(zeros), kTag, 3);
+    if (p == 0)
         return false;
+    const int64_t found = p - 3;
     // The tag's end is the file's end when the whole tag lies in the window.
     if (found + 128 <= length)
         tagEnd = found + 128;
-    const int64_t p = found + 3;
     if (p > 511)
         return true;
     // Blanks are read as ends of texts; the block buffer feeds other

@@ -7,6 +7,7 @@
 #include <new>
 
 #include "ByteOrder.h"
+#include "RawUtility.h"
 #include "StreamReach.h"
 
 namespace BruteForce {
@@ -266,8 +267,8 @@ void MovAnalyzer::MovRawFileInfo::ReadExif(const uint8_t* atom, const uint8_t* e
     if (tiff == nullptr || tiff + 8 > end || (!Is(tiff, "II") && !Is(tiff, "MM")))
         return;
     littleEndian = Is(tiff, "II") ? 1 : 0;
-    auto read32 = [this](const uint8_t* p) { return littleEndian ? ReadLE32(p) : ReadBE32(p); };
-    auto read16 = [this](const uint8_t* p) { return littleEndian ? ReadLE16(p) : ReadBE16(p); };
+    auto read32 = [this](const uint8_t* p) { return RawUtility::EXIF_Get32s(p, littleEndian); };
+    auto read16 = [this](const uint8_t* p) { return RawUtility::EXIF_Get16s(p, littleEndian); };
     // Every read below stays before `end`: the directory, its entries and
     // the texts they point at.
     const int64_t room = end - tiff;
