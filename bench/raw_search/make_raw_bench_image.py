@@ -3,9 +3,10 @@
 system, random bytes throughout, and laid into them at sector boundaries a
 mix of real files: PNG pictures of many sizes (drawn by ImageMagick's
 convert), JPEG pictures, gzip archives and plain text; GIF pictures, TIFF
-files that exiftool types as camera raws and camera JPEGs with Exif. About
-700 MiB of it is files. IMAGE.manifest lists each laid file: type, start
-sector, length and sha256. Usage: make_raw_bench_image.py IMAGE
+files that exiftool types as camera raws and camera JPEGs with Exif; audio
+and video files when ffmpeg and lame are there. About 700 MiB of it is
+files. IMAGE.manifest lists each laid file: type, start sector, length and
+sha256. Usage: make_raw_bench_image.py IMAGE
 """
 import gzip
 import hashlib
@@ -62,6 +63,45 @@ def photos(work, rng):
     return items
 
 
+def media(work, rng):
+    """Audio and video files of a few seconds to half a minute, by kind."""
+    if shutil.which("ffmpeg") is None or shutil.which("lame") is None:
+        return []
+    made = []
+
+    def run(name, *args):
+        path = os.path.join(work, name)
+        subprocess.run(["ffmpeg", "-nostdin", "-loglevel", "error", "-y", *args, path],
+                       check=True)
+        with open(path, "rb") as f:
+            return f.read()
+
+    for n in range(3):
+        seconds = rng.randint(5, 30)
+        tone = ["-f", "lavfi", "-i", f"sine=frequency={300 + 100 * n}:duration={seconds}"]
+        video = ["-f", "lavfi", "-i", f"testsrc=size=320x240:rate=25:duration={seconds}"]
+        x264 = ["-c:v", "libx264", "-preset", "ultrafast", "-pix_fmt", "yuv420p"]
+        tags = ["-metadata", f"title=Song {n}", "-metadata", f"artist=Artist {n}"]
+        made.append(("mp3", run(f"t{n}.mp3", *tone, *tags, "-write_id3v1", "1", "-b:a", "128k")))
+        wav = os.path.join(work, f"t{n}.wav")
+        run(f"t{n}.wav", *tone)
+        subprocess.run(["lame", "--quiet", "-b", "128", wav, wav + ".mp3"], check=True)
+        with open(wav + ".mp3", "rb") as f:
+            made.append(("mp3", f.read()))
+        made.append(("m4a", run(f"t{n}.aac", *tone, "-c:a", "aac", "-f", "adts")))
+        made.append(("m4a", run(f"t{n}.m4a", *tone, "-c:a", "aac", "-f", "ipod")))
+        made.append(("wma", run(f"t{n}.wma", *tone, "-c:a", "wmav2", "-f", "asf")))
+        made.append(("mov", run(f"v{n}.mov", *video, *tone, "-shortest", *x264, "-c:a", "aac")))
+        made.append(("mp4", run(f"v{n}.mp4", *video, *tone, "-shortest", *x264, "-c:a", "aac")))
+        made.append(("3gp", run(f"v{n}.3gp", *video, *tone, "-shortest", *x264, "-c:a", "aac",
+                                "-ar", "16000", "-f", "3gp")))
+        made.append(("wmv", run(f"v{n}.wmv", *video, *tone, "-shortest", "-c:v", "wmv2",
+                                "-c:a", "wmav2", "-f", "asf")))
+        made.append(("m2ts", run(f"v{n}.ts", *video, *tone, "-shortest", *x264, "-c:a", "aac",
+                                 "-f", "mpegts")))
+    return made
+
+
 def main():
     if shutil.which("convert") is None:
         sys.exit("make_raw_bench_image: convert (imagemagick) is needed")
@@ -79,6 +119,7 @@ def main():
             pool.append(("txt", text))
             pool.append(("gz", gzip.compress(text)))
         pool += photos(work, rng)
+        pool += media(work, rng)
         manifest = []
         with open(image, "wb") as out:
             written = 0

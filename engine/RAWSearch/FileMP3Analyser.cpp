@@ -17,10 +17,6 @@ constexpr uint64_t kLeastFrameBytes = 10240;
 constexpr uint32_t kMostSkip = 4095;
 constexpr uint64_t kMostApeTailBytes = 102400;
 
-bool IsId3v2(const uint8_t* bytes) {
-    return std::memcmp(bytes, "ID3", 3) == 0 && (bytes[3] == 3 || bytes[3] == 4);
-}
-
 }  // namespace
 
 uint32_t FileMP3Analyser::GetRawFileSize(CRawFileInfo& info, IStorageDevice* device) {
@@ -31,16 +27,14 @@ uint32_t FileMP3Analyser::GetRawFileSize(CRawFileInfo& info, IStorageDevice* dev
     const uint8_t* first = reader.GetRawFileBuffer(0);
     if (first == nullptr)
         return 0;
-    if (IsId3v2(first) || std::memcmp(first, "ID3", 3) == 0)
+    if (std::memcmp(first, "ID3", 3) == 0)
         return GetRawFileSizeFromTag(info, reader);
     if (first[0] == 0xFF && first[1] == 0xFB && (first[2] == 0xE0 || first[2] == 0xB0) &&
         (std::memcmp(first + 36, "Info", 4) == 0 || std::memcmp(first + 36, "Xing", 4) == 0)) {
         return GetRawFileSizeXING(info, reader);
     }
-    uint32_t length = 0;
     CMPAHeader header;
-    if ((first[0] == 0xFF && first[1] == 0xFB) || IsMpegAudioFrame(first, length) ||
-        header.Init(first)) {
+    if ((first[0] == 0xFF && first[1] == 0xFB) || header.Init(first)) {
         return GetRawFileSizeFromFrame(info, reader);
     }
     return GetRawFileSizeFromTag(info, reader);
@@ -216,7 +210,7 @@ uint64_t FileMP3Analyser::ScanAfterTag(RawFileBuffer& reader, uint64_t position,
             }
             if (k == 0 && skippedRun >= 2)
                 return runStart;
-            if (at % sectorSize == 0 && IsId3v2(bytes)) {
+            if (at % sectorSize == 0 && IsId3v2Header(bytes)) {
                 uint32_t nextTag = 0;
                 if (classMp3Search::GetSynchsafeInteger(bytes + 6, nextTag))
                     return p;

@@ -23,10 +23,6 @@ constexpr uint64_t kLeastWalkedBytes = 10240;
 // The longest frame a stream of real files has (Layer II, 160 kbit/s, 8 kHz).
 constexpr long long kMostFrameBytesBack = 2880;
 
-bool IsId3v2(const uint8_t* bytes) {
-    return std::memcmp(bytes, "ID3", 3) == 0 && (bytes[3] == 3 || bytes[3] == 4);
-}
-
 bool IsFrameSync(const uint8_t* bytes) {
     return bytes[0] == 0xFF && bytes[1] >= 0xE0 && bytes[2] < 0xF0;
 }
@@ -40,7 +36,7 @@ MP3Analyzer::MP3Analyzer() {
 uint32_t MP3Analyzer::AnalyseBuffer(unsigned char* sector, CRawFileInfo& info) {
     if (sector == nullptr)
         return 0;
-    if (IsId3v2(sector)) {
+    if (IsId3v2Header(sector)) {
         info.fileType = kType;
         return 1;
     }
@@ -53,7 +49,7 @@ int MP3Analyzer::AnalyseBufferEx(unsigned char* sector, CRawFileInfo& info, long
                                  long long windowEnd) {
     if (sector == nullptr || sectorSize <= 0)
         return 0;
-    if (IsId3v2(sector)) {
+    if (IsId3v2Header(sector)) {
         info.fileType = kType;
         return 1;
     }
@@ -61,7 +57,7 @@ int MP3Analyzer::AnalyseBufferEx(unsigned char* sector, CRawFileInfo& info, long
     if (!header.Init(sector) || m_lastStartSector != 0)
         return 0;
     const uint32_t first = header.CalcFrameSize();
-    if (first < 1 || first > 352800)
+    if (first < 1 || first > kMaxMpegFrameBytes)
         return 0;
     // A frame of a file already passed may end where this sector starts.
     const long long before = std::max(0LL, sectorNumber - windowStart) * sectorSize;
@@ -225,7 +221,7 @@ int MP3Analyzer::MP3RawFileInfo::CalcRawSizeEx(unsigned char* sector, int sector
 
 void MP3Analyzer::MP3RawFileInfo::GatherTagInfo(const uint8_t* bytes, int64_t buffered) {
     uint32_t tagSize = 0;
-    if (buffered < 10 || !IsId3v2(bytes) ||
+    if (buffered < 10 || !IsId3v2Header(bytes) ||
         !classMp3Search::GetSynchsafeInteger(bytes + 6, tagSize) || tagSize == 0 ||
         tagSize > kMostTagBytes) {
         return;
@@ -316,7 +312,7 @@ std::string MP3Analyzer::MP3RawFileInfo::GetTagValue(const uint8_t* body, uint32
 bool MP3Analyzer::MP3RawFileInfo::AdjustMp3Health(const uint8_t* sector, int sectorSize,
                                                   long long sectorNumber,
                                                   const SearchContext& context) const {
-    if (IsId3v2(sector))
+    if (IsId3v2Header(sector))
         return true;
     if (!IsFrameSync(sector))
         return false;

@@ -5,10 +5,6 @@
 #include "RawFileTypes.h"
 #include "TagText.h"
 
-namespace {
-constexpr uint32_t kMaxFrameBytes = 352800;
-}
-
 const uint32_t CMPAHeader::m_dwSamplingRates[4][3] = {
     {11025, 12000, 8000}, {0, 0, 0}, {22050, 24000, 16000}, {44100, 48000, 32000}};
 
@@ -77,7 +73,7 @@ bool IsMpegAudioFrame(const uint8_t* header, uint32_t& length) {
     if (!decoded.Init(header))
         return false;
     length = decoded.CalcFrameSize();
-    return length >= 1 && length <= kMaxFrameBytes;
+    return length >= 1 && length <= kMaxMpegFrameBytes;
 }
 
 namespace classMp3Search {

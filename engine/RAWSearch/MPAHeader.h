@@ -34,7 +34,16 @@ public:
     static const bool m_bAllowedModes[15][2];
 };
 
-// The frame at `header` decodes and is 1 to `kMaxFrameBytes` long; its length
+// The longest frame length accepted as MPEG audio.
+constexpr uint32_t kMaxMpegFrameBytes = 352800;
+
+// An ID3v2 tag of version 3 or 4 starts at `bytes`.
+inline bool IsId3v2Header(const uint8_t* bytes) {
+    return bytes[0] == 'I' && bytes[1] == 'D' && bytes[2] == '3' &&
+           (bytes[3] == 3 || bytes[3] == 4);
+}
+
+// The frame at `header` decodes and is 1 to `kMaxMpegFrameBytes` long; its length
 // goes to `length`. Byte 0 must be FF, byte 1 at least E0, byte 2 below F0.
 bool IsMpegAudioFrame(const uint8_t* header, uint32_t& length);
 
