@@ -54,8 +54,10 @@ def classify(folder, by_prefix):
                     break
                 verdict = "size"
             if kind is None:
+                # Files shorter than the prefix: one may begin the other.
                 for key, candidates in by_prefix.items():
-                    if len(carved) < PREFIX and key.startswith(carved):
+                    if (len(carved) < PREFIX and key.startswith(carved)) or (
+                            len(key) < PREFIX and carved.startswith(key)):
                         kind, verdict = candidates[0][0], "size"
                         break
             counts[kind or os.path.splitext(name)[1].lstrip(".").upper() or "?"][verdict] += 1

@@ -113,6 +113,15 @@ int MP3Analyzer::MP3RawFileInfo::CalcRawSize(unsigned char* sector, int sectorSi
         const int64_t buffered =
             std::max<int64_t>(context.windowEnd - sectorNumber, 1) * sectorSize;
         GatherTagInfo(sector, buffered);
+        // The frames of a tagged file mostly follow its tag at once: walked
+        // from there they give the file's end exactly, wherever it lies.
+        uint32_t tagSize = 0;
+        uint32_t length = 0;
+        if (IsId3v2Header(sector) && classMp3Search::GetSynchsafeInteger(sector + 6, tagSize) &&
+            int64_t{tagSize} + 14 <= buffered && IsMpegAudioFrame(sector + tagSize + 10, length)) {
+            frameMode = 1;
+            walkedBytes = uint64_t{tagSize} + 10;
+        }
         if (GetRawFileName().empty() &&
             !AdjustMp3Health(sector, sectorSize, sectorNumber, context)) {
             return Finish();
@@ -198,9 +207,12 @@ int MP3Analyzer::MP3RawFileInfo::CalcRawSizeEx(unsigned char* sector, int sector
     walkedBytes += trailer.bytes;
     if (trailer.id3v1) {
         const Id3v1Texts texts = ReadId3v1(sector + at, false);
-        if (!texts.artist.empty())
-            SetRawFileTagAndValue(RAW_FILE_TAG_ARTIST, texts.artist);
-        SetRawFileName(texts.artist + "_" + texts.title);
+        // A file named by its ID3v2 tag keeps that name.
+        if (GetRawFileName().empty()) {
+            if (!texts.artist.empty())
+                SetRawFileTagAndValue(RAW_FILE_TAG_ARTIST, texts.artist);
+            SetRawFileName(texts.artist + "_" + texts.title);
+        }
     }
     if (walkedBytes < kLeastWalkedBytes)
         walkedBytes = 0;
