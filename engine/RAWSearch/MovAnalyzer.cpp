@@ -37,14 +37,6 @@ bool Is(const uint8_t* bytes, const char* text) {
     return std::memcmp(bytes, text, std::strlen(text)) == 0;
 }
 
-// True when the text holds anything but letters, digits, blank, comma,
-// hyphen, full stop, at sign and underscore.
-bool HasInvalidNameChar(const std::string& text) {
-    return std::any_of(text.begin(), text.end(), [](char c) {
-        return !std::isalnum(static_cast<unsigned char>(c)) && std::strchr(" ,-.@_", c) == nullptr;
-    });
-}
-
 // Up to `length` bytes at `bytes` (to a zero byte), optionally upper-cased,
 // cleaned and validity-tested; "" when invalid.
 std::string NameText(const uint8_t* bytes, size_t length, bool upper) {
@@ -57,7 +49,7 @@ std::string NameText(const uint8_t* bytes, size_t length, bool upper) {
         }
     }
     text = ApiStrFilterBadFileName(text);
-    return HasInvalidNameChar(text) ? std::string() : text;
+    return ApiIsInvalidCharInFileName(text) ? std::string() : text;
 }
 
 bool IsAcceptedAtom(const uint8_t* type) {
