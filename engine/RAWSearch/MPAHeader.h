@@ -22,7 +22,6 @@ public:
     uint32_t bitrate = 0;  // bit/s
     uint32_t padding = 0;
     uint16_t intensityStereoBound = 0;
-    uint16_t allocationTable = 0;
     uint8_t crcProtected = 0;
     uint8_t modeExtension = 0;
 

@@ -41,11 +41,6 @@ bool localdecoding(const std::string& charset, const uint8_t* in, size_t length,
     return result != static_cast<size_t>(-1);
 }
 
-bool localdecoding(const uint8_t* in, size_t length, std::string& out, size_t capacity) {
-    const std::string text(reinterpret_cast<const char*>(in), length);
-    return localdecoding(decoding(text.c_str()), in, length, out, capacity);
-}
-
 std::string UTF16BE2UTF8(const uint8_t* in, size_t length, size_t capacity) {
     std::string out;
     if (!localdecoding("UTF-16LE", in, length, out, capacity))

@@ -17,8 +17,6 @@ std::string decoding(const std::string& text);
 // `out` then holds what was converted before the failure.
 bool localdecoding(const std::string& charset, const uint8_t* in, size_t length, std::string& out,
                    size_t capacity);
-// The same from the charset libchardet names for the bytes themselves.
-bool localdecoding(const uint8_t* in, size_t length, std::string& out, size_t capacity);
 
 // Little-endian UTF-16 (as written after the FF FE mark) to UTF-8; "" when it
 // does not convert.

@@ -60,25 +60,29 @@ std::vector<uint8_t> Id3v1(const std::string& title, const std::string& artist) 
 // An ID3v2.3 tag holding text frames: {id, encoding byte + text bytes}.
 std::vector<uint8_t> Id3v2(
     const std::vector<std::pair<std::string, std::vector<uint8_t>>>& frames) {
-    std::vector<uint8_t> body;
+    // Made at its final size: header, then each frame's header and content.
+    size_t length = 10;
+    for (const auto& frame : frames)
+        length += 10 + frame.second.size();
+    std::vector<uint8_t> tag(length, 0);
+    std::memcpy(tag.data(), "ID3\x03", 4);
+    const uint32_t size = uint32_t(length - 10);
+    for (int k = 0; k < 4; ++k)
+        tag[size_t(6 + k)] = uint8_t((size >> (21 - 7 * k)) & 0x7F);
+    size_t at = 10;
     for (const auto& [id, content] : frames) {
-        body.insert(body.end(), id.begin(), id.end());
-        for (int shift = 24; shift >= 0; shift -= 8)
-            body.push_back(uint8_t(content.size() >> shift));
-        body.insert(body.end(), {0, 0});
-        body.insert(body.end(), content.begin(), content.end());
+        std::memcpy(tag.data() + at, id.data(), 4);
+        for (int k = 0; k < 4; ++k)
+            tag[at + 4 + size_t(k)] = uint8_t(content.size() >> (24 - 8 * k));
+        std::copy(content.begin(), content.end(), tag.begin() + std::ptrdiff_t(at + 10));
+        at += 10 + content.size();
     }
-    std::vector<uint8_t> tag = {'I', 'D', '3', 3, 0, 0};
-    const uint32_t size = uint32_t(body.size());
-    for (int shift = 21; shift >= 0; shift -= 7)
-        tag.push_back(uint8_t((size >> shift) & 0x7F));
-    tag.insert(tag.end(), body.begin(), body.end());
     return tag;
 }
 
 std::vector<uint8_t> Text(uint8_t encoding, const std::string& text) {
-    std::vector<uint8_t> bytes = {encoding};
-    bytes.insert(bytes.end(), text.begin(), text.end());
+    std::vector<uint8_t> bytes(text.size() + 1, encoding);
+    std::copy(text.begin(), text.end(), bytes.begin() + 1);
     return bytes;
 }
 
