@@ -9,18 +9,9 @@
 #include "HeaderAnalysers.h"
 #include "RawFileBuffer.h"
 #include "SearchSignFileAnalyser.h"
+#include "StreamingRecord.h"
 
 namespace {
-
-// The four letters at `at` equal `word`, the case of A-Z ignored.
-bool SameWord(const unsigned char* at, const char* word) {
-    for (int i = 0; i < 4; ++i) {
-        auto lower = [](unsigned char c) { return c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c; };
-        if (lower(at[i]) != lower(static_cast<unsigned char>(word[i])))
-            return false;
-    }
-    return true;
-}
 
 // The u32 at `offset`, or false when it cannot be read.
 bool ReadAt(RawFileBuffer& reader, uint64_t offset, uint32_t& value) {
@@ -93,7 +84,7 @@ uint32_t FileRIFFAnalyser::AnalyseBuffer(unsigned char* b, CRawFileInfo& info) {
         RAW_FILE_TYPE type;
     };
     static constexpr Form kForms[] = {
-        {"WAVE", "fmt ", 67}, {"AVI ", "LIST", 10}, {"ACON", "LIST", 4}, {"ACON", "anih", 4},
+        {"WAVE", "fmt ", 67}, {"AVI ", "LIST", 10}, {"ACON", "LIST", 4},  {"ACON", "anih", 4},
         {"CARC", "vrsn", 15}, {"CSL2", "vrsn", 19}, {"CDR7", "vrsn", 13}, {"CDR8", "vrsn", 13},
         {"cdr8", "vrsn", 13}, {"CDR9", "vrsn", 13}, {"CDRA", "vrsn", 13}, {"CDRB", "vrsn", 13},
         {"CDRC", "vrsn", 13},
@@ -103,12 +94,13 @@ uint32_t FileRIFFAnalyser::AnalyseBuffer(unsigned char* b, CRawFileInfo& info) {
     info.size = 0;
     info.fileType = 59;
     for (size_t i = 0; i < std::size(kForms); ++i) {
-        if (i == 4 && SameWord(b + 8, "CMX1") &&
+        if (i == 4 && SameTextIgnoringCase(b + 8, "CMX1", 4) &&
             std::memcmp(b + 20, "{Corel Binary Meta File}", 24) == 0) {
             info.fileType = 16;
             break;
         }
-        if (SameWord(b + 8, kForms[i].first) && SameWord(b + 12, kForms[i].second)) {
+        if (SameTextIgnoringCase(b + 8, kForms[i].first, 4) &&
+            SameTextIgnoringCase(b + 12, kForms[i].second, 4)) {
             info.fileType = kForms[i].type;
             break;
         }

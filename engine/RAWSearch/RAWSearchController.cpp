@@ -188,6 +188,12 @@ CRAWFileManager* CRAWSearchController::GetFileManager(RAW_FILE_TYPE type) {
 bool CRAWSearchController::Keep(CRawFileInfo* record) {
     if (GetFileManager(record->fileType) == nullptr)
         return false;
+    // A header may claim more than the device holds: carve what is there.
+    const int64_t total = device_ != nullptr ? device_->GetTotalSectors() : 0;
+    if (total > record->startSector) {
+        record->size =
+            std::min<int64_t>(record->size, (total - record->startSector) * int64_t{sectorSize_});
+    }
     sized_.push_back(record);
     return true;
 }

@@ -2,6 +2,8 @@
 
 #include <memory>
 
+#include "ArchiveMembers.h"
+#include "GZMembers.h"
 #include "HeaderAnalysers.h"
 #include "FileZIPAnalyser.h"
 #include "DrawingAnalysers.h"
@@ -16,6 +18,11 @@
 #include "M2TSAnalyser.h"
 #include "MP3Analyzer.h"
 #include "MovAnalyzer.h"
+#include "MediaMembers.h"
+#include "PictureMembers.h"
+#include "RTFMembers.h"
+#include "SVGMembers.h"
+#include "ZeroTailMembers.h"
 
 namespace {
 
@@ -72,6 +79,25 @@ const std::map<std::string, CRawFileAnalyserListSingle::Factory>& BuiltInFactori
         {"BruteForce::MovAnalyzer", Make<BruteForce::MovAnalyzer>},
         {"BruteForce::C3GPAnalyser", Make<BruteForce::C3GPAnalyser>},
         {"BruteForce::Mp4Analyzer", Make<BruteForce::Mp4Analyzer>},
+        // Streaming members measured while the scan passes over them.
+        {"ZizEdoza::GZAnalyzer", Make<ZizEdoza::GZAnalyzer>},
+        {"ZizEdoza::HTMLAnalyser", Make<ZizEdoza::HTMLAnalyser>},
+        {"ZizEdoza::JKSAnalyser", Make<ZizEdoza::JKSAnalyser>},
+        {"ZizEdoza::MIDAnalyser", Make<ZizEdoza::MIDAnalyser>},
+        {"ZizEdoza::PSDAnalyser", Make<ZizEdoza::PSDAnalyser>},
+        {"ZizEdoza::PSPAnalyser", Make<ZizEdoza::PSPAnalyser>},
+        {"ZizEdoza::PSAFE3Analyser", Make<ZizEdoza::PSAFE3Analyser>},
+        {"ZizEdoza::RARAnalyser", Make<ZizEdoza::RARAnalyser>},
+        {"ZizEdoza::RTFAnalyser", Make<ZizEdoza::RTFAnalyser>},
+        {"ZizEdoza::SIBAnalyser", Make<ZizEdoza::SIBAnalyser>},
+        {"ZizEdoza::TARAnalyser", Make<ZizEdoza::TARAnalyser>},
+        {"ZizEdoza::WpgAnalyser", Make<ZizEdoza::WpgAnalyser>},
+        {"Zorado::FLVAnalyser", Make<Zorado::FLVAnalyser>},
+        {"Zorado::LZHAnalyser", Make<Zorado::LZHAnalyser>},
+        {"Zorado::MPGAnalyser", Make<Zorado::MPGAnalyser>},
+        {"Zorado::OGGAnalyser", Make<Zorado::OGGAnalyser>},
+        {"Zorado::RM_RMVBAnalyser", Make<Zorado::RM_RMVBAnalyser>},
+        {"Zorado::SVGAnalyser", Make<Zorado::SVGAnalyser>},
     };
     return factories;
 }

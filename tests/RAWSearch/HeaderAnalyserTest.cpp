@@ -40,31 +40,6 @@ Bytes Header(const std::function<void(Bytes&)>& fill) {
     return b;
 }
 
-// The analyser the registry picks for the bytes, as the raw search does:
-// the first four bytes, then the first two, then the list.
-IRawFileAnalyser* Recognise(Bytes& b, CRawFileInfo& info) {
-    auto* registry = CRawFileAnalyserListSingle::CreateInstance();
-    uint32_t key = 0;
-    std::memcpy(&key, b.data(), 4);
-    auto accepts = [&](IRawFileAnalyser* analyser) {
-        info = CRawFileInfo();
-        return analyser->AnalyseBuffer(b.data(), info) == 1;
-    };
-    auto& map = registry->GetAnalyserMap(0);
-    if (auto found = map.find(key); found != map.end() && accepts(found->second))
-        return found->second;
-    auto [first, last] = registry->GetAnalyserMultimap(0).equal_range(uint16_t(key));
-    for (auto it = first; it != last; ++it) {
-        if (accepts(it->second))
-            return it->second;
-    }
-    for (IRawFileAnalyser* analyser : registry->GetAnalyserList(0)) {
-        if (accepts(analyser))
-            return analyser;
-    }
-    return nullptr;
-}
-
 struct HeaderCase {
     const char* what;
     Bytes header;
@@ -163,8 +138,8 @@ Bytes Riff(const char* form, const char* second) {
 
 std::vector<HeaderCase> HeaderCases() {
     return {
-        {"AU", Header([](Bytes& b) { Text(b, 0, ".snd"), BE(b, 4, 24, 4), BE(b, 8, 1000, 4); }),
-         9, 1024},
+        {"AU", Header([](Bytes& b) { Text(b, 0, ".snd"), BE(b, 4, 24, 4), BE(b, 8, 1000, 4); }), 9,
+         1024},
         {"AU data before the header's end",
          Header([](Bytes& b) { Text(b, 0, ".snd"), BE(b, 4, 23, 4), BE(b, 8, 1000, 4); }), 0, 0},
         {"AU of unknown length",
@@ -185,10 +160,11 @@ std::vector<HeaderCase> HeaderCases() {
         {"EMF", Header([](Bytes& b) { b[0] = 1, Text(b, 40, " EMF"), LE(b, 48, 2000, 4); }), 26,
          2000},
         {"EMF with a nonzero reserved word",
-         Header([](Bytes& b) { b[0] = 1, Text(b, 40, " EMF"), LE(b, 48, 2000, 4), b[58] = 1; }),
-         0, 0},
-        {"HLP", Header([](Bytes& b) { Raw(b, 0, {0x3F, 0x5F, 3, 0}), LE(b, 4, 100, 4),
-                                      LE(b, 12, 4096, 4); }),
+         Header([](Bytes& b) { b[0] = 1, Text(b, 40, " EMF"), LE(b, 48, 2000, 4), b[58] = 1; }), 0,
+         0},
+        {"HLP", Header([](Bytes& b) {
+             Raw(b, 0, {0x3F, 0x5F, 3, 0}), LE(b, 4, 100, 4), LE(b, 12, 4096, 4);
+         }),
          32, 4096},
         {"HLP smaller than its directory", Header([](Bytes& b) {
              Raw(b, 0, {0x3F, 0x5F, 3, 0}), LE(b, 4, 5000, 4), LE(b, 12, 4096, 4);
@@ -199,17 +175,22 @@ std::vector<HeaderCase> HeaderCases() {
         {"ICO of no picture", Ico(1, {}), 0, 0},
         {"ICO of 17 pictures", Ico(1, std::vector<uint32_t>(17, 10)), 0, 0},
         {"ICO of more than 1 MiB", Ico(1, {0x100000}), 0, 0},
-        {"DOC of an old Word", Header([](Bytes& b) { Raw(b, 0, {0xDB, 0xA5, 0x2D, 0}),
-                                                     LE(b, 292, 1000, 4), LE(b, 296, 30, 2); }),
+        {"DOC of an old Word", Header([](Bytes& b) {
+             Raw(b, 0, {0xDB, 0xA5, 0x2D, 0}), LE(b, 292, 1000, 4), LE(b, 296, 30, 2);
+         }),
          23, 1536},
-        {"MNY", Header([](Bytes& b) { Text(b, 0, "MS"), Text(b, 4, "MSISAM Database"); }), 40, 0x100000},
-        {"MS but no MNY", Header([](Bytes& b) { Text(b, 0, "MS"), Text(b, 4, "MSISAM Databasx"); }), 0, 0},
+        {"MNY", Header([](Bytes& b) { Text(b, 0, "MS"), Text(b, 4, "MSISAM Database"); }), 40,
+         0x100000},
+        {"MS but no MNY", Header([](Bytes& b) { Text(b, 0, "MS"), Text(b, 4, "MSISAM Databasx"); }),
+         0, 0},
         {"MKV, one-byte header length", Mkv({0x9F}, 36), 96, 36 + 12 + 0x1000},
         {"MKV, two-byte header length", Mkv({0x40, 0x1F}, 37), 96, 37 + 12 + 0x1000},
         {"MKV, header length byte 0", Mkv({0x00}, 36), 0, 0},
         {"MKV, segment past byte 512", Mkv({0x42, 0x00}, 518), 0, 0},
-        {"MRW", Header([](Bytes& b) { Raw(b, 0, {0, 'M', 'R', 'M'}), BE(b, 4, 100, 4),
-                                      BE(b, 24, 10, 2), BE(b, 26, 20, 2), b[32] = 12; }),
+        {"MRW", Header([](Bytes& b) {
+             Raw(b, 0, {0, 'M', 'R', 'M'}), BE(b, 4, 100, 4), BE(b, 24, 10, 2), BE(b, 26, 20, 2),
+                 b[32] = 12;
+         }),
          102, 100 + 300 + 8},
         {"ITL", Header([](Bytes& b) { Text(b, 0, "hdfm"), BE(b, 8, 777, 4); }), 117, 777},
         {"ITL of no length", Header([](Bytes& b) { Text(b, 0, "hdfm"); }), 0, 0},
@@ -220,8 +201,7 @@ std::vector<HeaderCase> HeaderCases() {
          Header([](Bytes& b) { Text(b, 0, "!BDN"), b[10] = 23, LE(b, 184, 123456, 4); }), 56,
          123456},
         {"PST of version 14",
-         Header([](Bytes& b) { Text(b, 0, "!BDN"), b[10] = 14, LE(b, 168, 65432, 4); }), 56,
-         65432},
+         Header([](Bytes& b) { Text(b, 0, "!BDN"), b[10] = 14, LE(b, 168, 65432, 4); }), 56, 65432},
         {"PST of another version", Header([](Bytes& b) { Text(b, 0, "!BDN"), b[10] = 3; }), 56,
          0x100000},
         {"Flash, version 5", Swf("FWS", 5), 62, 3000},
@@ -232,7 +212,10 @@ std::vector<HeaderCase> HeaderCases() {
          12 + 64 + 12 + 20 + 32 + 40},
         {"TTF, one of four tags known", Ttf(4, {"cmap", "zzzz", "xxxx", "yyyy"}), 0, 0},
         {"TTF of no table", Ttf(0, {}), 0, 0},
-        {"WMF", Header([](Bytes& b) { Raw(b, 0, {1, 0, 9, 0}), LE(b, 6, 500, 4); }), 70, 1000},
+        {"WMF", Header([](Bytes& b) {
+             Raw(b, 0, {1, 0, 9, 0}), LE(b, 6, 500, 4);
+         }),
+         70, 1000},
         {"placeable WMF", Placeable(true), 70, 622},
         {"placeable WMF, checksum wrong", Placeable(false), 0, 0},
         {"WPD", Wpd({1, 0x0A, 2, 1}, {0, 2, 5, 0}), 68, 7777},
@@ -258,7 +241,9 @@ std::vector<HeaderCase> HeaderCases() {
 
 class HeaderAnalysers : public ::testing::Test {
 protected:
-    void SetUp() override { CRawFileAnalyserListSingle::CreateInstance()->ReinitAnalyzeList(nullptr); }
+    void SetUp() override {
+        CRawFileAnalyserListSingle::CreateInstance()->ReinitAnalyzeList(nullptr);
+    }
 };
 
 }  // namespace
@@ -267,7 +252,7 @@ TEST_F(HeaderAnalysers, HeadersGiveTypeAndSize) {
     for (HeaderCase& c : HeaderCases()) {
         SCOPED_TRACE(c.what);
         CRawFileInfo info;
-        IRawFileAnalyser* analyser = Recognise(c.header, info);
+        IRawFileAnalyser* analyser = Recognise(c.header.data(), info);
         if (c.type == 0) {
             EXPECT_EQ(analyser, nullptr);
             continue;
@@ -369,7 +354,8 @@ Bytes Cpt(bool stored) {
 
 std::vector<WalkCase> WalkCases() {
     Bytes riff = Riff("WAVE", "fmt ");
-    Bytes aiff = Header([](Bytes& b) { Text(b, 0, "FORM"), BE(b, 4, 5000, 4), Text(b, 8, "AIFF"); });
+    Bytes aiff =
+        Header([](Bytes& b) { Text(b, 0, "FORM"), BE(b, 4, 5000, 4), Text(b, 8, "AIFF"); });
     Bytes htmlEnd = Wide("<HTML><BODY>hello</BODY></HTML>\n");
     Bytes htmlNul = Wide("<HTML><BODY>hello");
     Bytes htmlLong = Wide("<HTML>");
@@ -384,22 +370,22 @@ std::vector<WalkCase> WalkCases() {
          Mailbox(1500, "--\n\n\n\n"), 512, 8, 0, 1, 1506},
         {"mailbox ending in an address", Make<FileMboxAnalyser>(),
          Mailbox(700, "<a@example.com>\n\n"), 512, 8, 0, 1, 717},
-        {"mailbox whose steps never end in zeros", Make<FileMboxAnalyser>(), Mailbox(100, ""),
-         512, 0xD000000 / 512 + 8, 'x', 1, 0xD000000 + 512},
-        {"mailbox cut by the device's end", Make<FileMboxAnalyser>(), Mailbox(100, ""), 512, 4,
-         'x', 1, 2048},
+        {"mailbox whose steps never end in zeros", Make<FileMboxAnalyser>(), Mailbox(100, ""), 512,
+         0xD000000 / 512 + 8, 'x', 1, 0xD000000 + 512},
+        {"mailbox cut by the device's end", Make<FileMboxAnalyser>(), Mailbox(100, ""), 512, 4, 'x',
+         1, 2048},
         {"UTF-16 HTML to its end tag", Make<FileUnicodeHTMAnalyser>(), htmlEnd, 512, 4, 0, 1,
          int64_t(htmlEnd.size())},
         {"UTF-16 HTML to its first NUL", Make<FileUnicodeHTMAnalyser>(), htmlNul, 512, 4, 0, 1,
          int64_t(htmlNul.size())},
         {"UTF-16 HTML of no end over 1 MiB", Make<FileUnicodeHTMAnalyser>(), htmlLong, 512,
          0x100000 / 512 + 8, 'x', 1, 0x100002},
-        {"UTF-16 text without an HTML tag", Make<FileUnicodeHTMAnalyser>(), htmlNone, 512, 4, 0,
-         0, 0},
+        {"UTF-16 text without an HTML tag", Make<FileUnicodeHTMAnalyser>(), htmlNone, 512, 4, 0, 0,
+         0},
         {"Compact Pro from its stored length", Make<FileCPTAnalyser>(), Cpt(true), 512, 8, 0, 1,
          1434},
-        {"Compact Pro ending with its last item", Make<FileCPTAnalyser>(), Cpt(false), 512, 8, 0,
-         1, 600},
+        {"Compact Pro ending with its last item", Make<FileCPTAnalyser>(), Cpt(false), 512, 8, 0, 1,
+         600},
         {"Compact Pro whose table lies past the device", Make<FileCPTAnalyser>(),
          Header([](Bytes& b) { Text(b, 0, "CPT7FILE"), LE(b, 52, 0x7FFFFFFF, 4); }), 512, 4, 0, 0,
          0},

@@ -150,6 +150,32 @@ inline void SetChunkLength(std::vector<uint8_t>& png, size_t at, uint32_t length
         png[at + size_t(k)] = uint8_t(length >> (24 - 8 * k));
 }
 
+// The analyser of registry set 0 that takes `sector` (with the bytes after
+// it), picked as the raw search picks it: by the first four bytes, then the
+// first two, then the list. Null when none does.
+inline IRawFileAnalyser* Recognise(const uint8_t* sector, CRawFileInfo& info) {
+    auto* registry = CRawFileAnalyserListSingle::CreateInstance();
+    uint32_t key = 0;
+    std::memcpy(&key, sector, 4);
+    auto accepts = [&](IRawFileAnalyser* analyser) {
+        info = CRawFileInfo();
+        return analyser->AnalyseBuffer(const_cast<uint8_t*>(sector), info) == 1;
+    };
+    auto& map = registry->GetAnalyserMap(0);
+    if (auto found = map.find(key); found != map.end() && accepts(found->second))
+        return found->second;
+    auto [first, last] = registry->GetAnalyserMultimap(0).equal_range(uint16_t(key));
+    for (auto it = first; it != last; ++it) {
+        if (accepts(it->second))
+            return it->second;
+    }
+    for (IRawFileAnalyser* analyser : registry->GetAnalyserList(0)) {
+        if (accepts(analyser))
+            return analyser;
+    }
+    return nullptr;
+}
+
 // Puts `data` at byte `at` of `image`, growing it as needed.
 inline void Place(std::vector<uint8_t>& image, size_t at, const std::vector<uint8_t>& data) {
     if (image.size() < at + data.size())
