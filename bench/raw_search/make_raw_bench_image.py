@@ -4,7 +4,9 @@ system, random bytes throughout, and laid into them at sector boundaries a
 mix of real files: PNG pictures of many sizes (drawn by ImageMagick's
 convert), JPEG pictures, gzip archives and plain text; GIF pictures, TIFF
 files that exiftool types as camera raws and camera JPEGs with Exif; audio
-and video files when ffmpeg and lame are there. About 700 MiB of it is
+and video files when ffmpeg and lame are there; the header-family files of
+tests/fixtures/raw/make_raw_images.py (audio, video, archives, fonts,
+pictures, texts, mail). About 700 MiB of it is
 files. IMAGE.manifest lists each laid file: type, start sector, length and
 sha256. Usage: make_raw_bench_image.py IMAGE
 """
@@ -16,6 +18,10 @@ import shutil
 import subprocess
 import sys
 import tempfile
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..",
+                                "tests", "fixtures", "raw"))
+import make_raw_images  # noqa: E402  the header-family files
 
 SIZE = 2 * 1024 * 1024 * 1024
 SECTOR = 512
@@ -120,6 +126,8 @@ def main():
             pool.append(("gz", gzip.compress(text)))
         pool += photos(work, rng)
         pool += media(work, rng)
+        pool += [(kind.lower(), data) for kind, data in
+                 make_raw_images.header_files(work, random.Random(12))]
         manifest = []
         with open(image, "wb") as out:
             written = 0
@@ -141,7 +149,10 @@ def main():
                 data = data[: SIZE - written]
                 manifest.append((kind, written // SECTOR, len(data),
                                  hashlib.sha256(data).hexdigest()))
-                padded = data + noise[: (-len(data)) % SECTOR]
+                slack = (-len(data)) % SECTOR
+                # Texts are followed by zeros, as file systems leave them.
+                texts = {t.lower() for t in make_raw_images.TEXT_TYPES}
+                padded = data + (bytes(slack) if kind in texts else noise[:slack])
                 padded = padded[: SIZE - written]
                 out.write(padded)
                 written += len(padded)

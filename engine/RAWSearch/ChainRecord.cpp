@@ -70,6 +70,8 @@ bool WalkOnDevice(ChainWalk& walk, CRawFileInfo& info, IStorageDevice* device, i
         if (step == ChainWalk::Step::Wait)
             break;  // cut short by the device's end
     }
+    if (!walk.sized)
+        return false;  // the walk ran out before it found the end it needs
     info.size = std::min({walk.position, cap, toEnd});
     return info.size > 0;
 }

@@ -3,12 +3,16 @@
 #include <memory>
 
 #include "ArchiveMembers.h"
+#include "ChainMembers.h"
+#include "ContainerMembers.h"
 #include "GZMembers.h"
 #include "HeaderAnalysers.h"
 #include "FileZIPAnalyser.h"
 #include "DrawingAnalysers.h"
 #include "GifAnalyser.h"
 #include "JpegAnalyzer.h"
+#include "HeaderFieldMembers.h"
+#include "MediaMembers.h"
 #include "PNGAnalyser.h"
 #include "TiffAnalyzer.h"
 // Audio and video.
@@ -18,7 +22,6 @@
 #include "M2TSAnalyser.h"
 #include "MP3Analyzer.h"
 #include "MovAnalyzer.h"
-#include "MediaMembers.h"
 #include "PictureMembers.h"
 #include "RTFMembers.h"
 #include "SVGMembers.h"
@@ -80,18 +83,28 @@ const std::map<std::string, CRawFileAnalyserListSingle::Factory>& BuiltInFactori
         {"BruteForce::C3GPAnalyser", Make<BruteForce::C3GPAnalyser>},
         {"BruteForce::Mp4Analyzer", Make<BruteForce::Mp4Analyzer>},
         // Streaming members measured while the scan passes over them.
+        {"ZizEdoza::DbxAnalyser", Make<ZizEdoza::DbxAnalyser>},
         {"ZizEdoza::GZAnalyzer", Make<ZizEdoza::GZAnalyzer>},
         {"ZizEdoza::HTMLAnalyser", Make<ZizEdoza::HTMLAnalyser>},
+        {"ZizEdoza::InddAnalyser", Make<ZizEdoza::InddAnalyser>},
         {"ZizEdoza::JKSAnalyser", Make<ZizEdoza::JKSAnalyser>},
         {"ZizEdoza::MIDAnalyser", Make<ZizEdoza::MIDAnalyser>},
+        {"ZizEdoza::MLvAnalyser", Make<ZizEdoza::MLvAnalyser>},
+        {"ZizEdoza::MOBIAnalyser", Make<ZizEdoza::MOBIAnalyser>},
+        {"ZizEdoza::MxfAnalyser", Make<ZizEdoza::MxfAnalyser>},
+        {"ZizEdoza::New3DSAnalyser", Make<ZizEdoza::New3DSAnalyser>},
+        {"ZizEdoza::NGRRAnalyser", Make<ZizEdoza::NGRRAnalyser>},
+        {"ZizEdoza::OneAnalyser", Make<ZizEdoza::OneAnalyser>},
         {"ZizEdoza::PSDAnalyser", Make<ZizEdoza::PSDAnalyser>},
         {"ZizEdoza::PSPAnalyser", Make<ZizEdoza::PSPAnalyser>},
         {"ZizEdoza::PSAFE3Analyser", Make<ZizEdoza::PSAFE3Analyser>},
         {"ZizEdoza::RARAnalyser", Make<ZizEdoza::RARAnalyser>},
         {"ZizEdoza::RTFAnalyser", Make<ZizEdoza::RTFAnalyser>},
         {"ZizEdoza::SIBAnalyser", Make<ZizEdoza::SIBAnalyser>},
+        {"ZizEdoza::SITAnalyser", Make<ZizEdoza::SITAnalyser>},
         {"ZizEdoza::TARAnalyser", Make<ZizEdoza::TARAnalyser>},
         {"ZizEdoza::WpgAnalyser", Make<ZizEdoza::WpgAnalyser>},
+        {"Zorado::DMGAnalyser", Make<Zorado::DMGAnalyser>},
         {"Zorado::FLVAnalyser", Make<Zorado::FLVAnalyser>},
         {"Zorado::LZHAnalyser", Make<Zorado::LZHAnalyser>},
         {"Zorado::MPGAnalyser", Make<Zorado::MPGAnalyser>},

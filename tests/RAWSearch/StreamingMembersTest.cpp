@@ -10,7 +10,10 @@
 #include <string>
 
 #include "ArchiveMembers.h"
+#include "ChainMembers.h"
+#include "ContainerMembers.h"
 #include "GZMembers.h"
+#include "HeaderFieldMembers.h"
 #include "MediaMembers.h"
 #include "PictureMembers.h"
 #include "RTFMembers.h"
@@ -159,6 +162,84 @@ Bytes OggPage(size_t body) {
     return page + Bytes(body, 0x33);
 }
 
+Bytes OneSection(size_t length) {
+    Bytes section(length, 0x21);
+    std::memcpy(section.data() + 4, ZizEdoza::kOneSignature, 12);
+    for (int k = 0; k < 8; ++k)
+        section[196 + size_t(k)] = uint8_t(uint64_t(length) >> (8 * k));
+    return section;
+}
+
+Bytes Indd(uint32_t objectBytes) {
+    Bytes indd = {0x06, 0x06, 0xED, 0xF5, 0xD8, 0x1D, 0x46, 0xE5,
+                  0xBD, 0x31, 0xEF, 0xE7, 0xFE, 0x74, 0xB7, 0x1D};
+    indd = indd + Of("DOCUMENT");
+    indd.resize(4096, 0);
+    indd[280] = 1;  // the first data page
+    Bytes object = {0xDE, 0x39, 0x39, 0x79, 0x51, 0x88, 0x4B, 0x6C,
+                    0x8E, 0x63, 0xEE, 0xF8, 0xAE, 0xE0, 0xDD, 0x38};
+    object.resize(64 + objectBytes, 0x44);
+    for (int k = 0; k < 4; ++k)
+        object[24 + size_t(k)] = uint8_t(objectBytes >> (8 * k));
+    return indd + object + Bytes(100, 0x55);
+}
+
+Bytes MxfPacket(uint32_t length, bool partition) {
+    Bytes packet = {0x06, 0x0E, 0x2B, 0x34, 0x02, 0x05, 0x01, 0x01};
+    packet.resize(16, 0x0D);
+    packet = packet + Bytes{0x83, 0, uint8_t(length >> 8), uint8_t(length)};
+    Bytes value(length, 0x66);
+    if (partition) {
+        value[0] = 0;
+        value[1] = 1;
+        value[12] = 1;  // partition offsets differ
+    }
+    return packet + value;
+}
+
+// A disk image of `blocks` 512-byte blocks of data and its trailer.
+Bytes DiskImage(size_t blocks) {
+    Bytes image = Of("BZh11AY&SY") + Bytes(blocks * 512 - 10, 0x3C);
+    Bytes trailer = Of("koly") + Bytes(490, 0x01);
+    trailer.resize(512, 0);
+    return image + trailer;
+}
+
+Bytes Mobi() {
+    Bytes book(700, 0x4B);
+    std::memcpy(book.data() + 60, "BOOKMOBI", 8);
+    const uint8_t count[4] = {0, 0, 0, 3};
+    std::memcpy(book.data() + 74, count, 4);
+    const uint8_t last[4] = {0, 0, 0x02, 0x58};  // the last record at 600
+    std::memcpy(book.data() + 70 + 3 * 8, last, 4);
+    const uint8_t end[4] = {0xE9, 0x8E, 0x0D, 0x0A};
+    std::memcpy(book.data() + 600, end, 4);
+    book.resize(604);
+    return book;
+}
+
+Bytes MlvBlock(const char* tag, uint32_t size) {
+    Bytes block = Of(tag) + Bytes{uint8_t(size), uint8_t(size >> 8), 0, 0};
+    block.resize(size, 0x4C);
+    return block;
+}
+
+Bytes Scene3ds(uint32_t length) {
+    Bytes scene = {0x4D, 0x4D, uint8_t(length), uint8_t(length >> 8), 0, 0};
+    scene.resize(length, 0x33);
+    scene[16] = 0x3D;
+    scene[17] = 0x3D;
+    return scene;
+}
+
+Bytes StuffIt(const char* header, uint32_t stated) {
+    Bytes sit = Of(header);
+    sit.resize(100, 0x53);
+    for (int k = 0; k < 4; ++k)
+        sit[84 + size_t(k)] = uint8_t(stated >> (24 - 8 * k));
+    return sit;
+}
+
 struct StreamCase {
     const char* what;
     std::function<IRawFileAnalyser*()> make;
@@ -182,6 +263,16 @@ std::vector<StreamCase> StreamCases() {
         Of("{\\rtf1{\\fonttbl{\\f0 A;}}\\{ not a group \\\\{\\b bold}"
            "{\\*\\pict\\bin3 }}{}done}");
     const Bytes midi = Midi(1000 - 22);
+    const Bytes ngrr = Of("-IN-") + Bytes(56, 1) + Of("data") + Bytes(12, 0) + Bytes{100, 0, 0, 0} +
+                       Bytes(4, 0) + Bytes(100, 7);
+    Bytes dbx = {0xCF, 0xAD, 0x12, 0xFE, 0xC5, 0xFD, 0x74, 0x6F,
+                 0x66, 0xE3, 0xD1, 0x11, 0x9A, 0x4E, 0x00, 0xC0};
+    dbx.resize(200, 0x31);
+    dbx[124] = 0x88;
+    dbx[125] = 0x13;  // 5000
+    dbx[126] = dbx[127] = 0;
+    const Bytes sitx = StuffIt("StuffIt!", 0) + Bytes{0x02, 0xD7, 0x0A, 0x19, 0x98, 0xF6,
+                                                      0x42, 0x88, 0x11, 0x11, 0x11, 0x11};
     const Bytes damaged = Gzip(shortText, true);
     const Bytes svg =
         Of("<?xml version=\"1.0\"?>\n<svg width=\"1\">") + Bytes(900, ' ') + Of("</svg>\n");
@@ -254,6 +345,39 @@ std::vector<StreamCase> StreamCases() {
          {},
          int64_t(svg.size()),
          1},
+        {"OneNote to its last section", Make<ZizEdoza::OneAnalyser>(),
+         OneSection(300) + OneSection(250), 512, Bytes(600, 0xEE), 550, -1},
+        {"InDesign to the page after its last object",
+         Make<ZizEdoza::InddAnalyser>(),
+         Indd(100),
+         512,
+         {},
+         8192,
+         -1},
+        {"MXF to its last packet", Make<ZizEdoza::MxfAnalyser>(),
+         MxfPacket(40, true) + MxfPacket(700, false), 512, Bytes(600, 0xEE), 60 + 720, -1},
+        {"NGRR to its last data block", Make<ZizEdoza::NGRRAnalyser>(), ngrr, 512, Bytes(600, 0xEE),
+         int64_t(ngrr.size()), -1},
+        {"DBX of the common form, from its header", Make<ZizEdoza::DbxAnalyser>(), dbx, 512,
+         Bytes(600, 0xEE), 5000, -1},
+        {"StuffIt by its size field", Make<ZizEdoza::SITAnalyser>(),
+         StuffIt("StuffIt (c)1997", 7000), 512, Bytes(600, 0xEE), 7000, -1},
+        {"StuffIt X to its end mark",
+         Make<ZizEdoza::SITAnalyser>(),
+         sitx,
+         512,
+         {},
+         int64_t(sitx.size()),
+         -1},
+        {"disk image to its trailer", Make<Zorado::DMGAnalyser>(), DiskImage(5), 4096,
+         Bytes(5000, 0xEE), int64_t(DiskImage(5).size()), -1},
+        {"MOBI to its end-of-file record", Make<ZizEdoza::MOBIAnalyser>(), Mobi(), 512,
+         Bytes(600, 0xEE), 604, -1},
+        {"Magic Lantern video to its last block", Make<ZizEdoza::MLvAnalyser>(),
+         MlvBlock("MLVI", 52) + MlvBlock("RAWI", 100) + MlvBlock("VIDF", 300), 512,
+         Bytes(600, 0xEE), 452, -1},
+        {"3D Studio scene by its main chunk", Make<ZizEdoza::New3DSAnalyser>(), Scene3ds(5000), 512,
+         Bytes(600, 0xEE), 5000, 0},
     };
 }
 
@@ -360,6 +484,8 @@ std::vector<DeviceCase> DeviceCases() {
     const Bytes tar = TarEntry("a", 100) + TarEntry("b", 3000) + Bytes(1024, 0);
     const Bytes text = Of(std::string(5000, 't'));
     const Bytes svg = Of("<?xml version=\"1.0\"?>\n<svg>") + Bytes(700, ' ') + Of("</svg>\n");
+    const Bytes sitx = StuffIt("StuffIt!", 0) + Bytes{0x02, 0xD7, 0x0A, 0x19, 0x98, 0xF6,
+                                                      0x42, 0x88, 0x11, 0x11, 0x11, 0x11};
     return {
         {"TAR to its end blocks on 4096-byte sectors", MakeFile<FileTARAnalyser>(), tar, 4096,
          Bytes(9000, 0xEE), 1, int64_t(tar.size())},
@@ -398,6 +524,35 @@ std::vector<DeviceCase> DeviceCases() {
          0},
         {"Ogg pages", MakeFile<CFileOggAnalyser>(), OggPage(70) + OggPage(900), 4096,
          Bytes(5000, 0xEE), 1, 27 + 1 + 70 + 27 + 4 + 900},
+        {"OneNote sections", MakeFile<FileONEAnalyser>(), OneSection(300) + OneSection(250), 512,
+         Bytes(600, 0xEE), 1, 550},
+        {"StuffIt X to its end mark and tail",
+         MakeFile<FileSITAnalyser>(),
+         sitx,
+         512,
+         {},
+         1,
+         int64_t(sitx.size())},
+        {"StuffIt of a negative size keeps to the device",
+         MakeFile<FileSITAnalyser>(),
+         StuffIt("StuffIt (c)1997", 0x80000000),
+         512,
+         {},
+         1,
+         512},
+        {"disk image to its trailer", MakeFile<FileDMGAnalyser>(), DiskImage(9), 512,
+         Bytes(5000, 0xEE), 1, int64_t(DiskImage(9).size())},
+        {"bzip2 data without a trailer is no disk image",
+         MakeFile<FileDMGAnalyser>(),
+         Of("BZh11AY&SY") + Bytes(3000, 0x5E),
+         512,
+         {},
+         0,
+         0},
+        {"MOBI from its record list", MakeFile<ZizEdoza::FileMOBIAnalyser>(), Mobi(), 512,
+         Bytes(600, 0xEE), 1, 604},
+        {"3D Studio scene", MakeFile<File3DSAnalyser>(), Scene3ds(5000), 512, Bytes(600, 0xEE), 1,
+         5000},
     };
 }
 
