@@ -146,7 +146,6 @@ uint64_t ProbableEnd(RawFileBuffer& reader, uint64_t from) {
 }  // namespace
 
 uint32_t FileZIPAnalyser::AnalyseBuffer(unsigned char* sector, CRawFileInfo& info) {
-    assert(sector != nullptr && "NULL != pBuffer");
     if (sector == nullptr)
         return 0;
     // The sector and at least a sector's zeros after it are in memory.
