@@ -13,6 +13,7 @@
 #include "KvUIFilter.h"
 #include "KvUIPublic.h"
 #include "RecoveryFilter.h"
+#include "RestoreScanSink.h"
 #include "StorageDevice.h"
 
 namespace {
@@ -153,6 +154,10 @@ void KvUIScan::ResetRecoveryController(_RECOVERY_CONTROLLER_TYPE type) {
     for (IRecoveryController* earlier : earlierControllers_)
         earlier->Release();
     earlierControllers_.clear();
+    loadedSink_.reset();
+    // A new scan of the loaded image keeps it.
+    if (loadedDevice_.get() != savedDevice_)
+        loadedDevice_.reset();
     controller_ = CreateRecoveryController(type);
     if (controller_ != nullptr && restoreSink_ != nullptr && type <= RECOVERY_CONTROLLER_PARTITION)
         controller_->SetRestoreScanSink(restoreSink_);
@@ -242,7 +247,16 @@ void KvUIScan::ForgetResults() {
     for (IRecoveryController* earlier : earlierControllers_)
         earlier->Release();
     earlierControllers_.clear();
+    loadedSink_.reset();
+    loadedDevice_.reset();
     savedDevice_ = nullptr;
+}
+
+void KvUIScan::KeepLoadedResult(std::unique_ptr<RestoreScanSink> sink,
+                                std::unique_ptr<IStorageDevice> device) {
+    std::lock_guard hold(lock_);
+    loadedSink_ = std::move(sink);
+    loadedDevice_ = std::move(device);
 }
 
 void KvUIScan::ReCalTotalSize() {

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -48,6 +49,12 @@ public:
     void ForgetResults();
     void ReCalTotalSize();
     void ReleaseDataRecovery();
+    // Keeps, for as long as the results of a loaded scan result stand, what
+    // its nodes and copy-out objects go on using: the replay's saved
+    // partitions and the image the load opened itself (null when the device
+    // belongs to the device list).
+    void KeepLoadedResult(std::unique_ptr<RestoreScanSink> sink,
+                          std::unique_ptr<IStorageDevice> device);
     void SetOztRsf(int flag);
     int IsOztRsf();
     void SetDmgRsf(int flag);
@@ -122,6 +129,8 @@ private:
     IStorageDevice* savedDevice_ = nullptr;
     IRecoveryController* controller_ = nullptr;  // owned
     std::vector<IRecoveryController*> earlierControllers_;  // owned: earlier volumes
+    std::unique_ptr<RestoreScanSink> loadedSink_;
+    std::unique_ptr<IStorageDevice> loadedDevice_;
     int deepScan_ = 0;
     int treeFinished_ = 1;
     int oztResult_ = 0;

@@ -1,0 +1,208 @@
+// Saving and loading the result of a scan of the 100,000-file FAT benchmark
+// image (the quick-scan benchmark's own), and imaging the 2 GiB disk of the
+// complete-scan benchmark against dd with 4 MiB blocks.
+
+#include <benchmark/benchmark.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+
+#include "BenchSupport.h"
+#include "CRSData.h"
+#include "DirectoryTreeBuilder.h"
+#include "FileTypeLists.h"
+#include "KvMakeDMG.h"
+#include "KvSaveAndRestoreNodeOperate.h"
+#include "KvUIDeviceData.h"
+#include "KvUIFilter.h"
+#include "KvUIScan.h"
+#include "SaveRestoreResult.h"
+#include "ScanOptions.h"
+#include "ScanResultSink.h"
+#include "ScanSource.h"
+#include "StorageDevice.h"
+
+namespace {
+
+using namespace harbex::bench;
+namespace fs = std::filesystem;
+
+constexpr const char* kResultPath = "/tmp/harbex_scan_result_bench.rsf";
+
+const std::string& FatImage() {
+    static const std::string path = BenchImage(
+        "HARBEX_BENCH_FAT_IMAGE", "/tmp/harbex_fat_quick_bench.img", HARBEX_BENCH_QUICK_SCRIPT);
+    return path;
+}
+
+// The scan whose result is saved: a complete scan of the image through the
+// bridge, so that the trees hold every file (found once, kept for the run).
+ScanSource* ScannedSource() {
+    static std::unique_ptr<ScanSource> source = [] {
+        ScanOptions options;
+        options.source = FatImage();
+        options.controller = RECOVERY_CONTROLLER_COMPLETE;
+        std::string error;
+        std::unique_ptr<ScanSource> opened =
+            FatImage().empty() ? nullptr : OpenScanSource(options, error);
+        if (opened) {
+            KvUIScan* scan = KvUIScan::instance();
+            KvUIFilter::instance()->ResetFilter(127);
+            scan->SetDeepScan(1);
+            scan->SetStatus(KV_STATUS_RUNNING);
+            scan->DoScan(opened->device(), nullptr);
+        }
+        return opened;
+    }();
+    return source.get();
+}
+
+void SaveResult(benchmark::State& state) {
+    if (ScannedSource() == nullptr) {
+        state.SkipWithError("no benchmark image");
+        return;
+    }
+    KvUIScan* scan = KvUIScan::instance();
+    KvSaveAndRestoreNodeOperate* saver = KvSaveAndRestoreNodeOperate::instance();
+    for (auto _ : state) {
+        if (!scan->AcquireResults()) {
+            state.SkipWithError("the scan holds its results");
+            return;
+        }
+        saver->SetStatus(KV_STATUS_RUNNING);
+        if (SaveRestoreResult::SaveScanResult(kResultPath, saver) != 0) {
+            state.SkipWithError("the save failed");
+            return;
+        }
+    }
+    state.counters["files"] = static_cast<double>(scan->GetScanFileCnt());
+    state.counters["bytes"] = static_cast<double>(fs::file_size(kResultPath));
+}
+
+// Reading the saved trees and replaying them into a tree builder: the part
+// of a load that is the file's; the rest is the scan object's indexing,
+// which a scan pays alike.
+void LoadResult(benchmark::State& state) {
+    if (!fs::exists(kResultPath)) {
+        state.SkipWithError("run SaveResult first");
+        return;
+    }
+    QuietProgress progress;
+    CountingTree tree;
+    for (auto _ : state) {
+        CRSData archive(RS_MODE_READ);
+        archive.StartRS(kResultPath, 0);
+        SaveRestoreResult::CRestoreScanSink sink(&archive, [](IStorageDevice*) {
+            return SaveRestoreResult::ScannedDevice{"", true, false};
+        });
+        IDirecotryTreeBuilder* builder = CreateTreeBuilder(true, std::chrono::milliseconds(0));
+        builder->Initialize("Disk", &tree, KvUIFilter::instance()->GetFilter());
+        sink.SetDirecotryTreeBuilder(builder, &progress, nullptr);
+        if (sink.GetError() != 0)
+            state.SkipWithError("the load failed");
+        builder->Release();
+    }
+    state.counters["nodes"] = static_cast<double>(tree.nodes) / state.iterations();
+}
+
+void ScanForComparison(benchmark::State& state) {
+    ScanSource* source = ScannedSource();
+    if (source == nullptr) {
+        state.SkipWithError("no benchmark image");
+        return;
+    }
+    KvUIScan* scan = KvUIScan::instance();
+    for (auto _ : state) {
+        scan->SetDeepScan(1);
+        scan->SetStatus(KV_STATUS_RUNNING);
+        scan->DoScan(source->device(), nullptr);
+    }
+}
+
+// The 2 GiB disk wrapped as an ozt image, so that it is a device of the list.
+const std::string& DiskImage() {
+    static const std::string path = [] {
+        const std::string disk = BenchImage(
+            "HARBEX_BENCH_DISK", "/tmp/harbex_fat_complete_bench.img", HARBEX_BENCH_DISK_SCRIPT);
+        const std::string ozt = "/tmp/harbex_scan_result_bench_disk.ozt";
+        if (disk.empty())
+            return std::string();
+        if (!fs::exists(ozt)) {
+            COZTDeviceInfoStruct info{};
+            info.sectorSize = 512;
+            info.sectorCount = static_cast<int64_t>(fs::file_size(disk) / 512);
+            info.dataOffset = 1536;
+            info.imageFileLength = info.dataOffset + info.sectorCount * 512;
+            std::ofstream(ozt, std::ios::binary) << KvMakeDMG::OztHeader(info);
+            if (std::system(("cat '" + disk + "' >> '" + ozt + "'").c_str()) != 0)
+                return std::string();
+        }
+        return ozt;
+    }();
+    return path;
+}
+
+int DiskIndex() {
+    KvUIDeviceData* model = KvUIDeviceData::instance();
+    if (DiskImage().empty() || !model->KvOpenOztFileImp(DiskImage().c_str()))
+        return -1;
+    for (int index = 0; IStorageDevice* device = model->GetDiskStorageByIndex(index); ++index) {
+        if (device->GetType() == kStorageDeviceOzt)
+            return index;
+    }
+    return -1;
+}
+
+void MakeImage(benchmark::State& state) {
+    const int disk = DiskIndex();
+    if (disk < 0) {
+        state.SkipWithError("no benchmark disk");
+        return;
+    }
+    KvMakeDMG* maker = KvMakeDMG::KvShareInstance();
+    const std::string target = "/tmp/harbex_scan_result_bench_copy.img";
+    for (auto _ : state) {
+        if (maker->KvStart(target.c_str(), disk, -1, true) != KvMakeDMG::kOk) {
+            state.SkipWithError("the copy did not start");
+            return;
+        }
+        maker->Wait();
+    }
+    state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(fs::file_size(target)));
+    ::unlink(target.c_str());
+}
+
+void DdImage(benchmark::State& state) {
+    if (DiskImage().empty()) {
+        state.SkipWithError("no benchmark disk");
+        return;
+    }
+    const std::string target = "/tmp/harbex_scan_result_bench_dd.img";
+    RunCommand(state, "dd if='" + DiskImage() + "' of='" + target + "' bs=4M status=none", "dd",
+               DiskImage());
+    ::unlink(target.c_str());
+}
+
+}  // namespace
+
+BENCHMARK(ScanForComparison)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2);
+BENCHMARK(SaveResult)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
+BENCHMARK(LoadResult)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
+BENCHMARK(DdImage)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+BENCHMARK(MakeImage)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    // The filter is made once, from the lists set before it.
+    SetFileTypeLists();
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,75 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "RestoreScanSink.h"
+#include "ScanResultNodes.h"
+
+class CSearchedPartitionInfo;
+class IRSData;
+class IStorageDevice;
+
+namespace SaveRestoreResult {
+
+// What the replay needs to know of the device being scanned.
+struct ScannedDevice {
+    std::string name;  // the name its result trees get as their volume name
+    bool wholeDisk = false;
+    bool dmgImage = false;
+};
+using DeviceDescriber = std::function<ScannedDevice(IStorageDevice*)>;
+
+// Replays the saved roots of a scan-result file in place of the searchers.
+// The node frame is read and checked whole before anything reaches a tree
+// builder: a damaged file leaves the builder untouched and the sink with an
+// error. A root goes to the builder of the volume whose trees bear its volume
+// name (a whole disk or an Apple disk image takes them all); a disk scanned
+// volume by volume takes each volume's roots in turn, each root once.
+class CRestoreScanSink : public RestoreScanSink {
+public:
+    CRestoreScanSink(IRSData* archive, DeviceDescriber describe);
+    ~CRestoreScanSink() override;
+    CRestoreScanSink(const CRestoreScanSink&) = delete;
+    CRestoreScanSink& operator=(const CRestoreScanSink&) = delete;
+
+    void SetDirecotryTreeBuilder(IDirecotryTreeBuilder* builder, IProgress* progress,
+                                 IStorageDevice* device) override;
+    std::vector<CSearchedPartitionInfo*>& GetSearchedPartition(int type) override;
+    // Releases the partitions handed out so far.
+    void ClearMapCell();
+
+    // Reads the node frame of the archive; false (and an error) when it is
+    // missing or damaged. Called by the first replay when not before.
+    bool ReadNodeFrame();
+    // The archive's error code of a missing or damaged node frame; 0 when none.
+    uint32_t GetError() const { return error_; }
+    // Roots read, and file-node records read over all roots.
+    size_t RootCount() const { return roots_.size(); }
+    size_t NodeCount() const;
+
+private:
+    struct SavedRoot {
+        std::unique_ptr<RestoreSystemNode> root;
+        std::vector<std::unique_ptr<CSearchedPartitionInfo>> partitions;
+        std::vector<std::unique_ptr<RestoreFileNode>> nodes;
+        bool replayed = false;
+    };
+
+    void ReadRoot(RSFieldReader& in, SavedRoot& saved);
+    bool Matches(const SavedRoot& saved, const ScannedDevice& device) const;
+    void Replay(SavedRoot& saved, IDirecotryTreeBuilder* builder, IProgress* progress);
+
+    IRSData* archive_;  // not owned; not used once the frame is read
+    DeviceDescriber describe_;
+    bool read_ = false;
+    uint32_t error_ = 0;
+    std::vector<SavedRoot> roots_;
+    std::map<int, std::vector<CSearchedPartitionInfo*>> partitions_;  // owned records
+};
+
+}  // namespace SaveRestoreResult
