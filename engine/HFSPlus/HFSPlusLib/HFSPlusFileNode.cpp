@@ -1,11 +1,15 @@
 #include "HFSPlusFileNode.h"
 
+#include <algorithm>
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
+#include <new>
 
 #include "DataRunList.h"
 #include "HFSPlusBTreeOptions.h"
+#include "HFSPlusCompressFileReader.h"
+#include "HFSPlusDecmpfs.h"
 #include "HFSPlusRawfile.h"
 #include "HFSPlusText.h"
 #include "HFSPlusVolume.h"
@@ -68,8 +72,8 @@ void CHFSPlusFileNode::CreateFileNode(long long metadataSector, unsigned short p
                 size_ = static_cast<int64_t>(file.resourceFork.logicalSize);
                 if (size_ != 0)
                     BuildFileDataRun(file.resourceFork, kHFSResourceForkType);
-                else if (metadataSector != 0)
-                    UpdateNodeInfo();
+                // Listed and copied out at the size the file has uncompressed.
+                UpdateNodeInfo();
             } else {
                 size_ = static_cast<int64_t>(file.dataFork.logicalSize);
                 if (size_ == 0 && volume_ != nullptr)
@@ -145,16 +149,21 @@ void CHFSPlusFileNode::BuildFileDataRun(const HFSPlusForkData& fork, uint8_t for
     }
 }
 
+IFileReader* CHFSPlusFileNode::CreateCompressFileReader(void* /*context*/) {
+    return new (std::nothrow) CHFSPlusCompressFileReader(volume_, this);
+}
+
 void CHFSPlusFileNode::UpdateNodeInfo() {
     if (!(flags_ & kCompressed) || volume_ == nullptr || volume_->GetAttributesTree() == nullptr)
         return;
     unsigned char* data = nullptr;
     const uint64_t size =
         volume_->getAttribute(static_cast<uint32_t>(nodeId_), "com.apple.decmpfs", &data);
-    if (size >= 16 && data != nullptr) {
-        uint64_t uncompressed;
-        std::memcpy(&uncompressed, data + 8, sizeof(uncompressed));
-        size_ = static_cast<int64_t>(uncompressed);
+    uint32_t type = 0;
+    uint64_t uncompressed = 0;
+    if (CHFSPlusDecmpfs::ReadHeader(data, size, type, uncompressed)) {
+        size_ = static_cast<int64_t>(
+            std::min<uint64_t>(CHFSPlusDecmpfs::BelievableSize(type, uncompressed), INT64_MAX));
     } else {
         std::printf("Warn:Can't find file 0x%" PRIx64 " Attribute\n",
                     static_cast<uint64_t>(nodeId_));

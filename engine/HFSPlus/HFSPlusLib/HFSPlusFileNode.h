@@ -30,6 +30,8 @@ public:
     _tagSearcherType GetSearcheType() const override { return SEARCHER_HFSPLUS; }
     CHFSPlusFileNode* Clone() override { return this; }
     void MarkDeleted() override { flags_ |= kDeleted; }
+    // Reads the uncompressed data through this node's volume.
+    IFileReader* CreateCompressFileReader(void* context) override;
     uint32_t IsCompressed() const override { return (flags_ & kCompressed) != 0; }
     void FilterFileNameByDot() override { name_ = CFileNode::FilterFileNameByDot(name_); }
     using CFileNode::FilterFileNameByDot;

@@ -117,6 +117,7 @@ TEST_P(HarbexScanHFSPlus, ListsAndRecoversEveryFileOfTheManifest) {
 INSTANTIATE_TEST_SUITE_P(Images, HarbexScanHFSPlus,
                          ::testing::Values(ScanCase{"hfsplus_2048", 0}, ScanCase{"hfsplus_512", 0},
                                            ScanCase{"hfsplus_journaled", 0},
+                                           ScanCase{"hfsplus_compressed", 0},
                                            ScanCase{"hfsplus_apm_disk", 3},
                                            ScanCase{"hfsplus_gpt_disk", 1}),
                          [](const auto& info) { return std::string(info.param.image); });
