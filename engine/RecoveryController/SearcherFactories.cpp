@@ -9,6 +9,7 @@
 #include "FATCompleteSearcher.h"
 #include "FATQuickSearcher.h"
 #include "FileSystemSearcher.h"
+#include "HFSPlusCompleteSearcher.h"
 #include "HFSPlusQuickSearcher.h"
 #include "NTFSCompleteSearch.h"
 #include "NTFSQuickSearch.h"
@@ -31,6 +32,7 @@ SearcherFactories MakeRegisteredFactories() {
     // Block searchers of the complete scan.
     factories.complete.push_back({SEARCHER_FAT, [] { return CreateFATSearcher(); }});
     factories.complete.push_back({SEARCHER_EXFAT, [] { return CreateEXFatSearcher(); }});
+    factories.complete.push_back({SEARCHER_HFSPLUS, [] { return CreateHFSPlusSearcher(); }});
     factories.complete.push_back({SEARCHER_RAW_BY_TYPE, [] { return CreateRAWSearcher(); }});
     factories.complete.push_back({SEARCHER_NTFS, [] { return CreateNTFSSearcher(); }});
     factories.complete.push_back({SEARCHER_APFS, [] { return CreateAPFSDeepSearcher(); }});

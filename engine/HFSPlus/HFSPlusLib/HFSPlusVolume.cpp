@@ -19,7 +19,6 @@
 
 namespace {
 
-constexpr uint64_t kHeaderOffset = 1024;
 
 RESULT_CODE FindDeleted(HFSPlusDeletedRecords& records, const BTKey* key,
                         HFSPlusSearchResult& result, unsigned char** record,
@@ -54,7 +53,7 @@ bool CHFSPlusVolume::IsValidVolumeHeader(const unsigned char* buffer, unsigned s
     return IsValidHFSPlusVolumeHeader(buffer, length);
 }
 
-CHFSPlusVolume::CHFSPlusVolume(IStorageDevice* device, bool noCatalog)
+CHFSPlusVolume::CHFSPlusVolume(IStorageDevice* device, bool noCatalog, uint64_t headerOffset)
     : device_(device), result_(HFS_QUIET_FAILURE(kResultNotInitialised)) {
     if (device == nullptr) {
         result_ = HFS_FAILURE(kResultBadArgument);
@@ -71,7 +70,7 @@ CHFSPlusVolume::CHFSPlusVolume(IStorageDevice* device, bool noCatalog)
     }
 
     auto header = std::make_unique<HFSPlusVolumeHeader>();
-    if (Read(kHeaderOffset, header.get(), sizeof(HFSPlusVolumeHeader)) !=
+    if (Read(headerOffset, header.get(), sizeof(HFSPlusVolumeHeader)) !=
         sizeof(HFSPlusVolumeHeader)) {
         result_ = HFS_FAILURE(kResultShortRead);
         return;

@@ -37,9 +37,13 @@ public:
     static constexpr int kExtentsTree = 3;
     static constexpr int kAttributesTree = 8;
 
+    static constexpr uint64_t kHeaderOffset = 1024;
+
     // `noCatalog`: header, journal, extents and attributes only (reading
     // compressed files of restored nodes); the result then stays a failure.
-    CHFSPlusVolume(IStorageDevice* device, bool noCatalog);
+    // `headerOffset`: where the header is read, the alternate header's place
+    // (1024 bytes before the volume's end) when the first one is damaged.
+    CHFSPlusVolume(IStorageDevice* device, bool noCatalog, uint64_t headerOffset = kHeaderOffset);
     ~CHFSPlusVolume();
     CHFSPlusVolume(const CHFSPlusVolume&) = delete;
     CHFSPlusVolume& operator=(const CHFSPlusVolume&) = delete;

@@ -5,6 +5,7 @@
 
 #include <ctime>
 #include <map>
+#include <set>
 #include <sstream>
 
 #include "HFSPlusTestImages.h"
@@ -78,24 +79,13 @@ struct ScanCase {
 
 class HarbexScanHFSPlus : public ::testing::TestWithParam<ScanCase> {};
 
-}  // namespace
-
-TEST_P(HarbexScanHFSPlus, ListsAndRecoversEveryFileOfTheManifest) {
-    const auto [image, volume] = GetParam();
-    const HFSPlusManifest manifest = ReadHFSPlusManifest(image);
-    ASSERT_FALSE(manifest.entries.empty());
-    const auto imagePath = HFSPlusImageFile(image);
-
-    TempDir recovered;
-    const std::string volumeOption = volume != 0 ? " --volume " + std::to_string(volume) : "";
-    const auto result = RunCommand(
-        "TZ=UTC '" + ToolPath("harbex-scan").string() + "' --quick --deep" + volumeOption +
-        " --recover '" + recovered.path().string() + "' '" + imagePath.string() + "' 2>/dev/null");
-    ASSERT_EQ(result.status, 0) << result.output;
+// Every manifest entry listed at its path with its size, time and deleted
+// mark, every file copied out whole, and nothing listed beyond them.
+void ExpectListedAndRecovered(const HFSPlusManifest& manifest, const std::string& output,
+                              const std::filesystem::path& recovered) {
     std::string top;
-    const auto listed = ParseListing(result.output, top);
-    const auto hashes = HashTree(recovered.path() / top);
-
+    const auto listed = ParseListing(output, top);
+    const auto hashes = HashTree(recovered / top);
     for (const HFSPlusManifestEntry& entry : manifest.entries) {
         SCOPED_TRACE(entry.path);
         const auto found = listed.find(entry.path);
@@ -110,8 +100,24 @@ TEST_P(HarbexScanHFSPlus, ListsAndRecoversEveryFileOfTheManifest) {
         ASSERT_NE(copy, hashes.end());
         EXPECT_EQ(copy->second, entry.sha256);
     }
-    // Nothing is listed that the volume does not hold.
     EXPECT_EQ(listed.size(), manifest.entries.size());
+}
+
+}  // namespace
+
+TEST_P(HarbexScanHFSPlus, ListsAndRecoversEveryFileOfTheManifest) {
+    const auto [image, volume] = GetParam();
+    const HFSPlusManifest manifest = ReadHFSPlusManifest(image);
+    ASSERT_FALSE(manifest.entries.empty());
+    const auto imagePath = HFSPlusImageFile(image);
+
+    TempDir recovered;
+    const std::string volumeOption = volume != 0 ? " --volume " + std::to_string(volume) : "";
+    const auto result = RunCommand(
+        "TZ=UTC '" + ToolPath("harbex-scan").string() + "' --quick --deep" + volumeOption +
+        " --recover '" + recovered.path().string() + "' '" + imagePath.string() + "' 2>/dev/null");
+    ASSERT_EQ(result.status, 0) << result.output;
+    ExpectListedAndRecovered(manifest, result.output, recovered.path());
 }
 
 INSTANTIATE_TEST_SUITE_P(Images, HarbexScanHFSPlus,
@@ -121,6 +127,70 @@ INSTANTIATE_TEST_SUITE_P(Images, HarbexScanHFSPlus,
                                            ScanCase{"hfsplus_apm_disk", 3},
                                            ScanCase{"hfsplus_gpt_disk", 1}),
                          [](const auto& info) { return std::string(info.param.image); });
+
+namespace {
+
+struct DiskCase {
+    const char* image;
+    const char* mode;
+};
+
+class HarbexScanHFSPlusDisks : public ::testing::TestWithParam<DiskCase> {};
+
+// "#partition <start> <count>" lines of a disk's manifest, as harbex-scan
+// reports them: "<start>\t<count>".
+std::set<std::string> ManifestPartitions(const std::string& image) {
+    std::set<std::string> partitions;
+    const std::vector<uint8_t> bytes = ReadFile(FixturePath("hfsplus/" + image + ".manifest"));
+    std::istringstream lines(std::string(bytes.begin(), bytes.end()));
+    std::string line;
+    while (std::getline(lines, line)) {
+        const std::vector<std::string> fields = Fields(line);
+        if (fields.size() == 3 && fields[0] == "#partition")
+            partitions.insert(fields[1] + "\t" + fields[2]);
+    }
+    return partitions;
+}
+
+std::set<std::string> ListedPartitions(const std::string& output) {
+    std::set<std::string> partitions;
+    std::istringstream lines(output);
+    std::string line;
+    while (std::getline(lines, line)) {
+        const std::vector<std::string> fields = Fields(line);
+        if (fields.size() >= 6 && fields[0] == "partition" && fields[1] == "31")
+            partitions.insert(fields[4] + "\t" + fields[5]);
+    }
+    return partitions;
+}
+
+}  // namespace
+
+// Volumes behind a partition table, behind a wiped one with a damaged first
+// header, and twice on one disk: each found at its start with its size, and
+// its files (journal-deleted ones too) listed at their paths and copied out.
+TEST_P(HarbexScanHFSPlusDisks, FindsEveryVolumeAndRecoversItsFiles) {
+    const auto [image, mode] = GetParam();
+    const HFSPlusManifest manifest = ReadHFSPlusManifest(image);
+    ASSERT_FALSE(manifest.entries.empty());
+    TempDir recovered;
+    const auto result = RunCommand("TZ=UTC '" + ToolPath("harbex-scan").string() + "' --" + mode +
+                                   " --deep --recover '" + recovered.path().string() + "' '" +
+                                   HFSPlusImageFile(image).string() + "' 2>&1");
+    ASSERT_EQ(result.status, 0) << result.output;
+    EXPECT_EQ(ListedPartitions(result.output), ManifestPartitions(image)) << result.output;
+    ExpectListedAndRecovered(manifest, result.output, recovered.path());
+}
+
+INSTANTIATE_TEST_SUITE_P(Disks, HarbexScanHFSPlusDisks,
+                         ::testing::Values(DiskCase{"hfsplus_disk_gpt40", "complete"},
+                                           DiskCase{"hfsplus_disk_gpt40", "partition"},
+                                           DiskCase{"hfsplus_disk_mbr63", "complete"},
+                                           DiskCase{"hfsplus_disk_two", "partition"},
+                                           DiskCase{"hfsplus_disk_wiped", "complete"}),
+                         [](const auto& info) {
+                             return std::string(info.param.image) + "_" + info.param.mode;
+                         });
 
 namespace {
 
