@@ -161,6 +161,7 @@ inline constexpr std::array kPictures = {
     Picture{"hover_bg", 150, 150, Look::Panel, Glyph::None, State::Hover},
     Picture{"bg_tab", 100, 30, Look::Panel, Glyph::Tab, State::Normal},
     Picture{"text_bg", 200, 24, Look::Panel, Glyph::None, State::Normal},
+    Picture{"text", 200, 24, Look::Panel, Glyph::None, State::Normal},
     Picture{"view_bg_normal", 32, 24, Look::Panel, Glyph::Tab, State::Normal},
     Picture{"view_bg_press", 32, 24, Look::Panel, Glyph::Tab, State::Press},
     Picture{"BackgroundDust", 64, 64, Look::Panel, Glyph::Dust, State::Normal},
