@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "ByteOrder.h"
+#include "KvUtf8.h"
 #include "OfficeTagFromXML.h"
 #include "RawFileBuffer.h"
 #include "ZipMemberTypes.h"
@@ -31,16 +32,6 @@ constexpr uint64_t kLongestTailSearch = 0xC800000;
 // Bytes after a member's name that the typing looks at.
 constexpr uint64_t kTypingBytes = 1024;
 
-// The first `bytes` bytes of a UTF-8 text, not cutting a character.
-std::string CutText(const std::string& text, size_t bytes) {
-    if (text.size() <= bytes)
-        return text;
-    size_t end = bytes;
-    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
-        --end;
-    return text.substr(0, end);
-}
-
 std::string FirstMemberName(const uint8_t* header, uint64_t available) {
     const uint64_t length = std::min<uint64_t>(ReadLE16(header + 26), available - 30);
     return std::string(reinterpret_cast<const char*>(header + 30), length);
@@ -62,9 +53,9 @@ bool ReadRecord(RawFileBuffer& reader, uint64_t position, std::vector<uint8_t>& 
     if (measure == ZipMeasure::kShort && bytes.size() >= 30) {
         // The header's variable part decides how much more to read.
         const bool local = ReadLE32(bytes.data()) == kZipLocalSignature;
-        const uint64_t header = local ? 30 + uint64_t{ReadLE16(bytes.data() + 26)} +
-                                            ReadLE16(bytes.data() + 28)
-                                      : 46 + uint64_t{ReadLE16(bytes.data() + 28)};
+        const uint64_t header =
+            local ? 30 + uint64_t{ReadLE16(bytes.data() + 26)} + ReadLE16(bytes.data() + 28)
+                  : 46 + uint64_t{ReadLE16(bytes.data() + 28)};
         if (!reader.CopyBytes(position, header + kTypingBytes, bytes))
             return false;
         measure = MeasureZipRecord(bytes.data(), bytes.size(), kLongestName, record);
@@ -110,7 +101,8 @@ uint64_t EndAndDirectoryTypes(RawFileBuffer& reader, uint64_t endRecord, bool of
         return endRecord;
     const uint64_t end = endRecord + kZipEndFixedBytes + ReadLE16(bytes.data() + 20);
     uint64_t position = ReadLE32(bytes.data() + 16);
-    const uint64_t directoryEnd = std::min<uint64_t>(position + ReadLE32(bytes.data() + 12), endRecord);
+    const uint64_t directoryEnd =
+        std::min<uint64_t>(position + ReadLE32(bytes.data() + 12), endRecord);
     ZipRecord record;
     while (office && position < directoryEnd && ReadRecord(reader, position, bytes, record) &&
            record.kind == ZipRecord::kCentral) {
@@ -174,8 +166,8 @@ int FileZIPAnalyser::ZIPRawFileInfo::CalcRawSize(unsigned char* sector, int sect
         return 1;
     }
     // The file's bytes in memory: back to the window's start, on to its end.
-    const int64_t low = (std::max<int64_t>(context.windowStart, startSector) - startSector) *
-                        sectorSize;
+    const int64_t low =
+        (std::max<int64_t>(context.windowStart, startSector) - startSector) * sectorSize;
     const int64_t high =
         offset + std::max<int64_t>(context.windowEnd - sectorNumber, 1) * sectorSize;
     auto at = [&](int64_t position) { return sector + (position - offset); };
@@ -206,7 +198,8 @@ int FileZIPAnalyser::ZIPRawFileInfo::CalcRawSize(unsigned char* sector, int sect
             // sector could not show whole).
             int64_t position = std::max(scanFrom_, low);
             const int64_t last = std::min(offset + sectorSize, high - 4);
-            while (position < last && !(at(position)[0] == 'P' && IsZipRecordSignature(at(position))))
+            while (position < last &&
+                   !(at(position)[0] == 'P' && IsZipRecordSignature(at(position))))
                 ++position;
             scanFrom_ = position;
             if (position >= last)
@@ -254,8 +247,8 @@ void FileZIPAnalyser::ZIPRawFileInfo::Take(const ZipRecord& record, const uint8_
                                            uint64_t available, int64_t position) {
     if (record.kind == ZipRecord::kLocal) {
         const uint64_t afterName = 30 + record.name.size();
-        const bool core = TypeFromLocalMember(record.name, bytes + afterName,
-                                              available - afterName, office, pendingType_);
+        const bool core = TypeFromLocalMember(record.name, bytes + afterName, available - afterName,
+                                              office, pendingType_);
         if (core && !propertiesRead && pendingCore_ < 0)
             ReadCoreProperties(bytes, available, position);
     } else if (record.kind == ZipRecord::kCentral) {
@@ -285,8 +278,9 @@ bool FileZIPAnalyser::ZIPRawFileInfo::NameFromProperties() {
     if (!propertiesRead || !office)
         return false;
     const FileProperty& p = properties;
-    const std::string tagText =
-        !p.author.empty() ? p.author : !p.creator.empty() ? p.creator : "unKnown";
+    const std::string tagText = !p.author.empty()    ? p.author
+                                : !p.creator.empty() ? p.creator
+                                                     : "unKnown";
     if (!p.modified.empty())
         timeText = p.modified;
     auto withTime = [&](const std::string& text) {
@@ -294,7 +288,7 @@ bool FileZIPAnalyser::ZIPRawFileInfo::NameFromProperties() {
     };
     std::string base;
     if (!p.title.empty())
-        base = withTime(CutText(p.title, kTitleChars));
+        base = withTime(CutUtf8(p.title, kTitleChars));
     else if (!p.author.empty())
         base = withTime(p.author);
     else if (!p.creator.empty())

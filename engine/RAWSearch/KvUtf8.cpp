@@ -93,8 +93,7 @@ long UTF8ToUNICODE(const unsigned char* source, long sourceLength, wchar_t* unit
     return written;
 }
 
-long UTF8ToANSI(const unsigned char* source, long sourceLength, char* destination,
-                long capacity) {
+long UTF8ToANSI(const unsigned char* source, long sourceLength, char* destination, long capacity) {
     if (source == nullptr || destination == nullptr || sourceLength <= 0 || capacity <= 0)
         return 0;
     std::string text;
@@ -113,12 +112,21 @@ long UTF8ToANSI(const unsigned char* source, long sourceLength, char* destinatio
 std::string UTF8ToANSI(const std::string& text) {
     std::vector<char> buffer(text.size() * 4 + 4);
     const long written =
-        UTF8ToANSI(reinterpret_cast<const unsigned char*>(text.data()), static_cast<long>(text.size()),
-                   buffer.data(), static_cast<long>(buffer.size()));
+        UTF8ToANSI(reinterpret_cast<const unsigned char*>(text.data()),
+                   static_cast<long>(text.size()), buffer.data(), static_cast<long>(buffer.size()));
     return std::string(buffer.data(), static_cast<size_t>(written));
 }
 
 bool ConvertText(const char* from, const char* to, const uint8_t* bytes, size_t length,
                  std::string& out) {
     return Iconv(from, to, bytes, length, length * 4 + 4, false, out);
+}
+
+std::string CutUtf8(const std::string& text, size_t bytes) {
+    if (text.size() <= bytes)
+        return text;
+    size_t end = bytes;
+    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
+        --end;
+    return text.substr(0, end);
 }

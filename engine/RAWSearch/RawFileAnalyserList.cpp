@@ -8,6 +8,10 @@
 #include "GZMembers.h"
 #include "HeaderAnalysers.h"
 #include "FileZIPAnalyser.h"
+#include "FileOLEAnalyser.h"
+#include "FilePKGAnalyser.h"
+#include "PdfAnalyzer.h"
+#include "FCPEvtAnalyser.h"
 #include "DrawingAnalysers.h"
 #include "GifAnalyser.h"
 #include "JpegAnalyzer.h"
@@ -65,6 +69,10 @@ const std::map<std::string, CRawFileAnalyserListSingle::Factory>& BuiltInFactori
         {"CFileAIFAnalyzer", Make<CFileAIFAnalyzer>},
         // Documents and containers.
         {"FileZIPAnalyser", Make<FileZIPAnalyser>},
+        {"FileOLEAnalyser", Make<FileOLEAnalyser>},
+        {"FilePKGAnalyser", Make<FilePKGAnalyser>},
+        {"BruteForce::PdfAnalyzer", Make<BruteForce::PdfAnalyzer>},
+        {"BruteForce::CFCPEvtAnalyser", Make<BruteForce::CFCPEvtAnalyser>},
         // Photos and drawings.
         {"BruteForce::JpegAnalyzer", Make<BruteForce::JpegAnalyzer>},
         {"BruteForce::CGifAnalyser", Make<BruteForce::CGifAnalyser>},

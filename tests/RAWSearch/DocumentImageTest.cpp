@@ -18,8 +18,9 @@ using namespace harbex::test;
 namespace {
 
 // The types whose analysers this build has.
-const std::set<std::string> kCarvedTypes = {"ZIP", "DOCX", "XLSX", "PPTX", "ODT",
-                                            "ODS", "ODP",  "EPUB"};
+const std::set<std::string> kCarvedTypes = {"ZIP", "DOCX", "XLSX", "PPTX",    "ODT",
+                                            "ODS", "ODP",  "EPUB", "DOC",     "XLS",
+                                            "PPT", "PDF",  "pkg",  "FCPEVENT"};
 
 struct Entry {
     std::string type;
@@ -41,8 +42,8 @@ std::vector<Entry> ReadEntries(const std::string& image, uint32_t& sectorSize) {
         if (fields.size() == 2 && fields[0] == "#sector_size")
             sectorSize = uint32_t(std::stoul(fields[1]));
         if (fields.size() == 6)
-            entries.push_back({fields[0], std::stoll(fields[1]), std::stoll(fields[2]), fields[3],
-                               fields[5]});
+            entries.push_back(
+                {fields[0], std::stoll(fields[1]), std::stoll(fields[2]), fields[3], fields[5]});
     }
     return entries;
 }
