@@ -1,6 +1,7 @@
 #include "TiffAnalyzer.h"
 
 #include <cstring>
+#include <new>
 
 #include "FileTIFAnalyser.h"
 
@@ -27,8 +28,8 @@ uint32_t TiffAnalyzer::AnalyseBuffer(unsigned char* sector, CRawFileInfo& info) 
     return 1;
 }
 
-uint32_t TiffAnalyzer::GetRawFileSize(CRawFileInfo& info, IStorageDevice* device) {
-    return headerAnalyser_->GetRawFileSize(info, device);
+CRawFileInfo* TiffAnalyzer::CreateRawFileInfo() {
+    return new (std::nothrow) TiffRawFileInfo(headerAnalyser_);
 }
 
 RAW_FILE_TYPE TiffRawType(const std::string& make, const std::string& model, bool dng,

@@ -23,6 +23,7 @@ struct Streamed {
     int answer = 2;
     int64_t size = 0;
     std::string name;
+    RAW_FILE_TYPE type = 0;
     bool handedOver = false;
 };
 
@@ -58,6 +59,7 @@ Streamed Stream(IRawFileAnalyser& analyser, const std::vector<uint8_t>& file, in
     }
     result.size = record->size;
     result.name = record->GetRawFileName();
+    result.type = record->fileType;
     result.handedOver = record->analyser != &analyser;
     return result;
 }
@@ -278,7 +280,7 @@ Measured MeasureTiff(const std::vector<uint8_t>& file, size_t deviceBytes = 0) {
     image.insert(image.end(), file.begin(), file.end());
     image.resize(std::max(image.size() + 4096, deviceBytes), 0x5A);
     MemoryDevice device(image, 512);
-    BruteForce::TiffAnalyzer analyser;
+    FileTIFAnalyser analyser;
     CRawFileInfo record;
     record.startSector = 2;
     record.fileType = 64;
@@ -378,6 +380,108 @@ TEST(FileTIFAnalyser, RafReadsItsJpegWhereItLies) {
     EXPECT_EQ(MeasureTiff(raf).size, 0);
 }
 
+TEST(TiffAnalyzer, StreamsDirectoriesToTheLastReferencedByte) {
+    // Two main directories far apart: the second is read when the stream
+    // reaches it, several blocks on.
+    TiffWriter chained;
+    const uint32_t strip1 = chained.Append(std::vector<uint8_t>(3000, 0x41));
+    const uint32_t first = chained.AddDirectory(
+        {TiffWriter::Long(273, strip1), TiffWriter::Long(279, 3000),
+         TiffWriter::Ascii(271, "Canon"), TiffWriter::Ascii(272, "Canon EOS 5D")});
+    const uint32_t strip2 = chained.Append(std::vector<uint8_t>(25000, 0x42));
+    const uint32_t second =
+        chained.AddDirectory({TiffWriter::Long(273, strip2), TiffWriter::Long(279, 25000)});
+    chained.SetLink(first, second);
+    chained.SetFirstDirectory(first);
+
+    struct Case {
+        const char* what;
+        std::vector<uint8_t> file;
+        int sectorSize;
+        std::string name;  // what the name begins with
+        RAW_FILE_TYPE type;
+    };
+    const std::vector<Case> cases = {
+        {"chained, 512", chained.bytes, 512, "CANON_Canon EOS 5D_1000-", 83},
+        {"chained, 4096", chained.bytes, 4096, "CANON_Canon EOS 5D_1000-", 83},
+        {"Nikon", CameraTiff("NIKON CORPORATION", "NIKON D70"), 512,
+         "NIKON CORPORATION_NIKON D70_1000-", 77},
+        {"DNG", CameraTiff("NIKON", "D", true), 512, "NIKON_D_1000-", 88},
+        {"model only", CameraTiff("", "Scanner"), 512, "Scanner_1000-", 64},
+    };
+    BruteForce::TiffAnalyzer analyser;
+    for (const Case& c : cases) {
+        const Streamed streamed = Stream(analyser, c.file, c.sectorSize);
+        EXPECT_EQ(streamed.answer, 1) << c.what;
+        EXPECT_EQ(streamed.size, int64_t(c.file.size())) << c.what;
+        EXPECT_EQ(streamed.name.rfind(c.name, 0), 0u) << c.what << ": " << streamed.name;
+        EXPECT_EQ(streamed.type, c.type) << c.what;
+    }
+}
+
+TEST(TiffAnalyzer, HandsOverWhatTheStreamCannotSettle) {
+    TiffWriter far;
+    far.AddDirectory({TiffWriter::Long(256, 1)});
+    far.SetFirstDirectory(5000000);
+
+    TiffWriter backwards;
+    const uint32_t strip = backwards.Append(std::vector<uint8_t>(600, 1));
+    const uint32_t early = backwards.AddDirectory({TiffWriter::Long(256, 1)});
+    const uint32_t main =
+        backwards.AddDirectory({TiffWriter::Long(273, strip), TiffWriter::Long(279, 600)}, early);
+    backwards.SetFirstDirectory(main);
+
+    // Twelve directories in one chain.
+    TiffWriter many;
+    uint32_t previous = 0;
+    for (int i = 0; i < 12; ++i) {
+        const uint32_t at = many.AddDirectory({TiffWriter::Long(256, 1)});
+        if (previous != 0)
+            many.SetLink(previous, at);
+        else
+            many.SetFirstDirectory(at);
+        previous = at;
+    }
+
+    struct Case {
+        const char* what;
+        std::vector<uint8_t> file;
+    };
+    const std::vector<Case> cases = {
+        {"first directory past 4 MiB", far.bytes},
+        {"link back before the first directory", backwards.bytes},
+        {"more than eleven directories", many.bytes},
+        {"Panasonic header", CameraTiff("Panasonic", "DMC-G1", false, "IIU")},
+    };
+    BruteForce::TiffAnalyzer analyser;
+    for (const Case& c : cases) {
+        const Streamed streamed = Stream(analyser, c.file, 512);
+        EXPECT_EQ(streamed.answer, 1) << c.what;
+        EXPECT_EQ(streamed.size, 0) << c.what;
+    }
+}
+
+TEST(TiffAnalyzer, WithoutImageDataASmallRawEndsInAZeroTailedSector) {
+    // No strip sizes: the file runs past its estimate (8192 bytes) to the
+    // first sector whose last 32 bytes are zero.
+    TiffWriter tiff;
+    tiff.SetFirstDirectory(tiff.AddDirectory({TiffWriter::Ascii(271, "NIKON")}));
+    std::vector<uint8_t> file = tiff.bytes;
+    file.resize(7 * 512, 0x55);
+    file.resize(8 * 512, 0);  // ends in zeros, but before the estimate
+    file.resize(19 * 512, 0x55);
+    file.resize(20 * 512 - 20, 0x66);
+    file.resize(20 * 512, 0);  // 20 zeros: not enough
+    file.resize(21 * 512, 0x77);
+    file.resize(22 * 512, 0);
+    BruteForce::TiffAnalyzer analyser;
+    const Streamed streamed = Stream(analyser, file, 512);
+    EXPECT_EQ(streamed.answer, 1);
+    EXPECT_EQ(streamed.size, 22 * 512);
+    EXPECT_EQ(streamed.name.rfind("NIKON__1000-1021_", 0), 0u) << streamed.name;
+    EXPECT_EQ(streamed.type, 77u);
+}
+
 TEST(FileTIFAnalyser, RandomAndMutatedFilesEndCleanly) {
     std::mt19937 random(19);
     const auto good = CameraTiff("Canon", "Canon EOS 5D");
@@ -388,6 +492,9 @@ TEST(FileTIFAnalyser, RandomAndMutatedFilesEndCleanly) {
             file[4 + random() % 200] = uint8_t(random() % 3 == 0 ? random() % 8 : random());
         const Measured measured = MeasureTiff(file);
         EXPECT_GE(measured.size, 0);
+        BruteForce::TiffAnalyzer analyser;
+        const Streamed streamed = Stream(analyser, file, 512, 1 + int(random() % 8));
+        EXPECT_GE(streamed.size, 0);
     }
 }
 
