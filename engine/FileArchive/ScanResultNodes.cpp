@@ -5,6 +5,7 @@
 
 #include "DataRunList.h"
 #include "FileReader.h"
+#include "HFSPlusCompressFileReader.h"
 #include "RSFields.h"
 #include "SearchedPartitionInfo.h"
 
@@ -43,6 +44,8 @@ RestoreFileNode* RestoreFileNode::Clone() {
 }
 
 IFileReader* RestoreFileNode::CreateCompressFileReader(void* /*context*/) {
+    if (hfsPlusVolume_ != nullptr)
+        return new (std::nothrow) CHFSPlusCompressFileReader(hfsPlusVolume_, this);
     IFileNode* top = GetParent();
     if (top == nullptr)
         return nullptr;

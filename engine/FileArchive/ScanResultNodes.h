@@ -5,6 +5,7 @@
 
 #include "FileNode.h"
 
+class CHFSPlusVolume;
 class CSearchedPartitionInfo;
 class IRSData;
 class RSFieldReader;
@@ -21,6 +22,13 @@ inline constexpr uint32_t kMaxPartitions = 512;
 inline constexpr uint32_t kMaxPartitionType = 4;
 inline constexpr uint32_t kPartitionRecordSize = 104;
 
+// Markers of the node frame: each saved root opens with the root marker,
+// each of its file-node records with the node marker, and the end marker
+// closes the root's records.
+inline constexpr uint32_t kRootMarker = 1;
+inline constexpr uint32_t kNodeMarker = 0;
+inline constexpr uint32_t kEndMarker = 0xFFFFFFFF;
+
 // A found file or folder as a saved scan result gives it back.
 class RestoreFileNode : public CFileNode {
 public:
@@ -36,9 +44,12 @@ public:
     int IsDeleted() override { return deleted_; }
     RestoreFileNode* Clone() override;
     void MarkDeleted() override { deleted_ = 1; }
-    // Compressed NTFS data keeps its reader after a load; other file
-    // systems have none.
+    // Compressed NTFS data keeps its reader after a load, and compressed
+    // HFS+ files read through the volume the load opened for them; other
+    // file systems have none.
     IFileReader* CreateCompressFileReader(void* context) override;
+    // The volume (not owned) a compressed HFS+ file is read through.
+    void SetHFSPlusVolume(CHFSPlusVolume* volume) { hfsPlusVolume_ = volume; }
     void FilterFileNameByDot() override {}
     using CFileNode::FilterFileNameByDot;
 
@@ -56,6 +67,7 @@ private:
     _FILETIME accessed_ = 0;
     uint32_t directory_ = 0;
     uint32_t deleted_ = 0;
+    CHFSPlusVolume* hfsPlusVolume_ = nullptr;
 };
 
 // The saved top folder of one searcher's result tree.

@@ -1,8 +1,11 @@
 #include "ScanResultSink.h"
 
+#include <algorithm>
 #include <new>
 
 #include "DirectoryTreeBuilder.h"
+#include "HFSPlusVolume.h"
+#include "PartitionDevice.h"
 #include "Progress.h"
 #include "RSData.h"
 #include "RSFields.h"
@@ -12,9 +15,6 @@ namespace SaveRestoreResult {
 
 namespace {
 
-constexpr uint32_t kRootMarker = 1;
-constexpr uint32_t kNodeMarker = 0;
-constexpr uint32_t kEndMarker = 0xFFFFFFFF;
 // Progress is reported once per this many replayed nodes.
 constexpr size_t kProgressStep = 4096;
 
@@ -36,6 +36,8 @@ CRestoreScanSink::CRestoreScanSink(IRSData* archive, DeviceDescriber describe)
 CRestoreScanSink::~CRestoreScanSink() {
     ClearMapCell();
 }
+
+CRestoreScanSink::OpenedVolume::~OpenedVolume() = default;
 
 size_t CRestoreScanSink::NodeCount() const {
     size_t count = 0;
@@ -135,14 +137,59 @@ void CRestoreScanSink::SetDirecotryTreeBuilder(IDirecotryTreeBuilder* builder, I
         if (progress != nullptr && progress->Continued() == 0)
             break;
         if (!saved.replayed && Matches(saved, scanned))
-            Replay(saved, builder, progress);
+            Replay(saved, builder, progress, device);
     }
 }
 
-void CRestoreScanSink::Replay(SavedRoot& saved, IDirecotryTreeBuilder* builder,
-                              IProgress* progress) {
+void CRestoreScanSink::OpenHFSPlusVolumes(SavedRoot& saved, IStorageDevice* device) {
+    if (device == nullptr)
+        return;
+    std::map<uint16_t, CHFSPlusVolume*> byPartition;
+    for (const auto& record : saved.partitions) {
+        const uint64_t deviceSectors = static_cast<uint64_t>(device->GetTotalSectors());
+        if (record->startSector >= deviceSectors || record->totalSectors == 0 ||
+            byPartition.count(record->partitionIndex) != 0)
+            continue;
+        auto opened = std::make_unique<OpenedVolume>();
+        opened->window = std::make_unique<CPartitionVirtualVolumeDevice>(
+            device, static_cast<int64_t>(record->startSector),
+            static_cast<int64_t>(
+                std::min(record->totalSectors, deviceSectors - record->startSector)),
+            device->GetSectorSize());
+        // Without its catalog: the header, extents and attributes are what
+        // compressed files are read with.
+        opened->volume = std::make_unique<CHFSPlusVolume>(opened->window.get(), true);
+        if (opened->volume->GetHeader() == nullptr ||
+            opened->volume->GetAttributesTree() == nullptr)
+            continue;
+        byPartition[record->partitionIndex] = opened->volume.get();
+        volumes_.push_back(std::move(opened));
+    }
+    if (byPartition.empty())
+        return;
+    for (auto& node : saved.nodes) {
+        if (!node->IsCompressed())
+            continue;
+        auto found = byPartition.find(node->GetBelongedPartition());
+        // A volume scanned on its own has one partition, whatever its nodes say.
+        if (found == byPartition.end() && byPartition.size() == 1)
+            found = byPartition.begin();
+        if (found != byPartition.end())
+            node->SetHFSPlusVolume(found->second);
+    }
+}
+
+void CRestoreScanSink::Replay(SavedRoot& saved, IDirecotryTreeBuilder* builder, IProgress* progress,
+                              IStorageDevice* device) {
     saved.replayed = true;
     const auto type = saved.root->GetSearcheType();
+    if (type == SEARCHER_HFSPLUS) {
+        try {
+            OpenHFSPlusVolumes(saved, device);
+        } catch (const std::bad_alloc&) {
+            // The files are listed all the same; compressed ones cannot be read.
+        }
+    }
     // The partitions go in first: the copy-out object of the tree is made
     // as soon as the tree is announced.
     std::vector<CSearchedPartitionInfo*>& records = partitions_[static_cast<int>(type)];

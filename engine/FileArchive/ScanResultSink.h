@@ -10,6 +10,7 @@
 #include "RestoreScanSink.h"
 #include "ScanResultNodes.h"
 
+class CHFSPlusVolume;
 class CSearchedPartitionInfo;
 class IRSData;
 class IStorageDevice;
@@ -30,6 +31,9 @@ using DeviceDescriber = std::function<ScannedDevice(IStorageDevice*)>;
 // error. A root goes to the builder of the volume whose trees bear its volume
 // name (a whole disk or an Apple disk image takes them all); a disk scanned
 // volume by volume takes each volume's roots in turn, each root once.
+// Compressed HFS+ files are read through volumes the sink opens on the
+// scanned device at their partitions' starts; it keeps them for as long as
+// the loaded results stand.
 class CRestoreScanSink : public RestoreScanSink {
 public:
     CRestoreScanSink(IRSData* archive, DeviceDescriber describe);
@@ -60,9 +64,20 @@ private:
         bool replayed = false;
     };
 
+    // An HFS+ volume over a window of the scanned device, for reading
+    // compressed files; the volume, declared last, goes before its window.
+    struct OpenedVolume {
+        std::unique_ptr<IStorageDevice> window;
+        std::unique_ptr<CHFSPlusVolume> volume;
+        ~OpenedVolume();
+    };
+
     void ReadRoot(RSFieldReader& in, SavedRoot& saved);
     bool Matches(const SavedRoot& saved, const ScannedDevice& device) const;
-    void Replay(SavedRoot& saved, IDirecotryTreeBuilder* builder, IProgress* progress);
+    void Replay(SavedRoot& saved, IDirecotryTreeBuilder* builder, IProgress* progress,
+                IStorageDevice* device);
+    // Gives the compressed files of an HFS+ root the volume of their partition.
+    void OpenHFSPlusVolumes(SavedRoot& saved, IStorageDevice* device);
 
     IRSData* archive_;  // not owned; not used once the frame is read
     DeviceDescriber describe_;
@@ -70,6 +85,7 @@ private:
     uint32_t error_ = 0;
     std::vector<SavedRoot> roots_;
     std::map<int, std::vector<CSearchedPartitionInfo*>> partitions_;  // owned records
+    std::vector<std::unique_ptr<OpenedVolume>> volumes_;
 };
 
 }  // namespace SaveRestoreResult

@@ -167,6 +167,14 @@ TEST_F(KvMakeDMGTest, LastChunkOfALoopDeviceReadsWhatRemains) {
         ASSERT_EQ(recorder_.reports.size(), 20u);
         EXPECT_EQ(recorder_.reports[18].current, 18u * 8192);
         EXPECT_EQ(recorder_.reports[19].current, 18u * 8192 + 4096);
+
+        // The ozt image holds the same sectors after its header.
+        ASSERT_EQ(MakeImage(index, dir_ / "disk.ozt", false), KvMakeDMG::kOk);
+        const std::vector<uint8_t> sectors = ReadFile(disk.image());
+        const std::vector<uint8_t> ozt = ReadFile(dir_ / "disk.ozt");
+        ASSERT_EQ(ozt.size(), 1536 + sectors.size());
+        EXPECT_EQ(ReadLE64(&ozt[8 + 16]), 1536u);
+        EXPECT_TRUE(std::equal(sectors.begin(), sectors.end(), ozt.begin() + 1536));
     }
     // The list no longer holds the detached disk.
     ReEnumerate();

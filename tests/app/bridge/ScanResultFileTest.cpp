@@ -75,6 +75,25 @@ std::map<std::string, std::vector<uint8_t>> CopyOutAll(const fs::path& folder) {
     return copied;
 }
 
+// Saves the last scan's result and loads one through the bridge's scan
+// object, as the facade's workers do, on the test's thread.
+int Save(const fs::path& path) {
+    if (!KvUIScan::instance()->AcquireResults())
+        return -1;
+    // As the facade does before it starts a save.
+    KvSaveAndRestoreNodeOperate::instance()->SetStatus(KV_STATUS_RUNNING);
+    return SaveScanResult(path.c_str(), KvSaveAndRestoreNodeOperate::instance());
+}
+
+int Load(const fs::path& path, const char* imagePath = nullptr) {
+    KvUIScan* scan = KvUIScan::instance();
+    scan->ClearData();
+    if (!scan->BeginScanRequest())
+        return -1;
+    scan->SetShouldBuildTree(1);
+    return RestoreScanResult(path.c_str(), scan, imagePath);
+}
+
 // Scans, saves and loads through the bridge's scan object, as the facade's
 // workers do, on the test's thread.
 class ScanResultFileTest : public ::testing::Test {
@@ -101,21 +120,6 @@ protected:
     }
 
     static void Scan() { ASSERT_TRUE(bridgetest::ScanImageDevice(device_)); }
-    static int Save(const fs::path& path) {
-        if (!KvUIScan::instance()->AcquireResults())
-            return -1;
-        // As the facade does before it starts a save.
-        KvSaveAndRestoreNodeOperate::instance()->SetStatus(KV_STATUS_RUNNING);
-        return SaveScanResult(path.c_str(), KvSaveAndRestoreNodeOperate::instance());
-    }
-    static int Load(const fs::path& path, const char* imagePath = nullptr) {
-        KvUIScan* scan = KvUIScan::instance();
-        scan->ClearData();
-        if (!scan->BeginScanRequest())
-            return -1;
-        scan->SetShouldBuildTree(1);
-        return RestoreScanResult(path.c_str(), scan, imagePath);
-    }
 
     static TempDir* dir_;
     static IStorageDevice* device_;
@@ -299,5 +303,52 @@ TEST_F(ScanResultFileTest, ResultWrittenByAnEarlierBuildStillLoads) {
     }
     EXPECT_GT(checked, 5);
 }
+
+// The round trip over the other file systems, each scanned whole as an ozt
+// image: their partition records (NTFS evidence, HFS+ compressed files) must
+// come back as the copy-out needs them.
+struct RoundTripImage {
+    const char* fixture;
+    uint64_t imageTime;  // each image a device of its own in the list
+};
+
+class ScanResultRoundTrip : public ::testing::TestWithParam<RoundTripImage> {
+protected:
+    void TearDown() override {
+        bridgetest::Pump(200);
+        KvUIScan::instance()->ForgetResults();
+    }
+    TempDir dir_;
+};
+
+TEST_P(ScanResultRoundTrip, LoadedTreesEqualTheScannedOnesAndCopyOutTheSameBytes) {
+    const fs::path raw = dir_ / "volume.img";
+    ASSERT_TRUE(harbex::test::DecompressXz(FixturePath(GetParam().fixture), raw));
+    ASSERT_TRUE(bridgetest::MakeOztImage(raw, dir_ / "volume.ozt", GetParam().imageTime));
+    IStorageDevice* device = bridgetest::OpenImageDevice(dir_ / "volume.ozt");
+    ASSERT_NE(device, nullptr);
+    ASSERT_TRUE(bridgetest::ScanImageDevice(device));
+    const std::vector<std::string> scanned = bridgetest::BridgeListing();
+    ASSERT_GT(scanned.size(), 5u);
+    const auto original = CopyOutAll(dir_ / "original");
+    ASSERT_GT(original.size(), 3u);
+    ASSERT_EQ(Save(dir_ / "round.rsf"), 0);
+
+    ASSERT_EQ(Load(dir_ / "round.rsf"), 0);
+    EXPECT_EQ(bridgetest::BridgeListing(), scanned);
+    EXPECT_EQ(CopyOutAll(dir_ / "loaded"), original);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Images, ScanResultRoundTrip,
+    ::testing::Values(RoundTripImage{"ntfs/ntfs_512.img.xz", bridgetest::kTestImageTime + 20},
+                      RoundTripImage{"hfsplus/hfsplus_compressed.img.xz",
+                                     bridgetest::kTestImageTime + 21},
+                      RoundTripImage{"exfat/exfat_512.img.xz", bridgetest::kTestImageTime + 22}),
+    [](const ::testing::TestParamInfo<RoundTripImage>& info) {
+        std::string name = info.param.fixture;
+        name = name.substr(name.find('/') + 1);
+        return name.substr(0, name.find('.'));
+    });
 
 }  // namespace
