@@ -85,11 +85,7 @@ bool KvMakeDMG::KvGetOztInfo(IStorageDevice* device, const char* imagePath, bool
     if (sectorSize == 0 || sectors <= 0)
         return false;
     _DiskVolumeData data;
-    KvUIDeviceData* model = KvUIDeviceData::instance();
-    const int described = model->IsDiskStorage(device)
-                              ? model->GetDiskDataByStorage(device, data)
-                              : model->GetVolumeDataByStorage(device, data);
-    if (!described || data.name == nullptr)
+    if (!KvUIDeviceData::instance()->GetDataByStorage(device, data) || data.name == nullptr)
         return false;
     info.sectorSize = sectorSize;
     info.sectorCount = sectors;

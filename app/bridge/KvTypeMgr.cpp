@@ -76,6 +76,13 @@ QString KvTypeMgr::getTypeString(unsigned int category) const {
     return found != lists_.end() ? found->second.join(QLatin1Char(';')) : QString();
 }
 
+QString KvTypeMgr::getImageForType(const QString& extension) const {
+    const unsigned int category = CategoryOfExtension(extension.toStdString());
+    if (category == FILTER_TYPE_OTHER)
+        return QString();
+    return QStringLiteral("%1IconImage").arg(OpNodeData::categoryIconClass(category));
+}
+
 unsigned int KvTypeMgr::CategoryOfExtension(const std::string& extension) const {
     auto found = typeDict_.find(extension);
     return found != typeDict_.end() ? found->second : FILTER_TYPE_OTHER;

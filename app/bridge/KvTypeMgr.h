@@ -31,6 +31,9 @@ public:
     bool isOtherNode(const OpNodeData* row) const;
     // The extensions of a category's list joined with ";"; null without a list.
     QString getTypeString(unsigned int category) const;
+    // The name of the picture (Images::named) of an extension's icon: its
+    // category's; empty for an extension in no list.
+    QString getImageForType(const QString& extension) const;
     // The category of an extension in the lists; 64 (other) when in none.
     unsigned int CategoryOfExtension(const std::string& extension) const;
     // Forgets what was placed (tree lock held); the rows are emptied by the
@@ -46,7 +49,7 @@ private:
     KvTypeMgr();
     void ReadFileTypeList();
 
-    std::map<unsigned int, QStringList> lists_;           // the "FileType" list
+    std::map<unsigned int, QStringList> lists_;               // the "FileType" list
     std::unordered_map<std::string, unsigned int> typeDict_;  // extension -> category
     std::map<unsigned int, OpNodeRef> rootNode_;
     std::unordered_map<std::string, OpNodeRef> subNodeDict_;

@@ -82,6 +82,8 @@ public:
 
     // The device page's list: the USB disks, each with its volumes.
     static void GetDeviceInfoToArray(std::vector<std::shared_ptr<DiskVolumeNodeData>>* list);
+    // The picture name of an extension's icon in the type tree; empty when none.
+    static QString getImageForType(const QString& extension);
     // Hands the category extension lists of the type tree to the engine's filter.
     static void initFileType();
 

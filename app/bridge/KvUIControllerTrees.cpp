@@ -115,6 +115,10 @@ void KvUIController::GetDeviceInfoToArray(std::vector<std::shared_ptr<DiskVolume
     }
 }
 
+QString KvUIController::getImageForType(const QString& extension) {
+    return KvTypeMgr::share().getImageForType(extension);
+}
+
 void KvUIController::initFileType() {
     std::map<int, std::string> lists;
     for (int category : {1, 2, 4, 8, 16, 32})
@@ -221,8 +225,8 @@ int KvUIController::GetDateInfoToArray(std::vector<IFileNode*>* files, OpNodeDat
         return 0;
     files->clear();
     int year = 0;
-    const int64_t key = row->type() == OpNodeData::kCreatedTree ? row->createtime()
-                                                                : row->modifytime();
+    const int64_t key =
+        row->type() == OpNodeData::kCreatedTree ? row->createtime() : row->modifytime();
     KvCPPPublic::instance().GetYearMonthByTimeT(&year, nullptr, key);
     if (row->parent() == nullptr || row->name() == QString::asprintf("%04d", year))
         return 0;
@@ -234,7 +238,7 @@ uint64_t KvUIController::GetNodeChildrenCnt(const OpNodeData* row) {
     if (row == nullptr)
         return 0;
     const bool dateRoot = row->parent() == nullptr && (row->type() == OpNodeData::kCreatedTree ||
-                                                        row->type() == OpNodeData::kModifiedTree);
+                                                       row->type() == OpNodeData::kModifiedTree);
     uint64_t count = 0;
     if (dateRoot) {
         for (const OpNodeRef& year : row->childRows())
@@ -301,10 +305,10 @@ void KvUIController::RefreshTimeTreeState(const OpNodeArray& roots, int mode) {
             for (const OpNodeRef& monthRow : yearRow->childRows()) {
                 int year = 0;
                 int month = 0;
-                KvCPPPublic::instance().GetYearMonthByTimeT(
-                    &year, &month,
-                    shown == OpNodeData::kCreatedTree ? monthRow->createtime()
-                                                      : monthRow->modifytime());
+                KvCPPPublic::instance().GetYearMonthByTimeT(&year, &month,
+                                                            shown == OpNodeData::kCreatedTree
+                                                                ? monthRow->createtime()
+                                                                : monthRow->modifytime());
                 auto inYear = index.find(year);
                 const std::vector<IFileNode*>* files = &kNone;
                 if (inYear != index.end()) {

@@ -250,6 +250,11 @@ int KvUIDeviceData::GetVolumeDataByStorage(IStorageDevice* device, _DiskVolumeDa
     return 1;
 }
 
+int KvUIDeviceData::GetDataByStorage(IStorageDevice* device, _DiskVolumeData& record) {
+    return IsDiskStorage(device) ? GetDiskDataByStorage(device, record)
+                                 : GetVolumeDataByStorage(device, record);
+}
+
 int KvUIDeviceData::GetDiskDataByDiskInfo(CCollectDiskDeviceInfoStruct* info,
                                           _DiskVolumeData& record) {
     if (info == nullptr || info->kind != 0)

@@ -83,6 +83,8 @@ public:
     void GetDiskVolumeInfo(IStorageDevice* disk, std::list<_DiskVolumeData>& list);
     int GetDiskDataByStorage(IStorageDevice* device, _DiskVolumeData& record);
     int GetVolumeDataByStorage(IStorageDevice* device, _DiskVolumeData& record);
+    // The disk's or the volume's record, whichever the device is.
+    int GetDataByStorage(IStorageDevice* device, _DiskVolumeData& record);
     static int GetDiskDataByDiskInfo(CCollectDiskDeviceInfoStruct* info, _DiskVolumeData& record);
     static int GetVolumeDataByVolumeInfo(CCollectedVolumeDeviceInfoStruct* info,
                                          _DiskVolumeData& record);

@@ -131,16 +131,18 @@ int32_t OpNodeData::state() const {
 int OpNodeData::nodeType() const {
     if (!isFadeNode())
         return isFileSystem_ ? 0 : 1;
-    if (type_ == kTypeTree) {
-        int icon = 2;
-        for (unsigned int bit = KvCPPPublic::instance().StringToFilterType(name()); bit > 1;
-             bit >>= 1)
-            ++icon;
-        return icon;
-    }
+    if (type_ == kTypeTree)
+        return categoryIconClass(KvCPPPublic::instance().StringToFilterType(name()));
     if (type_ == kCreatedTree || type_ == kModifiedTree)
         return parent() == nullptr ? 9 : 10;
     return 11;
+}
+
+int OpNodeData::categoryIconClass(unsigned int category) {
+    int icon = 2;
+    for (unsigned int bit = category; bit > 1; bit >>= 1)
+        ++icon;
+    return icon;
 }
 
 void OpNodeData::setNodeState(int32_t state) {

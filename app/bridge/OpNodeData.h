@@ -84,6 +84,8 @@ public:
     // Icon class: 0 file-system root, 1 other found node, 2 to 8 the
     // categories, 9 a date root, 10 a year or month, 11 any other row.
     int nodeType() const;
+    // A category bit's icon class: 2 for documents (1) up to 8 for other (64).
+    static int categoryIconClass(unsigned int category);
 
     // Check marks: a click or a refresh, and the passes up and down.
     void setNodeState(int32_t state);

@@ -33,9 +33,6 @@ namespace {
 constexpr uint32_t kControllerListLength = 8;
 constexpr uint32_t kNoBlock = 0xFFFFFFFF;
 constexpr uint32_t kMaxDeviceName = 4095;
-constexpr uint32_t kRootMarker = 1;
-constexpr uint32_t kNodeMarker = 0;
-constexpr uint32_t kEndMarker = 0xFFFFFFFF;
 // More nodes than any scan finds: a tree with a loop in its links ends here.
 constexpr uint64_t kMostNodesPerRoot = 100'000'000;
 
@@ -140,14 +137,8 @@ CDMGDeviceInfoStruct ReadDmgBlock(RSFieldReader& in) {
 
 // The description the device model gives of the scanned device.
 _DiskVolumeData DescribeDevice(IStorageDevice* device) {
-    KvUIDeviceData* model = KvUIDeviceData::instance();
     _DiskVolumeData data;
-    if (device == nullptr)
-        return data;
-    if (model->IsDiskStorage(device))
-        model->GetDiskDataByStorage(device, data);
-    else
-        model->GetVolumeDataByStorage(device, data);
+    KvUIDeviceData::instance()->GetDataByStorage(device, data);
     return data;
 }
 

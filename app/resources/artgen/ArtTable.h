@@ -132,15 +132,16 @@ inline constexpr std::array kPictures = {
     Picture{"icon_mirror", 32, 32, Look::Disk, Glyph::Mirror, State::Normal},
     Picture{"select_disk", 32, 32, Look::Disk, Glyph::Disk, State::Selected},
     // Result-tree icons by node kind: file-system root, file, the seven
-    // categories, date root, date child, other synthetic node.
+    // categories in their bit order (documents, pictures, movies, music,
+    // archives, e-mail, other), date root, date child, other synthetic node.
     Picture{"0IconImage", 16, 16, Look::Glyph, Glyph::Volume, State::Normal},
     Picture{"1IconImage", 16, 16, Look::Glyph, Glyph::File, State::Normal},
     Picture{"2IconImage", 16, 16, Look::Glyph, Glyph::Document, State::Normal},
-    Picture{"3IconImage", 16, 16, Look::Glyph, Glyph::Mail, State::Normal},
-    Picture{"4IconImage", 16, 16, Look::Glyph, Glyph::Picture, State::Normal},
+    Picture{"3IconImage", 16, 16, Look::Glyph, Glyph::Picture, State::Normal},
+    Picture{"4IconImage", 16, 16, Look::Glyph, Glyph::Movie, State::Normal},
     Picture{"5IconImage", 16, 16, Look::Glyph, Glyph::Music, State::Normal},
     Picture{"6IconImage", 16, 16, Look::Glyph, Glyph::Archive, State::Normal},
-    Picture{"7IconImage", 16, 16, Look::Glyph, Glyph::Movie, State::Normal},
+    Picture{"7IconImage", 16, 16, Look::Glyph, Glyph::Mail, State::Normal},
     Picture{"8IconImage", 16, 16, Look::Glyph, Glyph::Other, State::Normal},
     Picture{"9IconImage", 16, 16, Look::Glyph, Glyph::Calendar, State::Normal},
     Picture{"10IconImage", 16, 16, Look::Glyph, Glyph::CalendarDay, State::Normal},

@@ -3,7 +3,11 @@
 #include <cstdio>
 
 #include "BridgeFakes.h"
+#include "DiskVolumeNodeData.h"
+#include "EnumDevice.h"
+#include "KvUIController.h"
 #include "KvUIDeviceData.h"
+#include "KvUIScan.h"
 
 namespace {
 
@@ -63,6 +67,53 @@ TEST_F(DeviceModelTest, DeviceListHoldsOnlyUsbDisksWithTheirScannableVolumes) {
     EXPECT_EQ(model.IsVolumeStorageSupported(efi.get()), 0);
     EXPECT_EQ(model.IsVolumeStorageSupported(internal.get()), 0);
     EXPECT_EQ(model.GetVolumeInfo(internal.get()), nullptr);
+}
+
+// The device page's rows: each USB disk in enumeration order, its volumes as
+// its children, each row describing its own device.
+TEST_F(DeviceModelTest, DevicePageRowsAreTheUsbDisksWithTheirVolumes) {
+    auto blank = MakeDisk("Blank", kBusUsb, kSchemeGpt, 0x08000020);
+    enumerator.disks.push_back(blank.get());
+    enumerator.volumes[blank.get()] = {};
+    KvUIDeviceData* model = KvUIDeviceData::instance();
+    KvUIScan::instance()->ForgetResults();
+    model->UseEnumerator(&enumerator);
+    // The process's list goes back to the system's devices, whatever fails.
+    struct SystemDevices {
+        KvUIDeviceData* model;
+        ~SystemDevices() {
+            model->UseEnumerator(CreateEnumDeviceEx());
+            model->InitDeviceInfo();
+        }
+    } restore{model};
+    ASSERT_TRUE(model->InitDeviceInfo());
+
+    std::vector<std::shared_ptr<DiskVolumeNodeData>> rows;
+    KvUIController::GetDeviceInfoToArray(nullptr);
+    KvUIController::GetDeviceInfoToArray(&rows);
+    ASSERT_EQ(rows.size(), 2u);
+    const DiskVolumeNodeData& stickRow = *rows[0];
+    EXPECT_EQ(stickRow.name(), "Stick");
+    EXPECT_EQ(stickRow.diskPath(), "/dev/Stick");
+    EXPECT_EQ(stickRow.diskIndex(), 1);
+    EXPECT_EQ(stickRow.volumeIndex(), -1);
+    EXPECT_EQ(stickRow.capacity(), 2048u * 512u);
+    EXPECT_EQ(stickRow.isUSB(), 1);
+    ASSERT_EQ(stickRow.numberOfChildren(), 1u);
+    const DiskVolumeNodeData& dataRow = *stickRow.childAtIndex(0);
+    EXPECT_EQ(dataRow.name(), "Data");
+    EXPECT_EQ(dataRow.diskPath(), "/dev/Data");
+    EXPECT_EQ(dataRow.diskIndex(), 1);
+    EXPECT_EQ(dataRow.volumeIndex(), 1);
+    EXPECT_EQ(dataRow.capacity(), 1024u * 512u);
+    EXPECT_EQ(dataRow.numberOfChildren(), 0u);
+    EXPECT_EQ(rows[1]->name(), "Blank");
+    EXPECT_EQ(rows[1]->diskIndex(), 2);
+    EXPECT_EQ(rows[1]->numberOfChildren(), 0u);
+
+    // Rows are appended: the caller empties its list before a new request.
+    KvUIController::GetDeviceInfoToArray(&rows);
+    EXPECT_EQ(rows.size(), 4u);
 }
 
 TEST_F(DeviceModelTest, IndexQueries) {

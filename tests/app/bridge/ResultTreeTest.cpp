@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "ArtTable.h"
 #include "KvCPPPublic.h"
 #include "KvScanUpdates.h"
 #include "KvTimeMgr.h"
@@ -120,8 +122,7 @@ TEST_F(ResultTreeTest, FoldersWhoseParentNeverArrivesGoUnderLostFiles) {
     Refresh(1);
     // Below its own root when that has a row, else at the top.
     ASSERT_EQ(trees.path.size(), 2u);
-    ASSERT_EQ(NamesOf(trees.path[0]->childRows()),
-              std::vector<std::string>{"Other lost files"});
+    ASSERT_EQ(NamesOf(trees.path[0]->childRows()), std::vector<std::string>{"Other lost files"});
     OpNodeData& lost = *trees.path[0]->childRows()[0];
     ASSERT_EQ(NamesOf(lost.childRows()), std::vector<std::string>{"C"});
     EXPECT_EQ(NamesOf(lost.childRows()[0]->childRows()), std::vector<std::string>{"D"});
@@ -241,6 +242,33 @@ TEST_F(ResultTreeTest, TypeTreeFilesEachFileOnceUnderItsExtension) {
     KvUIController::RefreshTypeTreeState(nullptr);
     EXPECT_EQ(jpg.state(), 1);
     EXPECT_EQ(pictures.state(), 1);
+}
+
+// The results window draws an extension row with the picture the facade
+// names: its category's, one the application has.
+TEST_F(ResultTreeTest, ExtensionRowsNameTheirCategorysPicture) {
+    TestNode doc("a.doc"), jpg("b.JPG"), mp4("c.mp4"), mp3("d.mp3"), zip("e.zip"), eml("f.eml"),
+        unknown("g.xyz");
+    Deliver({&doc, &jpg, &mp4, &mp3, &zip, &eml, &unknown});
+    Refresh(0);
+    ASSERT_EQ(trees.type.size(), 7u);
+    const auto drawn = [](const QString& name) {
+        return std::any_of(harbex::art::kPictures.begin(), harbex::art::kPictures.end(),
+                           [&](const auto& picture) { return name == picture.name; });
+    };
+    size_t extensions = 0;
+    for (const OpNodeRef& category : trees.type) {
+        for (const OpNodeRef& extension : category->childRows()) {
+            ++extensions;
+            const QString picture = KvUIController::getImageForType(extension->name());
+            EXPECT_EQ(picture, QStringLiteral("%1IconImage").arg(category->nodeType()))
+                << extension->name().toStdString();
+            EXPECT_TRUE(drawn(picture)) << picture.toStdString();
+        }
+    }
+    EXPECT_EQ(extensions, 6u);
+    EXPECT_TRUE(KvUIController::getImageForType("xyz").isEmpty());
+    EXPECT_TRUE(KvUIController::getImageForType("").isEmpty());
 }
 
 }  // namespace
