@@ -1,12 +1,15 @@
-// Saving and loading the result of a scan of the 100,000-file FAT benchmark
-// image (the quick-scan benchmark's own), and imaging the 2 GiB disk of the
-// complete-scan benchmark against dd with 4 MiB blocks.
+// Saving and loading the result of a complete scan of the 100,000-file FAT
+// benchmark image (the quick-scan benchmark's own), and imaging the 2 GiB disk
+// of the complete-scan benchmark against dd with 4 MiB blocks. Both images are
+// wrapped as ozt images and opened into the device list, as a user's would be,
+// so that a saved result finds its device again when it is loaded.
 
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
 #include <QCoreApplication>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -23,10 +26,9 @@
 #include "KvUIFilter.h"
 #include "KvUIScan.h"
 #include "SaveRestoreResult.h"
-#include "ScanOptions.h"
 #include "ScanResultSink.h"
-#include "ScanSource.h"
 #include "StorageDevice.h"
+#include "StorageDeviceData.h"
 
 namespace {
 
@@ -35,40 +37,65 @@ namespace fs = std::filesystem;
 
 constexpr const char* kResultPath = "/tmp/harbex_scan_result_bench.rsf";
 
-const std::string& FatImage() {
-    static const std::string path = BenchImage(
-        "HARBEX_BENCH_FAT_IMAGE", "/tmp/harbex_fat_quick_bench.img", HARBEX_BENCH_QUICK_SCRIPT);
-    return path;
+// `raw` behind an ozt header at `ozt` (made once); empty when it cannot be made.
+std::string OztOf(const std::string& raw, const std::string& ozt, const char* name) {
+    if (raw.empty())
+        return std::string();
+    if (!fs::exists(ozt)) {
+        COZTDeviceInfoStruct info{};
+        info.sectorSize = 512;
+        info.sectorCount = static_cast<int64_t>(fs::file_size(raw) / 512);
+        info.dataOffset = 1536;
+        info.imageFileLength = info.dataOffset + info.sectorCount * 512;
+        std::snprintf(info.deviceName, sizeof info.deviceName, "%s", name);
+        std::ofstream(ozt, std::ios::binary) << KvMakeDMG::OztHeader(info);
+        if (std::system(("cat '" + raw + "' >> '" + ozt + "'").c_str()) != 0)
+            return std::string();
+    }
+    return ozt;
 }
 
-// The scan whose result is saved: a complete scan of the image through the
-// bridge, so that the trees hold every file (found once, kept for the run).
-ScanSource* ScannedSource() {
-    static std::unique_ptr<ScanSource> source = [] {
-        ScanOptions options;
-        options.source = FatImage();
-        options.controller = RECOVERY_CONTROLLER_COMPLETE;
-        std::string error;
-        std::unique_ptr<ScanSource> opened =
-            FatImage().empty() ? nullptr : OpenScanSource(options, error);
-        if (opened) {
-            KvUIScan* scan = KvUIScan::instance();
-            KvUIFilter::instance()->ResetFilter(127);
-            scan->SetDeepScan(1);
-            scan->SetStatus(KV_STATUS_RUNNING);
-            scan->DoScan(opened->device(), nullptr);
-        }
-        return opened;
+// The disk index of the ozt image at `ozt` once opened into the device list; -1 if none.
+int OpenedImageIndex(const std::string& ozt) {
+    KvUIDeviceData* model = KvUIDeviceData::instance();
+    if (ozt.empty() || !model->KvOpenOztFileImp(ozt.c_str()))
+        return -1;
+    for (int index = 0; IStorageDevice* device = model->GetDiskStorageByIndex(index); ++index) {
+        const COZTDeviceInfoStruct* info = OztRecordOf(device->GetPrivateData());
+        if (info != nullptr && ozt == info->imagePath)
+            return index;
+    }
+    return -1;
+}
+
+IStorageDevice* FatDevice() {
+    static IStorageDevice* device = [] {
+        const std::string raw = BenchImage(
+            "HARBEX_BENCH_FAT_IMAGE", "/tmp/harbex_fat_quick_bench.img", HARBEX_BENCH_QUICK_SCRIPT);
+        const int index =
+            OpenedImageIndex(OztOf(raw, "/tmp/harbex_scan_result_bench_fat.ozt", "FAT bench"));
+        return index < 0 ? nullptr : KvUIDeviceData::instance()->GetDiskStorageByIndex(index);
     }();
-    return source.get();
+    return device;
+}
+
+// A complete scan of the image through the bridge, so that the trees hold
+// every file.
+void ScanFatImage() {
+    KvUIScan* scan = KvUIScan::instance();
+    KvUIFilter::instance()->ResetFilter(127);
+    scan->SetDeepScan(1);
+    scan->SetStatus(KV_STATUS_RUNNING);
+    scan->DoScan(FatDevice(), nullptr);
 }
 
 void SaveResult(benchmark::State& state) {
-    if (ScannedSource() == nullptr) {
+    if (FatDevice() == nullptr) {
         state.SkipWithError("no benchmark image");
         return;
     }
     KvUIScan* scan = KvUIScan::instance();
+    ScanFatImage();
     KvSaveAndRestoreNodeOperate* saver = KvSaveAndRestoreNodeOperate::instance();
     for (auto _ : state) {
         if (!scan->AcquireResults()) {
@@ -111,56 +138,50 @@ void LoadResult(benchmark::State& state) {
     state.counters["nodes"] = static_cast<double>(tree.nodes) / state.iterations();
 }
 
-void ScanForComparison(benchmark::State& state) {
-    ScanSource* source = ScannedSource();
-    if (source == nullptr) {
-        state.SkipWithError("no benchmark image");
+// The whole load as the application runs it: the file read and checked,
+// the device found again, the trees replayed and indexed by the bridge.
+void LoadThroughBridge(benchmark::State& state) {
+    if (!fs::exists(kResultPath)) {
+        state.SkipWithError("run SaveResult first");
         return;
     }
     KvUIScan* scan = KvUIScan::instance();
     for (auto _ : state) {
-        scan->SetDeepScan(1);
-        scan->SetStatus(KV_STATUS_RUNNING);
-        scan->DoScan(source->device(), nullptr);
+        scan->ClearData();
+        if (!scan->BeginScanRequest()) {
+            state.SkipWithError("a scan holds the results");
+            return;
+        }
+        scan->SetShouldBuildTree(1);
+        if (SaveRestoreResult::RestoreScanResult(kResultPath, scan, nullptr) != 0) {
+            state.SkipWithError("the load failed");
+            return;
+        }
     }
+    state.counters["files"] = static_cast<double>(scan->GetScanFileCnt());
+}
+
+// The scan the saved result stands in for.
+void ScanForComparison(benchmark::State& state) {
+    if (FatDevice() == nullptr) {
+        state.SkipWithError("no benchmark image");
+        return;
+    }
+    for (auto _ : state)
+        ScanFatImage();
 }
 
 // The 2 GiB disk wrapped as an ozt image, so that it is a device of the list.
 const std::string& DiskImage() {
-    static const std::string path = [] {
-        const std::string disk = BenchImage(
-            "HARBEX_BENCH_DISK", "/tmp/harbex_fat_complete_bench.img", HARBEX_BENCH_DISK_SCRIPT);
-        const std::string ozt = "/tmp/harbex_scan_result_bench_disk.ozt";
-        if (disk.empty())
-            return std::string();
-        if (!fs::exists(ozt)) {
-            COZTDeviceInfoStruct info{};
-            info.sectorSize = 512;
-            info.sectorCount = static_cast<int64_t>(fs::file_size(disk) / 512);
-            info.dataOffset = 1536;
-            info.imageFileLength = info.dataOffset + info.sectorCount * 512;
-            std::ofstream(ozt, std::ios::binary) << KvMakeDMG::OztHeader(info);
-            if (std::system(("cat '" + disk + "' >> '" + ozt + "'").c_str()) != 0)
-                return std::string();
-        }
-        return ozt;
-    }();
+    static const std::string path =
+        OztOf(BenchImage("HARBEX_BENCH_DISK", "/tmp/harbex_fat_complete_bench.img",
+                         HARBEX_BENCH_DISK_SCRIPT),
+              "/tmp/harbex_scan_result_bench_disk.ozt", "FAT bench disk");
     return path;
 }
 
-int DiskIndex() {
-    KvUIDeviceData* model = KvUIDeviceData::instance();
-    if (DiskImage().empty() || !model->KvOpenOztFileImp(DiskImage().c_str()))
-        return -1;
-    for (int index = 0; IStorageDevice* device = model->GetDiskStorageByIndex(index); ++index) {
-        if (device->GetType() == kStorageDeviceOzt)
-            return index;
-    }
-    return -1;
-}
-
 void MakeImage(benchmark::State& state) {
-    const int disk = DiskIndex();
+    const int disk = OpenedImageIndex(DiskImage());
     if (disk < 0) {
         state.SkipWithError("no benchmark disk");
         return;
@@ -194,6 +215,7 @@ void DdImage(benchmark::State& state) {
 BENCHMARK(ScanForComparison)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2);
 BENCHMARK(SaveResult)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
 BENCHMARK(LoadResult)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
+BENCHMARK(LoadThroughBridge)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
 BENCHMARK(DdImage)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 BENCHMARK(MakeImage)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 
