@@ -1,13 +1,11 @@
 // Header tests and device walks of the members that measure their file on the
 // device: Compact Pro archives, RIFF forms, mailboxes, UTF-16 HTML, AIFF.
 
-#include <algorithm>
-#include <cassert>
 #include <cstring>
 
 #include "ByteOrder.h"
+#include "DeviceWalk.h"
 #include "HeaderAnalysers.h"
-#include "RawFileBuffer.h"
 #include "SearchSignFileAnalyser.h"
 #include "StreamingRecord.h"
 
@@ -26,11 +24,6 @@ bool Readable(RawFileBuffer& reader, uint64_t offset) {
     return reader.GetRawFileBuffer(offset) != nullptr;
 }
 
-// A size no larger than what the device holds from the file's start.
-int64_t WithinDevice(RawFileBuffer& reader, int64_t size) {
-    return std::min<int64_t>(size, static_cast<int64_t>(reader.GetBytesToDeviceEnd()));
-}
-
 }  // namespace
 
 uint32_t FileCPTAnalyser::AnalyseBuffer(unsigned char* b, CRawFileInfo& info) {
@@ -44,10 +37,10 @@ uint32_t FileCPTAnalyser::AnalyseBuffer(unsigned char* b, CRawFileInfo& info) {
 // The last entry of the table at byte 52 leads to the last stored item; its
 // stored length (or the item's own end) gives the archive's end.
 uint32_t FileCPTAnalyser::GetRawFileSize(CRawFileInfo& info, IStorageDevice* device) {
-    assert(device != nullptr && "NULL != pDevice");
-    if (device == nullptr || info.startSector < 0)
+    const auto walk = OpenDeviceWalk(info, device);
+    if (!walk)
         return 0;
-    RawFileBuffer reader(device, static_cast<uint64_t>(info.startSector));
+    RawFileBuffer& reader = *walk;
     // Offsets are 32-bit and wrap as the format's own arithmetic does.
     uint32_t table = 0, entries = 0, last = 0, extra = 0;
     if (!Readable(reader, 0) || !ReadAt(reader, 52, table) || !Readable(reader, table) ||
@@ -110,10 +103,10 @@ uint32_t FileRIFFAnalyser::AnalyseBuffer(unsigned char* b, CRawFileInfo& info) {
 
 // The form's stated length and its 8-byte chunk header, to the byte.
 uint32_t FileRIFFAnalyser::GetRawFileSize(CRawFileInfo& info, IStorageDevice* device) {
-    assert(device != nullptr && "NULL != pDevice");
-    if (device == nullptr || info.startSector < 0)
+    const auto walk = OpenDeviceWalk(info, device);
+    if (!walk)
         return 0;
-    RawFileBuffer reader(device, static_cast<uint64_t>(info.startSector));
+    RawFileBuffer& reader = *walk;
     uint32_t length = 0;
     if (!ReadAt(reader, 4, length))
         return 0;
@@ -135,10 +128,10 @@ uint32_t FileMboxAnalyser::GetRawFileSize(CRawFileInfo& info, IStorageDevice* de
     static constexpr uint64_t kCap = 0xD000000;
     static constexpr uint8_t kDashes[] = {'-', '-', '\n', '\n'};
     static constexpr uint8_t kAddress[] = {'.', 'c', 'o', 'm', '>', '\n', '\n'};
-    assert(device != nullptr && "NULL != pDevice");
-    if (device == nullptr || info.startSector < 0)
+    const auto walk = OpenDeviceWalk(info, device);
+    if (!walk)
         return 0;
-    RawFileBuffer reader(device, static_cast<uint64_t>(info.startSector));
+    RawFileBuffer& reader = *walk;
     uint64_t position = 0;
     for (;;) {
         const uint8_t* step = reader.GetRawFileBuffer(position);
@@ -191,10 +184,10 @@ bool SpellsWide(const uint8_t* at, const char* word) {
 
 uint32_t FileUnicodeHTMAnalyser::GetRawFileSize(CRawFileInfo& info, IStorageDevice* device) {
     static constexpr int64_t kLastPosition = 0x100001;
-    assert(device != nullptr && "NULL != pDevice");
-    if (device == nullptr || info.startSector < 0)
+    const auto walk = OpenDeviceWalk(info, device);
+    if (!walk)
         return 0;
-    RawFileBuffer reader(device, static_cast<uint64_t>(info.startSector));
+    RawFileBuffer& reader = *walk;
     const uint8_t* first = reader.GetRawFileBuffer(0);
     if (first == nullptr || (!SpellsWide(first + 2, "<HTML>") && ReadLE16(first + 4) != '!'))
         return 0;
@@ -230,9 +223,10 @@ uint32_t CFileAIFAnalyzer::AnalyseBuffer(unsigned char* b, CRawFileInfo& info) {
 }
 
 uint32_t CFileAIFAnalyzer::GetRawFileSize(CRawFileInfo& info, IStorageDevice* device) {
-    if (device == nullptr || info.startSector < 0)
+    const auto walk = OpenDeviceWalk(info, device);
+    if (!walk)
         return 0;
-    RawFileBuffer reader(device, static_cast<uint64_t>(info.startSector));
+    RawFileBuffer& reader = *walk;
     const uint8_t* first = reader.GetRawFileBuffer(0);
     info.size = 0;
     if (first != nullptr && std::memcmp(first, "FORM", 4) == 0 &&

@@ -2,7 +2,9 @@
 
 #include <memory>
 
+#include "AEPMembers.h"
 #include "ArchiveMembers.h"
+#include "CameraRawMembers.h"
 #include "ChainMembers.h"
 #include "ContainerMembers.h"
 #include "GZMembers.h"
@@ -16,6 +18,7 @@
 #include "GifAnalyser.h"
 #include "JpegAnalyzer.h"
 #include "HeaderFieldMembers.h"
+#include "MDBMembers.h"
 #include "MediaMembers.h"
 #include "PNGAnalyser.h"
 #include "TiffAnalyzer.h"
@@ -91,6 +94,8 @@ const std::map<std::string, CRawFileAnalyserListSingle::Factory>& BuiltInFactori
         {"BruteForce::C3GPAnalyser", Make<BruteForce::C3GPAnalyser>},
         {"BruteForce::Mp4Analyzer", Make<BruteForce::Mp4Analyzer>},
         // Streaming members measured while the scan passes over them.
+        {"ZizEdoza::AEPAnalyser", Make<ZizEdoza::AEPAnalyser>},
+        {"ZizEdoza::CMDBAnalyser", Make<ZizEdoza::CMDBAnalyser>},
         {"ZizEdoza::DbxAnalyser", Make<ZizEdoza::DbxAnalyser>},
         {"ZizEdoza::GZAnalyzer", Make<ZizEdoza::GZAnalyzer>},
         {"ZizEdoza::HTMLAnalyser", Make<ZizEdoza::HTMLAnalyser>},
@@ -112,6 +117,7 @@ const std::map<std::string, CRawFileAnalyserListSingle::Factory>& BuiltInFactori
         {"ZizEdoza::SITAnalyser", Make<ZizEdoza::SITAnalyser>},
         {"ZizEdoza::TARAnalyser", Make<ZizEdoza::TARAnalyser>},
         {"ZizEdoza::WpgAnalyser", Make<ZizEdoza::WpgAnalyser>},
+        {"Zorado::CRWAnalyser", Make<Zorado::CRWAnalyser>},
         {"Zorado::DMGAnalyser", Make<Zorado::DMGAnalyser>},
         {"Zorado::FLVAnalyser", Make<Zorado::FLVAnalyser>},
         {"Zorado::LZHAnalyser", Make<Zorado::LZHAnalyser>},
@@ -119,6 +125,7 @@ const std::map<std::string, CRawFileAnalyserListSingle::Factory>& BuiltInFactori
         {"Zorado::OGGAnalyser", Make<Zorado::OGGAnalyser>},
         {"Zorado::RM_RMVBAnalyser", Make<Zorado::RM_RMVBAnalyser>},
         {"Zorado::SVGAnalyser", Make<Zorado::SVGAnalyser>},
+        {"Zorado::X3FAnalyser", Make<Zorado::X3FAnalyser>},
     };
     return factories;
 }

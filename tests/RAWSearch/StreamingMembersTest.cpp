@@ -9,11 +9,14 @@
 #include <memory>
 #include <string>
 
+#include "AEPMembers.h"
 #include "ArchiveMembers.h"
+#include "CameraRawMembers.h"
 #include "ChainMembers.h"
 #include "ContainerMembers.h"
 #include "GZMembers.h"
 #include "HeaderFieldMembers.h"
+#include "MDBMembers.h"
 #include "MediaMembers.h"
 #include "PictureMembers.h"
 #include "RTFMembers.h"
@@ -240,6 +243,48 @@ Bytes StuffIt(const char* header, uint32_t stated) {
     return sit;
 }
 
+// An Access database: its header page and `pages` data pages.
+Bytes Database(int pages, const char* engine = "Jet") {
+    Bytes db = Bytes{0, 1, 0, 0} + Of("Standard ") + Of(engine) + Of(" DB") + Bytes{0};
+    db.resize(4096, 0x21);
+    for (int page = 0; page < pages; ++page) {
+        Bytes data(4096, uint8_t(0x30 + page));
+        data[0] = uint8_t(1 + page % 5);
+        data[1] = 1;
+        db = db + data;
+    }
+    return db;
+}
+
+// An After Effects project: a form of `formBytes` bytes after its 8-byte
+// header, then an optional XMP packet.
+Bytes Project(uint32_t formBytes, const std::string& packet = "") {
+    Bytes aep = Of("RIFX") + Bytes{uint8_t(formBytes >> 24), uint8_t(formBytes >> 16),
+                                   uint8_t(formBytes >> 8), uint8_t(formBytes)};
+    aep = aep + Of("Egg!");
+    aep.resize(8 + formBytes, 0x45);
+    return aep + Of(packet);
+}
+
+// A CRW of `bytes` bytes whose closing table mark (record id `id`) lies
+// `tail` bytes before its end.
+Bytes CanonRaw(size_t bytes, uint8_t id, size_t tail) {
+    Bytes crw = Of("II") + Bytes{0x1A, 0, 0, 0} + Of("HEAPCCDR") + Bytes{2, 0};
+    crw.resize(bytes, 0x43);
+    const Bytes mark = {0x07, 0x28, id, 0, 0, 0};
+    std::copy(mark.begin(), mark.end(), crw.end() - long(tail));
+    return crw;
+}
+
+// An X3F of `bytes` bytes whose directory ("SECd", five entries and the
+// link to it) closes the file.
+Bytes SigmaRaw(size_t bytes) {
+    Bytes x3f = Of("FOVb") + Bytes(bytes - 4 - 76, 0x58);
+    Bytes directory = Of("SECd") + Bytes{0, 0, 2, 0, 5, 0, 0, 0};
+    directory.resize(76, 0x11);
+    return x3f + directory;
+}
+
 struct StreamCase {
     const char* what;
     std::function<IRawFileAnalyser*()> make;
@@ -378,6 +423,43 @@ std::vector<StreamCase> StreamCases() {
          Bytes(600, 0xEE), 452, -1},
         {"3D Studio scene by its main chunk", Make<ZizEdoza::New3DSAnalyser>(), Scene3ds(5000), 512,
          Bytes(600, 0xEE), 5000, 0},
+        {"database ends at the first page that is none", Make<ZizEdoza::CMDBAnalyser>(),
+         Database(4), 512, Bytes(4096, 0xEE), 5 * 4096, -1},
+        {"database ends where 36 zero pages begin", Make<ZizEdoza::CMDBAnalyser>(), Database(4),
+         4096, Bytes(40 * 4096, 0), 5 * 4096, -1},
+        {"database whose second page is no page ends at a zero tail",
+         Make<ZizEdoza::CMDBAnalyser>(),
+         Database(0) + Bytes(4096, 0x77) + Bytes(4000, 0x55),
+         4096,
+         {},
+         2 * 4096,
+         -1},
+        {"project form without a packet", Make<ZizEdoza::AEPAnalyser>(), Project(3000), 512,
+         Bytes(600, 0xEE), 3008, -1},
+        {"project with its packet, to the zeros",
+         Make<ZizEdoza::AEPAnalyser>(),
+         Project(3000, "<?xpacket begin='x'?><x/><?xpacket end='w'?>"),
+         512,
+         {},
+         3008 + 44 + 8,
+         -1},
+        {"CRW to its closing table",
+         Make<Zorado::CRWAnalyser>(),
+         CanonRaw(0x64000 + 700, 168, 70),
+         512,
+         {},
+         0x64000 + 700,
+         -1},
+        {"CRW whose table has one more record",
+         Make<Zorado::CRWAnalyser>(),
+         CanonRaw(0x64000 + 900, 178, 70),
+         4096,
+         {},
+         0x64000 + 900,
+         -1},
+        {"X3F to its directory", Make<Zorado::X3FAnalyser>(), SigmaRaw(5000), 512, {}, 5000, -1},
+        {"X3F directory opening at a sector's last word", Make<Zorado::X3FAnalyser>(),
+         SigmaRaw(2 * 512 + 72), 512, Bytes(600, 0xEE), 2 * 512 + 72, 1},
     };
 }
 
@@ -399,6 +481,16 @@ TEST(StreamingMembers, EndRules) {
             EXPECT_EQ(result.name, "0-" + std::to_string(c.endSector) + "_");
         }
     }
+}
+
+TEST(StreamingMembers, DatabasesAreTypedByTheirEngine) {
+    ZizEdoza::CMDBAnalyser analyser;
+    CRawFileInfo probe;
+    ASSERT_EQ(analyser.AnalyseBuffer(Database(0, "ACE").data(), probe), 1u);
+    EXPECT_EQ(probe.fileType, ZizEdoza::CMDBAnalyser::kAceType);
+    ASSERT_EQ(analyser.AnalyseBuffer(Database(0, "Jet").data(), probe), 1u);
+    EXPECT_EQ(probe.fileType, ZizEdoza::CMDBAnalyser::kType);
+    EXPECT_EQ(analyser.AnalyseBuffer(Database(0, "XYZ").data(), probe), 0u);
 }
 
 TEST(StreamingMembers, OneOggStreamAtATime) {
@@ -553,6 +645,20 @@ std::vector<DeviceCase> DeviceCases() {
          Bytes(600, 0xEE), 1, 604},
         {"3D Studio scene", MakeFile<File3DSAnalyser>(), Scene3ds(5000), 512, Bytes(600, 0xEE), 1,
          5000},
+        {"database whose fifth page begins with a zero byte", MakeFile<FileMDBAnalyser>(),
+         Database(3), 512, Bytes(4096, 0), 1, 16384},
+        {"CRW to its closing table",
+         MakeFile<FileCRWAnalyser>(),
+         CanonRaw(5000, 228, 50),
+         512,
+         {},
+         1,
+         5000},
+        {"CRW without a table", MakeFile<FileCRWAnalyser>(), CanonRaw(5000, 1, 50), 512,
+         Bytes(600, 0xEE), 1, FileCRWAnalyser::kNotFoundSize},
+        {"X3F to its directory", MakeFile<FileX3FAnalyser>(), SigmaRaw(5000), 4096, {}, 1, 5000},
+        {"X3F directory opening at a sector's last word", MakeFile<FileX3FAnalyser>(),
+         SigmaRaw(2 * 512 + 72), 512, Bytes(600, 0xEE), 1, 2 * 512 + 72},
     };
 }
 
