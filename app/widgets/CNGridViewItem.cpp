@@ -10,7 +10,7 @@
 
 #include "CNGridViewPalette.h"
 #include "Images.h"
-#include "KvUIController.h"
+#include "KvUIFacade.h"
 
 namespace {
 
@@ -75,7 +75,8 @@ void CNGridViewItem::setHovered(bool hovered) {
 }
 
 void CNGridViewItem::setItemSelectBoxClickAction() {
-    if (KvUIController::IsScanRunning() && !KvUIController::IsPause())
+    KvUIFacade& facade = KvUIFacade::current();
+    if (facade.IsScanRunning() && !facade.IsPause())
         return;
     const int32_t state = node_ ? node_->state() : 0;
     setItemButtonImage(state > 0 ? "checkbox_no" : "checkbox_yes");

@@ -7,7 +7,7 @@
 
 #include "CNViewRelations.h"
 #include "GridFixtures.h"
-#include "KvUIScan.h"
+#include "KvUIFacade.h"
 
 namespace {
 
@@ -67,8 +67,22 @@ TEST(GridItem, PaintsHoverPanelAndSelectionRing) {
     EXPECT_GT(ring.blue(), ring.red() + 100);
 }
 
+// A scan that runs or not, paused or not.
+class ScanState : public KvUIFacade {
+public:
+    ScanState(bool running, bool paused) : running_(running), paused_(paused) { install(this); }
+    ~ScanState() override { reset(); }
+    bool IsScanRunning() override { return running_; }
+    bool IsPause() override { return paused_; }
+
+private:
+    bool running_;
+    bool paused_;
+};
+
 struct CheckCase {
-    int status;
+    bool running;
+    bool paused;
     int32_t state;
     bool heard;
     const char* picture;
@@ -81,11 +95,9 @@ TEST(GridItem, TheCheckBoxIsIgnoredWhileAScanRunsUnpaused) {
         std::vector<int64_t> indexes;
     };
     const CheckCase cases[] = {
-        {KV_STATUS_RUNNING, 0, false, "pf_checkbox_no"},
-        {KV_STATUS_PAUSED, 0, true, "checkbox_yes"},
-        {KV_STATUS_PAUSED, 2, true, "checkbox_no"},
-        {KV_STATUS_IDLE, 1, true, "checkbox_no"},
-        {KV_STATUS_IDLE, 0, true, "checkbox_yes"},
+        {true, false, 0, false, "pf_checkbox_no"}, {true, true, 0, true, "checkbox_yes"},
+        {true, true, 2, true, "checkbox_no"},      {false, false, 1, true, "checkbox_no"},
+        {false, false, 0, true, "checkbox_yes"},
     };
     for (const CheckCase& c : cases) {
         Heard heard;
@@ -96,10 +108,11 @@ TEST(GridItem, TheCheckBoxIsIgnoredWhileAScanRunsUnpaused) {
         item.setIndex(9);
         item.setDelegate(&heard);
         item.setItemButtonImage("pf_checkbox_no");
-        KvUIScan::instance()->SetStatus(c.status);
-        item.itemButton()->click();
-        KvUIScan::instance()->SetStatus(KV_STATUS_IDLE);
-        EXPECT_EQ(item.itemButtonImage(), c.picture) << c.status << " " << c.state;
+        {
+            ScanState scan(c.running, c.paused);
+            item.itemButton()->click();
+        }
+        EXPECT_EQ(item.itemButtonImage(), c.picture) << c.running << c.paused << " " << c.state;
         EXPECT_EQ(heard.indexes, c.heard ? std::vector<int64_t>{9} : std::vector<int64_t>{});
         EXPECT_EQ(node->state(), c.state);  // the delegate changes marks, not the item
     }
