@@ -230,6 +230,10 @@ QImage KvUIFacade::GetImageByFileNode(IFileNode*) {
     return {};
 }
 
+int KvUIFacade::KvOpenDmgFile(const QString&) {
+    return 0;
+}
+
 bool KvUIFacade::IsAppRunning() {
     return KvUIController::IsAppRunning();
 }

@@ -108,6 +108,10 @@ public:
     // May be called from any thread.
     virtual QImage GetImageByFileNode(IFileNode* file);
 
+    // Adds the Apple disk image at `path` to the device list; nonzero when
+    // it is there. Refused (0) until the bridge opens such images.
+    virtual int KvOpenDmgFile(const QString& path);
+
     // The application.
     virtual bool IsAppRunning();
     // The bridge ends the process; a scripted facade may return.

@@ -11,6 +11,7 @@
 #include "KvNotificationCenter.h"
 #include "KvNotificationNames.h"
 #include "KvUIController.h"
+#include "KvUIFacade.h"
 #include "PageLayout.h"
 #include "TCImageButton.h"
 #include "UserDefaults.h"
@@ -110,10 +111,11 @@ void KvSelectDiskViewController::RefreshDevice() {
     refreshAgain_ = false;
     scanButton_->setButtonEnabled(false);
     QPointer<KvSelectDiskViewController> page(this);
-    // Stopping a scan and enumerating the devices may take many seconds.
+    // Stopping a scan and enumerating the devices may take many seconds; the
+    // bridge's worker threads are waited for when the program quits.
     KvUIController::DoOperation(
         [page] {
-            KvUIController::RefreshDeviceInfo();
+            KvUIFacade::current().RefreshDeviceInfo();
             KvNotificationCenter::defaultCenter()->enqueue([page] {
                 if (page.isNull())
                     return;
@@ -128,7 +130,7 @@ void KvSelectDiskViewController::RefreshDevice() {
 
 void KvSelectDiskViewController::getDiskValue() {
     allDiskArr_.clear();
-    KvUIController::GetDeviceInfoToArray(&allDiskArr_);
+    KvUIFacade::current().GetDeviceInfoToArray(&allDiskArr_);
     QTimer::singleShot(kShowDelayMs, this, [this] {
         if (!refreshing_)
             InitFinished();

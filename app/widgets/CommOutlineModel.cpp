@@ -4,7 +4,7 @@
 #include <QMimeDatabase>
 
 #include "Images.h"
-#include "KvUIController.h"
+#include "KvUIFacade.h"
 
 CommOutlineModel::CommOutlineModel(QObject* parent) : QAbstractItemModel(parent) {}
 
@@ -123,7 +123,7 @@ QString CommOutlineModel::labelOf(const OpNodeData* node) const {
         name = QStringLiteral("Unknow");
     if (dataType_ == OpNodeData::kPathTree)
         return name;
-    return QStringLiteral("%1(%2)").arg(name).arg(KvUIController::GetNodeChildrenCnt(node));
+    return QStringLiteral("%1(%2)").arg(name).arg(KvUIFacade::current().GetNodeChildrenCnt(node));
 }
 
 QIcon CommOutlineModel::iconOf(const OpNodeData* node) const {

@@ -3,7 +3,7 @@
 #include <QMouseEvent>
 
 #include "CommOutlineModel.h"
-#include "KvUIController.h"
+#include "KvUIFacade.h"
 #include "NewButton.h"
 
 namespace {
@@ -90,7 +90,8 @@ void CommOutlineView::stopLoadImageForGridOrCover() {
 void CommOutlineView::clickButtonAction(const QModelIndex& index) {
     OpNodeData* node = CommOutlineModel::nodeOf(index);
     // Marks may not change under a scan that is feeding the trees.
-    if (node == nullptr || (KvUIController::IsScanRunning() && !KvUIController::IsPause())) {
+    KvUIFacade& facade = KvUIFacade::current();
+    if (node == nullptr || (facade.IsScanRunning() && !facade.IsPause())) {
         viewport()->update();
         return;
     }
@@ -100,7 +101,7 @@ void CommOutlineView::clickButtonAction(const QModelIndex& index) {
         tellSelected(opDataFile(), 1);
         delegate_->showRecoveryButton();
     }
-    KvUIController::KvTableViewCellCilck();
+    facade.KvTableViewCellCilck();
     viewport()->update();
 }
 

@@ -1,10 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <QDeadlineTimer>
 #include <QHeaderView>
 #include <QSignalSpy>
 #include <QTest>
 
+#include "FakeFacade.h"
 #include "KvCustomOutlineView.h"
+#include "KvNotificationCenter.h"
+#include "KvNotificationNames.h"
 #include "KvSelectDiskViewController.h"
 #include "PageFixtures.h"
 #include "TCImageButton.h"
@@ -138,6 +142,33 @@ TEST(DevicePageTest, ExpandingOrCollapsingClearsTheMarkAndGreysImages) {
     images.outline()->collapse(images.outline()->itemAtRow(0));
     images.outline()->expand(images.outline()->itemAtRow(0));
     EXPECT_EQ(images.page.rootArr(), (QSet<int>{0, 2}));
+}
+
+TEST(DevicePageTest, MediaComingAndGoingRefillTheListFromAWorker) {
+    FakeFacade facade;
+    facade.devices = {Disk("Stick", 900000, {{"Photos", 800000}})};
+    ShownPage shown(TwoDisks());
+    QSignalSpy told(&shown.page,
+                    &KvSelectDiskViewController::changeSelectDiskViewContinueButtonEnabled);
+    KvNotificationCenter::defaultCenter()->post(kvnote::kRefreshAttachDevice);
+    // A second notice while the list is being built is served after it.
+    KvNotificationCenter::defaultCenter()->post(kvnote::kRefreshDetachDevice);
+    EXPECT_TRUE(shown.page.isRefreshing());
+    EXPECT_FALSE(shown.page.scanButton()->isDisabled());
+    QDeadlineTimer deadline(5000);
+    while ((shown.page.isRefreshing() || told.isEmpty()) && !deadline.hasExpired())
+        QTest::qWait(20);
+    QTest::qWait(300);
+    EXPECT_EQ(facade.refreshCount, 2);
+    ASSERT_EQ(shown.page.allDiskArr().size(), 1u);
+    EXPECT_EQ(shown.page.allDiskArr()[0]->name(), "Stick");
+    EXPECT_EQ(shown.page.selectDiskVolume(), facade.devices[0]);
+    EXPECT_TRUE(shown.page.scanButton()->isDisabled());
+
+    // Once the main window has taken over, media are no longer followed.
+    shown.page.disableRefreshDevice();
+    KvNotificationCenter::defaultCenter()->post(kvnote::kRefreshAttachDevice);
+    EXPECT_FALSE(shown.page.isRefreshing());
 }
 
 TEST(DevicePageTest, ColumnTexts) {

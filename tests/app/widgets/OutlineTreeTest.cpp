@@ -9,6 +9,7 @@
 
 #include "CommOutlineModel.h"
 #include "CommOutlineView.h"
+#include "FakeFacade.h"
 #include "Images.h"
 #include "NewButton.h"
 #include "OpNodeData.h"
@@ -215,6 +216,22 @@ TEST(CommOutlineViewTest, CheckClicksCycleStates) {
         EXPECT_EQ(types.png->state(), step.after);
         EXPECT_EQ(OpNodeData::fileNodeState(&types.a), step.after);
     }
+}
+
+TEST(CommOutlineViewTest, MarksHoldStillUnderARunningScan) {
+    FakeFacade facade;
+    TypeTree types;
+    ShownTree shown;
+    shown.view.loadDataFormDetail(&types.roots, OpNodeData::kTypeTree);
+    const QModelIndex category = shown.view.outlineModel()->index(0, 0);
+    ASSERT_TRUE(facade.DoScanWithDiskIndex(0, 0));
+    shown.view.clickButtonAction(category);
+    EXPECT_EQ(types.category->state(), 0);
+    EXPECT_TRUE(shown.delegate.told.empty());
+    // A paused scan lets the user mark.
+    facade.PauseOrResumeScan();
+    shown.view.clickButtonAction(category);
+    EXPECT_EQ(types.category->state(), 2);
 }
 
 TEST(CommOutlineViewTest, ACheckClickReportsTheSelectedRowNotTheClickedOne) {

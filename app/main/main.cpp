@@ -1,0 +1,33 @@
+// The program: reads its command line, keeps the machine awake while it
+// runs, and hands over to the application's delegate.
+
+#include <QApplication>
+
+#include "KvAppDelegate.h"
+#include "KvShellWindows.h"
+#include "KvSleepGuard.h"
+#include "StartArguments.h"
+#include "UserDefaults.h"
+
+int main(int argc, char** argv) {
+    qInfo("vqr path para[0] = %s, para[1] = %s", argv[0], argc > 1 ? argv[1] : "(null)");
+    QCoreApplication::setOrganizationName(QStringLiteral("Harbex"));
+    QCoreApplication::setApplicationName(QStringLiteral("Harbex"));
+
+    const StartRoad road = ReadStartArguments(argc, argv);
+    if (road.setLanguage)
+        setCurLanguage(road.language);
+    else if (road.askLoader && ZZManRunLoader())
+        return 0;
+
+    QApplication application(argc, argv);
+    KvSleepGuard sleepGuard;
+    sleepGuard.PreventSleep();
+    UserDefaults::setValue(QStringLiteral("rsfPath"), road.rsfPath);
+
+    KvAppDelegate delegate(DesktopShellWindows());
+    delegate.applicationDidFinishLaunching();
+    const int result = application.exec();
+    sleepGuard.ReleasePreventObj();
+    return result;
+}

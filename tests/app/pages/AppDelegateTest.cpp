@@ -1,0 +1,153 @@
+#include <gtest/gtest.h>
+
+#include <QDateTime>
+#include <QDeadlineTimer>
+#include <QMenu>
+#include <QMenuBar>
+#include <QTest>
+#include <QTimer>
+
+#include "Alert.h"
+#include "FakeFacade.h"
+#include "KvAppDelegate.h"
+#include "KvNotificationCenter.h"
+#include "KvNotificationNames.h"
+#include "KvPublicUtilities.h"
+#include "Tr.h"
+#include "UpdateCheck.h"
+#include "UserDefaults.h"
+
+namespace {
+
+// A scan that takes a while to stop, as a real one does.
+class SlowStoppingFacade : public FakeFacade {
+public:
+    void StopScan(int discard) override {
+        ++stopScanCount;
+        QTimer::singleShot(300, [this, discard] { FakeFacade::StopScan(discard); });
+    }
+};
+
+// Answers the quit alert, noting whether the scan was paused meanwhile.
+struct QuitAlert {
+    explicit QuitAlert(FakeFacade& facade, int answer) {
+        Alert::setAnswerer([this, &facade, answer](const Alert& alert) {
+            ++shown;
+            pausedWhileAsking = facade.IsPause();
+            icon = alert.iconName;
+            return answer;
+        });
+    }
+    ~QuitAlert() { Alert::setAnswerer({}); }
+    int shown = 0;
+    bool pausedWhileAsking = false;
+    QString icon;
+};
+
+TEST(AppDelegateTest, QuittingDuringAScanAsksAndCancelResumesIt) {
+    for (bool pausedByUser : {false, true}) {
+        FakeFacade facade;
+        ASSERT_TRUE(facade.DoScanWithDiskIndex(0, 0));
+        if (pausedByUser)
+            facade.PauseOrResumeScan();
+        QuitAlert alert(facade, 0);
+        KvAppDelegate delegate{KvShellWindows()};
+        EXPECT_FALSE(delegate.applicationShouldTerminate());
+        EXPECT_EQ(alert.shown, 1);
+        EXPECT_TRUE(alert.pausedWhileAsking);
+        EXPECT_EQ(alert.icon, "warning_b");
+        EXPECT_TRUE(facade.IsScanRunning());
+        EXPECT_FALSE(facade.IsPause()) << pausedByUser;
+        EXPECT_EQ(facade.closeCount, 0);
+    }
+}
+
+TEST(AppDelegateTest, QuittingWithoutAScanExportsAndEnds) {
+    FakeFacade facade;
+    int exports = 0;
+    QObject context;
+    KvNotificationCenter::defaultCenter()->observe(kvnote::kExportRsfFile, &context,
+                                                   [&](const QVariant&) { ++exports; });
+    KvAppDelegate delegate{KvShellWindows()};
+    EXPECT_TRUE(delegate.applicationShouldTerminate());
+    EXPECT_EQ(exports, 1);
+}
+
+TEST(AppDelegateTest, YesStopsTheScanAndEndsOnlyOnceItHasStopped) {
+    SlowStoppingFacade facade;
+    ASSERT_TRUE(facade.DoScanWithDiskIndex(0, 0));
+    QuitAlert alert(facade, 1);
+    KvAppDelegate delegate{KvShellWindows()};
+    int ticks = 0;
+    QTimer clock;
+    QObject::connect(&clock, &QTimer::timeout, [&] { ++ticks; });
+    clock.start(20);
+
+    EXPECT_FALSE(delegate.applicationShouldTerminate());
+    EXPECT_EQ(facade.stopScanCount, 1);
+    EXPECT_EQ(facade.closeCount, 0);
+    QDeadlineTimer deadline(5000);
+    while (facade.closeCount == 0 && !deadline.hasExpired())
+        QTest::qWait(20);
+    EXPECT_EQ(facade.closeCount, 1);
+    EXPECT_FALSE(facade.IsScanRunning());
+    // The windows went on being served while the scan stopped.
+    EXPECT_GT(ticks, 5);
+}
+
+// The last check a day ago: the start asks no one.
+void CheckedYesterday() {
+    KvPublicUtilities::writeUpDataTimeStr(
+        QDateTime::currentDateTime().addDays(-1).toString(QLatin1String(kCheckTimeFormat)));
+}
+
+TEST(AppDelegateTest, ClosingAWindowQuits) {
+    FakeFacade facade;
+    CheckedYesterday();
+    KvAppDelegate delegate{KvShellWindows()};
+    delegate.applicationDidFinishLaunching();
+    KvNotificationCenter::defaultCenter()->post(kvnote::kAppWillTerminate);
+    QTest::qWait(50);
+    EXPECT_EQ(facade.closeCount, 1);
+}
+
+TEST(AppDelegateTest, NoCheckDueOpensTheMainWindowAtOnceWithItsMenus) {
+    FakeFacade facade;
+    CheckedYesterday();
+    KvAppDelegate delegate{KvShellWindows()};
+    delegate.applicationDidFinishLaunching();
+    ASSERT_NE(delegate.rootWindowCon(), nullptr);
+    EXPECT_TRUE(delegate.rootWindowCon()->isVisible());
+    // Once per process.
+    KvRootWindowController* first = delegate.rootWindowCon();
+    delegate.runRootWindow();
+    EXPECT_EQ(delegate.rootWindowCon(), first);
+
+    ASSERT_NE(delegate.menuBar(), nullptr);
+    QStringList titles;
+    for (QAction* menu : delegate.menuBar()->actions()) {
+        titles << menu->text();
+        for (QAction* item : menu->menu()->actions())
+            titles << item->text();
+    }
+    for (const char* key :
+         {"MENU_WINDOW", "MENU_HELP", "MENU_CHECK_UPDTE", "MENU_PARTICIPATE", "MENU_HIDEN_SELF",
+          "MENU_HIDEN_OTHER", "MENU_SHOW_ALL", "MENU_EXIT", "MENU_MAXIMIZE", "MENU_MINIMIZE",
+          "MENU_ONLINE_HELP", "MENU_SUPPORT_CENTER"})
+        EXPECT_TRUE(titles.contains(Tr(key))) << key;
+    EXPECT_TRUE(titles.contains(Tr("MENU_ABOUT_NAME", Tr("WINDOW_TOP_TITLE"))));
+}
+
+TEST(AppDelegateTest, TheParticipateItemKeepsTheSetting) {
+    FakeFacade facade;
+    UserDefaults::setValue("Participate", true);
+    KvAppDelegate delegate{KvShellWindows()};
+    delegate.awakeFromNib();
+    EXPECT_TRUE(delegate.pInCustomer()->isChecked());
+    delegate.pInCustomer()->trigger();
+    EXPECT_FALSE(UserDefaults::boolValue("Participate"));
+    delegate.pInCustomer()->trigger();
+    EXPECT_TRUE(UserDefaults::boolValue("Participate"));
+}
+
+}  // namespace
