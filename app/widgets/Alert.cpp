@@ -4,6 +4,7 @@
 #include <QPushButton>
 
 #include "Images.h"
+#include "TCImageWindow.h"
 
 namespace {
 
@@ -34,6 +35,11 @@ int Alert::run(QWidget* window) const {
     QPushButton* other =
         otherButton.isEmpty() ? nullptr : box.addButton(otherButton, QMessageBox::DestructiveRole);
     box.setDefaultButton(primary);
+    // A sheet hangs from the bottom edge of its window's drawn title bar.
+    if (auto* sheetWindow = qobject_cast<TCImageWindow*>(window)) {
+        box.adjustSize();
+        sheetWindow->placeSheet(&box);
+    }
     box.exec();
     if (box.clickedButton() == primary)
         return 1;

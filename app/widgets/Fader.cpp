@@ -14,9 +14,10 @@ bool& Enabled() {
 
 constexpr int kFadeMilliseconds = 250;
 
-QPropertyAnimation* Fade(QWidget* window, double from, double to) {
+QPropertyAnimation* Fade(QWidget* window, double from, double to,
+                         int milliseconds = kFadeMilliseconds) {
     auto* animation = new QPropertyAnimation(window, "windowOpacity", window);
-    animation->setDuration(kFadeMilliseconds);
+    animation->setDuration(milliseconds);
     animation->setStartValue(from);
     animation->setEndValue(to);
     return animation;
@@ -32,13 +33,13 @@ bool isEnabled() {
     return Enabled();
 }
 
-void fadeIn(QWidget* window) {
+void fadeIn(QWidget* window, int milliseconds) {
     if (!Enabled()) {
         window->setWindowOpacity(1.0);
         return;
     }
     window->setWindowOpacity(0.0);
-    Fade(window, 0.0, 1.0)->start(QAbstractAnimation::DeleteWhenStopped);
+    Fade(window, 0.0, 1.0, milliseconds)->start(QAbstractAnimation::DeleteWhenStopped);
 }
 
 void fadeOut(QWidget* window, std::function<void()> done) {

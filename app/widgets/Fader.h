@@ -12,7 +12,7 @@ namespace Fader {
 void setEnabled(bool enabled);
 bool isEnabled();
 // Brings `window` from transparent to opaque.
-void fadeIn(QWidget* window);
+void fadeIn(QWidget* window, int milliseconds = 250);
 // Fades `window` out, then calls `done` (at once when fading is off).
 void fadeOut(QWidget* window, std::function<void()> done);
 

@@ -19,10 +19,11 @@ enum class Look {
     Warning,    // alert triangle
     Logo,
     SortIndicator,
+    WindowButton,  // close, minimise or zoom: a coloured disc
 };
 
 // Button states share one glyph and differ in colour.
-enum class State { Normal, Hover, Press, Disable, Selected };
+enum class State { Normal, Hover, Press, Disable, Selected, NotKey };
 
 enum class Glyph {
     None,
@@ -66,6 +67,8 @@ enum class Glyph {
     Spinner,
     Dust,
     Tab,
+    Minus,
+    Plus,
 };
 
 struct Picture {
@@ -99,6 +102,19 @@ inline constexpr std::array kPictures = {
     HARBEX_BUTTON_SET("play", 24, 24, Look::RoundIcon, Glyph::Play),
     HARBEX_BUTTON_SET("stop", 24, 24, Look::RoundIcon, Glyph::Stop),
 #undef HARBEX_BUTTON_SET
+// The window's own close, minimise and zoom buttons: active, in an
+// inactive window, disabled, under the pointer and pressed.
+#define HARBEX_WINDOW_BUTTON(base, glyph)                                                     \
+    Picture{base "_active", 14, 14, Look::WindowButton, glyph, State::Normal},                \
+        Picture{base "_notkey", 14, 14, Look::WindowButton, glyph, State::NotKey},            \
+        Picture{base "_inactive", 14, 14, Look::WindowButton, glyph, State::Disable},         \
+        Picture{base "_rollover", 14, 14, Look::WindowButton, glyph, State::Hover}, Picture { \
+        base "_pressed", 14, 14, Look::WindowButton, glyph, State::Press                      \
+    }
+    HARBEX_WINDOW_BUTTON("window_close", Glyph::Cross),
+    HARBEX_WINDOW_BUTTON("window_minimize", Glyph::Minus),
+    HARBEX_WINDOW_BUTTON("window_zoom", Glyph::Plus),
+#undef HARBEX_WINDOW_BUTTON
     // Title-bar icons with a hover face.
     Picture{"icon_import", 16, 16, Look::Glyph, Glyph::Import, State::Normal},
     Picture{"icon_import_hover", 16, 16, Look::Glyph, Glyph::Import, State::Hover},

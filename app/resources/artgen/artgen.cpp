@@ -29,6 +29,7 @@ const QColor kPaper(255, 255, 255);
 const QColor kWash(240, 244, 250);
 const QColor kRed(226, 76, 64);
 const QColor kAmber(245, 166, 35);
+const QColor kGreen(72, 187, 98);
 constexpr double kLine = 1.5;
 
 QColor FaceColour(State state) {
@@ -123,7 +124,12 @@ void DrawGlyph(QPainter& p, Glyph glyph, const QRectF& box, const QColor& colour
             poly({{-0.75, 0}, {-0.2, 0.55}, {0.8, -0.6}}, false, false);
             break;
         case Glyph::Dash:
+        case Glyph::Minus:
             poly({{-0.6, 0}, {0.6, 0}}, false, false);
+            break;
+        case Glyph::Plus:
+            poly({{-0.6, 0}, {0.6, 0}}, false, false);
+            poly({{0, -0.6}, {0, 0.6}}, false, false);
             break;
         case Glyph::Dot:
             p.setBrush(colour);
@@ -365,6 +371,35 @@ void Paint(QPainter& p, const Picture& pic) {
         case Look::SortIndicator:
             DrawGlyph(p, pic.glyph, inner, kGreyDark);
             break;
+        case Look::WindowButton: {
+            const QColor colour = pic.glyph == Glyph::Cross   ? kRed
+                                  : pic.glyph == Glyph::Minus ? kAmber
+                                                              : kGreen;
+            const QRectF disc = inner.adjusted(0.5, 0.5, -0.5, -0.5);
+            switch (pic.state) {
+                case State::NotKey:
+                    p.setPen(Pen(kGrey, 1));
+                    p.setBrush(kWash);
+                    break;
+                case State::Disable:
+                    p.setPen(Pen(kGrey, 1));
+                    p.setBrush(kPaper);
+                    break;
+                case State::Press:
+                    p.setPen(Qt::NoPen);
+                    p.setBrush(colour.darker(125));
+                    break;
+                default:
+                    p.setPen(Qt::NoPen);
+                    p.setBrush(colour);
+                    break;
+            }
+            p.drawEllipse(disc);
+            // The glyph tells the buttons apart once the pointer is near.
+            if (pic.state == State::Hover || pic.state == State::Press)
+                DrawGlyph(p, pic.glyph, disc.adjusted(2.5, 2.5, -2.5, -2.5), colour.darker(190));
+            break;
+        }
     }
 }
 
