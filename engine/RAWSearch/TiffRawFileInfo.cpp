@@ -286,7 +286,7 @@ int TiffAnalyzer::TiffRawFileInfo::Start(const unsigned char* sector, int sector
     }
     if (std::memcmp(sector, "FUJIFILMCCD-RAW ", 16) == 0)
         return 1;
-    bigEndian_ = std::memcmp(sector, "MM\0*", 4) == 0;
+    bigEndian_ = std::memcmp(sector, "MM", 2) == 0;
     firstDirectory_ = bigEndian_ ? ReadBE32(sector + 4) : ReadLE32(sector + 4);
     if (firstDirectory_ >= static_cast<uint64_t>(sectorSize)) {
         if (firstDirectory_ > kMostFirstDirectory)

@@ -157,4 +157,31 @@ TEST(DrawingAnalysers, EpsAndFreeHandHeaders) {
     EXPECT_EQ(freehand.AnalyseBuffer(fh.data(), probe), 0u);
 }
 
+TEST(DrawingAnalysers, ZeroTailDrawingsShorterThanASectorEndInIt) {
+    std::vector<uint8_t> eps(512, 0);
+    std::memcpy(eps.data(), "%!PS-Adobe-3.0 EPSF-3.0\n", 24);
+    std::fill(eps.begin() + 24, eps.begin() + 300, 'x');
+    std::vector<uint8_t> fh(512, 0);
+    const uint8_t fhMark[16] = {0x1C, 0x01, 0,    0,    0x02, 0x00, 0x04, 0x1C,
+                                0x01, 0x14, 0x00, 0x02, 0x00, 0x14, 0x1C, 0x01};
+    std::memcpy(fh.data(), fhMark, 16);
+    std::fill(fh.begin() + 16, fh.begin() + 299, 0x46);
+    std::memcpy(fh.data() + 34, "11", 2);
+    BruteForce::CEPSAnalyser epsAnalyser;
+    BruteForce::CFH11Analyser fhAnalyser;
+    const std::vector<std::pair<IRawFileAnalyser*, std::vector<uint8_t>*>> cases = {
+        {&epsAnalyser, &eps}, {&fhAnalyser, &fh}};
+    for (const auto& [analyser, sector] : cases) {
+        CRawFileInfo probe;
+        ASSERT_EQ(analyser->AnalyseBuffer(sector->data(), probe), 1u);
+        std::unique_ptr<CRawFileInfo> record(analyser->CreateRawFileInfo());
+        record->startSector = 7;
+        CRawFileInfo::SearchContext context;
+        context.windowEnd = 8;
+        context.trailingZeroBytes = 32;
+        EXPECT_EQ(record->CalcRawSize(sector->data(), 512, 7, context), 1);
+        EXPECT_EQ(record->size, sector == &eps ? 300 : 299);
+    }
+}
+
 }  // namespace

@@ -394,6 +394,14 @@ TEST(TiffAnalyzer, StreamsDirectoriesToTheLastReferencedByte) {
     chained.SetLink(first, second);
     chained.SetFirstDirectory(first);
 
+    // Olympus raws in "MMOR" form are big-endian.
+    TiffWriter olympus(true);
+    const uint32_t strip = olympus.Append(std::vector<uint8_t>(2000, 0x4F));
+    olympus.SetFirstDirectory(
+        olympus.AddDirectory({TiffWriter::Long(273, strip), TiffWriter::Long(279, 2000),
+                              TiffWriter::Ascii(271, "OLYMPUS"), TiffWriter::Ascii(272, "E-M1")}));
+    std::memcpy(olympus.bytes.data() + 2, "OR", 2);
+
     struct Case {
         const char* what;
         std::vector<uint8_t> file;
@@ -408,6 +416,7 @@ TEST(TiffAnalyzer, StreamsDirectoriesToTheLastReferencedByte) {
          "NIKON CORPORATION_NIKON D70_1000-", 77},
         {"DNG", CameraTiff("NIKON", "D", true), 512, "NIKON_D_1000-", 88},
         {"model only", CameraTiff("", "Scanner"), 512, "Scanner_1000-", 64},
+        {"MMOR", olympus.bytes, 512, "OLYMPUS_E-M1_1000-", 107},
     };
     BruteForce::TiffAnalyzer analyser;
     for (const Case& c : cases) {

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <functional>
 #include <memory>
+#include <random>
 #include <string>
 
 #include "AEPMembers.h"
@@ -491,6 +492,61 @@ TEST(StreamingMembers, DatabasesAreTypedByTheirEngine) {
     ASSERT_EQ(analyser.AnalyseBuffer(Database(0, "Jet").data(), probe), 1u);
     EXPECT_EQ(probe.fileType, ZizEdoza::CMDBAnalyser::kType);
     EXPECT_EQ(analyser.AnalyseBuffer(Database(0, "XYZ").data(), probe), 0u);
+}
+
+TEST(StreamingMembers, RecordsStopAtTheirMaximum) {
+    struct Case {
+        const char* what;
+        std::function<IRawFileAnalyser*()> make;
+        Bytes header;
+        long long farSector;  // of 512 bytes, past the maximum
+        int64_t size;         // 0: ended without a size
+    };
+    const long long pastDatabases = (ZizEdoza::CMDBAnalyser::kMaxSize / 4096 + 1) * 8;
+    const std::vector<Case> cases = {
+        {"database", Make<ZizEdoza::CMDBAnalyser>(), Database(1), pastDatabases,
+         pastDatabases * 512},
+        {"project", Make<ZizEdoza::AEPAnalyser>(), Project(3000),
+         ZizEdoza::AEPAnalyser::kMaxSize / 512 + 1, 0},
+        {"CRW", Make<Zorado::CRWAnalyser>(), CanonRaw(5000, 1, 50),
+         Zorado::CRWAnalyser::kMaxSize / 512, 0},
+        {"X3F", Make<Zorado::X3FAnalyser>(), SigmaRaw(5000), Zorado::X3FAnalyser::kMaxSize / 512,
+         0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::unique_ptr<IRawFileAnalyser> analyser(c.make());
+        std::unique_ptr<CRawFileInfo> record(analyser->CreateRawFileInfo());
+        Bytes header = c.header;
+        header.resize(1024, 0x5D);
+        CRawFileInfo::SearchContext context;
+        context.windowEnd = c.farSector + 2;
+        ASSERT_EQ(record->CalcRawSize(header.data(), 512, 0, context), 2);
+        Bytes far(1024, 0x5D);
+        EXPECT_EQ(record->CalcRawSize(far.data(), 512, c.farSector, context), 1);
+        EXPECT_EQ(record->size, c.size);
+    }
+}
+
+TEST(StreamingMembers, DamagedFilesEndCleanly) {
+    std::mt19937 random(20);
+    const std::vector<std::pair<std::function<IRawFileAnalyser*()>, Bytes>> files = {
+        {Make<ZizEdoza::CMDBAnalyser>(), Database(3)},
+        {Make<ZizEdoza::AEPAnalyser>(), Project(2000, "<?xpacket begin?><?xpacket end?>")},
+        {Make<Zorado::CRWAnalyser>(), CanonRaw(0x64000 + 600, 178, 70)},
+        {Make<Zorado::X3FAnalyser>(), SigmaRaw(3000)},
+    };
+    for (const auto& [make, good] : files) {
+        std::unique_ptr<IRawFileAnalyser> analyser(make());
+        for (int round = 0; round < 40; ++round) {
+            Bytes file = good;
+            for (int k = 0; k < 1 + int(random() % 16); ++k)
+                file[20 + random() % (file.size() - 20)] = uint8_t(random() % 4 ? random() : 0);
+            file.resize(file.size() - random() % 200);
+            const Streamed result = Stream(*analyser, file, random() % 2 ? 512 : 4096);
+            EXPECT_GE(result.size, 0);
+        }
+    }
 }
 
 TEST(StreamingMembers, OneOggStreamAtATime) {
