@@ -8,9 +8,12 @@
 #include <string>
 #include <vector>
 
+#include "KvUIRecovery.h"
 #include "OpNodeData.h"
+#include "ResultCode.h"
 
 class DiskVolumeNodeData;
+class QDateTime;
 class IFileNode;
 class IStorageDevice;
 class KvUIOperation;
@@ -132,6 +135,58 @@ public:
     static void StopSearch();
     // The shown files of the type index while a key is set.
     static void GetSearchResultToArr(std::vector<IFileNode*>* files);
+
+    // Recovery of the checked files (KvUIControllerRecovery.cpp).
+    // The checked and shown files in the order of the type index; adds
+    // their sizes to `size`.
+    static std::vector<IFileNode*> GetSelectedFilesAndSize(uint64_t* size);
+    // Counts the selection and makes it the totals of the next recovery.
+    static void GetSelectedFilesAmout(int* count, uint64_t* size);
+    // Starts copying the selection into `folder`; a polling thread posts
+    // `name` as it goes. 0 when started; a failure code for a null `roots`
+    // or `folder`, while a recovery runs, or while a scan changes the results.
+    static RESULT_CODE DoRecovery(const OpNodeArray* roots, const QString& folder,
+                                  const QString& name);
+    static void DoRecoveryFn();
+    // Total and done bytes and the last copy's result code; answers the name
+    // of the file being copied.
+    static QString GetRecoveryProgressTotal(uint64_t* total, uint64_t* current,
+                                            uint64_t* errorCode);
+    static bool IsRecoveryRunning();
+    static void StopRecvoery();
+    static void PauseOrResumeRecovery();
+    // True when `folder` lies on the scanned device.
+    static bool IsRecoveryToSameDevice(const QString& folder);
+    static uint64_t GetRecoveridedSize();
+    // Files copied whole or in part so far.
+    static uint64_t GetRecoveridedFiles();
+    static KvUIRecovery::Counts GetRecoveryCounts();
+    // Lets go of the copy-out objects; not while a recovery or save uses them.
+    static void ReleaseDataRecovery();
+    // The categories the next scan keeps (a _FILTER_TYPE mask).
+    static void SetRecoveryType(uint32_t mask);
+
+    // Saving the scan result to a file and loading one
+    // (KvUIControllerSaveRestore.cpp).
+    // Marks the saver (`save`) or the scan running and starts the thread that
+    // posts `name` as the work goes on and "QueryProgressFinish" once it has
+    // ended. A load is refused while a scan runs or the results are in use,
+    // a save while another runs: the thread then posts the end at once.
+    static void RestorPostUIUpdate(const QString& name, bool save);
+    static void QueryUpdateUI(const QString& name, bool save);
+    // Starts the save or the load (of an ozt result with its image at
+    // `imagePath`, else null); one that cannot start ends as a failure.
+    static void beginSaveOrRestoreNode(bool save, const QString& path, const QString& imagePath);
+    // Total, done and result code of the save (`saver`) or the load; a
+    // finished one shows done = total only when it succeeded.
+    static void GetSaveorRestoreProgress(uint64_t* total, uint64_t* current, uint64_t* errorCode,
+                                         bool saver);
+    // The folder of the last save, kept in the private settings list.
+    static bool SavePathToPList(const QString& folder);
+    static QString GetSavePath();
+    // "<device>_<month>-<day>-<year> at <hh>.<mm>.<ss>" for the last scan's device.
+    static QString GetSaveFileName();
+    static QString SaveFileNameFor(const QString& deviceName, const QDateTime& when);
 
 private:
     static bool StartScan(IStorageDevice* device, int deep);

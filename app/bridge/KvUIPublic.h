@@ -44,6 +44,10 @@ public:
     // The user default "isSelectDesktopDisk".
     static bool IsDesktopMode();
 
+    // The name in front of the numbered output folder of a searcher type's
+    // recovered files; empty for NTFS and unknown types.
+    static QString GetFileSystemStrByType(int type);
+
     // The interface text of `key` from the application's string table; the
     // key itself when the table has none.
     static QString LocalizedString(const char* key);
