@@ -145,15 +145,8 @@ QString KvUIController::GetSavePath() {
 }
 
 QString KvUIController::GetSaveFileName() {
-    IStorageDevice* device = KvUIScan::instance()->GetSavedStorage();
-    KvUIDeviceData* model = KvUIDeviceData::instance();
     _DiskVolumeData record;
-    if (device != nullptr) {
-        if (model->IsDiskStorage(device))
-            model->GetDiskDataByStorage(device, record);
-        else
-            model->GetVolumeDataByStorage(device, record);
-    }
+    KvUIDeviceData::instance()->GetDataByStorage(KvUIScan::instance()->GetSavedStorage(), record);
     return SaveFileNameFor(QString::fromUtf8(record.name != nullptr ? record.name : ""),
                            QDateTime::currentDateTime());
 }
