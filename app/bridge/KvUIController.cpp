@@ -1,5 +1,7 @@
 #include "KvUIController.h"
 
+#include <QStandardPaths>
+
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
@@ -281,11 +283,12 @@ void KvUIController::SetViewType(int view) {
 }
 
 bool KvUIController::IsAppRunning() {
-    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    const std::string path = runtime != nullptr && runtime[0] != '\0'
-                                 ? std::string(runtime) + "/harbex.lock"
-                                 : "/tmp/harbex-" + std::to_string(getuid()) + ".lock";
-    return IsAnotherInstanceRunning(path);
+    // The user's own runtime folder, which Qt makes private when the session
+    // names none; never a name in /tmp that someone else could take first.
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    if (folder.isEmpty())
+        return false;
+    return IsAnotherInstanceRunning((folder + QStringLiteral("/harbex.lock")).toStdString());
 }
 
 bool KvUIController::IsAnotherInstanceRunning(const std::string& lockPath) {
@@ -294,7 +297,7 @@ bool KvUIController::IsAnotherInstanceRunning(const std::string& lockPath) {
     std::lock_guard hold(lock);
     if (held.count(lockPath) != 0)
         return false;
-    const int fd = open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    const int fd = open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (fd < 0)
         return false;  // cannot tell: do not keep the user out
     if (flock(fd, LOCK_EX | LOCK_NB) == 0) {

@@ -62,30 +62,46 @@ KvUIRecovery::~KvUIRecovery() {
     ReleaseDataRecovery();
 }
 
+// The engine's copy-out objects are made and released without the lock held:
+// their own lock is held around the progress reports that take this one.
 void KvUIRecovery::InitDataRecoveryController() {
-    std::lock_guard hold(lock_);
-    if (controller_ == nullptr)
-        controller_ = KvUIScan::instance()->GetRecoveryController();
-    if (controller_ == nullptr)
+    // Asked before the lock is taken: the scan holds its own lock while it
+    // makes copy-out objects.
+    IRecoveryController* scanned = KvUIScan::instance()->GetRecoveryController();
+    IRecoveryController* controller = nullptr;
+    std::map<_tagSearcherType, IDataRecovery*> made;
+    {
+        std::lock_guard hold(lock_);
+        if (controller_ == nullptr)
+            controller_ = scanned;
+        controller = controller_;
+        made = dataRecoveries_;
+    }
+    if (controller == nullptr)
         return;
     for (_tagSearcherType type : kCopyOutTypes) {
-        if (dataRecoveries_.count(type) != 0)
+        if (made.count(type) != 0)
             continue;
         // Files filed by content tag are found by the signature search, which
         // the controller knows by its by-type tree.
-        const _tagSearcherType made = type == SEARCHER_RAW_BY_TAG ? SEARCHER_RAW_BY_TYPE : type;
-        if (IDataRecovery* recovery = controller_->GetDataRecovery(made))
-            dataRecoveries_[type] = recovery;
+        const _tagSearcherType asked = type == SEARCHER_RAW_BY_TAG ? SEARCHER_RAW_BY_TYPE : type;
+        if (IDataRecovery* recovery = controller->GetDataRecovery(asked))
+            made[type] = recovery;
     }
-    if (KvUIScan::instance()->IsDeepScan() == 1)
-        deep_ = 1;
+    const int deep = KvUIScan::instance()->IsDeepScan() == 1 ? 1 : 0;
+    std::lock_guard hold(lock_);
+    dataRecoveries_ = std::move(made);
+    deep_ = deep_ != 0 || deep != 0 ? 1 : 0;
 }
 
 void KvUIRecovery::ResetParam() {
-    std::lock_guard hold(lock_);
-    controller_ = nullptr;
-    currentNode_ = nullptr;
+    {
+        std::lock_guard hold(lock_);
+        controller_ = nullptr;
+        currentNode_ = nullptr;
+    }
     InitDataRecoveryController();
+    std::lock_guard hold(lock_);
     if (GetStatus() != KV_STATUS_RUNNING) {
         copiedBytes_ = 0;
         totalSize_ = 0;
@@ -95,12 +111,15 @@ void KvUIRecovery::ResetParam() {
 }
 
 void KvUIRecovery::ReleaseDataRecovery() {
-    std::lock_guard hold(lock_);
-    for (auto& [type, recovery] : dataRecoveries_)
+    std::map<_tagSearcherType, IDataRecovery*> released;
+    {
+        std::lock_guard hold(lock_);
+        released.swap(dataRecoveries_);
+        controller_ = nullptr;
+        deep_ = 0;
+    }
+    for (auto& [type, recovery] : released)
         recovery->Release();
-    dataRecoveries_.clear();
-    controller_ = nullptr;
-    deep_ = 0;
 }
 
 int KvUIRecovery::CheckWhetherNeedReset() {

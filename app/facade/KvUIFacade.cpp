@@ -193,38 +193,46 @@ void KvUIFacade::GetSearchResultToArr(std::vector<IFileNode*>* files) {
     KvUIController::GetSearchResultToArr(files);
 }
 
-void KvUIFacade::beginSaveOrRestoreNode(int, const QString&, const QString&) {}
-
-void KvUIFacade::RestorPostUIUpdate(const QString&, bool) {}
-
-void KvUIFacade::GetSaveorRestoreProgress(uint64_t& total, uint64_t& current, uint64_t& errorCode,
-                                          bool) {
-    total = current = 0;
-    errorCode = static_cast<uint64_t>(kNotAvailable);
+void KvUIFacade::beginSaveOrRestoreNode(int save, const QString& path, const QString& imagePath) {
+    KvUIController::beginSaveOrRestoreNode(save != 0, path, imagePath);
 }
 
-int64_t KvUIFacade::DoRecovery(const OpNodeArray&, const QString&, const QString&) {
-    return kNotAvailable;
+void KvUIFacade::RestorPostUIUpdate(const QString& name, bool save) {
+    KvUIController::RestorPostUIUpdate(name, save);
+}
+
+void KvUIFacade::GetSaveorRestoreProgress(uint64_t& total, uint64_t& current, uint64_t& errorCode,
+                                          bool saver) {
+    KvUIController::GetSaveorRestoreProgress(&total, &current, &errorCode, saver);
+}
+
+int64_t KvUIFacade::DoRecovery(const OpNodeArray& roots, const QString& path, const QString& name) {
+    return static_cast<int64_t>(KvUIController::DoRecovery(&roots, path, name));
 }
 
 QString KvUIFacade::GetRecoveryProgressTotal(uint64_t& total, uint64_t& current,
                                              int64_t& errorCode) {
-    total = current = 0;
-    errorCode = kNotAvailable;
-    return {};
+    uint64_t code = 0;
+    const QString name = KvUIController::GetRecoveryProgressTotal(&total, &current, &code);
+    errorCode = static_cast<int64_t>(code);
+    return name;
 }
 
 uint64_t KvUIFacade::GetRecoveridedFiles() {
-    return 0;
+    return KvUIController::GetRecoveridedFiles();
 }
 
 bool KvUIFacade::IsRecoveryRunning() {
-    return false;
+    return KvUIController::IsRecoveryRunning();
 }
 
-void KvUIFacade::PauseOrResumeRecovery() {}
+void KvUIFacade::PauseOrResumeRecovery() {
+    KvUIController::PauseOrResumeRecovery();
+}
 
-void KvUIFacade::StopRecvoery() {}
+void KvUIFacade::StopRecvoery() {
+    KvUIController::StopRecvoery();
+}
 
 QImage KvUIFacade::GetImageByFileNode(IFileNode*) {
     return {};

@@ -86,15 +86,13 @@ public:
     virtual void StopSearch();
     virtual void GetSearchResultToArr(std::vector<IFileNode*>* files);
 
-    // Saving and loading a scan result. The bridge's entries for these are
-    // still to come; until then it refuses: nothing starts, and the
-    // progress reads as finished with kNotAvailable.
+    // Saving and loading a scan result.
     virtual void beginSaveOrRestoreNode(int save, const QString& path, const QString& imagePath);
     virtual void RestorPostUIUpdate(const QString& name, bool save);
     virtual void GetSaveorRestoreProgress(uint64_t& total, uint64_t& current, uint64_t& errorCode,
                                           bool saver);
 
-    // Recovery into a folder; refused with kNotAvailable until the bridge offers it.
+    // Recovery into a folder; 0 when it started.
     virtual int64_t DoRecovery(const OpNodeArray& roots, const QString& path, const QString& name);
     // Total and recovered bytes and the error code; answers the file being copied.
     virtual QString GetRecoveryProgressTotal(uint64_t& total, uint64_t& current,
