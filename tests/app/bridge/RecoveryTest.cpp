@@ -124,6 +124,14 @@ void StartRecovery(const fs::path& folder) {
               0u);
 }
 
+// Starts a recovery into a full `folder`; true once its first failed write
+// has paused it.
+bool RecoverUntilPaused(const fs::path& folder) {
+    StartRecovery(folder);
+    return WaitFor([] { return KvUIRecovery::instance()->GetStatus() == KV_STATUS_PAUSED; },
+                   kTimeoutMs);
+}
+
 // Waits for the worker to end and let go of the results.
 bool WaitForRecoveryEnd() {
     return WaitFor(
@@ -282,9 +290,7 @@ TEST_F(RecoveryTest, AFullDestinationPausesTheRecoveryUntilResumed) {
     FullTmpfs destination;
     if (!destination.mounted())
         GTEST_SKIP() << "no tmpfs could be mounted";
-    StartRecovery(destination.path());
-    ASSERT_TRUE(WaitFor([] { return KvUIRecovery::instance()->GetStatus() == KV_STATUS_PAUSED; },
-                        kTimeoutMs));
+    ASSERT_TRUE(RecoverUntilPaused(destination.path()));
     uint64_t total = 0, done = 0, code = 0;
     KvUIController::GetRecoveryProgressTotal(&total, &done, &code);
     EXPECT_EQ(ResultKindOf(code), KvUIRecovery::kWriteFailedKind);
@@ -309,9 +315,7 @@ TEST_F(RecoveryTest, AStoppedRecoveryEndsIdleWithoutHalfFiles) {
     FullTmpfs destination;
     if (!destination.mounted())
         GTEST_SKIP() << "no tmpfs could be mounted";
-    StartRecovery(destination.path());
-    ASSERT_TRUE(WaitFor([] { return KvUIRecovery::instance()->GetStatus() == KV_STATUS_PAUSED; },
-                        kTimeoutMs));
+    ASSERT_TRUE(RecoverUntilPaused(destination.path()));
     const std::string stopped = KvUIRecovery::instance()->GetCurrentRecoveryFileName();
     KvUIController::StopRecvoery();
     ASSERT_TRUE(WaitForRecoveryEnd());
