@@ -6,10 +6,27 @@
 #include <zlib.h>
 
 #include <cstdint>
+#include <random>
 #include <string>
 #include <vector>
 
+#include "RawTestSupport.h"
+
 namespace harbex::test {
+
+// Random bytes with each file at its sector, random slack after it.
+inline std::vector<uint8_t> RandomImage(
+    uint32_t sectorSize, uint32_t sectors,
+    const std::vector<std::pair<uint32_t, std::vector<uint8_t>>>& files, uint32_t seed = 3) {
+    std::mt19937 random(seed);
+    std::vector<uint8_t> image(size_t(sectors) * sectorSize);
+    for (uint8_t& byte : image)
+        byte = uint8_t(random());
+    for (const auto& [sector, bytes] : files)
+        Place(image, size_t(sector) * sectorSize, bytes);
+    image.resize(size_t(sectors) * sectorSize);
+    return image;
+}
 
 struct ZipMember {
     std::string name;

@@ -17,20 +17,6 @@ using namespace harbex::test;
 
 namespace {
 
-// Random bytes with each file at its sector, random slack after it.
-std::vector<uint8_t> RandomImage(uint32_t sectorSize, uint32_t sectors,
-                                 const std::vector<std::pair<uint32_t, std::vector<uint8_t>>>& files,
-                                 uint32_t seed = 3) {
-    std::mt19937 random(seed);
-    std::vector<uint8_t> image(size_t(sectors) * sectorSize);
-    for (uint8_t& byte : image)
-        byte = uint8_t(random());
-    for (const auto& [sector, bytes] : files)
-        Place(image, size_t(sector) * sectorSize, bytes);
-    image.resize(size_t(sectors) * sectorSize);
-    return image;
-}
-
 std::map<int64_t, CarvedFile> Carve(std::vector<uint8_t> image, uint32_t sectorSize,
                                     int perBlock = 16) {
     MemoryDevice device(std::move(image), sectorSize);
@@ -44,7 +30,8 @@ std::vector<ZipMember> TextMembers(bool descriptor, bool zip64 = false) {
         std::string text;
         for (int k = 0; k < 700 * (n + 1); ++k)
             text += char('a' + random() % 26);
-        members.push_back({"notes/n" + std::to_string(n) + ".txt", text, n != 2, descriptor, zip64});
+        members.push_back(
+            {"notes/n" + std::to_string(n) + ".txt", text, n != 2, descriptor, zip64});
     }
     return members;
 }
@@ -65,18 +52,21 @@ TEST(Utf8, ConvertsWithinTheDestination) {
     } cases[] = {
         {"", 16, ""},
         {"abc", 16, "abc"},
-        {"ab\xC3", 16, "ab"},                   // a cut-off last character is dropped
-        {"a\x80z", 16, ""},                     // a continuation byte as lead fails it all
-        {"Stra\xC3\x9F" "e", 16, "Stra\xC3\x9F" "e"},
-        {"0123456789abcdef", 4, "0123"},        // never more than the destination holds
+        {"ab\xC3", 16, "ab"},  // a cut-off last character is dropped
+        {"a\x80z", 16, ""},    // a continuation byte as lead fails it all
+        {"Stra\xC3\x9F"
+         "e",
+         16,
+         "Stra\xC3\x9F"
+         "e"},
+        {"0123456789abcdef", 4, "0123"},  // never more than the destination holds
         {"\xC3\x9F\xC3\x9F\xC3\x9F", 3, "\xC3\x9F"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.source);
         std::vector<char> out(size_t(c.capacity), '#');
-        const long written =
-            UTF8ToANSI(reinterpret_cast<const unsigned char*>(c.source.data()),
-                       long(c.source.size()), out.data(), c.capacity);
+        const long written = UTF8ToANSI(reinterpret_cast<const unsigned char*>(c.source.data()),
+                                        long(c.source.size()), out.data(), c.capacity);
         EXPECT_EQ(std::string(out.data(), size_t(written)), c.expected);
     }
     wchar_t units[4] = {};
@@ -107,8 +97,8 @@ TEST(ZipAnalyser, ArchivesAreCarvedToTheEndOfTheirEndRecord) {
     for (const uint32_t sectorSize : {512u, 4096u}) {
         for (const ZipCase& c : cases) {
             SCOPED_TRACE(std::string(c.what) + " " + std::to_string(sectorSize));
-            const auto carved = Carve(RandomImage(sectorSize, 60, {{2, c.zip}, {30, c.zip}}),
-                                      sectorSize);
+            const auto carved =
+                Carve(RandomImage(sectorSize, 60, {{2, c.zip}, {30, c.zip}}), sectorSize);
             for (const int64_t start : {2, 30}) {
                 ASSERT_EQ(carved.count(start), 1u);
                 EXPECT_EQ(carved.at(start).size, int64_t(c.zip.size()));
@@ -173,8 +163,9 @@ TEST(ZipAnalyser, MemberNamesGiveTheType) {
         {{{"12345678-1234-1234-1234-123456789012", "x"}}, "TAX"},
         {{{"[Content_Types].xml", "x"}, {"xl/_rels/workbook.xml.rels", "y"}}, "XLSX"},
         {{{"[Content_Types].xml", "x"}, {"ppt/_rels/presentation.xml.rels", "y"}}, "PPTX"},
-        {{{"[Content_Types].xml", "x", true, true}, {"ppt/_rels/presentation.xml.rels", "y", true,
-                                                      true}}, "PPTX"},
+        {{{"[Content_Types].xml", "x", true, true},
+          {"ppt/_rels/presentation.xml.rels", "y", true, true}},
+         "PPTX"},
         {{{"readme.txt", "hello"}}, "ZIP"},
     };
     for (const Case& c : cases) {
