@@ -6,7 +6,8 @@ convert), JPEG pictures, gzip archives and plain text; GIF pictures, TIFF
 files that exiftool types as camera raws and camera JPEGs with Exif; audio
 and video files when ffmpeg and lame are there; the header-family files of
 tests/fixtures/raw/make_raw_images.py (audio, video, archives, fonts,
-pictures, texts, mail). About 700 MiB of it is
+pictures, texts, mail); the documents and containers of
+tests/fixtures/raw/make_document_images.py. About 700 MiB of it is
 files. IMAGE.manifest lists each laid file: type, start sector, length and
 sha256. Usage: make_raw_bench_image.py IMAGE
 """
@@ -22,6 +23,7 @@ import tempfile
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..",
                                 "tests", "fixtures", "raw"))
 import make_raw_images  # noqa: E402  the header-family files
+import make_document_images  # noqa: E402  documents and containers
 
 SIZE = 2 * 1024 * 1024 * 1024
 SECTOR = 512
@@ -128,6 +130,7 @@ def main():
         pool += media(work, rng)
         pool += [(kind.lower(), data) for kind, data in
                  make_raw_images.header_files(work, random.Random(12))]
+        pool += [(kind.lower(), data) for kind, data in make_document_images.laid_files()]
         manifest = []
         with open(image, "wb") as out:
             written = 0
