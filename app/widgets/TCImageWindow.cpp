@@ -380,6 +380,8 @@ void TCImageWindow::changeEvent(QEvent* event) {
     QWidget::changeEvent(event);
     switch (event->type()) {
         case QEvent::ActivationChange:
+            for (TCWindowButton* button : findChildren<TCWindowButton*>(Qt::FindDirectChildrenOnly))
+                button->updateImage();
             updateTitlebarView();
             layoutTrafficLightsAndContent();
             if (isActiveWindow())

@@ -9,6 +9,8 @@ HARBEX_PACKAGES=(
   zlib1g-dev libtinyxml-dev libchardet-dev libudev-dev qt6-base-dev
   # Tools the tests drive as root: loop devices, partition tables, file systems.
   util-linux fdisk dosfstools mtools exfatprogs exfat-fuse ntfs-3g dmsetup
+  # Stable fonts for the interface and a virtual display for its screenshots.
+  fonts-dejavu-core xvfb xauth
 )
 
 harbex_missing_packages() {

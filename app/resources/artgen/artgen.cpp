@@ -267,10 +267,10 @@ void Paint(QPainter& p, const Picture& pic) {
             p.setBrush(face);
             p.drawRoundedRect(inner, inner.height() / 2, inner.height() / 2);
             // The glyph sits at the end the button leads to; the label fills the rest.
-            const double g = inner.height() * 0.55;
+            const double g = inner.height() * 0.42;
             const bool leading = pic.glyph == Glyph::ChevronLeft;
-            const QRectF box(leading ? inner.left() + inner.height() * 0.3
-                                     : inner.right() - inner.height() * 0.3 - g,
+            const QRectF box(leading ? inner.left() + inner.height() * 0.28
+                                     : inner.right() - inner.height() * 0.28 - g,
                              inner.center().y() - g / 2, g, g);
             DrawGlyph(p, pic.glyph, box, kPaper);
             break;
@@ -397,7 +397,7 @@ void Paint(QPainter& p, const Picture& pic) {
             p.drawEllipse(disc);
             // The glyph tells the buttons apart once the pointer is near.
             if (pic.state == State::Hover || pic.state == State::Press)
-                DrawGlyph(p, pic.glyph, disc.adjusted(2.5, 2.5, -2.5, -2.5), colour.darker(190));
+                DrawGlyph(p, pic.glyph, disc, colour.darker(190));
             break;
         }
     }

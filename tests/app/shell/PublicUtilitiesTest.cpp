@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QFile>
 #include <QJsonObject>
+
+#include <optional>
 
 #include "KvLinkUrl.h"
 #include "KvPublicUtilities.h"
@@ -118,6 +122,30 @@ TEST(CommandRunner, ArgumentsReachTheProgramAsTheyAreWithoutAShell) {
 TEST(DiskInfo, NoneForWhatIsNotABlockDevice) {
     EXPECT_TRUE(KvPublicUtilities::KvGetDiskInfo("/etc/hostname").isEmpty());
     EXPECT_TRUE(KvPublicUtilities::KvGetDiskInfo("/no/such/device").isEmpty());
+}
+
+TEST(NetworkCheck, AnswersThroughTheEventLoopNeverInline) {
+    QObject context;
+    std::optional<bool> answer;
+    KvPublicUtilities::isCanBeUseNetWork(&context, [&](bool reachable) { answer = reachable; });
+    EXPECT_FALSE(answer.has_value()) << "the caller is never held up";
+    // Whatever the network, the answer comes within the check's own limit.
+    QDeadlineTimer deadline(20000);
+    while (!answer && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    EXPECT_TRUE(answer.has_value());
+}
+
+TEST(NetworkCheck, NoAnswerReachesAnAskerThatIsGone) {
+    bool answered = false;
+    {
+        QObject context;
+        KvPublicUtilities::isCanBeUseNetWork(&context, [&](bool) { answered = true; });
+    }
+    QDeadlineTimer deadline(300);
+    while (!deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    EXPECT_FALSE(answered);
 }
 
 }  // namespace

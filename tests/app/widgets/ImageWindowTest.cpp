@@ -102,10 +102,13 @@ TEST(ImageWindowTest, BarControlsFollowTheWindowsActivity) {
     Window window;
     auto* back = new QPushButton("Back", window.titleBarView());
     auto* label = new QLabel("Title", window.titleBarView());
+    window.move(400, 400);  // away from the pointer, which would light the buttons
     window.show();
     window.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
     EXPECT_TRUE(back->isEnabled());
+    TCWindowButton* close = window.standardWindowButton(TCImageWindow::kCloseButton);
+    EXPECT_EQ(close->image().cacheKey(), close->activeImage().cacheKey());
 
     QWidget other;
     other.show();
@@ -113,6 +116,7 @@ TEST(ImageWindowTest, BarControlsFollowTheWindowsActivity) {
     ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
     EXPECT_FALSE(back->isEnabled());
     EXPECT_FALSE(label->isEnabled());
+    EXPECT_EQ(close->image().cacheKey(), close->activeNotKeyWindowImage().cacheKey());
 
     window.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
