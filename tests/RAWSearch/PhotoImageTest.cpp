@@ -7,12 +7,14 @@
 #include <algorithm>
 #include <fstream>
 #include <map>
+#include <memory>
 #include <sstream>
 
 #include "FileNode.h"
 #include "RAWSearchController.h"
 #include "RawTestSupport.h"
 #include "TestSupport.h"
+#include "TiffAnalyzer.h"
 
 using namespace harbex::test;
 
@@ -98,6 +100,40 @@ TEST_P(PhotoImages, EveryPictureIsCarvedWholeTypedAndNamed) {
                         [start = start](const auto& e) { return e.start == start; });
         EXPECT_TRUE(listed) << file.name << " at " << start << ", " << file.size << " bytes";
     }
+}
+
+// TIFFs and camera raws the stream hands over (evicted, or still open at the
+// end) are measured alike by the walk over the device.
+TEST_P(PhotoImages, HandedOverTiffsAreMeasuredAlikeOnTheDevice) {
+    const PhotoManifest manifest = ReadPhotoManifest(GetParam());
+    ASSERT_FALSE(manifest.entries.empty());
+    TempDir dir;
+    const auto path = dir / "image.img";
+    ASSERT_TRUE(DecompressXz(FixturePath(std::string("raw/") + GetParam() + ".img.xz"), path));
+    const std::vector<uint8_t> image = ReadFile(path);
+    MemoryDevice device(image, manifest.sectorSize);
+    CRawFileAnalyserListSingle::CreateInstance()->ReinitAnalyzeList(nullptr);
+    int measured = 0;
+    for (const PhotoEntry& entry : manifest.entries) {
+        SCOPED_TRACE(entry.extension + " at " + std::to_string(entry.start));
+        const size_t at = size_t(entry.start) * manifest.sectorSize;
+        std::vector<uint8_t> sector(image.begin() + long(at), image.begin() + long(at) + 4096);
+        CRawFileInfo probe;
+        IRawFileAnalyser* analyser = Recognise(sector.data(), probe);
+        if (dynamic_cast<BruteForce::TiffAnalyzer*>(analyser) == nullptr)
+            continue;
+        std::unique_ptr<CRawFileInfo> record(analyser->CreateRawFileInfo());
+        record->fileType = probe.fileType;
+        record->startSector = entry.start;
+        record->analyser = analyser;
+        record->WillBeRemove(nullptr, -1);
+        ASSERT_NE(record->analyser, analyser);
+        EXPECT_EQ(record->analyser->GetRawFileSize(*record, &device), 1u);
+        EXPECT_EQ(record->size, entry.length);
+        EXPECT_EQ(g_s_strFileExtName[record->fileType], entry.extension);
+        ++measured;
+    }
+    EXPECT_GT(measured, 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Layouts, PhotoImages, ::testing::Values("photo_512", "photo_4096"),
