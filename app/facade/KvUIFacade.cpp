@@ -1,7 +1,6 @@
 #include "KvUIFacade.h"
 
 #include "KvUIController.h"
-#include "KvUIFilter.h"
 #include "ResultCode.h"
 
 const int64_t KvUIFacade::kNotAvailable =
@@ -46,7 +45,7 @@ void KvUIFacade::initFileType() {
 }
 
 void KvUIFacade::SetRecoveryType(unsigned int mask) {
-    KvUIFilter::instance()->ResetFilter(mask);
+    KvUIController::SetRecoveryType(mask);
 }
 
 bool KvUIFacade::DoScanWithDiskIndex(int disk, int volume) {
