@@ -237,6 +237,10 @@ QImage KvUIFacade::GetImageByFileNode(IFileNode*) {
     return {};
 }
 
+void KvUIFacade::ReleaseDataRecovery() {
+    KvUIController::ReleaseDataRecovery();
+}
+
 int KvUIFacade::KvOpenDmgFile(const QString&) {
     return 0;
 }

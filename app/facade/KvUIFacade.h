@@ -106,6 +106,9 @@ public:
     // May be called from any thread.
     virtual QImage GetImageByFileNode(IFileNode* file);
 
+    // Lets go of what the last scan kept for copying files out.
+    virtual void ReleaseDataRecovery();
+
     // Adds the Apple disk image at `path` to the device list; nonzero when
     // it is there. Refused (0) until the bridge opens such images.
     virtual int KvOpenDmgFile(const QString& path);

@@ -64,19 +64,20 @@ KvRootWindowController::Candidates KvRootWindowController::countCandidates(
 }
 
 KvRootWindowController::KvRootWindowController(KvShellWindows windows, QWidget* parent)
-    : QWidget(parent, Qt::Window),
+    : TCImageWindow(parent),
       windows_(std::move(windows)),
       backHomeButton_(new TCImageButton(this)),
       continueButton_(new TCImageButton(this)),
-      titleBarView_(new QWidget(this)),
-      contentArea_(new QWidget(this)),
-      contentView_(new QWidget(contentArea_)),
+      contentArea_(new QWidget),
+      pagesView_(new QWidget(contentArea_)),
       backLabel_(new QLabel(this)),
       continueLabel_(new QLabel(this)) {
+    setTitleBarHeight(kTitleBarHeight);
+    setTrafficLightButtonsLeftMargin(8);
+    setTopButtonMoveUp(5);
+    setContentView(contentArea_);
     setFixedSize(kPageWidth, kTitleBarHeight + kPageHeight);
-    titleBarView_->setGeometry(0, 0, kPageWidth, kTitleBarHeight);
-    contentArea_->setGeometry(0, kTitleBarHeight, kPageWidth, kPageHeight);
-    contentView_->setGeometry(0, 0, kPageWidth, kPageHeight);
+    pagesView_->setGeometry(0, 0, kPageWidth, kPageHeight);
 
     // The buttons below the pages; each step gives them their faces.
     backHomeButton_->setGeometry(318, kTitleBarHeight + 496, 120, 36);
@@ -109,10 +110,12 @@ void KvRootWindowController::windowDidLoad() {
     if (KvUIFacade::current().IsAppRunning())
         std::exit(0);
     KvUIFacade::current().initFileType();
+    // What a previous scan kept for copying out is of no use from here on.
+    KvUIFacade::current().ReleaseDataRecovery();
     observe(kvnote::kShowDetailWindow, &KvRootWindowController::showDetailWindow);
     selectScanType_ = 1;
     if (titleLabel_ == nullptr) {
-        titleLabel_ = new QLabel(Tr("WINDOW_TOP_TITLE"), titleBarView_);
+        titleLabel_ = new QLabel(Tr("WINDOW_TOP_TITLE"), titleBarView());
         titleLabel_->setGeometry(FromBottomLeft(QRectF(80, 18, 300, 25), kTitleBarHeight));
         titleLabel_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
         QFont font(QStringLiteral("Helvetica Neue Light"));
@@ -121,7 +124,7 @@ void KvRootWindowController::windowDidLoad() {
     }
     setWindowTitle(Tr("WINDOW_TOP_TITLE"));
     // Room for the two pages side by side.
-    contentView_->setGeometry(0, 0, 2 * kPageWidth, kPageHeight);
+    pagesView_->setGeometry(0, 0, 2 * kPageWidth, kPageHeight);
     buildTileBarView();
     buildFristPageView();
     loaded_ = true;
@@ -129,7 +132,7 @@ void KvRootWindowController::windowDidLoad() {
 
 void KvRootWindowController::buildTileBarView() {
     if (aboutButton_ == nullptr) {
-        aboutButton_ = MakeTitleBarButton(titleBarView_, "icon_infor", 860, "About us");
+        aboutButton_ = MakeTitleBarButton(titleBarView(), "icon_infor", 860, "About us");
         connect(aboutButton_, &QAbstractButton::clicked, this,
                 &KvRootWindowController::aboutAction);
     }
@@ -140,7 +143,7 @@ void KvRootWindowController::createImportButton() {
     if (importButton_ != nullptr)
         return;
     importButton_ =
-        MakeTitleBarButton(titleBarView_, "icon_import", 828, Tr("QOV_TWO_IMPORT_BUTTON_TIP"));
+        MakeTitleBarButton(titleBarView(), "icon_import", 828, Tr("QOV_TWO_IMPORT_BUTTON_TIP"));
     connect(importButton_, &QAbstractButton::clicked, this,
             &KvRootWindowController::importButtonAction);
 }
@@ -157,7 +160,7 @@ void KvRootWindowController::buildFristPageView() {
 
 void KvRootWindowController::InfoButtonClick() {
     delete selectTypeVC_;
-    selectTypeVC_ = new KvSelectTypeViewController(contentView_);
+    selectTypeVC_ = new KvSelectTypeViewController(pagesView_);
     selectTypeVC_->move(0, 0);
     connect(selectTypeVC_, &KvSelectTypeViewController::nextButtonActionWithAllTypeArr, this,
             &KvRootWindowController::nextButtonActionWithAllTypeArr);
@@ -263,7 +266,7 @@ void KvRootWindowController::InitFinished() {
         return;
     }
     delete selectDiskVC_;
-    selectDiskVC_ = new KvSelectDiskViewController(contentView_);
+    selectDiskVC_ = new KvSelectDiskViewController(pagesView_);
     connect(selectDiskVC_, &KvSelectDiskViewController::backHome, this,
             &KvRootWindowController::backHome);
     connect(selectDiskVC_, &KvSelectDiskViewController::changeSelectDiskViewContinueButtonEnabled,

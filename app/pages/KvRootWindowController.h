@@ -14,13 +14,14 @@
 
 #include "DiskListModel.h"
 #include "KvShellWindows.h"
+#include "TCImageWindow.h"
 
 class KvSelectDiskViewController;
 class KvSelectTypeViewController;
 class QLabel;
 class TCImageButton;
 
-class KvRootWindowController : public QWidget {
+class KvRootWindowController : public TCImageWindow {
     Q_OBJECT
 
 public:
@@ -80,8 +81,8 @@ public:
     TCImageButton* continueButton() const { return continueButton_; }
     TCImageButton* importButton() const { return importButton_; }
     TCImageButton* aboutButton() const { return aboutButton_; }
-    QWidget* titleBarView() const { return titleBarView_; }
-    QWidget* contentView() const { return contentView_; }
+    // The two pages side by side, twice the window's width.
+    QWidget* pagesView() const { return pagesView_; }
     int isNotFristLoad() const { return isNotFristLoad_; }
     void setIsNotFristLoad(int value) { isNotFristLoad_ = value; }
 
@@ -109,9 +110,8 @@ private:
     TCImageButton* continueButton_;
     TCImageButton* importButton_ = nullptr;
     TCImageButton* aboutButton_ = nullptr;
-    QWidget* titleBarView_;
     QWidget* contentArea_;
-    QWidget* contentView_;
+    QWidget* pagesView_;
     QLabel* titleLabel_ = nullptr;
     QLabel* backLabel_;
     QLabel* continueLabel_;

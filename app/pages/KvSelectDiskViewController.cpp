@@ -14,6 +14,7 @@
 #include "KvUIFacade.h"
 #include "PageLayout.h"
 #include "TCImageButton.h"
+#include "Tr.h"
 #include "UserDefaults.h"
 
 namespace {
@@ -56,10 +57,12 @@ KvSelectDiskViewController::KvSelectDiskViewController(QWidget* parent)
     outlineView_->setIconSize(QSize(24, 24));
     outlineView_->header()->setSectionsMovable(false);
     outlineView_->header()->setSectionsClickable(false);
-    outlineView_->header()->resizeSection(DiskListModel::kName, 420);
-    outlineView_->header()->resizeSection(DiskListModel::kSize, 150);
-    outlineView_->header()->resizeSection(DiskListModel::kFileSystem, 150);
-    outlineView_->header()->resizeSection(DiskListModel::kIsSSD, 80);
+    outlineView_->header()->setStretchLastSection(true);
+    outlineView_->header()->resizeSection(DiskListModel::kName, 380);
+    outlineView_->header()->resizeSection(DiskListModel::kSize, 140);
+    outlineView_->header()->resizeSection(DiskListModel::kFileSystem, 140);
+    outlineView_->header()->resizeSection(DiskListModel::kIsSSD, 100);
+    outlineView_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     outlineView_->header()->viewport()->installEventFilter(this);
     connect(outlineView_, &QAbstractItemView::doubleClicked, this,
             &KvSelectDiskViewController::doubleToScan);
@@ -73,6 +76,7 @@ KvSelectDiskViewController::KvSelectDiskViewController(QWidget* parent)
     backButton_ = MakeButton(this, "icon_back", QRectF(20, 15, 60, 60));
     connect(backButton_, &QAbstractButton::clicked, this, &KvSelectDiskViewController::backHome);
     scanButton_ = MakeButton(this, "btn_scan", QRectF(742, 25, 138, 41));
+    scanButton_->setTextWithName(Tr("QOV_THREE_SCAN_BUTTON"), QRect(0, 0, 138, 41));
     connect(scanButton_, &QAbstractButton::clicked, this,
             &KvSelectDiskViewController::scanButtonAction);
 }

@@ -232,7 +232,7 @@ TEST(RootWindowTest, TitleBarButtonsStandAtTheirPlaces) {
     EXPECT_EQ(main.root->aboutButton()->geometry(), QRect(860, 14, 16, 16));
     EXPECT_EQ(main.root->importButton()->geometry(), QRect(828, 14, 16, 16));
     EXPECT_EQ(main.root->titleBarView()->height(), 50);
-    EXPECT_EQ(main.root->contentView()->width(), 2 * 916);
+    EXPECT_EQ(main.root->pagesView()->width(), 2 * 916);
 }
 
 }  // namespace
