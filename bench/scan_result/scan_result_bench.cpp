@@ -1,6 +1,6 @@
-// Saving and loading the result of a complete scan of the 100,000-file FAT
-// benchmark image (the quick-scan benchmark's own), and imaging the 2 GiB disk
-// of the complete-scan benchmark against dd with 4 MiB blocks. Both images are
+// Saving and loading the result of a complete scan of the 100,000-file HFS+
+// volume of the quick-scan benchmark, and imaging the 2 GiB disk of the HFS+
+// complete-scan benchmark against dd with 4 MiB blocks. Both images are
 // wrapped as ozt images and opened into the device list, as a user's would be,
 // so that a saved result finds its device again when it is loaded.
 
@@ -68,12 +68,13 @@ int OpenedImageIndex(const std::string& ozt) {
     return -1;
 }
 
-IStorageDevice* FatDevice() {
+IStorageDevice* VolumeDevice() {
     static IStorageDevice* device = [] {
-        const std::string raw = BenchImage(
-            "HARBEX_BENCH_FAT_IMAGE", "/tmp/harbex_fat_quick_bench.img", HARBEX_BENCH_QUICK_SCRIPT);
+        const std::string raw =
+            BenchImage("HARBEX_BENCH_HFSPLUS_IMAGE", "/tmp/harbex_hfsplus_quick_bench.img",
+                       HARBEX_BENCH_QUICK_SCRIPT);
         const int index =
-            OpenedImageIndex(OztOf(raw, "/tmp/harbex_scan_result_bench_fat.ozt", "FAT bench"));
+            OpenedImageIndex(OztOf(raw, "/tmp/harbex_scan_result_bench_volume.ozt", "HFS+ bench"));
         return index < 0 ? nullptr : KvUIDeviceData::instance()->GetDiskStorageByIndex(index);
     }();
     return device;
@@ -81,21 +82,21 @@ IStorageDevice* FatDevice() {
 
 // A complete scan of the image through the bridge, so that the trees hold
 // every file.
-void ScanFatImage() {
+void ScanVolumeImage() {
     KvUIScan* scan = KvUIScan::instance();
     KvUIFilter::instance()->ResetFilter(127);
     scan->SetDeepScan(1);
     scan->SetStatus(KV_STATUS_RUNNING);
-    scan->DoScan(FatDevice(), nullptr);
+    scan->DoScan(VolumeDevice(), nullptr);
 }
 
 void SaveResult(benchmark::State& state) {
-    if (FatDevice() == nullptr) {
+    if (VolumeDevice() == nullptr) {
         state.SkipWithError("no benchmark image");
         return;
     }
     KvUIScan* scan = KvUIScan::instance();
-    ScanFatImage();
+    ScanVolumeImage();
     KvSaveAndRestoreNodeOperate* saver = KvSaveAndRestoreNodeOperate::instance();
     for (auto _ : state) {
         if (!scan->AcquireResults()) {
@@ -163,20 +164,20 @@ void LoadThroughBridge(benchmark::State& state) {
 
 // The scan the saved result stands in for.
 void ScanForComparison(benchmark::State& state) {
-    if (FatDevice() == nullptr) {
+    if (VolumeDevice() == nullptr) {
         state.SkipWithError("no benchmark image");
         return;
     }
     for (auto _ : state)
-        ScanFatImage();
+        ScanVolumeImage();
 }
 
 // The 2 GiB disk wrapped as an ozt image, so that it is a device of the list.
 const std::string& DiskImage() {
     static const std::string path =
-        OztOf(BenchImage("HARBEX_BENCH_DISK", "/tmp/harbex_fat_complete_bench.img",
+        OztOf(BenchImage("HARBEX_BENCH_HFSPLUS_DISK", "/tmp/harbex_hfsplus_complete_bench.img",
                          HARBEX_BENCH_DISK_SCRIPT),
-              "/tmp/harbex_scan_result_bench_disk.ozt", "FAT bench disk");
+              "/tmp/harbex_scan_result_bench_disk.ozt", "HFS+ bench disk");
     return path;
 }
 
