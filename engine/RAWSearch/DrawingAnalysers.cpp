@@ -5,6 +5,7 @@
 #include <new>
 
 #include "ByteOrder.h"
+#include "DwgLz77.h"
 #include "RawUtility.h"
 #include "StreamWindow.h"
 #include "ZeroEndRawFileInfo.h"
@@ -21,12 +22,15 @@ constexpr uint64_t kLocatorBytes = 9;
 constexpr int32_t kMostLocators = 256;
 constexpr uint64_t kScrambledHeaderAt = 0x80;
 constexpr uint64_t kScrambledHeaderBytes = 108;
-constexpr uint64_t kCodedHeaderAt = 0x80;
-constexpr uint64_t kCodedHeaderBytes = 984;
+constexpr int64_t kCodedHeaderAt = 0x80;
 constexpr uint64_t kCodedBlockBytes = 239;
-constexpr uint64_t kPlainHeaderAt = 32;
+constexpr uint64_t kCompressedLengthAt = 24;
+constexpr uint64_t kHeaderDataAt = 32;
+constexpr uint64_t kHeaderBytes = 272;
+constexpr uint64_t kFileSizeAt = 8;
 
-enum class DwgFamily { kLocators, kScrambled, kCoded, kUnsized };
+// The record keeps the family as a number: 0 until the first sector.
+enum class DwgFamily : int32_t { kLocators = 1, kScrambled = 2, kCoded = 3, kUnsized = 4 };
 
 DwgFamily FamilyOf(const unsigned char* header) {
     static const char* const kLocators[] = {"AC1015", "AC1014", "AC1013", "AC1012"};
@@ -70,16 +74,30 @@ uint64_t ScrambledEnd(const uint8_t* header) {
     return ReadLE64(plain + 52) + kScrambledHeaderBytes;
 }
 
-// Size from the coded file header: its first block, de-interleaved, holds
-// the header itself when it is stored uncompressed. Compressed headers are
-// not unpacked; such drawings get no size.
-uint64_t CodedEnd(const uint8_t* header) {
-    uint8_t block[kCodedBlockBytes];
-    for (uint64_t i = 0; i < kCodedBlockBytes; ++i)
-        block[i] = header[kCodedHeaderAt + 3 * i];
-    if (static_cast<int32_t>(ReadLE32(block + 24)) >= 1)
-        return 0;
-    return ReadLE64(block + kPlainHeaderAt + 8);
+// Size from the coded file header: the collected bytes interleave three
+// blocks; the de-interleaved data holds the header, stored plain or
+// compressed. A compressed header that would read or write out of bounds
+// gives no size.
+uint64_t CodedEnd(const uint8_t* collected) {
+    uint8_t blocks[3 * kCodedBlockBytes];
+    for (uint64_t block = 0; block < 3; ++block) {
+        for (uint64_t i = 0; i < kCodedBlockBytes; ++i)
+            blocks[kCodedBlockBytes * block + i] = collected[3 * i + block];
+    }
+    const int32_t compressed = static_cast<int32_t>(ReadLE32(blocks + kCompressedLengthAt));
+    uint8_t header[kHeaderBytes] = {};
+    if (compressed < 1) {
+        std::memcpy(header, blocks + kHeaderDataAt, kHeaderBytes);
+    } else {
+        size_t produced = 0;
+        if (uint64_t(compressed) > sizeof(blocks) - kHeaderDataAt ||
+            !DecompressDwgLz77(blocks + kHeaderDataAt, size_t(compressed), header, kHeaderBytes,
+                               produced) ||
+            produced < kFileSizeAt + 8) {
+            return 0;
+        }
+    }
+    return ReadLE64(header + kFileSizeAt);
 }
 
 }  // namespace
@@ -103,38 +121,51 @@ int CDWGAnalyser::CDWGRawInfo::CalcRawSize(unsigned char* sector, int sectorSize
         return 2;
     const StreamWindow window(sector, sectorSize, sectorNumber, startSector, context);
     const RawSpan header = window.At(0);
-    if (header.bytes == nullptr)
-        return 1;  // the header has left the buffer: no size
-    uint64_t needed = 0;
-    const DwgFamily family = FamilyOf(header.bytes);
-    switch (family) {
-        case DwgFamily::kLocators: {
-            const int32_t count = static_cast<int32_t>(ReadLE32(header.bytes + kLocatorCountAt));
-            if (count < 0 || count > kMostLocators)
-                return 1;
-            needed = kLocatorsAt + kLocatorBytes * uint64_t(count);
-            break;
-        }
-        case DwgFamily::kScrambled:
-            needed = kScrambledHeaderAt + kScrambledHeaderBytes;
-            break;
-        case DwgFamily::kCoded:
-            needed = kCodedHeaderAt + kCodedHeaderBytes;
-            break;
-        case DwgFamily::kUnsized:
+    if (versionFamily == 0) {
+        if (header.bytes == nullptr)
+            return 1;  // the header has left the buffer: no size
+        versionFamily = static_cast<int32_t>(FamilyOf(header.bytes));
+    }
+    const auto family = static_cast<DwgFamily>(versionFamily);
+    if (family == DwgFamily::kCoded)
+        return CollectCodedHeader(sector, sectorSize, window.Position());
+    if (family == DwgFamily::kUnsized || header.bytes == nullptr)
+        return 1;
+    uint64_t needed = kScrambledHeaderAt + kScrambledHeaderBytes;
+    if (family == DwgFamily::kLocators) {
+        const int32_t count = static_cast<int32_t>(ReadLE32(header.bytes + kLocatorCountAt));
+        if (count < 0 || count > kMostLocators)
             return 1;
+        needed = kLocatorsAt + kLocatorBytes * uint64_t(count);
     }
     // Wait until the buffer holds the whole header.
     if (header.count < needed)
         return 2;
-    uint64_t end = 0;
-    if (family == DwgFamily::kLocators)
-        end = LocatorsEnd(header.bytes,
-                          static_cast<int32_t>(ReadLE32(header.bytes + kLocatorCountAt)));
-    else if (family == DwgFamily::kScrambled)
-        end = ScrambledEnd(header.bytes);
-    else
-        end = CodedEnd(header.bytes);
+    const uint64_t end =
+        family == DwgFamily::kLocators
+            ? LocatorsEnd(header.bytes,
+                          static_cast<int32_t>(ReadLE32(header.bytes + kLocatorCountAt)))
+            : ScrambledEnd(header.bytes);
+    size = end <= kMaxSize ? static_cast<int64_t>(end) : 0;
+    return 1;
+}
+
+// The coded header is taken sector by sector as the search streams past.
+int CDWGAnalyser::CDWGRawInfo::CollectCodedHeader(const unsigned char* sector, int sectorSize,
+                                                  int64_t position) {
+    const int64_t from = kCodedHeaderAt + headerBytesCollected - position;
+    if (from < 0)
+        return 1;  // the wanted bytes went by unseen: no size
+    if (from < sectorSize) {
+        const auto take =
+            static_cast<int32_t>(std::min<int64_t>(headerBytesWanted, sectorSize - from));
+        std::memcpy(headerBuffer + headerBytesCollected, sector + from, size_t(take));
+        headerBytesCollected += take;
+        headerBytesWanted -= take;
+    }
+    if (headerBytesWanted > 0)
+        return 2;
+    const uint64_t end = CodedEnd(headerBuffer);
     size = end <= kMaxSize ? static_cast<int64_t>(end) : 0;
     return 1;
 }

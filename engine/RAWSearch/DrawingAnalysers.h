@@ -6,8 +6,9 @@
 
 namespace BruteForce {
 
-// AutoCAD drawings, sized from their file header's section locators or
-// (scrambled in later versions) the address of the header's second copy.
+// AutoCAD drawings, sized from their file header's section locators,
+// (scrambled in later versions) the address of the header's second copy, or
+// (in 2007 drawings) the file size named in the coded file header.
 class CDWGAnalyser : public IRawFileAnalyser {
 public:
     static constexpr RAW_FILE_TYPE kType = 24;
@@ -20,6 +21,15 @@ public:
         bool WhetherImplementGuess() override { return true; }
         int CalcRawSize(unsigned char* sector, int sectorSize, long long sectorNumber,
                         SearchContext& context) override;
+
+        static constexpr int32_t kCodedHeaderBytes = 984;
+        int32_t headerBytesWanted = kCodedHeaderBytes;
+        int32_t headerBytesCollected = 0;
+        uint8_t headerBuffer[kCodedHeaderBytes] = {};
+        int32_t versionFamily = 0;  // 0 until the first sector
+
+    private:
+        int CollectCodedHeader(const unsigned char* sector, int sectorSize, int64_t position);
     };
 
     CDWGAnalyser() { analyserType = 0xFFFFFFFF; }

@@ -1,8 +1,10 @@
-// Drawing analysers: DWG sizes from locators and the scrambled header, DXF
+// Drawing analysers: DWG sizes from locators, the scrambled header and the
+// 2007 coded header (plain, compressed and hostile), DXF
 // ends at its EOF group, binary EPS sized from its header, FreeHand headers.
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <memory>
@@ -90,6 +92,105 @@ TEST(DrawingAnalysers, DwgSizes) {
     EXPECT_EQ(Stream(analyser, later)->size, 0x123400 + 108);
     later[0x80 + 16] ^= 1;
     EXPECT_EQ(Stream(analyser, later)->size, 0);
+}
+
+// A 2007 drawing whose coded header, de-interleaved, starts with `data`:
+// byte i of block k lies at 128 + 3i + k. The bytes after the three blocks
+// are filler the sizing must ignore.
+std::vector<uint8_t> Dwg2007(const std::vector<uint8_t>& data) {
+    std::vector<uint8_t> dwg(1536, 0);
+    std::memcpy(dwg.data(), "AC1021", 6);
+    std::fill(dwg.begin() + 128 + 717, dwg.begin() + 128 + 984, 0xEE);
+    for (size_t j = 0; j < data.size(); ++j)
+        dwg[128 + 3 * (j % 239) + j / 239] = data[j];
+    return dwg;
+}
+
+// Header data with its length field at 24 and `payload` from 32.
+std::vector<uint8_t> CodedHeader(int32_t length, const std::vector<uint8_t>& payload) {
+    std::vector<uint8_t> data(717, 0);
+    PutLE32(data, 24, uint32_t(length));
+    std::copy(payload.begin(), payload.end(), data.begin() + 32);
+    return data;
+}
+
+// A plain header: eight bytes, then the 64-bit file size.
+std::vector<uint8_t> PlainHeader(uint64_t fileSize) {
+    std::vector<uint8_t> header(272, 0x11);
+    for (int k = 0; k < 8; ++k)
+        header[8 + k] = uint8_t(fileSize >> (8 * k));
+    return header;
+}
+
+// Literal 10 (stored shuffled: last byte first, first byte last), a copy of
+// four bytes from ten back (the file size's top byte 0x12 comes from the
+// header's first byte), then a plain literal of eight: the header starts
+// 12 00 00 00 A1 A2 A3 A4, and its size field reads 0x123456.
+const std::vector<uint8_t> kPackedHeader = {
+    0x02, 0x34, 0x00, 0x00, 0x00, 0xA1, 0xA2, 0xA3, 0xA4, 0x56, 0x12,  // literal 10
+    0x49, 0x00,                                                        // copy 4 from 10 back
+    0x00, 0x00, 0x00, 0xB1, 0xB2, 0xB3, 0xB4, 0xB5, 0xB6};             // literal 8
+
+// The stream's first literal run followed by `tail`.
+std::vector<uint8_t> Packed(const std::vector<uint8_t>& tail) {
+    constexpr size_t kLiteralRun = 11;
+    std::vector<uint8_t> stream(kLiteralRun + tail.size());
+    std::copy_n(kPackedHeader.begin(), kLiteralRun, stream.begin());
+    std::copy(tail.begin(), tail.end(), stream.begin() + kLiteralRun);
+    return stream;
+}
+
+TEST(DrawingAnalysers, Dwg2007SizedFromItsCodedHeader) {
+    struct Case {
+        const char* name;
+        std::vector<uint8_t> data;
+        int64_t size;
+    };
+    const std::vector<Case> cases = {
+        {"plain, length 0", CodedHeader(0, PlainHeader(0x5F3210)), 0x5F3210},
+        {"plain, negative length", CodedHeader(-272, PlainHeader(0x81234)), 0x81234},
+        {"plain, size past the maximum", CodedHeader(0, PlainHeader(0x514000001)), 0},
+        {"compressed", CodedHeader(int32_t(kPackedHeader.size()), kPackedHeader), 0x123456},
+        // Hostile streams end without a size.
+        {"copy from before the start", CodedHeader(13, Packed({0x4F, 0x08})), 0},
+        {"copy past the output", CodedHeader(16, Packed({0x28, 0x00, 0x00, 0xFF, 0xF8})), 0},
+        {"literal past the input", CodedHeader(15, {0x0F, 0x80}), 0},
+        {"cut inside a copy", CodedHeader(12, Packed({0x10})), 0},
+        {"announced literal missing", CodedHeader(13, Packed({0x49, 0x03})), 0},
+        {"length past the blocks", CodedHeader(686, kPackedHeader), 0},
+    };
+    BruteForce::CDWGAnalyser analyser;
+    for (const Case& c : cases) {
+        auto dwg = Dwg2007(c.data);
+        CRawFileInfo probe;
+        ASSERT_EQ(analyser.AnalyseBuffer(dwg.data(), probe), 1u) << c.name;
+        EXPECT_EQ(Stream(analyser, dwg)->size, c.size) << c.name;
+    }
+}
+
+TEST(DrawingAnalysers, Dwg2007HeaderCollectedAcrossSectors) {
+    // The coded header spans bytes 128-1111: three 512-byte sectors, or one
+    // of 4096 bytes. Each sector is handed over alone.
+    const auto dwg = Dwg2007(CodedHeader(int32_t(kPackedHeader.size()), kPackedHeader));
+    const std::vector<std::pair<int, std::vector<int>>> cases = {{512, {2, 2, 1}}, {4096, {1}}};
+    BruteForce::CDWGAnalyser analyser;
+    for (const auto& [sectorSize, answers] : cases) {
+        std::vector<uint8_t> bytes = dwg;
+        bytes.resize(size_t(sectorSize) * answers.size(), 0x61);
+        std::unique_ptr<CRawFileInfo> record(analyser.CreateRawFileInfo());
+        record->startSector = 9;
+        for (size_t n = 0; n < answers.size(); ++n) {
+            std::vector<uint8_t> sector(bytes.begin() + sectorSize * n,
+                                        bytes.begin() + sectorSize * (n + 1));
+            CRawFileInfo::SearchContext context;
+            context.windowStart = 9 + static_cast<long long>(n);
+            context.windowEnd = context.windowStart + 1;
+            EXPECT_EQ(record->CalcRawSize(sector.data(), sectorSize, context.windowStart, context),
+                      answers[n])
+                << sectorSize << " sector " << n;
+        }
+        EXPECT_EQ(record->size, 0x123456) << sectorSize;
+    }
 }
 
 TEST(DrawingAnalysers, DxfEndsAfterItsEofGroup) {
