@@ -14,6 +14,7 @@
 
 class DiskVolumeNodeData;
 class QDateTime;
+class QImage;
 class IFileNode;
 class IStorageDevice;
 class KvUIOperation;
@@ -79,6 +80,18 @@ public:
     static bool IsAnotherInstanceRunning(const std::string& lockPath);
     // Stops the workers and the engine's event delivery, then ends the process.
     [[noreturn]] static void CloseApp();
+
+    // Adds the Apple disk image at `path` to the device list; nonzero when it
+    // is there. A refused image leaves the reason, for the user, in `refusal`.
+    static int KvOpenDmgFile(const QString& path, QString* refusal = nullptr);
+
+    // Thumbnails (defined in harbex_bridge_thumbnails, which needs QtGui): a
+    // picture decoded from the found file's data, a movie's frame or a camera
+    // raw's preview; else the icon of the extension. Any thread.
+    static QImage GetNSImageByFildNode(IFileNode* node);
+    static QImage GetNSImageByNode(const OpNodeData* row);
+    // A frame of the movie file at `path`, fitting 192 x 192; null when none.
+    static QImage getVideoThumbFromPath(const QString& path);
 
     // How long RefreshDeviceInfo waits for a scan to stop; tests shorten it.
     static void SetStopWaitMs(int ms);

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <tinyxml.h>
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -10,8 +11,8 @@
 #include "BlockDevice.h"
 #include "ByteOrder.h"
 #include "DeviceRead.h"
+#include "DmgLayout.h"
 #include "EngineLog.h"
-#include "ImageDevice.h"
 
 namespace {
 
@@ -21,6 +22,12 @@ constexpr int64_t kSectorBytes = 512;
 constexpr int64_t kMaxPlistBytes = 64 << 20;
 constexpr size_t kBlockTableHeaderBytes = 204;
 constexpr size_t kBlockEntryBytes = 40;
+
+constexpr uint32_t kBlockZeroFill = 0x00000000;
+constexpr uint32_t kBlockRaw = 0x00000001;
+constexpr uint32_t kBlockFree = 0x00000002;  // unused space, reads as zeros
+constexpr uint32_t kBlockComment = 0x7FFFFFFE;
+constexpr uint32_t kBlockEnd = 0xFFFFFFFF;
 
 bool ReadAt(int fd, void* buffer, int64_t length, int64_t offset) {
     return pread(fd, buffer, static_cast<size_t>(length), offset) == length;
@@ -47,16 +54,30 @@ struct Trailer {
     uint64_t sectorCount;
 };
 
-bool IsCompressedEntry(uint32_t type) {
-    return (type & 0xFFFFFFF0u) == 0x80000000u;
+DmgRefusal CompressedKind(uint32_t type) {
+    switch (type) {
+        case 0x80000004:
+            return kDmgCompressedADC;
+        case 0x80000005:
+            return kDmgCompressedZlib;
+        case 0x80000006:
+            return kDmgCompressedBzip2;
+        case 0x80000007:
+            return kDmgCompressedLZFSE;
+        case 0x80000008:
+            return kDmgCompressedLZMA;
+        default:
+            return (type & 0xFFFFFFF0u) == 0x80000000u ? kDmgCompressedOther : kDmgAccepted;
+    }
 }
 
-// Checks one block table: compressed blocks make the image unreadable as
-// sectors, and raw blocks must lie in the file where a straight read of their
-// sectors finds them.
-bool CheckBlockTable(const std::vector<uint8_t>& table, const Trailer& trailer) {
+// Adds the runs of one block table. Sectors are counted from the table's
+// first sector; raw data lies at the data fork offset plus the table's and
+// the entry's offsets, and must lie in the file before the trailer.
+DmgRefusal AddBlockTable(const std::vector<uint8_t>& table, const Trailer& trailer, int64_t dataEnd,
+                         DmgLayout& layout) {
     if (table.size() < kBlockTableHeaderBytes) {
-        return false;
+        return kDmgDamaged;
     }
     const uint64_t tableFirst = ReadBE64(&table[8]);
     const uint64_t tableDataOffset = ReadBE64(&table[24]);
@@ -68,7 +89,7 @@ bool CheckBlockTable(const std::vector<uint8_t>& table, const Trailer& trailer) 
                               static_cast<unsigned long long>(tableDataOffset),
                               ReadBE32(&table[32]));
     if (entries > (table.size() - kBlockTableHeaderBytes) / kBlockEntryBytes) {
-        return false;
+        return kDmgDamaged;
     }
     for (uint32_t i = 0; i < entries; ++i) {
         const uint8_t* entry = &table[kBlockTableHeaderBytes + kBlockEntryBytes * i];
@@ -77,8 +98,8 @@ bool CheckBlockTable(const std::vector<uint8_t>& table, const Trailer& trailer) 
         const uint64_t count = ReadBE64(entry + 16);
         const uint64_t offset = ReadBE64(entry + 24);
         const uint64_t length = ReadBE64(entry + 32);
-        if (IsCompressedEntry(type)) {
-            return false;
+        if (const DmgRefusal compressed = CompressedKind(type); compressed != kDmgAccepted) {
+            return compressed;
         }
         CatchExeception::WriteLog(
             "Bkl %d,start sector:%llu (have %llu sectors) - Compressed to %llu, %llu bytes, "
@@ -86,38 +107,62 @@ bool CheckBlockTable(const std::vector<uint8_t>& table, const Trailer& trailer) 
             static_cast<int>(i), static_cast<unsigned long long>(first),
             static_cast<unsigned long long>(count), static_cast<unsigned long long>(offset),
             static_cast<unsigned long long>(length), type);
-        if (type == 1) {
-            const unsigned __int128 expected =
-                (static_cast<unsigned __int128>(tableFirst) + first) * kSectorBytes;
+        if (type == kBlockComment || type == kBlockEnd || count == 0) {
+            continue;
+        }
+        if (type != kBlockRaw && type != kBlockZeroFill && type != kBlockFree) {
+            return kDmgUnknownBlock;
+        }
+        const unsigned __int128 start = static_cast<unsigned __int128>(tableFirst) + first;
+        if (start + count > trailer.sectorCount) {
+            return kDmgDamaged;
+        }
+        DmgRun run{static_cast<int64_t>(start), static_cast<int64_t>(count), -1};
+        if (type == kBlockRaw) {
             const unsigned __int128 stored =
                 static_cast<unsigned __int128>(trailer.dataForkOffset) + tableDataOffset + offset;
-            if (stored != expected ||
-                static_cast<unsigned __int128>(count) * kSectorBytes != length) {
-                return false;
+            if (static_cast<unsigned __int128>(count) * kSectorBytes != length ||
+                stored + length > static_cast<uint64_t>(dataEnd)) {
+                return kDmgDamaged;
             }
+            run.fileOffset = static_cast<int64_t>(stored);
         }
+        layout.runs.push_back(run);
     }
-    return true;
+    return kDmgAccepted;
 }
 
-// Answers 0 when a block table of the "blkx" array refuses the image, else 1.
-int ParseChunkEntry(const TiXmlElement* blkx, const Trailer& trailer) {
+// Answers why a block table of the "blkx" array refuses the image, if one does.
+DmgRefusal ParseChunkEntry(const TiXmlElement* blkx, const Trailer& trailer, int64_t dataEnd,
+                           DmgLayout& layout) {
     CatchExeception::WriteLog("========= mish info begin =============\n");
     for (const TiXmlElement* item = blkx->FirstChildElement("dict"); item != nullptr;
          item = item->NextSiblingElement("dict")) {
         const TiXmlElement* data = DictValue(item, "Data");
         if (data == nullptr) {
-            return 0;
+            return kDmgDamaged;
         }
         const auto table = DecodeBase64(data->GetText() != nullptr ? data->GetText() : "");
-        if (!table || !CheckBlockTable(*table, trailer)) {
-            return 0;
+        if (!table) {
+            return kDmgDamaged;
+        }
+        if (const DmgRefusal refusal = AddBlockTable(*table, trailer, dataEnd, layout);
+            refusal != kDmgAccepted) {
+            return refusal;
         }
     }
-    return 1;
+    std::sort(layout.runs.begin(), layout.runs.end(),
+              [](const DmgRun& a, const DmgRun& b) { return a.firstSector < b.firstSector; });
+    for (size_t i = 1; i < layout.runs.size(); ++i) {
+        const DmgRun& before = layout.runs[i - 1];
+        if (before.firstSector + before.sectorCount > layout.runs[i].firstSector) {
+            return kDmgDamaged;
+        }
+    }
+    return kDmgAccepted;
 }
 
-int ParseTrailer(int fd, const uint8_t* last, int64_t fileSize, CDMGDeviceInfoStruct& record) {
+DmgRefusal ReadUdifLayout(int fd, const uint8_t* last, int64_t fileSize, DmgLayout& layout) {
     const Trailer trailer{ReadBE64(last + 24), ReadBE64(last + 216), ReadBE64(last + 224),
                           ReadBE64(last + 492)};
     CatchExeception::WriteLog("========= koly info begin =============\n");
@@ -127,17 +172,19 @@ int ParseTrailer(int fd, const uint8_t* last, int64_t fileSize, CDMGDeviceInfoSt
     CatchExeception::WriteLog("Original total sectors: %llu\n",
                               static_cast<unsigned long long>(trailer.sectorCount));
     CatchExeception::WriteLog("========= koly info end ===============\n");
-    const auto limit = static_cast<uint64_t>(fileSize - kTrailerBytes);
+    const int64_t dataEnd = fileSize - kTrailerBytes;
+    const auto limit = static_cast<uint64_t>(dataEnd);
     if (trailer.sectorCount > static_cast<uint64_t>(INT64_MAX) / kSectorBytes ||
         trailer.plistLength == 0 || trailer.plistLength > static_cast<uint64_t>(kMaxPlistBytes) ||
         trailer.plistOffset > limit || trailer.plistLength > limit - trailer.plistOffset) {
-        return 0;
+        return kDmgDamaged;
     }
-    record.sectorCount = static_cast<int64_t>(trailer.sectorCount);
+    layout.udif = true;
+    layout.sectorCount = static_cast<int64_t>(trailer.sectorCount);
     std::string text(trailer.plistLength, '\0');
     if (!ReadAt(fd, text.data(), static_cast<int64_t>(text.size()),
                 static_cast<int64_t>(trailer.plistOffset))) {
-        return 0;
+        return kDmgUnreadable;
     }
     TiXmlDocument plist;
     plist.Parse(text.c_str());
@@ -145,48 +192,101 @@ int ParseTrailer(int fd, const uint8_t* last, int64_t fileSize, CDMGDeviceInfoSt
     const TiXmlElement* blkx = DictValue(
         DictValue(root != nullptr ? root->FirstChildElement("dict") : nullptr, "resource-fork"),
         "blkx");
-    // Without a readable block table nothing says the sectors are stored raw.
+    // Without a readable block table nothing says where the sectors are.
     if (plist.Error() || blkx == nullptr) {
-        return 0;
+        return kDmgDamaged;
     }
-    return ParseChunkEntry(blkx, trailer);
+    return ParseChunkEntry(blkx, trailer, dataEnd, layout);
 }
 
 }  // namespace
 
-int ParseDmgFile(const std::string& path, CDMGDeviceInfoStruct& record) {
+DmgRefusal ReadDmgLayout(int fd, int64_t fileSize, DmgLayout& layout) {
+    layout = DmgLayout{};
+    char header[8] = {};
+    uint8_t last[kTrailerBytes];
+    if (fileSize <= kTrailerBytes) {
+        return kDmgTooSmall;
+    }
+    if (!ReadAt(fd, header, sizeof(header), 0) ||
+        !ReadAt(fd, last, kTrailerBytes, fileSize - kTrailerBytes)) {
+        return kDmgUnreadable;
+    }
+    if (std::memcmp(header, "encrcdsa", 8) == 0) {
+        return kDmgEncrypted;
+    }
+    if (std::memcmp(last, "koly", 4) != 0) {
+        // A plain sector copy; a partial last sector cannot be read whole.
+        layout.sectorCount = fileSize / kSectorBytes;
+        return kDmgAccepted;
+    }
+    return ReadUdifLayout(fd, last, fileSize, layout);
+}
+
+const char* DescribeDmgRefusal(DmgRefusal refusal) {
+    switch (refusal) {
+        case kDmgAccepted:
+            return "";
+        case kDmgUnreadable:
+            return "The disk image cannot be read.";
+        case kDmgTooSmall:
+            return "The file is too small to be a disk image.";
+        case kDmgEncrypted:
+            return "The disk image is encrypted and cannot be scanned.";
+        case kDmgDamaged:
+            return "The disk image is damaged: its block table does not fit the file.";
+        case kDmgUnknownBlock:
+            return "The disk image holds blocks of an unknown kind and cannot be scanned.";
+        case kDmgCompressedADC:
+            return "The disk image is compressed (ADC). Only uncompressed disk images can be "
+                   "scanned.";
+        case kDmgCompressedZlib:
+            return "The disk image is compressed (zlib). Only uncompressed disk images can be "
+                   "scanned.";
+        case kDmgCompressedBzip2:
+            return "The disk image is compressed (bzip2). Only uncompressed disk images can be "
+                   "scanned.";
+        case kDmgCompressedLZFSE:
+            return "The disk image is compressed (LZFSE). Only uncompressed disk images can be "
+                   "scanned.";
+        case kDmgCompressedLZMA:
+            return "The disk image is compressed (LZMA). Only uncompressed disk images can be "
+                   "scanned.";
+        case kDmgCompressedOther:
+            return "The disk image is compressed. Only uncompressed disk images can be scanned.";
+    }
+    return "The disk image cannot be scanned.";
+}
+
+DmgRefusal CheckDmgFile(const std::string& path, CDMGDeviceInfoStruct& record) {
     std::memset(&record, 0, sizeof(record));
     const size_t slash = path.find_last_of('/');
     const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
     if (!CopyPathField(record.imagePath, sizeof(record.imagePath), path.c_str()) ||
         !CopyPathField(record.fileName, sizeof(record.fileName), name.c_str())) {
-        return 0;
+        return kDmgUnreadable;
     }
     record.sectorSize = kSectorBytes;
     const int fd = OpenBlockDeviceReadOnly(path.c_str());
     if (fd < 0) {
-        return 0;
+        return kDmgUnreadable;
     }
-    int result = 0;
-    char header[8] = {};
     struct stat info {};
-    uint8_t last[kTrailerBytes];
-    if (ReadAt(fd, header, sizeof(header), 0) && std::memcmp(header, "encrcdsa", 8) == 0) {
-        result = 0;
-    } else if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size <= kTrailerBytes) {
-        result = 0;
-    } else if (!ReadAt(fd, last, kTrailerBytes, info.st_size - kTrailerBytes)) {
-        result = 0;
-    } else {
-        record.imageFileLength = info.st_size;
-        if (std::memcmp(last, "koly", 4) != 0) {
-            // A plain sector copy; a partial last sector cannot be read whole.
-            record.sectorCount = info.st_size / kSectorBytes;
-            result = 1;
-        } else {
-            result = ParseTrailer(fd, last, info.st_size, record);
-        }
+    DmgLayout layout;
+    DmgRefusal refusal = kDmgUnreadable;
+    if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
+        refusal = ReadDmgLayout(fd, info.st_size, layout);
     }
     close(fd);
-    return result;
+    if (refusal != kDmgAccepted) {
+        CatchExeception::WriteLog("disk image refused: %s\n", DescribeDmgRefusal(refusal));
+        return refusal;
+    }
+    record.imageFileLength = info.st_size;
+    record.sectorCount = layout.sectorCount;
+    return kDmgAccepted;
+}
+
+int ParseDmgFile(const std::string& path, CDMGDeviceInfoStruct& record) {
+    return CheckDmgFile(path, record) == kDmgAccepted ? 1 : 0;
 }

@@ -27,8 +27,31 @@ IStorageDevice* CreateDmgDevice(const char* path, void* info);
 // Reopens the image a saved dmg record describes, from the record's own path.
 IStorageDevice* CreateDmgDeviceByDmgInfo(void* info, int length, const char* path);
 
+// Why an Apple disk image cannot be scanned.
+enum DmgRefusal : int {
+    kDmgAccepted = 0,
+    kDmgUnreadable,  // missing, not a regular file, or a read failed
+    kDmgTooSmall,
+    kDmgEncrypted,
+    kDmgDamaged,       // trailer, property list or block table wrong or outside the file
+    kDmgUnknownBlock,  // a kind of block whose contents are unknown
+    kDmgCompressedADC,
+    kDmgCompressedZlib,
+    kDmgCompressedBzip2,
+    kDmgCompressedLZFSE,
+    kDmgCompressedLZMA,
+    kDmgCompressedOther,
+};
+
+// A sentence for the user on why the image was refused; empty when accepted.
+const char* DescribeDmgRefusal(DmgRefusal refusal);
+
+// Checks an Apple disk image and fills the record as ParseDmgFile does.
+DmgRefusal CheckDmgFile(const std::string& path, CDMGDeviceInfoStruct& record);
+
 // Checks an Apple disk image and fills the record's sector size, sector count,
 // data offset, file length, file name and path. Answers 1 when the image's
-// sectors can be read straight from the file, 0 when it is refused (unreadable,
-// encrypted, compressed blocks, or a block table that does not fit the file).
+// sectors can be read from the file (stored raw or as zero runs), 0 when it is
+// refused (unreadable, encrypted, compressed blocks, or a block table that does
+// not fit the file).
 int ParseDmgFile(const std::string& path, CDMGDeviceInfoStruct& record);

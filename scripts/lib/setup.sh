@@ -7,6 +7,7 @@ HARBEX_PACKAGES=(
   cmake ninja-build g++ pkg-config xz-utils
   libgtest-dev libgmock-dev libbenchmark-dev
   zlib1g-dev libtinyxml-dev libchardet-dev libudev-dev qt6-base-dev
+  libavformat-dev libavcodec-dev libswscale-dev qt6-image-formats-plugins
   # Tools the tests drive as root: loop devices, partition tables, file systems.
   util-linux fdisk dosfstools mtools exfatprogs exfat-fuse ntfs-3g dmsetup
   # Stable fonts for the interface and a virtual display for its screenshots.

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 
@@ -15,7 +16,8 @@ namespace {
 using DevicePtr = std::unique_ptr<IStorageDevice>;
 constexpr uint64_t kSectors = 32;
 constexpr uint32_t kRaw = 1;
-constexpr uint32_t kZeroFill = 2;
+constexpr uint32_t kZeroFill = 0;
+constexpr uint32_t kBlockFree = 2;
 constexpr uint32_t kEnd = 0xFFFFFFFF;
 
 class DmgImageTest : public testing::Test {
@@ -69,38 +71,86 @@ TEST_F(DmgImageTest, PlainSectorCopies) {
     EXPECT_EQ(ParseDmgFile((dir_ / "missing.dmg").string(), record_), 0);
 }
 
-TEST_F(DmgImageTest, BlockTablesDecideWhetherSectorsAreStoredRaw) {
+TEST_F(DmgImageTest, BlockTablesDecideWhetherTheSectorsCanBeRead) {
+    const uint64_t tail = kSectors - 8;
     struct Case {
         const char* name;
         std::vector<UdifBlock> blocks;
         int64_t declaredEntries;
-        int result;
+        DmgRefusal result;
     } cases[] = {
-        {"raw and end", {{kRaw, 0, kSectors, 0, kSectors * 512}, {kEnd, kSectors, 0, 0, 0}}, -1, 1},
+        {"raw and end",
+         {{kRaw, 0, kSectors, 0, kSectors * 512}, {kEnd, kSectors, 0, 0, 0}},
+         -1,
+         kDmgAccepted},
         {"raw in two runs",
-         {{kRaw, 0, 8, 0, 8 * 512}, {kRaw, 8, kSectors - 8, 8 * 512, (kSectors - 8) * 512}},
+         {{kRaw, 0, 8, 0, 8 * 512}, {kRaw, 8, tail, 8 * 512, tail * 512}},
          -1,
-         1},
-        {"zlib block", {{kRaw, 0, 8, 0, 4096}, {0x80000005, 8, 24, 4096, 900}}, -1, 0},
-        {"ADC block", {{0x80000004, 0, kSectors, 0, 900}}, -1, 0},
-        {"bzip2 block", {{0x80000006, 0, kSectors, 0, 900}}, -1, 0},
-        {"lzfse block", {{0x80000007, 0, kSectors, 0, 900}}, -1, 0},
-        // Raw data packed after a zero-filled run is not where a straight read looks.
-        {"raw run moved by a zero run",
-         {{kZeroFill, 0, 8, 0, 0}, {kRaw, 8, kSectors - 8, 0, (kSectors - 8) * 512}},
+         kDmgAccepted},
+        {"raw run packed after a zero run",
+         {{kZeroFill, 0, 8, 0, 0}, {kRaw, 8, tail, 0, tail * 512}},
          -1,
-         0},
-        {"entry count past the table", {{kRaw, 0, kSectors, 0, kSectors * 512}}, 2, 0},
-        {"entry count huge", {{kRaw, 0, kSectors, 0, kSectors * 512}}, 0x7FFFFFFF, 0},
+         kDmgAccepted},
+        {"ADC block", {{0x80000004, 0, kSectors, 0, 900}}, -1, kDmgCompressedADC},
+        {"zlib block",
+         {{kRaw, 0, 8, 0, 4096}, {0x80000005, 8, 24, 4096, 900}},
+         -1,
+         kDmgCompressedZlib},
+        {"bzip2 block", {{0x80000006, 0, kSectors, 0, 900}}, -1, kDmgCompressedBzip2},
+        {"LZFSE block", {{0x80000007, 0, kSectors, 0, 900}}, -1, kDmgCompressedLZFSE},
+        {"LZMA block", {{0x80000008, 0, kSectors, 0, 900}}, -1, kDmgCompressedLZMA},
+        {"unknown block kind", {{0x00000042, 0, kSectors, 0, 0}}, -1, kDmgUnknownBlock},
+        {"raw data past the file", {{kRaw, 0, kSectors, 4096, kSectors * 512}}, -1, kDmgDamaged},
+        {"raw length not its sectors", {{kRaw, 0, kSectors, 0, 512}}, -1, kDmgDamaged},
+        {"sectors past the image",
+         {{kRaw, 0, kSectors + 1, 0, (kSectors + 1) * 512}},
+         -1,
+         kDmgDamaged},
+        {"overlapping runs", {{kRaw, 0, 8, 0, 8 * 512}, {kZeroFill, 4, 8, 0, 0}}, -1, kDmgDamaged},
+        {"entry count past the table", {{kRaw, 0, kSectors, 0, kSectors * 512}}, 2, kDmgDamaged},
+        {"entry count huge", {{kRaw, 0, kSectors, 0, kSectors * 512}}, 0x7FFFFFFF, kDmgDamaged},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         WriteUdifImage(image_, data_, kSectors, c.blocks, c.declaredEntries);
-        EXPECT_EQ(Parse(), c.result);
-        if (c.result == 1) {
+        EXPECT_EQ(CheckDmgFile(image_.string(), record_), c.result);
+        EXPECT_EQ(Parse(), c.result == kDmgAccepted ? 1 : 0);
+        EXPECT_NE(std::string(DescribeDmgRefusal(c.result)).empty(), c.result != kDmgAccepted);
+        if (c.result == kDmgAccepted) {
             EXPECT_EQ(record_.sectorCount, static_cast<int64_t>(kSectors));
         }
     }
+}
+
+// Zero runs take no room in the file: the raw data after one is packed, and
+// each sector is read where its block table puts it.
+TEST_F(DmgImageTest, SectorsAreReadThroughTheBlockTable) {
+    const uint64_t stored = 20;
+    WriteUdifImage(image_, std::vector<uint8_t>(data_.begin(), data_.begin() + stored * 512),
+                   kSectors,
+                   {{kZeroFill, 0, 4, 0, 0},
+                    {kRaw, 4, 8, 0, 8 * 512},
+                    {kBlockFree, 12, 4, 0, 0},
+                    {kRaw, 16, 12, 8 * 512, 12 * 512},
+                    {kEnd, kSectors, 0, 0, 0}});
+    ASSERT_EQ(Parse(), 1);
+    DevicePtr device(CreateDmgDevice(image_.c_str(), &record_));
+    ASSERT_NE(device, nullptr);
+    std::vector<uint8_t> expected(kSectors * 512, 0);
+    std::copy_n(data_.begin(), 8 * 512, expected.begin() + 4 * 512);
+    std::copy_n(data_.begin() + 8 * 512, 12 * 512, expected.begin() + 16 * 512);
+    // Sectors 28 to 31 are in no table: zeros.
+    std::vector<uint8_t> whole(kSectors * 512, 0xEE);
+    ASSERT_TRUE(device->ReadSector(whole.data(), 0, kSectors));
+    EXPECT_EQ(whole, expected);
+    for (int64_t first : {0, 3, 4, 11, 12, 15, 27, 28}) {
+        SCOPED_TRACE(first);
+        std::vector<uint8_t> part(3 * 512, 0xEE);
+        const int64_t count = std::min<int64_t>(3, kSectors - first);
+        ASSERT_TRUE(device->ReadSector(part.data(), first, count));
+        EXPECT_EQ(std::memcmp(part.data(), &expected[first * 512], count * 512), 0);
+    }
+    EXPECT_FALSE(device->ReadSector(whole.data(), kSectors - 1, 2));
 }
 
 TEST_F(DmgImageTest, PropertyListsThatCannotBeTrustedAreRefused) {
