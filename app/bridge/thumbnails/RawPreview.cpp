@@ -4,6 +4,8 @@
 #include <deque>
 #include <set>
 
+#include "ByteOrder.h"
+
 namespace {
 
 // Directory walks stop here: a file naming more is damaged or hostile.
@@ -27,15 +29,8 @@ public:
     bool Has(uint64_t offset, uint64_t length) const {
         return offset <= size_ && length <= size_ - offset;
     }
-    uint32_t U16(size_t at) const {
-        return big_ ? (data_[at] << 8 | data_[at + 1]) : (data_[at] | data_[at + 1] << 8);
-    }
-    uint32_t U32(size_t at) const {
-        return big_ ? (uint32_t{data_[at]} << 24 | data_[at + 1] << 16 | data_[at + 2] << 8 |
-                       data_[at + 3])
-                    : (data_[at] | data_[at + 1] << 8 | data_[at + 2] << 16 |
-                       uint32_t{data_[at + 3]} << 24);
-    }
+    uint32_t U16(size_t at) const { return big_ ? ReadBE16(data_ + at) : ReadLE16(data_ + at); }
+    uint32_t U32(size_t at) const { return big_ ? ReadBE32(data_ + at) : ReadLE32(data_ + at); }
 
 private:
     const uint8_t* data_;
