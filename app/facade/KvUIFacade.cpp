@@ -241,8 +241,8 @@ void KvUIFacade::ReleaseDataRecovery() {
     KvUIController::ReleaseDataRecovery();
 }
 
-int KvUIFacade::KvOpenDmgFile(const QString&) {
-    return 0;
+int KvUIFacade::KvOpenDmgFile(const QString& path) {
+    return KvUIController::KvOpenDmgFile(path);
 }
 
 bool KvUIFacade::IsAppRunning() {

@@ -110,7 +110,7 @@ public:
     virtual void ReleaseDataRecovery();
 
     // Adds the Apple disk image at `path` to the device list; nonzero when
-    // it is there. Refused (0) until the bridge opens such images.
+    // it is there.
     virtual int KvOpenDmgFile(const QString& path);
 
     // The application.

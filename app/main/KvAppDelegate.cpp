@@ -10,6 +10,7 @@
 #include <QUrl>
 
 #include "Alert.h"
+#include "KvDeviceMonitor.h"
 #include "KvLinkUrl.h"
 #include "KvNotificationCenter.h"
 #include "KvNotificationNames.h"
@@ -57,6 +58,8 @@ void KvAppDelegate::applicationDidFinishLaunching() {
     observers_.push_back(KvNotificationCenter::defaultCenter()->observe(
         kvnote::kAppWillTerminate, this, [this](const QVariant&) { applicationWillTerminate(); }));
     QApplication::setStyle(new ImmediateToolTips);
+    // Media that come and go refresh the device page and warn the results window.
+    USBNotifier_init();
     awakeFromNib();
     updateCheckAtStart();
 }
