@@ -205,12 +205,12 @@ bool CNGridView::viewportEvent(QEvent* event) {
     return QAbstractScrollArea::viewportEvent(event);
 }
 
-void CNGridView::scrollContentsBy(int, int) {
+void CNGridView::scrollContentsBy(int dx, int dy) {
+    // Moves every child and repaints only the strip that scrolled into view.
+    viewport()->scroll(dx, dy);
     const QPoint offset = contentOffset();
     for (const auto& [index, item] : keyedVisibleItems_)
-        item->setContentOffset(offset);
-    if (selectionFrameView_)
-        selectionFrameView_->move(selectionFrame_.topLeft().toPoint() - offset);
+        item->noteScrolled(offset);
     updateVisibleRect();
 }
 

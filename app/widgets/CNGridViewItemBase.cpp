@@ -51,8 +51,6 @@ void CNGridViewItemBase::setFrame(const QRect& frame) {
 }
 
 void CNGridViewItemBase::setContentOffset(const QPoint& offset) {
-    if (offset == contentOffset_)
-        return;
     contentOffset_ = offset;
     setGeometry(frame_.translated(-offset));
 }

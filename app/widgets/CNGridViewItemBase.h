@@ -60,6 +60,8 @@ public:
     QRect frame() const { return frame_; }
     void setFrame(const QRect& frame);
     void setContentOffset(const QPoint& offset);
+    // The view was scrolled to `offset` and moved the widget along with it.
+    void noteScrolled(const QPoint& offset) { contentOffset_ = offset; }
 
     double alphaValue() const { return alpha_; }
     void setAlphaValue(double alpha);

@@ -97,10 +97,14 @@ public:
     void MarkDeleted() override { deleted_ = true; }
     void FilterFileNameByDot() override {}
     void UpdateFileSize(int64_t) override {}
+    // Any mark, partly checked included, as a folder would have one.
+    _tagCheckedStatus GetCheckedStatus() override { return mark_; }
+    void SetCheck(_tagCheckedStatus mark) override { mark_ = mark; }
 
 private:
     std::string name_;
     bool deleted_;
+    _tagCheckedStatus mark_ = _tagCheckedStatus(0);
 };
 
 }  // namespace gridtest
