@@ -235,6 +235,19 @@ TEST(GridInteraction, RightClicks) {
     EXPECT_TRUE(grid.view.selectedIndexes().empty());
 }
 
+TEST(GridInteraction, SelectAllShowsTheSelectionOnTheShownItems) {
+    Grid grid(450, 300, 12);  // 9 cells in view
+    grid.view.selectAllItems();
+    Settle();
+    CNIndexSet all;
+    for (int64_t index = 0; index < 12; ++index)
+        all.insert(index);
+    EXPECT_EQ(grid.view.selectedIndexes(), all);
+    for (int64_t index : grid.shown())
+        EXPECT_TRUE(grid.view.visibleItemAtIndex(index)->isSelected()) << index;
+    EXPECT_EQ(grid.liveItems(), 12);  // the 9 shown and 3 for the cells out of view
+}
+
 TEST(GridInteraction, DeselectAllReachesOnlyTheItemsOfItsGrid) {
     InteractionGrid first;
     InteractionGrid second;

@@ -149,6 +149,15 @@ TEST(Tile, GroupViewFramesItsContent) {
     EXPECT_EQ(drawn.pixelColor(100, 60), QColor(Qt::white));
     EXPECT_EQ(drawn.pixelColor(5, 5), QColor(Qt::white));
     EXPECT_LT(qGray(drawn.pixel(100, 35)), 255);
+    // A partial repaint draws what a full one draws there, no frame of its own.
+    QImage part(200, 100, QImage::Format_ARGB32_Premultiplied);
+    part.fill(Qt::red);
+    const QRect dirty(90, 50, 40, 30);
+    group.render(&part, dirty.topLeft(), QRegion(dirty));
+    for (int y = dirty.top(); y <= dirty.bottom(); ++y) {
+        for (int x = dirty.left(); x <= dirty.right(); ++x)
+            ASSERT_EQ(part.pixel(x, y), drawn.pixel(x, y)) << x << "," << y;
+    }
 }
 
 }  // namespace
