@@ -10,6 +10,9 @@ constexpr uint32_t kEnd64Signature = 0x06064B50;
 constexpr uint32_t kLocatorSignature = 0x07064B50;
 constexpr uint16_t kZip64ExtraId = 0x0001;
 constexpr uint64_t kLargestEnd64Record = 0x10000;
+// Larger 64-bit member sizes describe no real device; taken as they are,
+// they would wrap the record's length round to before its start.
+constexpr uint64_t kLargestMember = uint64_t{1} << 48;
 
 // The 64-bit compressed size of a local header from its ZIP64 extra field:
 // the field holds the uncompressed size first when that one is escaped too.
@@ -59,9 +62,10 @@ ZipMeasure MeasureZipRecord(const uint8_t* bytes, uint64_t available, uint32_t l
             if (available < header)
                 return ZipMeasure::kShort;
             uint64_t compressed = ReadLE32(bytes + 18);
-            if (compressed == 0xFFFFFFFF &&
-                !Zip64CompressedSize(bytes + 30 + nameLength, extraLength,
-                                     ReadLE32(bytes + 22) == 0xFFFFFFFF, compressed)) {
+            if ((compressed == 0xFFFFFFFF &&
+                 !Zip64CompressedSize(bytes + 30 + nameLength, extraLength,
+                                      ReadLE32(bytes + 22) == 0xFFFFFFFF, compressed)) ||
+                compressed > kLargestMember) {
                 return ZipMeasure::kBad;
             }
             record.kind = ZipRecord::kLocal;

@@ -7,6 +7,7 @@
 #include <clocale>
 #include <random>
 
+#include "ByteOrder.h"
 #include "DocumentTestSupport.h"
 #include "FileZIPAnalyser.h"
 #include "KvUtf8.h"
@@ -124,6 +125,20 @@ TEST(ZipAnalyser, TheDeviceWalkMeasuresWhatTheStreamDidNotFinish) {
         ASSERT_EQ(analyser.GetRawFileSize(info, &device), 1u);
         EXPECT_EQ(info.size, int64_t(c.zip.size()));
         EXPECT_EQ(info.fileType, std::string(c.what) == "office package" ? 73u : 72u);
+    }
+}
+
+TEST(ZipAnalyser, SixtyFourBitSizesPastAnyDeviceEndTheRecordChain) {
+    std::vector<uint8_t> zip = MakeZip(TextMembers(false, true));
+    // The first member's 64-bit compressed size, 2^63: as a signed step it
+    // would take the walk back before the record.
+    const size_t compressedAt = 30 + ReadLE16(zip.data() + 26) + 12;
+    for (int k = 0; k < 8; ++k)
+        zip[compressedAt + size_t(k)] = k == 7 ? 0x80 : 0x00;
+    for (const uint32_t sectorSize : {512u, 4096u}) {
+        const auto carved = Carve(RandomImage(sectorSize, 40, {{2, zip}}), sectorSize);
+        for (const auto& [start, file] : carved)
+            EXPECT_LE(start * sectorSize + file.size, int64_t(40) * sectorSize) << file.name;
     }
 }
 
