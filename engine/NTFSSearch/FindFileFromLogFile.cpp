@@ -209,10 +209,13 @@ void CFindFileFromLogFile::WalkPages(const std::vector<uint8_t>& log) {
 
 void CFindFileFromLogFile::TakeRecord(const uint8_t* record, size_t length) {
     TakeImage(record, length);
+    // A record shorter than its fixed client fields has none to read.
+    if (length < kTargetVcn + 8) {
+        return;
+    }
     const uint16_t undoOffset = ReadLE16(record + kUndoOffset);
     const uint16_t undoLength = ReadLE16(record + kUndoLength);
-    if (length < kTargetVcn + 8 || undoLength == 0 ||
-        kRecordHeader + size_t{undoOffset} + undoLength > length) {
+    if (undoLength == 0 || kRecordHeader + size_t{undoOffset} + undoLength > length) {
         return;
     }
     const int64_t number = GetFileRecordIndex(static_cast<int64_t>(ReadLE64(record + kTargetVcn)),

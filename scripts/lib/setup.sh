@@ -12,7 +12,7 @@ HARBEX_PACKAGES=(
   util-linux fdisk dosfstools mtools exfatprogs exfat-fuse ntfs-3g dmsetup
   # Stable fonts for the interface and a virtual display for its screenshots.
   fonts-dejavu-core xvfb xauth
-  testdisk xorriso  # benchmark peer (TestDisk) and the HFS+ benchmark images' maker
+  testdisk xorriso sleuthkit  # benchmark peers (TestDisk, fls) and the HFS+ benchmark images' maker
 )
 
 harbex_missing_packages() {

@@ -174,6 +174,20 @@ TEST(NTFSLog, UndoDataPastTheRecordIsNotCopied) {
     EXPECT_EQ(properties->GetFileSize(), 0);
 }
 
+// A record of a bare header closes the page: nothing past its 48 bytes (and
+// so nothing past the page) is read as its undo fields.
+TEST(NTFSLog, HeaderOnlyRecordAtThePageEndIsReadWithinItself) {
+    LogPages pages(8);
+    pages.Place(4, 64, Filler(1, 4048 - 64));
+    std::vector<uint8_t> bare(48, 0);
+    PutLE(bare, 0, 2, 8);  // LSN; client data length 0
+    pages.Place(4, 4048, bare);
+    CFindFileFromLogFile finder;
+    finder.AnalyzeLog(pages.Finish(), Geometry());
+    EXPECT_EQ(finder.UndoCount(), 0u);
+    EXPECT_EQ(finder.ImageCount(), 0u);
+}
+
 TEST(NTFSLog, ShortLogYieldsNothing) {
     LogPages pages(4);
     CFindFileFromLogFile finder;
