@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <mutex>
 
 #include "DataRecovery.h"
 #include "FileReader.h"
@@ -11,7 +12,15 @@
 #include "KvUIScan.h"
 #include "RecoveryController.h"
 
+namespace {
+// The scanned device and the found files' run lists keep read positions that
+// one reader at a time may move: thumbnail requests take turns for their
+// reads, and decode side by side.
+std::mutex engineReads;
+}  // namespace
+
 KvThumbnailData::KvThumbnailData(IFileNode* node) {
+    std::lock_guard hold(engineReads);
     IRecoveryController* controller = KvUIScan::instance()->GetRecoveryController();
     if (node == nullptr || controller == nullptr)
         return;
@@ -21,6 +30,7 @@ KvThumbnailData::KvThumbnailData(IFileNode* node) {
 }
 
 KvThumbnailData::~KvThumbnailData() {
+    std::lock_guard hold(engineReads);
     if (reader_ != nullptr)
         reader_->Release();
     if (recovery_ != nullptr)
@@ -28,6 +38,7 @@ KvThumbnailData::~KvThumbnailData() {
 }
 
 std::vector<uint8_t> KvThumbnailData::read(int64_t length) {
+    std::lock_guard hold(engineReads);
     if (reader_ == nullptr || length <= 0)
         return {};
     std::vector<uint8_t> bytes(static_cast<size_t>(length));
@@ -48,6 +59,7 @@ std::vector<uint8_t> KvThumbnailData::read(int64_t length) {
 }
 
 std::vector<uint8_t> KvThumbnailData::smallJpeg(int64_t capacity) {
+    std::lock_guard hold(engineReads);
     if (recovery_ == nullptr || reader_ == nullptr || capacity <= 0 || capacity > UINT32_MAX)
         return {};
     std::vector<uint8_t> bytes(static_cast<size_t>(capacity), 0);
@@ -65,6 +77,7 @@ std::unique_ptr<QTemporaryFile> KvThumbnailData::copyOut(int64_t limit) {
         return nullptr;
     file->close();
     const QByteArray path = file->fileName().toUtf8();
+    std::lock_guard hold(engineReads);
     if (recovery_->RecoverTo(path.constData(), nullptr, static_cast<int>(limit)) != 0)
         return nullptr;
     return file;

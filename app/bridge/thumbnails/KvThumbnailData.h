@@ -12,7 +12,9 @@ class IFileReader;
 
 // A found file's data, read from the scanned device through a copy-out
 // object made for this request alone: the recovery worker's objects are
-// never used from here, so thumbnails and a running recovery do not meet.
+// never used from here, so thumbnails and a running recovery do not share
+// one. Requests read one at a time (the device and the file's run list keep
+// read positions).
 class KvThumbnailData {
 public:
     explicit KvThumbnailData(IFileNode* node);
