@@ -3,9 +3,6 @@
 #include "KvUIController.h"
 #include "ResultCode.h"
 
-const int64_t KvUIFacade::kNotAvailable =
-    static_cast<int64_t>(MakeFailure(kModuleBridgeRecovery, 0, kResultNotSupported));
-
 namespace {
 
 KvUIFacade*& Installed() {
@@ -233,8 +230,8 @@ void KvUIFacade::StopRecvoery() {
     KvUIController::StopRecvoery();
 }
 
-QImage KvUIFacade::GetImageByFileNode(IFileNode*) {
-    return {};
+QImage KvUIFacade::GetImageByFileNode(IFileNode* file) {
+    return KvUIController::GetNSImageByFildNode(file);
 }
 
 void KvUIFacade::ReleaseDataRecovery() {

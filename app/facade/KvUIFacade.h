@@ -102,7 +102,8 @@ public:
     virtual void PauseOrResumeRecovery();
     virtual void StopRecvoery();
 
-    // The preview of a found file; null until the bridge makes previews.
+    // The preview of a found file: a thumbnail of a picture, raw photo or
+    // movie, else its type's icon.
     // May be called from any thread.
     virtual QImage GetImageByFileNode(IFileNode* file);
 
@@ -117,8 +118,4 @@ public:
     virtual bool IsAppRunning();
     // The bridge ends the process; a scripted facade may return.
     virtual void CloseApp();
-
-    // What the entries the bridge does not offer yet answer: a failure of
-    // kind "not supported".
-    static const int64_t kNotAvailable;
 };

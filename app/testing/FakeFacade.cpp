@@ -288,8 +288,10 @@ void FakeFacade::finishSaveOrLoad(uint64_t errorCode) {
 // Recovery.
 
 int64_t FakeFacade::DoRecovery(const OpNodeArray&, const QString& path, const QString& name) {
+    // What the bridge answers without a destination.
+    constexpr int64_t kNoRecoveryTarget = 0x0102052400000001;
     if (path.isEmpty())
-        return KvUIFacade::kNotAvailable;
+        return kNoRecoveryTarget;
     if (recoveryStartCode != 0)
         return recoveryStartCode;
     recoveryPath = path;

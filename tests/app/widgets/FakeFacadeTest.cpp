@@ -157,8 +157,8 @@ TEST(FakeFacadeTest, RecoveryProgressCarriesFileNamesAndErrorCodes) {
     EXPECT_EQ(facade.GetRecoveridedFiles(), 2u);
     EXPECT_GE(log.count(kvnote::kDoRecovery), 1);
 
-    fake.recoveryStartCode = KvUIFacade::kNotAvailable;
-    EXPECT_EQ(facade.DoRecovery({}, "/tmp/out", kvnote::kDoRecovery), KvUIFacade::kNotAvailable);
+    fake.recoveryStartCode = 0x0102052500000003;
+    EXPECT_EQ(facade.DoRecovery({}, "/tmp/out", kvnote::kDoRecovery), fake.recoveryStartCode);
 }
 
 TEST(FakeFacadeTest, SlowPreviewsTakeTheirTimeOnAnyThread) {
