@@ -139,10 +139,9 @@ public:
         if (::pread(fd_, buffer, bytes, static_cast<off_t>(from)) != static_cast<ssize_t>(bytes))
             return false;
         auto* out = static_cast<uint8_t*>(buffer);
-        for (const auto& [offset, byte] : overlay_) {
-            if (offset >= from && offset < from + bytes)
-                out[offset - from] = byte;
-        }
+        for (auto at = overlay_.lower_bound(from); at != overlay_.end() && at->first < from + bytes;
+             ++at)
+            out[at->first - from] = at->second;
         return true;
     }
     uint32_t GetSectorSize() override { return sectorSize_; }

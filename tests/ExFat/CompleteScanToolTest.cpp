@@ -4,10 +4,10 @@
 
 #include <gtest/gtest.h>
 
-#include <regex>
 #include <sstream>
 
 #include "ExFatTestSupport.h"
+#include "Regex.h"
 
 namespace harbex::test {
 namespace {
@@ -89,10 +89,10 @@ std::string FindListed(const Scanned& scan, const DiskEntry& entry) {
     if (scan.files.count(entry.path) || entry.state != "lost")
         return scan.files.count(entry.path) ? entry.path : "";
     const std::string name = entry.path.substr(entry.path.rfind('/'));
-    const std::regex lost("/DIR[0-9]+");
+    const Regex lost("/DIR[0-9]+");
     for (const auto& [path, listed] : scan.files) {
         const size_t slash = path.rfind('/');
-        if (path.substr(slash) == name && std::regex_match(path.substr(0, slash), lost))
+        if (path.substr(slash) == name && lost.FullMatch(path.substr(0, slash)))
             return path;
     }
     return "";

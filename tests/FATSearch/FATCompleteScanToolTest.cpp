@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <regex>
 #include <sstream>
 
 #include "FATCompleteScanHarness.h"
+#include "Regex.h"
 
 namespace harbex::test {
 namespace {
@@ -35,24 +35,14 @@ std::vector<ListedFile> ParseListing(const std::string& output, std::string& top
     return listed;
 }
 
-std::string Escaped(const std::string& text) {
-    std::string out;
-    for (char c : text) {
-        if (std::string("\\^$.|?*+()[]{}").find(c) != std::string::npos)
-            out += '\\';
-        out += c;
-    }
-    return out;
-}
-
 // A file of a folder the root no longer reaches is listed in a made-up
 // "DIR<n>" folder in place of that lost top folder.
-std::regex ListedPattern(const DiskFile& file) {
+std::string ListedPattern(const DiskFile& file) {
     if (file.state != "lost-folder")
-        return std::regex(Escaped(file.path));
+        return RegexEscaped(file.path);
     const size_t second = file.path.find('/', 1);
-    return std::regex("/DIR[0-9]+" +
-                      (second == std::string::npos ? "" : Escaped(file.path.substr(second))));
+    return "/DIR[0-9]+" +
+           (second == std::string::npos ? "" : RegexEscaped(file.path.substr(second)));
 }
 
 struct ListedPartition {
@@ -200,10 +190,10 @@ TEST_P(ScanToolTest, CompleteDeepScanListsAndCopiesOutEveryFile) {
     const std::vector<ListedFile> listed = ParseListing(run.output, top);
     for (const DiskFile& file : manifest.files) {
         SCOPED_TRACE(file.path);
-        const std::regex pattern = ListedPattern(file);
+        const Regex pattern(ListedPattern(file));
         const ListedFile* match = nullptr;
         for (const ListedFile& entry : listed) {
-            if (std::regex_match(entry.path, pattern) && entry.directory == file.directory &&
+            if (pattern.FullMatch(entry.path) && entry.directory == file.directory &&
                 entry.size == file.size) {
                 match = &entry;
                 break;

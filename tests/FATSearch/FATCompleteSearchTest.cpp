@@ -2,9 +2,9 @@
 
 #include <memory>
 #include <ostream>
-#include <regex>
 
 #include "FATCompleteScanHarness.h"
+#include "Regex.h"
 
 namespace harbex::test {
 namespace {
@@ -78,7 +78,7 @@ TEST_P(DiskTest, FindsEachPartitionWithItsGeometryAndScore) {
 
 // Files of a folder the root no longer reaches are listed under a made-up
 // "DIR<n>" folder in place of that lost folder.
-std::regex ExpectedPathPattern(const DiskFile& file) {
+std::string ExpectedPathPattern(const DiskFile& file) {
     std::string path = file.path;
     std::string pattern;
     size_t from = 0;
@@ -87,25 +87,20 @@ std::regex ExpectedPathPattern(const DiskFile& file) {
         pattern = "/DIR[0-9]+";
         from = second == std::string::npos ? path.size() : second;
     }
-    for (char c : path.substr(from)) {
-        if (std::string("\\^$.|?*+()[]{}").find(c) != std::string::npos)
-            pattern += '\\';
-        pattern += c;
-    }
-    return std::regex(pattern);
+    return pattern + RegexEscaped(path.substr(from));
 }
 
 TEST_P(DiskTest, ListsEveryFileUnderItsPathWithItsContent) {
     for (const DiskFile& file : manifest.files) {
         SCOPED_TRACE(file.path);
-        const std::regex pattern = ExpectedPathPattern(file);
+        const Regex pattern(ExpectedPathPattern(file));
         const DiskPartition& part = manifest.partitions[static_cast<size_t>(file.partition)];
         const CSearchedPartitionInfo* partition =
             scan.PartitionWithData(part.firstDataSector, part.sectorsPerCluster);
         ASSERT_NE(partition, nullptr);
         CFATFileNode* match = nullptr;
         for (const auto& [path, node] : scan.byPath) {
-            if (std::regex_match(path, pattern) &&
+            if (pattern.FullMatch(path) &&
                 node->GetBelongedPartition() == partition->partitionIndex) {
                 match = node;
                 break;

@@ -6,12 +6,12 @@
 #include <ctime>
 #include <filesystem>
 #include <map>
-#include <regex>
 #include <sstream>
 
 #include "../tools/HarbexScanRun.h"
 #include "FATCompleteScanHarness.h"
 #include "FATScanHarness.h"
+#include "Regex.h"
 
 using namespace harbex::test;
 
@@ -169,8 +169,8 @@ TEST(HarbexScanFATCutShort, FilesPastTheEndAreListedAndRecoveredPartly) {
     int whole = 0, partly = 0, failed = 0;
     const size_t at = result.output.find("recovered ");
     ASSERT_NE(at, std::string::npos) << result.output;
-    ASSERT_EQ(std::sscanf(result.output.c_str() + at, "recovered %d whole, %d partly, %d not at all",
-                          &whole, &partly, &failed),
+    ASSERT_EQ(std::sscanf(result.output.c_str() + at,
+                          "recovered %d whole, %d partly, %d not at all", &whole, &partly, &failed),
               3);
     EXPECT_GT(whole, 0);
     EXPECT_GT(partly, 0);
@@ -205,10 +205,11 @@ Counts CountListed(const std::map<std::string, Listed>& listed) {
 
 // The counts of the summary line, or all -1 when there is none.
 Counts SummaryCounts(const std::string& err) {
-    static const std::regex summary(
-        R"(found (\d+) files? \((\d+) deleted\) and (\d+) folders? \((\d+) deleted\))");
-    std::smatch match;
-    if (!std::regex_search(err, match, summary))
+    static const Regex summary(
+        "found ([0-9]+) files? \\(([0-9]+) deleted\\) and ([0-9]+) folders? \\(([0-9]+) "
+        "deleted\\)");
+    const std::vector<std::string> match = summary.Search(err);
+    if (match.empty())
         return {-1, -1, -1, -1};
     return {std::stoi(match[1]), std::stoi(match[2]), std::stoi(match[3]), std::stoi(match[4])};
 }

@@ -7,7 +7,6 @@
 #include <filesystem>
 #include <fstream>
 #include <optional>
-#include <regex>
 #include <set>
 #include <sstream>
 #include <string>
@@ -18,6 +17,7 @@
 #include "EngineLog.h"
 #include "EngineTime.h"
 #include "LogFile.h"
+#include "Regex.h"
 #include "TestSupport.h"
 
 namespace {
@@ -60,7 +60,8 @@ TEST(EngineLog, CutsLongMessagesInsteadOfOverflowing) {
     const size_t at = log.find(token);
     ASSERT_NE(at, std::string::npos);
     ASSERT_GE(at, 9u);
-    EXPECT_TRUE(std::regex_match(log.substr(at - 9, 9), std::regex(R"(\d\d:\d\d:\d\d )")));
+    EXPECT_TRUE(
+        harbex::test::Regex("[0-9]{2}:[0-9]{2}:[0-9]{2} ").FullMatch(log.substr(at - 9, 9)));
     const size_t xs = log.find_first_not_of('x', at + token.size());
     const size_t written = (xs == std::string::npos ? log.size() : xs) - (at + token.size());
     EXPECT_EQ(written, CatchExeception::kMaxMessageLength - token.size());
@@ -82,7 +83,8 @@ TEST(EngineLog, LinesFromManyThreadsStayWhole) {
         thread.join();
 
     // A line may follow an earlier message written without a line end.
-    const std::regex whole(R"(\d\d:\d\d:\d\d )" + token + R"(-\d+-\d+-y{300}$)");
+    const harbex::test::Regex whole("[0-9]{2}:[0-9]{2}:[0-9]{2} " + token +
+                                    "-[0-9]+-[0-9]+-y{300}");
     std::set<std::string> seen;
     std::istringstream lines(LogContents());
     for (std::string line; std::getline(lines, line);) {
@@ -90,7 +92,7 @@ TEST(EngineLog, LinesFromManyThreadsStayWhole) {
         if (at == std::string::npos)
             continue;
         EXPECT_EQ(line.find(token, at + 1), std::string::npos) << line.substr(0, 80);
-        EXPECT_TRUE(at >= 9 && std::regex_match(line.substr(at - 9), whole)) << line.substr(0, 80);
+        EXPECT_TRUE(at >= 9 && whole.FullMatch(line.substr(at - 9))) << line.substr(0, 80);
         seen.insert(line.substr(at));
     }
     EXPECT_EQ(seen.size(), static_cast<size_t>(kThreads * kLines));

@@ -79,9 +79,40 @@ static std::string Quote(const std::string& text) {
     return quoted + "'";
 }
 
+// Every test runs in a process of its own, and decompressing a fixture costs far
+// more than copying it: each .xz is decompressed once into the build tree's cache
+// (named by the file's name, size and time, so a changed fixture gets a new entry),
+// then copied to where the test wants it, since tests may patch their copy.
+static fs::path CachedDecompression(const fs::path& source) {
+    std::error_code error;
+    const auto size = fs::file_size(source, error);
+    if (error)
+        return {};
+    const auto time = fs::last_write_time(source, error).time_since_epoch().count();
+    if (error)
+        return {};
+    const fs::path cache = HARBEX_FIXTURE_CACHE_DIR;
+    const fs::path cached = cache / (source.filename().string() + "-" + std::to_string(size) + "-" +
+                                     std::to_string(time));
+    if (fs::exists(cached))
+        return cached;
+    fs::create_directories(cache, error);
+    // Test processes run side by side: each fills a file of its own, the rename is atomic.
+    const fs::path filling = cached.string() + ".part" + std::to_string(getpid());
+    if (RunCommand("xz -dc " + Quote(source.string()) + " > " + Quote(filling.string())).status !=
+        0) {
+        fs::remove(filling, error);
+        return {};
+    }
+    fs::rename(filling, cached, error);
+    return error ? fs::path{} : cached;
+}
+
 bool DecompressXz(const fs::path& source, const fs::path& target) {
-    return RunCommand("xz -dc " + Quote(source.string()) + " > " + Quote(target.string())).status ==
-           0;
+    const fs::path cached = CachedDecompression(source);
+    std::error_code error;
+    return !cached.empty() &&
+           fs::copy_file(cached, target, fs::copy_options::overwrite_existing, error) && !error;
 }
 
 void WriteFile(const fs::path& path, const std::vector<uint8_t>& bytes) {
