@@ -28,7 +28,6 @@ constexpr size_t kMostFatSectors = 0x100000;
 }  // namespace
 
 uint32_t FileOLEAnalyser::AnalyseBuffer(unsigned char* sector, CRawFileInfo& info) {
-    assert(sector != nullptr && "NULL != pBuffer");
     if (sector == nullptr || ReadLE32(sector + 4) != 0xE11AB1A1)
         return 0;
     info.fileType = kOle;

@@ -3,7 +3,6 @@
 #include <tinyxml.h>
 #include <zlib.h>
 
-#include <cassert>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -71,7 +70,6 @@ bool HeapRangeEnd(const TiXmlElement* element, uint64_t& end) {
 }  // namespace
 
 uint32_t FilePKGAnalyser::AnalyseBuffer(unsigned char* sector, CRawFileInfo& info) {
-    assert(sector != nullptr && "false");
     if (sector == nullptr || !(IsXar(sector) || IsPkg(sector)))
         return 0;
     info.fileType = kPkg;
