@@ -111,8 +111,9 @@ std::string FreeName(const fs::path& target) {
         return target;
     const auto [stem, extension] = SplitExtension(target.filename().string());
     for (int k = 1; k < kMostCandidates; ++k) {
-        const fs::path candidate =
-            target.parent_path() / FitName(stem, "_" + Numbered(k), extension);
+        std::string suffix(1, '_');  // appended: "_" + a temporary trips GCC 12's -Wrestrict at -O3
+        suffix += Numbered(k);
+        const fs::path candidate = target.parent_path() / FitName(stem, suffix, extension);
         if (!Exists(candidate))
             return candidate;
     }
@@ -128,8 +129,11 @@ fs::path WithoutTrailingSlash(const fs::path& path) {
 std::string SafePathComponent(const char* name) {
     std::string safe = name != nullptr ? name : "";
     std::replace(safe.begin(), safe.end(), '/', '_');
-    if (safe.empty() || safe == "." || safe == "..")
-        safe.insert(0, "_");
+    if (safe.empty() || safe == "." || safe == "..") {
+        std::string prefixed(1, '_');
+        prefixed += safe;
+        safe = std::move(prefixed);
+    }
     if (safe.size() > kMostNameBytes) {
         const auto [stem, extension] = SplitExtension(safe);
         safe = FitName(stem, {}, extension);
