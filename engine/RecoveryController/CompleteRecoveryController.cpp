@@ -137,7 +137,6 @@ RESULT_CODE CCompleteRecoveryController::StartDataRecovery(IStorageDevice* devic
     if (m_pCache == nullptr || !m_pCache->SetBlockSize(static_cast<uint32_t>(blockSectors))) {
         return fail(Failure(__LINE__, kResultOutOfMemory));
     }
-    m_pCache->BeginCache();
 
     for (_SEARCHER_INFO& info : m_searchers) {
         info.searcher->SetDevice(m_pCache);
@@ -152,7 +151,12 @@ RESULT_CODE CCompleteRecoveryController::StartDataRecovery(IStorageDevice* devic
     if (m_pRestore != nullptr) {
         m_pRestore->SetDirecotryTreeBuilder(m_pBuilder, sink, device);
     } else {
+        // The read-ahead thread reads the device only while the walk takes its
+        // blocks: the searchers' last steps and the copy-out read the device
+        // directly, and a device is not read from two threads at once.
+        m_pCache->BeginCache();
         result = SearchData(0, device->GetTotalSectors() - 1, sink);
+        m_pCache->EndCache();
     }
 
     // A cancelled scan builds no raw results; the other searchers still end.

@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
+#include <thread>
 
 #include "CompleteRecoveryController.h"
 #include "ControllerFakes.h"
@@ -220,6 +224,59 @@ TEST(CompleteRecoveryController, ARestoredResultReplacesTheWalk) {
     RecoveryPtr recovery(controller->GetDataRecovery(SEARCHER_FAT));
     ASSERT_NE(recovery, nullptr);
     EXPECT_EQ(recovery->GetSearchedPartition().size(), 1u);
+}
+
+// Notes every read made on a thread other than the one that made it.
+class ForeignReadDevice : public PatternDevice {
+public:
+    using PatternDevice::PatternDevice;
+    bool ReadSector(void* buffer, int64_t first, int64_t count) override {
+        if (std::this_thread::get_id() != owner_) {
+            std::lock_guard<std::mutex> hold(lock_);
+            foreignReads_ = true;
+            read_.notify_all();
+        }
+        return PatternDevice::ReadSector(buffer, first, count);
+    }
+    void Reset() {
+        std::lock_guard<std::mutex> hold(lock_);
+        foreignReads_ = false;
+    }
+    // Whether another thread reads within a short while.
+    bool ForeignReadSoon() {
+        std::unique_lock<std::mutex> hold(lock_);
+        return read_.wait_for(hold, std::chrono::milliseconds(300),
+                              [this] { return foreignReads_; });
+    }
+
+private:
+    const std::thread::id owner_ = std::this_thread::get_id();
+    std::mutex lock_;
+    std::condition_variable read_;
+    bool foreignReads_ = false;
+};
+
+// Once a run has returned, the device is the caller's alone: the copy-out
+// reads it directly, and no other thread may read it meanwhile.
+TEST(CompleteRecoveryController, NoOtherThreadReadsTheDeviceAfterARun) {
+    for (const bool restored : {false, true}) {
+        SCOPED_TRACE(restored ? "restored" : "walked");
+        std::vector<std::string> journal;
+        ScopedSearcherFactories scoped(Journaling({SEARCHER_FAT}, journal));
+        ForeignReadDevice disk(kStorageDeviceDisk, 8192 * 4);
+        FakeRestoreSource source;
+        RecordingProgress progress;
+        progress.stopAfter = 1;  // a cancelled walk leaves blocks unread
+        NullTree tree;
+        ControllerPtr controller = MakeComplete();
+        if (restored)
+            controller->SetRestoreScanSink(&source);
+        ASSERT_EQ(controller->StartDataRecovery(&disk, &progress, &tree), kResultSuccess);
+        // A walk reads ahead on a thread of its own; a restored result has no walk.
+        if (!restored)
+            disk.Reset();
+        EXPECT_FALSE(disk.ForeignReadSoon());
+    }
 }
 
 TEST(CompleteRecoveryController, ASecondRunStartsAfresh) {
