@@ -61,6 +61,7 @@ OpNodeRef KvPathTree::Place(IFileNode* folder, const OpNodeRef& parentRow,
     row->setParent(parentRow.get());
     changes.AddRow(OpNodeData::kPathTree, row, parentRow);
     KvUIScan::instance()->KvSetFileNode(folder, row.get());
+    rows_.push_back(row);
     return row;
 }
 
@@ -174,6 +175,8 @@ void KvPathTree::Clear(KvTreeChanges& changes) {
     for (auto& [top, lost] : lostRows_)
         changes.Retire(lost.second);
     lostRows_.clear();
+    changes.Retire(std::make_shared<std::vector<OpNodeRef>>(std::move(rows_)));
+    rows_.clear();
     pending_.clear();
     carryOver_.clear();
 }

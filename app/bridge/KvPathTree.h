@@ -25,8 +25,8 @@ public:
     void Refresh(int final, KvTreeChanges& changes);
     // The folders of the search hits, each with its missing ancestors.
     void RefreshWithSearch(const std::vector<IFileNode*>& hits, KvTreeChanges& changes);
-    // Forgets the folders waiting; the lost-files folders it made stay alive
-    // with `changes` until the trees are emptied.
+    // Forgets the folders waiting; the rows and lost-files folders it made
+    // stay alive with `changes` until the trees are emptied.
     void Clear(KvTreeChanges& changes);
     // Folders that are waiting for their parent's row.
     size_t Waiting() const { return carryOver_.size(); }
@@ -43,6 +43,10 @@ private:
     // The lost-files row of the folder's root row (made on first use).
     std::pair<OpNodeRef, KvLostFolder*> LostRowFor(IFileNode* folder, KvTreeChanges& changes);
 
+    // Every row made since the trees were last emptied. The row lookup holds
+    // plain pointers to them, and a row no window took (none has handed its
+    // arrays yet, or the publication was dropped) has no other owner.
+    std::vector<OpNodeRef> rows_;
     std::vector<IFileNode*> pending_;
     std::vector<IFileNode*> carryOver_;
     // Lost-files rows by the root row they stand under (null: at the top).

@@ -9,6 +9,7 @@
 
 #include "ArtTable.h"
 #include "KvCPPPublic.h"
+#include "KvPathTree.h"
 #include "KvScanUpdates.h"
 #include "KvTimeMgr.h"
 #include "KvUIController.h"
@@ -135,6 +136,27 @@ TEST_F(ResultTreeTest, FoldersWhoseParentNeverArrivesGoUnderLostFiles) {
     EXPECT_EQ(lost.state(), 2);
     lost.setNodeState(0);
     EXPECT_EQ(file.GetCheckedStatus(), CHECK_STATUS_UNCHECKED);
+}
+
+// Before a window hands its arrays the published rows go into no tree; the
+// folders found later still go below them.
+TEST_F(ResultTreeTest, FoldersArePlacedBelowRowsNoWindowTook) {
+    KvTreeRoots none;
+    KvUIController::KvSetTreeNodeData(&none);
+    TestNode root("Vol", true), a("A", true), b("B", true);
+    root.AddChild(&a);
+    a.AddChild(&b);
+    for (TestNode* folder : {&root, &a, &b}) {
+        Deliver({folder});
+        Refresh(0);
+    }
+    KvUIController::KvSetTreeNodeData(&trees.view);
+    const OpNodeRef rowB = PathRowOf(&b);
+    ASSERT_NE(rowB, nullptr);
+    ASSERT_NE(rowB->parent(), nullptr);
+    EXPECT_EQ(rowB->parent()->fileNode(), &a);
+    ASSERT_NE(rowB->parent()->parent(), nullptr);
+    EXPECT_EQ(rowB->parent()->parent()->fileNode(), &root);
 }
 
 TEST_F(ResultTreeTest, ALoopingSiblingChainListsEachFileOnce) {
