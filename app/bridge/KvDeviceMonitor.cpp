@@ -3,16 +3,12 @@
 #include <libudev.h>
 
 #include <QSocketNotifier>
-#include <QVariantList>
-#include <QVariantMap>
 
 #include <fstream>
 #include <memory>
 #include <system_error>
 
 #include "EngineLog.h"
-#include "KvNotificationCenter.h"
-#include "KvNotificationNames.h"
 
 namespace {
 
@@ -26,14 +22,6 @@ QString DevicePath(const std::string& name) {
             c = '/';
     }
     return QString::fromStdString("/dev/" + node);
-}
-
-QVariantMap AttachRecord(const KvBlockEvent& event, int64_t bytes) {
-    QVariantMap record;
-    record.insert("VolumePath", DevicePath(event.name));
-    record.insert("VolumeSize", static_cast<qint64>(bytes));
-    record.insert("isDisk", event.whole);
-    return record;
 }
 
 }  // namespace
@@ -55,6 +43,15 @@ int64_t KvDeviceMonitor::readSizeBytes(const std::string& name) const {
     if (!(file >> sectors) || sectors < 0 || sectors > INT64_MAX / 512)
         return 0;
     return sectors * 512;
+}
+
+std::string KvDeviceMonitor::readModel(const std::string& name) const {
+    std::ifstream file(sysfsRoot_ / "class" / "block" / name / "device" / "model");
+    std::string model;
+    std::getline(file, model);
+    while (!model.empty() && (model.back() == ' ' || model.back() == '\n'))
+        model.pop_back();
+    return model;
 }
 
 void KvDeviceMonitor::prime() {
@@ -106,30 +103,25 @@ void KvDeviceMonitor::receive() {
 }
 
 void KvDeviceMonitor::handle(const std::vector<KvBlockEvent>& events) {
-    QVariantList arrived;
-    std::vector<std::string> left;
     for (const KvBlockEvent& event : events) {
         const auto known = sizes_.find(event.name);
         const bool hadMedium = known != sizes_.end();
         const int64_t bytes = event.action == "remove" ? 0 : readSizeBytes(event.name);
         if (bytes > 0) {
             sizes_[event.name] = bytes;
-            if (!hadMedium)
-                arrived.push_back(AttachRecord(event, bytes));
+            if (hadMedium)
+                continue;
+            const KvMedium medium{DevicePath(event.name),
+                                  QString::fromStdString(readModel(event.name)), bytes,
+                                  event.whole};
+            if (event.whole)
+                relay_.DiskAppeared(medium);
+            else
+                relay_.DiskAppearedWithVolume(medium);
         } else if (hadMedium) {
             sizes_.erase(known);
-            left.push_back(event.name);
+            relay_.DiskDisappeared(DevicePath(event.name));
         }
-    }
-    auto* center = KvNotificationCenter::defaultCenter();
-    if (!arrived.isEmpty()) {
-        CatchExeception::WriteLog("USB Device Added Notification.\n");
-        center->post(kvnote::kRefreshAttachDevice, arrived);
-    }
-    for (const std::string& name : left) {
-        CatchExeception::WriteLog("usb detatch name = %s\n", name.c_str());
-        center->post(kvnote::kRefreshDetachDevice,
-                     QVariantMap{{"USBPath", QString::fromStdString(name)}});
     }
 }
 

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "KvDiskRelay.h"
+
 class QSocketNotifier;
 struct udev;
 struct udev_monitor;
@@ -19,13 +21,11 @@ struct KvBlockEvent {
     bool whole = true;   // a whole disk rather than a partition
 };
 
-// Watches block devices and tells the device page when media arrive or leave:
-// "RefreshAttachDevice" with a list of {"VolumePath", "VolumeSize", "isDisk"}
-// for the media that arrived together, and one "RefreshDetachDevice" with
-// {"USBPath": kernel name} per medium that left. Media present when it starts
-// are not announced. A device whose size turns non-zero (a loop device being
-// attached, a card put in a reader) arrives; one whose size drops to zero leaves.
-// Lives on the main thread and posts there.
+// Watches block devices and tells the windows, through its relay, when media
+// arrive or leave: each arrival alone, each removal once with its device node.
+// Media present when it starts are not announced. A device whose size turns non-zero (a loop device
+// being attached, a card put in a reader) arrives; one whose size drops to zero leaves. Lives on
+// the main thread and posts there.
 class KvDeviceMonitor : public QObject {
 public:
     // Sizes are read from <sysfsRoot>/class/block/<name>/size.
@@ -43,11 +43,13 @@ public:
 
 private:
     int64_t readSizeBytes(const std::string& name) const;
+    std::string readModel(const std::string& name) const;
     void receive();
 
     std::filesystem::path sysfsRoot_;
     // Bytes of every device that holds a medium.
     std::map<std::string, int64_t> sizes_;
+    KvDiskRelay relay_;
     udev* udev_ = nullptr;
     udev_monitor* monitor_ = nullptr;
     QSocketNotifier* notifier_ = nullptr;

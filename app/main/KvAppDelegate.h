@@ -1,6 +1,6 @@
 #pragma once
 
-// The application's delegate: relays media that come and go, checks for an
+// The application's delegate: follows media that come and go, checks for an
 // update at start, opens the main window, carries the menus and runs the
 // quit sequence. Main thread only.
 
@@ -11,7 +11,6 @@
 #include <memory>
 #include <vector>
 
-#include "KvDiskRelay.h"
 #include "KvRootWindowController.h"
 #include "KvShellWindows.h"
 
@@ -51,7 +50,6 @@ public:
     void contactUSAction();
     void supportCenterAction();
 
-    KvDiskRelay& relay() { return relay_; }
     KvRootWindowController* rootWindowCon() const { return rootWindowCon_; }
     QMenuBar* menuBar() const { return menuBar_.get(); }
     QAction* pInCustomer() const { return pInCustomer_; }
@@ -68,7 +66,6 @@ private:
     void waitForScanThenClose(int waitedMs);
 
     KvShellWindows windows_;
-    KvDiskRelay relay_;
     QPointer<KvRootWindowController> rootWindowCon_;
     std::unique_ptr<QMenuBar> menuBar_;
     QAction* pInCustomer_ = nullptr;

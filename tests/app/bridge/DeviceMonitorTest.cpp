@@ -11,6 +11,7 @@
 #include <fstream>
 
 #include "KvDeviceMonitor.h"
+#include "KvDiskRelay.h"
 #include "KvNotificationCenter.h"
 #include "KvNotificationNames.h"
 #include "QtWait.h"
@@ -47,14 +48,40 @@ public:
         fs::create_directories(root / "class" / "block" / name);
         std::ofstream(root / "class" / "block" / name / "size") << sectors << "\n";
     }
+    void SetModel(const std::string& name, const std::string& model) {
+        fs::create_directories(root / "class" / "block" / name / "device");
+        std::ofstream(root / "class" / "block" / name / "device" / "model") << model << "\n";
+    }
     void Remove(const std::string& name) { fs::remove_all(root / "class" / "block" / name); }
 
     TempDir dir;
     fs::path root = dir / "sys";
 };
 
-QVariantMap Attached(const QString& path, qint64 bytes, bool disk) {
-    return {{"VolumePath", path}, {"VolumeSize", bytes}, {"isDisk", disk}};
+QVariantList Attached(const QString& path, const QString& name, qint64 bytes, bool disk) {
+    return {QVariantMap{
+        {"VolumePath", path}, {"VolumeName", name}, {"VolumeSize", bytes}, {"isDisk", disk}}};
+}
+
+TEST(DiskRelay, EachArrivalAloneEachRemovalOnceWithItsPath) {
+    DevicePosts log;
+    KvDiskRelay relay;
+    relay.DiskAppeared({"/dev/sdb", "Stick", 8000000, false});
+    relay.DiskAppearedWithVolume({"/dev/sdb1", "", 7000000, true});
+    relay.DiskDisappeared("/dev/sdb1");
+    relay.DiskDisappeared("/dev/sdb1");
+    relay.DiskDisappeared("/dev/sdb");
+    ASSERT_EQ(log.posts.size(), 4u);
+    EXPECT_EQ(log.posts[0].object.toList(), Attached("/dev/sdb", "Stick", 8000000, true));
+    EXPECT_EQ(log.posts[1].object.toList(), Attached("/dev/sdb1", "", 7000000, false));
+    EXPECT_EQ(log.posts[2].name, kvnote::kRefreshDetachDevice);
+    EXPECT_EQ(log.posts[2].object.toMap(), (QVariantMap{{"USBPath", "/dev/sdb1"}}));
+    EXPECT_EQ(log.posts[3].object.toMap(), (QVariantMap{{"USBPath", "/dev/sdb"}}));
+
+    // Back again, it can leave again.
+    relay.DiskAppearedWithVolume({"/dev/sdb1", "", 7000000, false});
+    relay.DiskDisappeared("/dev/sdb1");
+    EXPECT_EQ(log.posts.size(), 6u);
 }
 
 TEST(DeviceMonitor, SizeChangesBecomeArrivalsAndRemovals) {
@@ -70,36 +97,39 @@ TEST(DeviceMonitor, SizeChangesBecomeArrivalsAndRemovals) {
     monitor.handle({{"add", "sda", true}, {"change", "sda1", false}, {"change", "loop0", true}});
     EXPECT_TRUE(log.posts.empty());
 
-    // Attached with a partition: the two arrive in one post, in event order.
+    // Attached with a partition: each arrives alone, in event order, a disk
+    // with its model's name.
     sysfs.SetSize("loop0", 2048);
     sysfs.SetSize("loop0p1", 1024);
+    sysfs.SetModel("loop0", "Card Reader     ");
     monitor.handle({{"change", "loop0", true}, {"add", "loop0p1", false}});
-    ASSERT_EQ(log.posts.size(), 1u);
+    ASSERT_EQ(log.posts.size(), 2u);
     EXPECT_EQ(log.posts[0].name, kvnote::kRefreshAttachDevice);
     EXPECT_EQ(log.posts[0].object.toList(),
-              (QVariantList{Attached("/dev/loop0", 2048 * 512, true),
-                            Attached("/dev/loop0p1", 1024 * 512, false)}));
+              Attached("/dev/loop0", "Card Reader", 2048 * 512, true));
+    EXPECT_EQ(log.posts[1].object.toList(), Attached("/dev/loop0p1", "", 1024 * 512, false));
 
     // A repeated change of a medium already there is no new arrival.
     monitor.handle({{"change", "loop0", true}});
-    EXPECT_EQ(log.posts.size(), 1u);
+    EXPECT_EQ(log.posts.size(), 2u);
 
-    // Detached: one post per medium that left; unknown devices are ignored.
+    // Detached: one post per medium that left, with its device node, as the
+    // results window compares it with the device it scans; unknown devices
+    // are ignored.
     sysfs.Remove("loop0p1");
     sysfs.SetSize("loop0", 0);
     monitor.handle(
         {{"remove", "loop0p1", false}, {"change", "loop0", true}, {"remove", "sdz", true}});
-    ASSERT_EQ(log.posts.size(), 3u);
-    EXPECT_EQ(log.posts[1].name, kvnote::kRefreshDetachDevice);
-    EXPECT_EQ(log.posts[1].object.toMap(), (QVariantMap{{"USBPath", "loop0p1"}}));
-    EXPECT_EQ(log.posts[2].object.toMap(), (QVariantMap{{"USBPath", "loop0"}}));
+    ASSERT_EQ(log.posts.size(), 4u);
+    EXPECT_EQ(log.posts[2].name, kvnote::kRefreshDetachDevice);
+    EXPECT_EQ(log.posts[2].object.toMap(), (QVariantMap{{"USBPath", "/dev/loop0p1"}}));
+    EXPECT_EQ(log.posts[3].object.toMap(), (QVariantMap{{"USBPath", "/dev/loop0"}}));
 
     // A kernel name with "!" has its device node in a folder.
     sysfs.SetSize("cciss!c0d0", 8);
     monitor.handle({{"add", "cciss!c0d0", true}});
-    ASSERT_EQ(log.posts.size(), 4u);
-    EXPECT_EQ(log.posts[3].object.toList(),
-              (QVariantList{Attached("/dev/cciss/c0d0", 8 * 512, true)}));
+    ASSERT_EQ(log.posts.size(), 5u);
+    EXPECT_EQ(log.posts[4].object.toList(), Attached("/dev/cciss/c0d0", "", 8 * 512, true));
 }
 
 // A socket of our own on the kernel's device events: tells whether this
@@ -142,10 +172,10 @@ bool HasAttach(const std::vector<Post>& posts, const QString& path) {
     return false;
 }
 
-bool HasDetach(const std::vector<Post>& posts, const QString& name) {
+bool HasDetach(const std::vector<Post>& posts, const QString& path) {
     for (const Post& post : posts) {
         if (post.name == kvnote::kRefreshDetachDevice &&
-            post.object.toMap().value("USBPath") == name)
+            post.object.toMap().value("USBPath") == path)
             return true;
     }
     return false;
@@ -166,14 +196,13 @@ TEST(DeviceMonitor, LoopDeviceAttachedAndDetachedIsReported) {
     auto loop = std::make_unique<harbex::test::LoopDevice>(image, false);
     HARBEX_REQUIRE_LOOP(*loop);
     const QString path = QString::fromStdString(loop->device());
-    const QString name = QString::fromStdString(fs::path(loop->device()).filename().string());
     const bool attached = WaitFor([&] { return HasAttach(log.posts, path); }, 10000);
     if (!attached && !kernel.Arrived())
         GTEST_SKIP() << "the kernel delivers no device events here";
     ASSERT_TRUE(attached);
 
     loop.reset();
-    EXPECT_TRUE(WaitFor([&] { return HasDetach(log.posts, name); }, 10000));
+    EXPECT_TRUE(WaitFor([&] { return HasDetach(log.posts, path); }, 10000));
 }
 
 }  // namespace

@@ -7,7 +7,6 @@
 
 #include <vector>
 
-#include "KvDiskRelay.h"
 #include "KvNotificationCenter.h"
 #include "KvNotificationNames.h"
 #include "StartArguments.h"
@@ -93,50 +92,6 @@ TEST(UpdateCheckTest, AnUnreachableListEndsOnceAndIsNotNewer) {
     QCoreApplication::processEvents();
     ASSERT_EQ(answers.size(), 1u);
     EXPECT_FALSE(answers[0]);
-}
-
-// What the relay posts, in order.
-struct Posts {
-    Posts() {
-        for (const char* name : {kvnote::kRefreshAttachDevice, kvnote::kRefreshDetachDevice})
-            KvNotificationCenter::defaultCenter()->observe(name, &context,
-                                                           [this, name](const QVariant& object) {
-                                                               seen.push_back({name, object});
-                                                           });
-    }
-    QObject context;
-    std::vector<std::pair<QString, QVariant>> seen;
-};
-
-TEST(DiskRelayTest, EachArrivalAloneEachRemovalOnceWithItsPath) {
-    Posts posts;
-    KvDiskRelay relay;
-    relay.DiskAppeared({"/dev/sdb", "Stick", 8000000, true});
-    relay.DiskAppearedWithVolume({"/dev/sdb1", "", 7000000, true});
-    relay.DiskDisappeared("/dev/sdb1");
-    relay.DiskDisappeared("/dev/sdb1");
-    relay.DiskDisappeared("/dev/sdb");
-    ASSERT_EQ(posts.seen.size(), 4u);
-
-    const QVariantList first = posts.seen[0].second.toList();
-    ASSERT_EQ(first.size(), 1);
-    const QVariantMap disk = first[0].toMap();
-    EXPECT_EQ(disk["VolumePath"], "/dev/sdb");
-    EXPECT_EQ(disk["VolumeName"], "Stick");
-    EXPECT_EQ(disk["VolumeSize"].toLongLong(), 8000000);
-    EXPECT_TRUE(disk["isDisk"].toBool());
-    const QVariantList second = posts.seen[1].second.toList();
-    ASSERT_EQ(second.size(), 1);
-    EXPECT_FALSE(second[0].toMap()["isDisk"].toBool());
-
-    EXPECT_EQ(posts.seen[2].first, kvnote::kRefreshDetachDevice);
-    EXPECT_EQ(posts.seen[2].second.toMap()["USBPath"], "/dev/sdb1");
-    EXPECT_EQ(posts.seen[3].second.toMap()["USBPath"], "/dev/sdb");
-
-    // Back again, it can leave again.
-    relay.DiskAppearedWithVolume({"/dev/sdb1", "", 7000000, false});
-    relay.DiskDisappeared("/dev/sdb1");
-    EXPECT_EQ(posts.seen.size(), 6u);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <QVariantList>
 
+#include "EngineLog.h"
 #include "KvNotificationCenter.h"
 #include "KvNotificationNames.h"
 
@@ -13,14 +14,15 @@ QVariantMap KvDiskRelay::recordOf(const KvMedium& medium) {
 }
 
 void KvDiskRelay::DiskAppeared(const KvMedium& medium) {
-    qInfo(" DiskAppeared add: %s", qPrintable(medium.devicePath));
+    CatchExeception::WriteLog("DiskAppeared add: %s\n", qPrintable(medium.devicePath));
     KvMedium whole = medium;
     whole.isDisk = true;
     arrived(whole);
 }
 
 void KvDiskRelay::DiskAppearedWithVolume(const KvMedium& medium) {
-    qInfo("DiskAppearedWithVolume add volume: %s", qPrintable(medium.devicePath));
+    CatchExeception::WriteLog("DiskAppearedWithVolume add volume: %s\n",
+                              qPrintable(medium.devicePath));
     KvMedium volume = medium;
     volume.isDisk = false;
     arrived(volume);
@@ -37,7 +39,7 @@ void KvDiskRelay::DiskDisappeared(const QString& devicePath) {
     if (gone_.contains(devicePath))
         return;
     gone_.insert(devicePath);
-    qInfo("DiskDisappeared remove: %s", qPrintable(devicePath));
+    CatchExeception::WriteLog("DiskDisappeared remove: %s\n", qPrintable(devicePath));
     KvNotificationCenter::defaultCenter()->post(
         kvnote::kRefreshDetachDevice, QVariantMap{{QStringLiteral("USBPath"), devicePath}});
 }
