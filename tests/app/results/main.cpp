@@ -8,9 +8,10 @@
 
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
-    // Settings the tests write go to a folder of their own.
+    // Settings and private data the tests write go to a folder of their own.
     QTemporaryDir settings;
     qputenv("XDG_CONFIG_HOME", settings.path().toUtf8());
+    qputenv("XDG_DATA_HOME", settings.path().toUtf8());
     MyNSApplication app(argc, argv);
     Fonts::install();
     Fader::setEnabled(false);
