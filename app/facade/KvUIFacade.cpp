@@ -249,3 +249,7 @@ bool KvUIFacade::IsAppRunning() {
 void KvUIFacade::CloseApp() {
     KvUIController::CloseApp();
 }
+
+void KvUIFacade::GetSelectedFilesAmout(int* count, uint64_t* size) {
+    KvUIController::GetSelectedFilesAmout(count, size);
+}

@@ -78,6 +78,8 @@ public:
     virtual void UnselectedAllNodes();
     virtual void KvTableViewCellCilck();
     virtual void KvSetFlag(int flag);
+    // The checked files and their bytes, which become the next recovery's totals.
+    virtual void GetSelectedFilesAmout(int* count, uint64_t* size);
 
     // Search by name.
     virtual bool KvGetIsSearching();

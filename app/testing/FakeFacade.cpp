@@ -363,3 +363,20 @@ QImage FakeFacade::GetImageByFileNode(IFileNode* file) {
     painter.fillRect(QRect(16, 56, 96, 24), QColor(255, 255, 255, 160));
     return image;
 }
+
+// Check marks.
+
+void FakeFacade::GetSelectedFilesAmout(int* count, uint64_t* size) {
+    int files = 0;
+    uint64_t bytes = 0;
+    if (tree)
+        for (SyntheticFileNode* file : tree->files())
+            if (file->IsNodeShow() && file->GetCheckedStatus() == CHECK_STATUS_CHECKED) {
+                ++files;
+                bytes += static_cast<uint64_t>(file->GetFileSize());
+            }
+    if (count != nullptr)
+        *count = files;
+    if (size != nullptr)
+        *size += bytes;
+}

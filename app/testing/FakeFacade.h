@@ -137,6 +137,21 @@ public:
     bool IsAppRunning() override { return false; }
     void CloseApp() override { ++closeCount; }
 
+    // --- Check marks of the results window ---------------------------------
+    // The checked, shown files of the tree and their bytes.
+    void GetSelectedFilesAmout(int* count, uint64_t* size) override;
+    // What the window asked of the type and date trees' marks.
+    int tableCellClicks = 0;
+    std::vector<OpNodeData*> typeStateRefreshes;
+    std::vector<int> timeStateRefreshes;  // the mode of each
+    void KvTableViewCellCilck() override { ++tableCellClicks; }
+    void RefreshTypeTreeState(OpNodeData* extensionRow) override {
+        typeStateRefreshes.push_back(extensionRow);
+    }
+    void RefreshTimeTreeState(const OpNodeArray&, int mode) override {
+        timeStateRefreshes.push_back(mode);
+    }
+
 private:
     // The operations' states, as the bridge numbers them.
     enum State { kIdle = 0, kStopping = 1, kRunning = 2, kPaused = 3 };

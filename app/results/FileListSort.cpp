@@ -1,0 +1,60 @@
+#include "FileListSort.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <utility>
+
+#include "OpNodeData.h"
+
+namespace {
+
+template <typename Key>
+struct KeyedRow {
+    Key key;
+    IFileNode* row;
+};
+
+// Reads every row's key once, sorts by it and writes the rows back.
+template <typename KeyOf>
+void sortByKey(std::vector<IFileNode*>& rows, bool ascending, KeyOf keyOf) {
+    using Key = decltype(keyOf(static_cast<IFileNode*>(nullptr)));
+    std::vector<KeyedRow<Key>> keyed;
+    keyed.reserve(rows.size());
+    for (IFileNode* row : rows)
+        keyed.push_back({keyOf(row), row});
+    if (ascending)
+        std::stable_sort(keyed.begin(), keyed.end(),
+                         [](const auto& a, const auto& b) { return a.key < b.key; });
+    else
+        std::stable_sort(keyed.begin(), keyed.end(),
+                         [](const auto& a, const auto& b) { return b.key < a.key; });
+    for (size_t i = 0; i < keyed.size(); ++i)
+        rows[i] = keyed[i].row;
+}
+
+}  // namespace
+
+namespace FileListSort {
+
+void sortRows(std::vector<IFileNode*>& rows, const QString& column, bool ascending) {
+    if (column == QLatin1String("Name")) {
+        sortByKey(rows, ascending, [](IFileNode* row) {
+            return row != nullptr ? OpNodeData(row).name() : QString();
+        });
+    } else if (column == QLatin1String("Size")) {
+        sortByKey(rows, ascending, [](IFileNode* row) {
+            return row != nullptr ? OpNodeData(row).size() : uint64_t{0};
+        });
+    } else if (column == QLatin1String("Path")) {
+        sortByKey(rows, ascending, [](IFileNode* row) {
+            return row != nullptr ? OpNodeData(row).path() : QString();
+        });
+    } else if (column == QLatin1String("Created")) {
+        sortByKey(rows, ascending, [](IFileNode* row) {
+            return row != nullptr ? static_cast<int64_t>(OpNodeData(row).createTimeValue())
+                                  : int64_t{0};
+        });
+    }
+}
+
+}  // namespace FileListSort
