@@ -4,6 +4,7 @@
 #include <QApplication>
 
 #include "KvAppDelegate.h"
+#include "KvDeletailWindowController.h"
 #include "KvShellWindows.h"
 #include "KvSleepGuard.h"
 #include "StartArguments.h"
@@ -25,7 +26,9 @@ int main(int argc, char** argv) {
     sleepGuard.PreventSleep();
     UserDefaults::setValue(QStringLiteral("rsfPath"), road.rsfPath);
 
-    KvAppDelegate delegate(DesktopShellWindows());
+    KvShellWindows windows = DesktopShellWindows();
+    windows.makeResultsWindow = [] { return std::make_unique<KvDeletailWindowController>(); };
+    KvAppDelegate delegate(std::move(windows));
     delegate.applicationDidFinishLaunching();
     const int result = application.exec();
     sleepGuard.ReleasePreventObj();

@@ -98,9 +98,9 @@ inline constexpr std::array kPictures = {
     HARBEX_BUTTON_SET("icon_back", 24, 24, Look::RoundIcon, Glyph::ChevronLeft),
     HARBEX_BUTTON_SET("icon_export", 24, 24, Look::RoundIcon, Glyph::Export),
     HARBEX_BUTTON_SET("icon_home", 24, 24, Look::RoundIcon, Glyph::Home),
-    HARBEX_BUTTON_SET("pause", 24, 24, Look::RoundIcon, Glyph::Pause),
-    HARBEX_BUTTON_SET("play", 24, 24, Look::RoundIcon, Glyph::Play),
-    HARBEX_BUTTON_SET("stop", 24, 24, Look::RoundIcon, Glyph::Stop),
+    HARBEX_BUTTON_SET("pause", 18, 18, Look::RoundIcon, Glyph::Pause),
+    HARBEX_BUTTON_SET("play", 18, 18, Look::RoundIcon, Glyph::Play),
+    HARBEX_BUTTON_SET("stop", 18, 18, Look::RoundIcon, Glyph::Stop),
 #undef HARBEX_BUTTON_SET
 // The window's own close, minimise and zoom buttons: active, in an
 // inactive window, disabled, under the pointer and pressed.

@@ -1,0 +1,345 @@
+#pragma once
+
+// The results window: the scan of the chosen device (or a loaded scan result)
+// in four trees on the left (by path, type, creation month, modification
+// month) and a list, thumbnail grid or cover flow of the selected node's
+// files on the right, under a title bar with the scan controls, the search
+// field, the save button and the recover button.
+//
+// The window's whole state lives here, once. Each area of the window keeps
+// its member functions in its own marked block below and defines them in its
+// own source file (KvDeletailWindowController<Area>.cpp).
+
+#include <QDateTime>
+#include <QList>
+#include <QMetaObject>
+#include <QPointer>
+#include <QRect>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "BVPrototype.h"
+#include "CNGridViewItemLayout.h"
+#include "CNGridViewTypes.h"
+#include "CommOutlineView.h"
+#include "CoverFlowView.h"
+#include "KvShellWindows.h"
+#include "OpNodeData.h"
+#include "TCImageWindow.h"
+
+class CNGridView;
+class DiskVolumeNodeData;
+class IFileNode;
+class KvDeepScanViewController;
+class KvNSTableView;
+class KvProgressView;
+class KvScanEndSaveWindowController;
+class KvScanNotEndSaveWindowController;
+class KvSegmentedControl;
+class KvShowScanProgressWindowController;
+class MAAttachedWindow;
+class Photo;
+class QAbstractButton;
+class QFileDialog;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QScrollArea;
+class QSplitter;
+class QThreadPool;
+class QTimer;
+class SpacePreviewWindow;
+class TCImageButton;
+
+class KvDeletailWindowController : public TCImageWindow,
+                                   public KvDeletailWindow,
+                                   public CommOutlineViewDelegate,
+                                   public CNGridViewDataSource,
+                                   public CNGridViewDelegate,
+                                   public BVPrototypeDelegate,
+                                   public CoverFlowDataSource {
+    Q_OBJECT
+
+public:
+    // Title bar, and the strip below it with the scan controls.
+    static constexpr int kTitleBarHeight = 36;
+    static constexpr int kControlStripHeight = 90;
+    // The bar above the trees and the file views: tree tabs, view switch, search.
+    static constexpr int kToolBarHeight = 31;
+    static constexpr int kWindowWidth = 900;
+    static constexpr int kWindowHeight = 640;
+
+    // Builds the window and its views and sets them up; the main window then
+    // hands over the device, the mode and the desktop flag, and starts.
+    explicit KvDeletailWindowController(QWidget* parent = nullptr);
+    ~KvDeletailWindowController() override;
+
+    // --- The main window's entry ---------------------------------------------
+    QWidget* window() override { return this; }
+    void setSelectDiskVolumeData(std::shared_ptr<DiskVolumeNodeData> device) override;
+    void setScanTypeNum(int mode) override { scanTypeNum = mode; }
+    void setSelectDesktop(int desktop) override;
+    void getData() override;
+    void getImportData(const QString& path) override;
+    void clearImportData() override;
+
+    // --- Set-up and life cycle -----------------------------------------------
+    void awakeFromNib();
+    void windowDidLoad();
+    void buildDetailViewWindowTitleBar();
+    void setNotification();
+    void refreshTableView();
+    void selectRootItem();
+    void setStopButtonCanBeUseState();
+    void updateButtonTitle();
+    void changeSelectCountLabelPos();
+    void aboutAction();
+    // The close button.
+    void closeWindow();
+    void alertEndedCloseWindowContext(int code);
+    // Two-phase quit: the first request fades the window out and answers
+    // false; the end of the fade closes it and, when quitting, ends the program.
+    bool applicationShouldTerminate();
+    void animationDidStop();
+    // A medium went away ("RefreshDetachDevice").
+    void RefreshDevice(const QVariant& object);
+    void alertEndedUsb(int code);
+
+    // --- Loading the trees -----------------------------------------------------
+    void DataInitFinished();
+    void setFoundAllFiles();
+
+    // --- State shared with every area --------------------------------------------
+    int getScanTypeNum() const { return scanTypeNum; }
+    int getSelectDesktop() const { return selectDesktop; }
+    const std::shared_ptr<DiskVolumeNodeData>& getSelectDiskVolumeData() const {
+        return selectDiskVolumeData;
+    }
+    int64_t getSelectTypeCount() const { return selectTypeCount; }
+    OpNodeArray& getAllDiskArr() { return allDiskArr; }
+    std::vector<IFileNode*>& getArrList() { return arrList; }
+    QWidget* getBlowView() const { return blowView; }
+
+    // CommOutlineViewDelegate.
+    int gridImageState() const override { return gridImageState_; }
+    int nImageState() const override { return nImageState_; }
+    int64_t selectSegmentCount() const override { return selectSegmentCount_; }
+    void stopGridImageLoading() override;
+    void stopImageLoading() override;
+
+    // BVPrototypeDelegate.
+    uint64_t viewLoadCnt() override { return viewLoadCnt_; }
+
+    // Scan progress and its end.
+
+    // List table, sorting and preview.
+
+    // Check marks and the selection count.
+
+    // Tree tabs, detail refresh and layout.
+
+    // Grid and cover flow.
+    // Stops both picture loaders and waits until neither touches a node:
+    // call before arrList changes or the trees are emptied.
+    void stopAllImageLoadingAndWait();
+
+    // Pause, stop and home.
+
+    // Saving the result.
+
+    // Search.
+
+    // Recovery.
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+    // CNGridViewDataSource and CoverFlowDataSource: the grid and cover-flow
+    // area answers them.
+    uint64_t gridViewNumberOfItemsInSection(CNGridView* grid, int64_t section) override;
+    CNGridViewItem* gridViewItemAtIndex(CNGridView* grid, int64_t index, int64_t section) override;
+    uint64_t numberOfItemsInImageFlow(CoverFlowView* view) override;
+    std::shared_ptr<Photo> imageFlowItemAtIndex(CoverFlowView* view, uint64_t index) override;
+
+private:
+    // Builds the window's views, as an interface file would.
+    void loadNib();
+    void buildLeftSide(QWidget* left);
+    void buildRightSide(QWidget* right);
+    void applyDesktopMode();
+    void observe(const char* name, void (KvDeletailWindowController::*handler)());
+    void stopObserving();
+    // Where a deep scan (and import mode) puts the scan controls.
+    void placeDeepScanControls();
+    // Places a scan control in its box, AppKit frame at the box's narrowest;
+    // it keeps its distance from the box's right edge.
+    void placeInBox(QWidget* control, const QRectF& frame);
+    // Stretches the title-bar strip's controls with the window's width.
+    void layoutControls();
+
+public:
+    // The window's state, shared by its areas (and read by tests).
+
+    // ----- Result data and selection -------------------------------------------
+    // Roots of the path, type, created-date and modified-date trees; the
+    // facade fills them while the window lives.
+    OpNodeArray allDiskArr;
+    OpNodeArray allTypeArr;
+    OpNodeArray allCreatTimeArr;
+    OpNodeArray allModifyTimeArr;
+    // Shown tree: 0 path, 1 type, 2 created date, 3 modified date.
+    int64_t selectTypeCount = 0;
+    // Right-hand view: 0 list, 1 grid, 2 cover flow.
+    int64_t selectSegmentCount_ = 0;
+    // The found files shown on the right.
+    std::vector<IFileNode*> arrList;
+    // The tree node selected on the left; gone once the trees drop it.
+    std::weak_ptr<OpNodeData> opDataFile;
+    std::shared_ptr<DiskVolumeNodeData> selectDiskVolumeData;
+    std::shared_ptr<DiskVolumeNodeData> selectVolumeData;
+    // 1 quick scan of deleted files, any other value deep scan.
+    int scanTypeNum = 1;
+    // 1: the scan result is searched for the desktop folder at the end.
+    int selectDesktop = 0;
+    int isDeepScan = 0;
+    int isImport = 0;
+    QString lastSearchStr;
+    // Last sorted column (-1 none) and its direction flag.
+    int aTableColumn = -1;
+    int isSorted = 0;
+    int64_t selectedRow = 0;
+    int tableViewCellNum = -1;
+    int selectCellCount = 0;
+    int selectedFileCnt = 0;
+    uint64_t selectedFileSize = 0;
+    uint64_t selectValue = 0;
+    QString recoverySavePathStr;
+    // Remembered frame of the recovery folder chooser.
+    QRect rectNew;
+
+    // ----- Views -----------------------------------------------------------------
+    TCImageWindow* aWindow = nullptr;
+    QLabel* titleLabel = nullptr;
+    QLabel* titleImage = nullptr;
+    // Left side.
+    CommOutlineView* pathOutlineView = nullptr;
+    CommOutlineView* typeOutlineView = nullptr;
+    CommOutlineView* createTimeOutlineView = nullptr;
+    CommOutlineView* modifyTimeOutlineView = nullptr;
+    QPushButton* pathButton = nullptr;
+    QPushButton* typeButton = nullptr;
+    QPushButton* creatButton = nullptr;
+    QPushButton* modifyButton = nullptr;
+    QPushButton* timeButton = nullptr;
+    QWidget* pathBlowView = nullptr;
+    QWidget* typeBlowView = nullptr;
+    QWidget* createTimeBlowView = nullptr;
+    QWidget* modifyTimeBlowView = nullptr;
+    QWidget* changeTimeBlowView = nullptr;
+    QSplitter* splistView = nullptr;
+    QWidget* splistLeftView = nullptr;
+    // List view.
+    KvNSTableView* tableView = nullptr;
+    KvNSTableView* tableScrollView = nullptr;  // the table scrolls itself
+    QWidget* listTableViewBlowView = nullptr;
+    QWidget* listViewTableHeaderView = nullptr;
+    QAbstractButton* listViewSelectAllButton = nullptr;
+    // Cover flow.
+    QWidget* coverFlower = nullptr;
+    CoverFlowView* flowView = nullptr;
+    KvNSTableView* coverFlowerTableView = nullptr;
+    QWidget* coverViewTableHeaderView = nullptr;
+    QAbstractButton* coverViewSelectAllButton = nullptr;
+    std::vector<std::shared_ptr<Photo>> photos;
+    QStringList imagesNameArr;
+    int64_t flowSelectedIndex = 0;
+    std::shared_ptr<Photo> publicItem;
+    // Grid.
+    CNGridView* gridMainView = nullptr;
+    QWidget* gridView = nullptr;
+    QScrollArea* newGridView = nullptr;  // the tiles of the collection view
+    QList<BVPrototype*> items;
+    CNGridViewItemLayout defaultLayout;
+    CNGridViewItemLayout hoverLayout;
+    CNGridViewItemLayout selectionLayout;
+    // The no-result note over the grid area; null while none is shown.
+    QWidget* gridNoValueView = nullptr;
+    QWidget* nodeView = nullptr;
+    // View switch: list, grid, cover flow.
+    KvSegmentedControl* segment = nullptr;
+    // Title-bar controls.
+    TCImageButton* backHomeButton = nullptr;
+    TCImageButton* pauseButton = nullptr;
+    TCImageButton* continueScanButton = nullptr;
+    TCImageButton* stopButton = nullptr;
+    TCImageButton* recovertyButton = nullptr;
+    TCImageButton* exportButton = nullptr;
+    TCImageButton* advButton = nullptr;
+    KvProgressView* progressView = nullptr;
+    QWidget* mainBox = nullptr;
+    QWidget* abox = nullptr;
+    QLabel* findFilesLabel = nullptr;
+    QLabel* remainTimeLabel = nullptr;
+    QLabel* selectFilesLabel = nullptr;
+    // The strip below the title bar that holds the controls.
+    QWidget* blowView = nullptr;
+    TCImageButton* aboutButton = nullptr;
+    TCImageButton* continueButton = nullptr;
+    QLabel* exportLabel = nullptr;
+    QLabel* homeLabel = nullptr;
+    QLabel* deepScanLabel = nullptr;
+    QLineEdit* search = nullptr;
+
+    // ----- Workers, timers and dialogs --------------------------------------------
+    // Grid thumbnails, one at a time.
+    QThreadPool* operationQueue = nullptr;
+    // Guards the cover-flow loader.
+    std::mutex loadLock;
+    // Loader states: -1 never started, 0 running, 1 stop asked, 2 stopped.
+    std::atomic<int> nImageState_{-1};
+    std::atomic<int> gridImageState_{-1};
+    QTimer* refreshTimer = nullptr;
+    QTimer* getPorTimer = nullptr;
+    QTimer* foundCountTimer = nullptr;
+    // Collection-view items the refresh timer has filled so far.
+    uint64_t viewLoadCnt_ = 0;
+    // When the last "NormalScranValue" came, and the last progress text update.
+    QDateTime oldData;
+    int64_t lastUpdateTime = 0;
+    QPointer<QFileDialog> panel;
+    QPointer<KvShowScanProgressWindowController> recoveryProgressWindow;
+    QPointer<KvScanEndSaveWindowController> scanEndSaveWC;
+    QPointer<KvScanNotEndSaveWindowController> scanNotEndSaceWC;
+    QPointer<KvDeepScanViewController> deepScanVC;
+    QPointer<SpacePreviewWindow> spacePreviewWindow;
+    QPointer<MAAttachedWindow> attachedWindow;
+    QPointer<QWidget> popView;
+
+    // ----- State flags -------------------------------------------------------------
+    int shuttingDown = 0;
+    int isCanClick = 0;
+    int isPause = 0;
+    int isCloseWindow = 0;
+    int isBackHome = 0;
+    int isSelectBackHome = 0;
+    int isClodePopView = 0;
+    int isFinishRecovery = 0;
+    int isBeginRecovery = 0;
+    int isRecoeryFromRecoveryWindow = 0;
+    int isRecoveryEndSHowWindow = 0;
+    int isSelectOutlineList = 0;
+    int bSave = 0;
+
+private:
+    // Observers of the notification centre, dropped before the window goes.
+    std::vector<QMetaObject::Connection> observers_;
+    QMetaObject::Connection detachObserver_;
+};

@@ -1,0 +1,114 @@
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QLabel>
+#include <QWidget>
+
+#include <memory>
+
+#include "DiskVolumeNodeData.h"
+#include "FakeFacade.h"
+#include "KvDeletailWindowController.h"
+#include "KvResultTrees.h"
+#include "KvSegmentedControl.h"
+#include "KvUIDeviceData.h"
+#include "TCImageButton.h"
+
+namespace {
+
+std::shared_ptr<DiskVolumeNodeData> Device(int32_t isOzt, int32_t isAppleDmg) {
+    _DiskVolumeData record;
+    record.name = "Untitled";
+    record.bsdName = isOzt || isAppleDmg ? "/images/card.img" : "sdb1";
+    record.capacity = 64 << 20;
+    record.diskIndex = 1;
+    record.volumeIndex = 0;
+    record.isOzt = isOzt;
+    record.isAppleDmg = isAppleDmg;
+    return std::make_shared<DiskVolumeNodeData>(record);
+}
+
+// Where a control stands in the box of scan controls, in its box's terms.
+QRect InBox(const KvDeletailWindowController& window, QWidget* control) {
+    return QRect(control->mapTo(window.abox, QPoint(0, 0)), control->size());
+}
+
+struct ScanChoice {
+    const char* name;
+    int32_t isOzt;
+    int32_t isAppleDmg;
+    int mode;
+    bool deep;
+};
+
+class GetDataTest : public ::testing::TestWithParam<ScanChoice> {};
+
+TEST_P(GetDataTest, ImagesAndTheDeepModeAreSearchedThrough) {
+    const ScanChoice& choice = GetParam();
+    FakeFacade facade;
+    KvDeletailWindowController window;
+    window.setSelectDiskVolumeData(Device(choice.isOzt, choice.isAppleDmg));
+    window.setScanTypeNum(choice.mode);
+    window.getData();
+
+    ASSERT_EQ(facade.scanRequests.size(), 1u);
+    EXPECT_EQ(facade.scanRequests[0].deep, choice.deep);
+    EXPECT_EQ(facade.scanRequests[0].disk, 1);
+    EXPECT_EQ(facade.scanRequests[0].volume, 0);
+    EXPECT_EQ(window.isDeepScan, choice.deep ? 1 : 0);
+    EXPECT_EQ(window.segment->isEnabled(), !choice.deep);
+    EXPECT_EQ(window.advButton->isHidden(), choice.deep);
+    // Quick scans keep the controls where the strip first put them.
+    const QRect stop = InBox(window, window.stopButton);
+    const QRect pause = InBox(window, window.pauseButton);
+    const QRect recover = InBox(window, window.recovertyButton);
+    const int stripHeight = KvDeletailWindowController::kControlStripHeight;
+    if (choice.deep) {
+        EXPECT_EQ(stop, QRect(527, stripHeight - 32 - 18, 18, 18));
+        EXPECT_EQ(pause, QRect(497, stripHeight - 32 - 18, 18, 18));
+        EXPECT_EQ(InBox(window, window.continueScanButton), pause);
+        EXPECT_EQ(recover, QRect(562, stripHeight - 22 - 41, 138, 41));
+    } else {
+        EXPECT_EQ(stop, QRect(352, stripHeight - 32 - 18, 18, 18));
+        EXPECT_EQ(pause, QRect(322, stripHeight - 32 - 18, 18, 18));
+        EXPECT_EQ(recover, QRect(386, stripHeight - 22 - 41, 138, 41));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Devices, GetDataTest,
+                         ::testing::Values(ScanChoice{"OwnImageQuick", 1, 0, 1, true},
+                                           ScanChoice{"AppleImageQuick", 0, 1, 1, true},
+                                           ScanChoice{"OwnImageDeep", 1, 0, 2, true},
+                                           ScanChoice{"VolumeQuick", 0, 0, 1, false},
+                                           ScanChoice{"VolumeDeep", 0, 0, 2, true},
+                                           ScanChoice{"VolumeOtherMode", 0, 0, 3, true}),
+                         [](const ::testing::TestParamInfo<ScanChoice>& info) {
+                             return std::string(info.param.name);
+                         });
+
+TEST(ResultsWindowTest, TheBridgeForgetsTheRootArraysWhenTheWindowGoes) {
+    // The bridge's trees outlive every results window.
+    auto window = std::make_unique<KvDeletailWindowController>();
+    KvResultTrees& trees = KvResultTrees::instance();
+    EXPECT_EQ(trees.Roots(OpNodeData::kPathTree), &window->allDiskArr);
+    EXPECT_EQ(trees.Roots(OpNodeData::kModifiedTree), &window->allModifyTimeArr);
+    window.reset();
+    for (int tree = OpNodeData::kPathTree; tree <= OpNodeData::kModifiedTree; ++tree)
+        EXPECT_EQ(trees.Roots(tree), nullptr) << tree;
+}
+
+TEST(ResultsWindowTest, ScanControlsKeepTheirDistanceFromTheRightEdge) {
+    FakeFacade facade;
+    KvDeletailWindowController window;
+    window.show();
+    window.resize(KvDeletailWindowController::kWindowWidth + 100,
+                  KvDeletailWindowController::kWindowHeight);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(window.abox->width(), 820);
+    EXPECT_EQ(InBox(window, window.stopButton).x(), 452);
+    EXPECT_EQ(InBox(window, window.advButton).x(), 634);
+    EXPECT_EQ(window.findFilesLabel->width(), 400);
+    EXPECT_EQ(window.findFilesLabel->x(), 0);
+}
+
+}  // namespace
