@@ -40,13 +40,14 @@ void FileListModel::reloadData() {
     endResetModel();
 }
 
-void FileListModel::setIndicatorImage(int column, const QString& imageName) {
-    const int old = indicatorColumn_;
-    indicatorColumn_ = imageName.isEmpty() ? -1 : column;
-    indicatorImage_ = imageName;
-    for (int section : {old, indicatorColumn_})
-        if (section >= 0)
-            emit headerDataChanged(Qt::Horizontal, section, section);
+void FileListModel::refreshCells() {
+    if (rowCount() > 0)
+        emit dataChanged(index(0, 0), index(rowCount() - 1, kColumnCount - 1));
+}
+
+void FileListModel::refreshRow(int row) {
+    if (row >= 0 && row < rowCount())
+        emit dataChanged(index(row, 0), index(row, kColumnCount - 1));
 }
 
 IFileNode* FileListModel::fileAt(int row) const {
@@ -113,17 +114,7 @@ QVariant FileListModel::headerData(int section, Qt::Orientation orientation, int
     if (orientation != Qt::Horizontal || section < 0 || section >= kColumnCount)
         return {};
     const char* title = kTitles[static_cast<size_t>(section)];
-    switch (role) {
-        case Qt::DisplayRole:
-            return title != nullptr ? Tr(title) : QString();
-        case Qt::DecorationRole:
-            return section == indicatorColumn_ ? QVariant(Images::named(indicatorImage_))
-                                               : QVariant();
-        case kImageNameRole:
-            return section == indicatorColumn_ ? indicatorImage_ : QString();
-        default:
-            return {};
-    }
+    return role == Qt::DisplayRole && title != nullptr ? QVariant(Tr(title)) : QVariant();
 }
 
 Qt::ItemFlags FileListModel::flags(const QModelIndex& index) const {

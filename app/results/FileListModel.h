@@ -17,8 +17,8 @@ class FileListModel : public QAbstractTableModel {
 
 public:
     enum Column { kCheckBox = 0, kName, kSize, kPath, kCreated, kColumnCount };
-    // The name of the picture a cell or header shows (check box, deleted mark,
-    // sort indicator); empty when none.
+    // The name of the picture a cell shows (check box, deleted mark); empty
+    // when none.
     static constexpr int kImageNameRole = Qt::UserRole + 1;
 
     explicit FileListModel(const std::vector<IFileNode*>* rows, QObject* parent = nullptr);
@@ -29,10 +29,10 @@ public:
 
     // The list changed: every row is read again.
     void reloadData();
-    // The picture beside a column's title; an empty name removes it.
-    void setIndicatorImage(int column, const QString& imageName);
-    int indicatorColumn() const { return indicatorColumn_; }
-    QString indicatorImage() const { return indicatorImage_; }
+    // The same rows show something new (a check mark): the views keep their
+    // selection.
+    void refreshCells();
+    void refreshRow(int row);
 
     // The found file of a row; null outside the list.
     IFileNode* fileAt(int row) const;
@@ -48,6 +48,4 @@ private:
     QString text(IFileNode* file, int column) const;
 
     const std::vector<IFileNode*>* rows_;
-    int indicatorColumn_ = -1;
-    QString indicatorImage_;
 };

@@ -285,6 +285,8 @@ void KvDeletailWindowController::windowDidLoad() {
     isBackHome = 0;
 
     buildDetailViewWindowTitleBar();
+    setUpListTables();
+    setUpTreeTabs();
 
     KvTreeRoots roots;
     roots.path = &allDiskArr;

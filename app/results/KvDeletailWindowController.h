@@ -36,6 +36,7 @@
 
 class CNGridView;
 class DiskVolumeNodeData;
+class FileListModel;
 class IFileNode;
 class KvDeepScanViewController;
 class KvNSTableView;
@@ -140,10 +141,57 @@ public:
     // Scan progress and its end.
 
     // List table, sorting and preview.
+    // Both tables over the found files, their header clicks, row choice and
+    // check boxes; the trees' double click; the space-bar preview.
+    void setUpListTables();
+    void tableViewShouldSelectRow(KvNSTableView* table, int row);
+    void tableViewDidClickTableColumn(KvNSTableView* table, int column);
+    void selectOutlineListWithOpNodeData(OpNodeData* node, int refresh) override;
+    void doubleClick(CommOutlineView* sender, const QModelIndex& clicked);
+    void spacePrviewFile();
+    // The rows of both tables.
+    FileListModel* listModel = nullptr;
+    // The table whose header shows the sort indicator, and its direction.
+    KvNSTableView* sortIndicatorTable = nullptr;
+    bool sortIndicatorAscending = false;
 
     // Check marks and the selection count.
+    // A check box of a table row; `clickedRow` is the row of the table clicked.
+    void nsbuttonCellClick(int clickedRow);
+    void doSelectItem(uint64_t index);
+    // A check box of a tree node other than the trees' own rows.
+    void clickButtonAction(OpNodeData* node);
+    void setAllSelectOrNoSelect();
+    int GetCellNodeState(OpNodeData* node);
+    void changeSelectAllButtonState();
+    void showSelectFilesCountAndSize();
+    void reLoadCollectionViewData();
+    QWidget* getListViewTableHeaderView();
+    QWidget* changeCoverViewTableHeaderView();
+    void reLoadTableVolumnIndicatorImage() override;
+    // After a mark changed: the select-all boxes, the count, the shown tree's
+    // derived marks and all four trees.
+    void refreshMarksTail();
+    void refreshShownTreeStates();
 
     // Tree tabs, detail refresh and layout.
+    void setUpTreeTabs();
+    // Shows tree `tree` (0 path, 1 type, 2 creation, 3 modification date).
+    void showTree(int tree);
+    void pathButtonClick();
+    void typeButtonClick();
+    void timeButtonClick();
+    void modifyTimeButtonClick();
+    static void setButtonTitleColor(QPushButton* button, const QColor& color);
+    void segmentSelect(int selected);
+    void refashDetailPageDataWithRefashSizeAndCount(int refresh);
+    // Fills the list, grid or cover flow, whichever is shown, from arrList.
+    void showFilesInCurrentView();
+    void showNoValueNote();
+    void changeNoValue(int remove);
+    float getLableHight() const;
+    void changeNoValueNodeViewFrame();
+    void windowDidResize();
 
     // Grid and cover flow.
     // Stops both picture loaders and waits until neither touches a node:

@@ -1,7 +1,5 @@
 #include "ResultsLayout.h"
 
-#include <QStringList>
-
 #include <algorithm>
 
 #include "Geometry.h"
@@ -27,13 +25,6 @@ int clampLeftPaneWidth(int width) {
 
 bool showsNoValueNote(bool listEmpty, bool pathTreeHasRoots) {
     return listEmpty && pathTreeHasRoots;
-}
-
-int noteLabelHeight(const QString& firstLanguage) {
-    static const QStringList kLongerLines = {QStringLiteral("de"), QStringLiteral("fr"),
-                                             QStringLiteral("es"), QStringLiteral("it"),
-                                             QStringLiteral("pt-BR")};
-    return kLongerLines.contains(firstLanguage) ? 40 : 25;
 }
 
 QRect noteBoxFrame(const QSize& note) {

@@ -6,7 +6,6 @@
 
 #include <QRect>
 #include <QSize>
-#include <QString>
 
 namespace ResultsLayout {
 
@@ -28,8 +27,6 @@ int clampLeftPaneWidth(int width);
 
 // Whether the no-files note shows: the list is empty and the path tree has roots.
 bool showsNoValueNote(bool listEmpty, bool pathTreeHasRoots);
-// The note's text line is taller for languages whose sentence runs longer.
-int noteLabelHeight(const QString& firstLanguage);
 // The box with the arrow and the sentence, centred across the note of size
 // `note` with its lower edge at half height; Qt coordinates.
 QRect noteBoxFrame(const QSize& note);

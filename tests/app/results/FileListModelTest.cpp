@@ -47,20 +47,4 @@ TEST(FileListModel, RowsWithoutAFileAndRowsPastTheEndAreEmpty) {
     EXPECT_EQ(model.fileAt(-1), nullptr);
 }
 
-TEST(FileListModel, TheIndicatorMovesFromColumnToColumn) {
-    std::vector<IFileNode*> rows;
-    FileListModel model(&rows);
-    model.setIndicatorImage(FileListModel::kName, QStringLiteral("NSDescendingSortIndicator"));
-    model.setIndicatorImage(FileListModel::kSize, QStringLiteral("NSAscendingSortIndicator"));
-    EXPECT_TRUE(
-        model.headerData(FileListModel::kName, Qt::Horizontal, FileListModel::kImageNameRole)
-            .toString()
-            .isEmpty());
-    EXPECT_EQ(model.headerData(FileListModel::kSize, Qt::Horizontal, FileListModel::kImageNameRole)
-                  .toString(),
-              QStringLiteral("NSAscendingSortIndicator"));
-    model.setIndicatorImage(FileListModel::kSize, QString());
-    EXPECT_EQ(model.indicatorColumn(), -1);
-}
-
 }  // namespace
