@@ -62,6 +62,8 @@ void KvDeletailWindowController::setUpTreeTabs() {
         splistView->setSizes(sizes);
     });
     new ResizeWatcher(this, [this] { windowDidResize(); });
+    // The note covers the grid area at whatever size it gets.
+    new ResizeWatcher(gridView, [this] { changeNoValueNodeViewFrame(); });
     SetTabImage(pathButton, QStringLiteral("bg_tab"));
     for (QPushButton* tab : {pathButton, typeButton, timeButton})
         setButtonTitleColor(tab, Qt::black);
@@ -222,6 +224,7 @@ void KvDeletailWindowController::changeNoValue(int remove) {
     text->setFont(font);
     text->setStyleSheet(QStringLiteral("color: grey;"));
     changeNoValueNodeViewFrame();
+    gridNoValueView->raise();
     gridNoValueView->show();
 }
 

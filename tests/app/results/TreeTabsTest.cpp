@@ -99,6 +99,15 @@ TEST(NoValueNote, ShownForAnEmptyNodeOnlyWhileThePathTreeHasRoots) {
     window.showNoValueNote();
     EXPECT_EQ(window.gridNoValueView, note);
 
+    // It covers the grid area with its box in the middle, whatever size that gets.
+    window.segmentSelect(1);
+    window.show();
+    browse.settle();
+    EXPECT_EQ(window.gridNoValueView->geometry(), window.gridView->rect());
+    const QSize area = window.gridView->size();
+    EXPECT_EQ(window.nodeView->geometry(),
+              QRect(area.width() / 2 - 200, area.height() - area.height() / 2 - 50, 400, 50));
+
     window.allDiskArr.clear();
     window.showNoValueNote();
     EXPECT_EQ(window.gridNoValueView, nullptr);
