@@ -1,9 +1,13 @@
 #include "FileListSort.h"
 
+#include <QHash>
+
 #include <algorithm>
 #include <cstdint>
 #include <utility>
 
+#include "FileNode.h"
+#include "KvUIPublic.h"
 #include "OpNodeData.h"
 
 namespace {
@@ -32,6 +36,26 @@ void sortByKey(std::vector<IFileNode*>& rows, bool ascending, KeyOf keyOf) {
         rows[i] = keyed[i].row;
 }
 
+// Paths of files that share a folder, with the folder's path made once.
+class PathKeys {
+public:
+    QString operator()(IFileNode* row) {
+        if (row == nullptr)
+            return {};
+        IFileNode* folder = row->GetParent();
+        if (folder == nullptr)
+            return KvUIPublic::GetPathByFileNode(row);
+        auto known = folders_.find(folder);
+        if (known == folders_.end())
+            known = folders_.insert(folder, KvUIPublic::GetPathByFileNode(folder));
+        const char* name = row->GetFileName();
+        return *known + QLatin1Char('/') + QString::fromUtf8(name != nullptr ? name : "");
+    }
+
+private:
+    QHash<IFileNode*, QString> folders_;
+};
+
 }  // namespace
 
 namespace FileListSort {
@@ -46,9 +70,7 @@ void sortRows(std::vector<IFileNode*>& rows, const QString& column, bool ascendi
             return row != nullptr ? OpNodeData(row).size() : uint64_t{0};
         });
     } else if (column == QLatin1String("Path")) {
-        sortByKey(rows, ascending, [](IFileNode* row) {
-            return row != nullptr ? OpNodeData(row).path() : QString();
-        });
+        sortByKey(rows, ascending, PathKeys());
     } else if (column == QLatin1String("Created")) {
         sortByKey(rows, ascending, [](IFileNode* row) {
             return row != nullptr ? static_cast<int64_t>(OpNodeData(row).createTimeValue())

@@ -5,6 +5,7 @@
 
 #include "FileListSort.h"
 #include "ListFixtures.h"
+#include "OpNodeData.h"
 
 namespace {
 
@@ -72,6 +73,27 @@ TEST(FileListSort, RowsWithoutAFileSortFirstAscending) {
     FileListSort::sortRows(list.rows, QStringLiteral("Size"), true);
     EXPECT_EQ(FileList::names(list.rows),
               (Names{"(none)", "a.txt", "d.txt", "B.txt", "b.txt", "c.txt"}));
+}
+
+}  // namespace
+
+namespace {
+
+TEST(FileListSort, PathsOrderAsTheyAreShown) {
+    // Files of three folders, each folder listed in reverse, plus the folders.
+    SyntheticTree tree(9, 3);
+    std::vector<IFileNode*> rows(tree.files().rbegin(), tree.files().rend());
+    rows.insert(rows.end(), tree.folders().begin(), tree.folders().end());
+    std::vector<QString> shown;
+    for (IFileNode* row : rows)
+        shown.push_back(OpNodeData(row).path());
+    std::sort(shown.begin(), shown.end());
+
+    FileListSort::sortRows(rows, QStringLiteral("Path"), true);
+    std::vector<QString> sorted;
+    for (IFileNode* row : rows)
+        sorted.push_back(OpNodeData(row).path());
+    EXPECT_EQ(sorted, shown);
 }
 
 }  // namespace

@@ -1,0 +1,126 @@
+// Browsing a million found files in the results window: a sort by each column
+// of the list, select-all, and the refresh of a tree node that holds every
+// file, each run by the window on its GUI thread, with the longest single run
+// (the longest stall of the interface) reported. The peer sorts with a
+// comparison that wraps both rows in new nodes every time it compares.
+
+#include <QApplication>
+
+#include <algorithm>
+#include <chrono>
+#include <memory>
+#include <vector>
+
+#include "BenchSupport.h"
+#include "Fader.h"
+#include "FakeFacade.h"
+#include "FileListModel.h"
+#include "KvDeletailWindowController.h"
+#include "SyntheticTree.h"
+
+namespace {
+
+constexpr size_t kRows = 1'000'000;
+
+// One folder holding every file, shown in a results window.
+struct BrowseRig {
+    BrowseRig() {
+        facade.tree = tree;
+        folder = tree->folderRow(0);
+        window = std::make_unique<KvDeletailWindowController>();
+        window->selectOutlineListWithOpNodeData(folder.get(), 1);
+    }
+    std::shared_ptr<SyntheticTree> tree = std::make_shared<SyntheticTree>(kRows, kRows);
+    FakeFacade facade;
+    OpNodeRef folder;
+    std::unique_ptr<KvDeletailWindowController> window;
+};
+
+// Times each run and keeps the longest.
+class StallClock {
+public:
+    template <typename Work>
+    void run(Work&& work) {
+        const auto start = std::chrono::steady_clock::now();
+        work();
+        const std::chrono::duration<double, std::milli> took =
+            std::chrono::steady_clock::now() - start;
+        longest_ = std::max(longest_, took.count());
+    }
+    void report(benchmark::State& state) const { state.counters["longest_stall_ms"] = longest_; }
+
+private:
+    double longest_ = 0;
+};
+
+// A click on a column header; every click flips the direction.
+void BM_SortByColumn(benchmark::State& state) {
+    BrowseRig rig;
+    const int column = int(state.range(0));
+    StallClock clock;
+    for (auto _ : state)
+        clock.run([&] { rig.window->tableViewDidClickTableColumn(rig.window->tableView, column); });
+    state.SetLabel(FileListModel::identifier(column).toStdString());
+    state.SetItemsProcessed(int64_t(state.iterations()) * int64_t(kRows));
+    clock.report(state);
+}
+BENCHMARK(BM_SortByColumn)
+    ->DenseRange(FileListModel::kName, FileListModel::kCreated)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(4);
+
+// The peer: each comparison makes a node around both rows.
+void BM_SortWrappingEachComparison(benchmark::State& state) {
+    SyntheticTree tree(kRows, kRows);
+    std::vector<IFileNode*> rows(tree.files().begin(), tree.files().end());
+    const bool byName = state.range(0) == FileListModel::kName;
+    StallClock clock;
+    for (auto _ : state) {
+        clock.run([&] {
+            std::sort(rows.begin(), rows.end(), [byName](IFileNode* a, IFileNode* b) {
+                const auto left = std::make_shared<OpNodeData>(a);
+                const auto right = std::make_shared<OpNodeData>(b);
+                return byName ? left->name() < right->name() : left->size() < right->size();
+            });
+        });
+    }
+    state.SetLabel(byName ? "Name" : "Size");
+    clock.report(state);
+}
+BENCHMARK(BM_SortWrappingEachComparison)
+    ->Arg(FileListModel::kName)
+    ->Arg(FileListModel::kSize)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
+
+// The select-all box, checking then clearing every file.
+void BM_SelectAll(benchmark::State& state) {
+    BrowseRig rig;
+    StallClock clock;
+    for (auto _ : state)
+        clock.run([&] { rig.window->setAllSelectOrNoSelect(); });
+    clock.report(state);
+}
+BENCHMARK(BM_SelectAll)->Unit(benchmark::kMillisecond)->Iterations(4);
+
+// Choosing the folder in the tree again: the list refilled, marks and count.
+void BM_DetailRefresh(benchmark::State& state) {
+    BrowseRig rig;
+    StallClock clock;
+    for (auto _ : state)
+        clock.run([&] { rig.window->selectOutlineListWithOpNodeData(rig.folder.get(), 1); });
+    clock.report(state);
+}
+BENCHMARK(BM_DetailRefresh)->Unit(benchmark::kMillisecond)->Iterations(4);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    Fader::setEnabled(false);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
