@@ -44,7 +44,7 @@ void OpenLink(const char* key) {
 }  // namespace
 
 KvAppDelegate::KvAppDelegate(KvShellWindows windows, QObject* parent)
-    : QObject(parent), windows_(std::move(windows)) {}
+    : QObject(parent), windows_(std::move(windows)), spy_(QCoreApplication::applicationDirPath()) {}
 
 KvAppDelegate::~KvAppDelegate() {
     for (const QMetaObject::Connection& observer : observers_)
@@ -267,5 +267,6 @@ void KvAppDelegate::waitForScanThenClose(int waitedMs) {
                            [this, waitedMs] { waitForScanThenClose(waitedMs + kStopPollMs); });
         return;
     }
+    spy_.SpyIDEnd(UserDefaults::boolValue(QStringLiteral("Participate")));
     KvUIFacade::current().CloseApp();
 }

@@ -13,6 +13,7 @@
 
 #include "KvRootWindowController.h"
 #include "KvShellWindows.h"
+#include "KvSpyModule.h"
 
 class KvUpdateCheck;
 class QAction;
@@ -66,6 +67,7 @@ private:
     void waitForScanThenClose(int waitedMs);
 
     KvShellWindows windows_;
+    KvSpyModule spy_;
     QPointer<KvRootWindowController> rootWindowCon_;
     std::unique_ptr<QMenuBar> menuBar_;
     QAction* pInCustomer_ = nullptr;
