@@ -166,6 +166,8 @@ public:
     static QString GetRecoveryProgressTotal(uint64_t* total, uint64_t* current,
                                             uint64_t* errorCode);
     static bool IsRecoveryRunning();
+    // Paused by the user or by a full destination.
+    static bool IsRecoveryPaused();
     static void StopRecvoery();
     static void PauseOrResumeRecovery();
     // True when `folder` lies on the scanned device.
@@ -194,6 +196,9 @@ public:
     // finished one shows done = total only when it succeeded.
     static void GetSaveorRestoreProgress(uint64_t* total, uint64_t* current, uint64_t* errorCode,
                                          bool saver);
+    // Asks the save (`save`) or the load that was started to stop; it ends
+    // as a failure with its "QueryProgressFinish" as usual.
+    static void StopSaveOrRestore(bool save);
     // The folder of the last save, kept in the private settings list.
     static bool SavePathToPList(const QString& folder);
     static QString GetSavePath();

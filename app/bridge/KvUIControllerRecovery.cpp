@@ -93,6 +93,10 @@ bool KvUIController::IsRecoveryRunning() {
     return status == KV_STATUS_RUNNING || status == KV_STATUS_PAUSED;
 }
 
+bool KvUIController::IsRecoveryPaused() {
+    return KvUIRecovery::instance()->GetStatus() == KV_STATUS_PAUSED;
+}
+
 void KvUIController::StopRecvoery() {
     KvUIRecovery::instance()->StopOperation(1);
 }

@@ -135,6 +135,12 @@ void KvUIController::GetSaveorRestoreProgress(uint64_t* total, uint64_t* current
         *errorCode = info.result;
 }
 
+void KvUIController::StopSaveOrRestore(bool save) {
+    // A refused request started nothing of its own to stop.
+    if (!g_refused[save ? 1 : 0])
+        OperationOf(save)->StopOperation(1);
+}
+
 bool KvUIController::SavePathToPList(const QString& folder) {
     return PrivateData::setValue(QStringLiteral("SavePath"), folder);
 }

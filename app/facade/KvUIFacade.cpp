@@ -202,6 +202,10 @@ void KvUIFacade::GetSaveorRestoreProgress(uint64_t& total, uint64_t& current, ui
     KvUIController::GetSaveorRestoreProgress(&total, &current, &errorCode, saver);
 }
 
+void KvUIFacade::StopSaveOrRestore(bool save) {
+    KvUIController::StopSaveOrRestore(save);
+}
+
 int64_t KvUIFacade::DoRecovery(const OpNodeArray& roots, const QString& path, const QString& name) {
     return static_cast<int64_t>(KvUIController::DoRecovery(&roots, path, name));
 }
@@ -220,6 +224,10 @@ uint64_t KvUIFacade::GetRecoveridedFiles() {
 
 bool KvUIFacade::IsRecoveryRunning() {
     return KvUIController::IsRecoveryRunning();
+}
+
+bool KvUIFacade::IsRecoveryPaused() {
+    return KvUIController::IsRecoveryPaused();
 }
 
 void KvUIFacade::PauseOrResumeRecovery() {

@@ -93,6 +93,7 @@ public:
     virtual void RestorPostUIUpdate(const QString& name, bool save);
     virtual void GetSaveorRestoreProgress(uint64_t& total, uint64_t& current, uint64_t& errorCode,
                                           bool saver);
+    virtual void StopSaveOrRestore(bool save);
 
     // Recovery into a folder; 0 when it started.
     virtual int64_t DoRecovery(const OpNodeArray& roots, const QString& path, const QString& name);
@@ -101,6 +102,7 @@ public:
                                              int64_t& errorCode);
     virtual uint64_t GetRecoveridedFiles();
     virtual bool IsRecoveryRunning();
+    virtual bool IsRecoveryPaused();
     virtual void PauseOrResumeRecovery();
     virtual void StopRecvoery();
 

@@ -5,6 +5,7 @@
 
 #include "KvAppDelegate.h"
 #include "KvDeletailWindowController.h"
+#include "KvProgressWindow.h"
 #include "KvShellWindows.h"
 #include "KvSleepGuard.h"
 #include "StartArguments.h"
@@ -28,6 +29,7 @@ int main(int argc, char** argv) {
 
     KvShellWindows windows = DesktopShellWindows();
     windows.makeResultsWindow = [] { return std::make_unique<KvDeletailWindowController>(); };
+    windows.runLoadWait = RunLoadWait;
     KvAppDelegate delegate(std::move(windows));
     delegate.applicationDidFinishLaunching();
     const int result = application.exec();

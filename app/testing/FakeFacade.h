@@ -187,4 +187,10 @@ private:
     int64_t recoveryError_ = 0;
     QString recoveryFile_;
     uint64_t recoveredFiles_ = 0;
+
+public:
+    bool IsRecoveryPaused() override { return recoveryState_ == kPaused; }
+    // Saves (true) and loads (false) the windows asked to stop.
+    std::vector<bool> saveOrLoadStops;
+    void StopSaveOrRestore(bool save) override { saveOrLoadStops.push_back(save); }
 };

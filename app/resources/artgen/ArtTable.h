@@ -95,6 +95,7 @@ inline constexpr std::array kPictures = {
     HARBEX_BUTTON_SET("btn_scan", 140, 40, Look::Pill, Glyph::Magnifier),
     HARBEX_BUTTON_SET("btn_ds", 140, 40, Look::Pill, Glyph::DeepMagnifier),
     HARBEX_BUTTON_SET("btn_recover", 140, 40, Look::Pill, Glyph::Recover),
+    HARBEX_BUTTON_SET("btn_dialog", 100, 30, Look::Pill, Glyph::None),
     HARBEX_BUTTON_SET("icon_back", 24, 24, Look::RoundIcon, Glyph::ChevronLeft),
     HARBEX_BUTTON_SET("icon_export", 24, 24, Look::RoundIcon, Glyph::Export),
     HARBEX_BUTTON_SET("icon_home", 24, 24, Look::RoundIcon, Glyph::Home),

@@ -1,0 +1,29 @@
+#pragma once
+
+// The pieces the dialogs' layouts share: the drawn title bar with the
+// program's name, the pill buttons and the texts. Frames are points in
+// bottom-left terms inside a parent of the given height.
+
+#include <QRectF>
+#include <QString>
+
+class QLabel;
+class QWidget;
+class TCImageButton;
+class TCImageWindow;
+
+namespace DialogParts {
+
+inline constexpr double kTitleBarHeight = 40;
+inline constexpr double kTrafficLightMargin = 13;
+
+// Sets the dialog's bar up and adds the title label at `labelX`.
+QLabel* setUpTitleBar(TCImageWindow* window, double labelX);
+// A pill button with a centred caption.
+TCImageButton* makeButton(QWidget* parent, const QString& caption, const QRectF& frame,
+                          double parentHeight);
+// A text of `points` size; `wraps` lets it run over several lines.
+QLabel* makeText(QWidget* parent, const QRectF& frame, double parentHeight, double points,
+                 bool wraps = false);
+
+}  // namespace DialogParts

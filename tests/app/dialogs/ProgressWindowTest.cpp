@@ -1,0 +1,126 @@
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QTimer>
+
+#include <functional>
+#include <vector>
+
+#include "Alert.h"
+#include "FakeFacade.h"
+#include "KvNotificationCenter.h"
+#include "KvNotificationNames.h"
+#include "KvProgressWindow.h"
+#include "ModalRunner.h"
+
+namespace {
+
+// A save or load over the fake facade, with the window, its alerts and the
+// main window's notice counted.
+struct Wait {
+    FakeFacade facade;
+    KvProgressWindow window;
+    QObject observer;
+    int shownDetails = 0;
+    std::vector<QString> alerts;
+
+    explicit Wait(bool save) {
+        window.setStrPostName(save ? kvnote::kQueryProgressInfo : kvnote::kNormalScanValue);
+        window.setBSave(save);
+        KvNotificationCenter::defaultCenter()->observe(kvnote::kShowDetailWindow, &observer,
+                                                       [this](const QVariant&) { ++shownDetails; });
+        Alert::setAnswerer([this](const Alert& alert) {
+            alerts.push_back(alert.informativeText);
+            return 1;
+        });
+    }
+    ~Wait() { Alert::setAnswerer({}); }
+
+    // Starts the work as the callers do and plays `work` inside the modal session.
+    int run(std::function<void()> work) {
+        const bool save = window.bSave();
+        return window.runModal(nullptr, [&] {
+            facade.RestorPostUIUpdate(window.strPostName(), save);
+            facade.beginSaveOrRestoreNode(save ? 1 : 0, "/tmp/result.Harbex", QString());
+            QTimer::singleShot(0, &window, work);
+        });
+    }
+};
+
+TEST(ProgressWindow, TheBarNeverMovesBack) {
+    Wait wait(true);
+    wait.facade.RestorPostUIUpdate(kvnote::kQueryProgressInfo, true);
+    wait.facade.beginSaveOrRestoreNode(1, "/tmp/result.Harbex", QString());
+    const auto advance = [&](uint64_t current, uint64_t total) {
+        wait.facade.advanceSaveOrLoad(current, total);
+        QCoreApplication::processEvents();
+    };
+    advance(10, 100);
+    advance(5, 100);
+    EXPECT_EQ(wait.window.progressValue(), 10);
+    // Nothing to divide by: the count itself, times 100.
+    advance(3, 0);
+    EXPECT_EQ(wait.window.progressValue(), 300);
+}
+
+TEST(ProgressWindow, TheEndOfTheWorkDecidesTheResultTheAlertAndTheNotice) {
+    struct Case {
+        bool save;
+        uint64_t code;
+        int result;
+        size_t alerts;
+        int shownDetails;
+    };
+    const std::vector<Case> cases = {
+        {false, 0, 1, 0, 1}, {false, 6, 1, 0, 1}, {false, 3, 0, 1, 0},
+        {true, 0, 1, 0, 0},  {true, 6, 1, 0, 0},  {true, 3, 0, 1, 0},
+    };
+    for (const Case& test : cases) {
+        SCOPED_TRACE(testing::Message() << (test.save ? "save" : "load") << " code " << test.code);
+        Wait wait(test.save);
+        const int result = wait.run([&] {
+            wait.facade.advanceSaveOrLoad(40, 100);
+            wait.facade.finishSaveOrLoad(test.code);
+        });
+        EXPECT_EQ(result, test.result);
+        EXPECT_EQ(wait.window.getErrorCode(), static_cast<int32_t>(test.code));
+        EXPECT_EQ(wait.alerts.size(), test.alerts);
+        EXPECT_EQ(wait.shownDetails, test.shownDetails);
+        EXPECT_FALSE(wait.window.isVisible());
+    }
+}
+
+TEST(ProgressWindow, ClosingEarlyStopsTheWorkAndWaitsForItsEnd) {
+    for (bool save : {false, true}) {
+        SCOPED_TRACE(save ? "save" : "load");
+        Wait wait(save);
+        bool stillWaiting = false;
+        const int result = wait.run([&] {
+            wait.facade.advanceSaveOrLoad(40, 100);
+            wait.window.close();
+            // What the caller fills is still the work's until it has ended.
+            stillWaiting = ModalRunner::isRunning(&wait.window);
+            EXPECT_EQ(wait.facade.saveOrLoadStops, std::vector<bool>{save});
+            wait.window.close();
+            EXPECT_EQ(wait.facade.saveOrLoadStops.size(), 1u);
+            // A load that ran to its end regardless is still not shown.
+            wait.facade.finishSaveOrLoad(0);
+        });
+        EXPECT_TRUE(stillWaiting);
+        EXPECT_EQ(result, 0);
+        EXPECT_TRUE(wait.alerts.empty());
+        EXPECT_EQ(wait.shownDetails, 0);
+    }
+}
+
+TEST(ProgressWindow, TheLoadWaitReportsTheLoadsOutcome) {
+    FakeFacade facade;
+    const int result = RunLoadWait(nullptr, [&] {
+        facade.RestorPostUIUpdate(kvnote::kNormalScanValue, false);
+        facade.beginSaveOrRestoreNode(0, "/tmp/result.Harbex", QString());
+        QTimer::singleShot(0, [&] { facade.finishSaveOrLoad(0); });
+    });
+    EXPECT_EQ(result, 1);
+}
+
+}  // namespace
