@@ -24,9 +24,9 @@ KvScanNotEndSaveWindowController::KvScanNotEndSaveWindowController(QWidget* pare
     auto* content = new QWidget;
     setContentView(content);
     content->resize(kWidth, kHeight);
-    showRecoveryNoteLabel_ = DialogParts::makeText(content, {30, 80, 400, 50}, kHeight, 14, true);
+    showRecoveryNoteLabel_ = DialogParts::makeText(content, {30, 80, 400, 45}, kHeight, 14, true);
     savePathLabel_ = new KvFolderLink(content);
-    savePathLabel_->setGeometry(FromBottomLeft({30, 50, 400, 20}, kHeight));
+    savePathLabel_->setGeometry(FromBottomLeft({30, 62, 400, 20}, kHeight));
     okButton_ = DialogParts::makeButton(content, Tr("QOV_FOUR_RECOVERY_STOP_BUTTON"),
                                         {330, 12, 100, 30}, kHeight);
     connect(savePathLabel_, &KvFolderLink::clicked, this,

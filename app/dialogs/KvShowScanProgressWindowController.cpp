@@ -22,7 +22,7 @@ constexpr double kHeight = 170;
 
 KvShowScanProgressWindowController::KvShowScanProgressWindowController(QWidget* parent)
     : TCImageWindow(parent), fading_(new KvDialogFading(this)) {
-    aTitleLabel_ = DialogParts::setUpTitleBar(this, 20);
+    aTitleLabel_ = DialogParts::setUpTitleBar(this, 80);
     setFixedSize(kWidth, DialogParts::kTitleBarHeight + kHeight);
     auto* content = new QWidget;
     setContentView(content);
@@ -33,15 +33,12 @@ KvShowScanProgressWindowController::KvShowScanProgressWindowController(QWidget* 
     recoveryProgressView_ = makeFace();
     titleLabel_ = makeText(recoveryProgressView_, {30, 115, 400, 26}, kHeight, 16);
     titleLabel_->setText(Tr("QOV_FOUR_RECOVER_PROGRESS_TITLE"));
-    scaningFileName_ = makeText(recoveryProgressView_, {30, 80, 400, 20}, kHeight, 12);
+    scaningFileName_ = makeText(recoveryProgressView_, {30, 82, 400, 20}, kHeight, 12);
     progressBar_ = new KvProgressView(recoveryProgressView_);
-    progressBar_->setGeometry(FromBottomLeft({30, 60, 360, KvProgressView::kBarHeight}, kHeight));
+    progressBar_->setGeometry(FromBottomLeft({30, 65, 400, KvProgressView::kBarHeight}, kHeight));
     progressBar_->changeProgressValue(0);
-    stopButton_ = new TCImageButton(recoveryProgressView_);
-    stopButton_->setGeometry(FromBottomLeft({406, 50, 24, 24}, kHeight));
-    stopButton_->setImageFromFileNormalName("stop_normal", "stop_press", "stop_hover",
-                                            "stop_disable");
-    stopButton_->setToolTip(Tr("QOV_FOUR_RECOVERY_STOP_YES_BUTTON"));
+    stopButton_ = makeButton(recoveryProgressView_, Tr("QOV_FOUR_RECOVERY_STOP_YES_BUTTON"),
+                             {330, 15, 100, 30}, kHeight);
 
     warningView_ = makeFace();
     warningTitle_ = makeText(warningView_, {30, 115, 400, 26}, kHeight, 16);

@@ -133,6 +133,28 @@ TEST_F(SaveRestoreControlTest, ALoadWhileTheResultsAreInUseIsRefused) {
     EXPECT_EQ(BridgeListing(), scanned);
 }
 
+TEST_F(SaveRestoreControlTest, ASaveAskedToStopEndsAsAFailureAndLeavesNoFile) {
+    const fs::path path = *dir_ / "stopped.rsf";
+    const int finishedBefore = log_.Count(kvnote::kQueryProgressFinish);
+    KvUIController::RestorPostUIUpdate(kvnote::kQueryProgressInfo, true);
+    // Asked before the save thread first looks, so it stops for certain.
+    KvUIController::StopSaveOrRestore(true);
+    KvUIController::beginSaveOrRestoreNode(true, QString::fromStdString(path.string()), {});
+    ASSERT_TRUE(WaitFor([&] { return log_.Count(kvnote::kQueryProgressFinish) > finishedBefore; },
+                        kTimeoutMs));
+    const Progress stopped = ProgressOf(true);
+    EXPECT_NE(stopped.code, 0u);
+    EXPECT_LT(stopped.done, stopped.total);
+    EXPECT_FALSE(fs::exists(path));
+    EXPECT_EQ(KvSaveAndRestoreNodeOperate::instance()->GetStatus(), KV_STATUS_IDLE);
+    EXPECT_EQ(KvUIScan::instance()->ResultUsers(), 0);
+
+    // The next save is not stopped by the old request.
+    ASSERT_TRUE(RunSaveOrLoad(true, path, log_));
+    EXPECT_EQ(ProgressOf(true).code, 0u);
+    EXPECT_TRUE(fs::exists(path));
+}
+
 TEST(SaveFileName, NamesTheDeviceAndTimeWithCharactersEveryFileSystemTakes) {
     const QDateTime when(QDate(2025, 12, 31), QTime(9, 5, 3));
     const struct {
