@@ -15,6 +15,7 @@
 
 #include "Alert.h"
 #include "CNGridView.h"
+#include "DeviceRemoval.h"
 #include "DiskVolumeNodeData.h"
 #include "Fader.h"
 #include "Geometry.h"

@@ -4,11 +4,16 @@
 #include <QLabel>
 #include <QWidget>
 
+#include <functional>
 #include <memory>
+#include <vector>
 
+#include "Alert.h"
 #include "DiskVolumeNodeData.h"
 #include "FakeFacade.h"
 #include "KvDeletailWindowController.h"
+#include "KvNotificationCenter.h"
+#include "KvNotificationNames.h"
 #include "KvResultTrees.h"
 #include "KvSegmentedControl.h"
 #include "KvUIDeviceData.h"
@@ -26,6 +31,11 @@ std::shared_ptr<DiskVolumeNodeData> Device(int32_t isOzt, int32_t isAppleDmg) {
     record.isOzt = isOzt;
     record.isAppleDmg = isAppleDmg;
     return std::make_shared<DiskVolumeNodeData>(record);
+}
+
+// The buttons' own usable flag, which isDisabled() answers.
+bool Usable(const TCImageButton* button) {
+    return button->isDisabled();
 }
 
 // Where a control stands in the box of scan controls, in its box's terms.
@@ -109,6 +119,106 @@ TEST(ResultsWindowTest, ScanControlsKeepTheirDistanceFromTheRightEdge) {
     EXPECT_EQ(InBox(window, window.advButton).x(), 634);
     EXPECT_EQ(window.findFilesLabel->width(), 400);
     EXPECT_EQ(window.findFilesLabel->x(), 0);
+}
+
+}  // namespace
+
+namespace {
+
+// Answers every alert with `answer` and counts them.
+class AlertAnswers {
+public:
+    explicit AlertAnswers(int answer) {
+        Alert::setAnswerer([this, answer](const Alert& alert) {
+            asked.push_back(alert.message);
+            if (onAsk)
+                onAsk();
+            return answer;
+        });
+    }
+    ~AlertAnswers() { Alert::setAnswerer({}); }
+
+    std::vector<QString> asked;
+    std::function<void()> onAsk;
+};
+
+// Counts "appWillTerminate" while it lives.
+struct TerminateCount {
+    TerminateCount() {
+        connection = KvNotificationCenter::defaultCenter()->observe(
+            kvnote::kAppWillTerminate, &context, [this](const QVariant&) { ++posts; });
+    }
+    QObject context;
+    QMetaObject::Connection connection;
+    int posts = 0;
+};
+
+struct ScanningWindow {
+    explicit ScanningWindow(FakeFacade& facade) {
+        facade.tree = std::make_shared<SyntheticTree>(50, 10);
+        window.setSelectDiskVolumeData(Device(0, 0));
+        window.getData();
+    }
+    KvDeletailWindowController window;
+};
+
+TEST(ResultsWindowCloseTest, YesStopsTheScanAndLaterClicksAreIgnored) {
+    FakeFacade facade;
+    ScanningWindow scanning(facade);
+    KvDeletailWindowController& window = scanning.window;
+    AlertAnswers answers(1);
+    bool pausedWhileAsked = false;
+    answers.onAsk = [&] { pausedWhileAsked = facade.IsPause(); };
+
+    window.closeWindow();
+    ASSERT_EQ(answers.asked.size(), 1u);
+    EXPECT_TRUE(pausedWhileAsked);
+    EXPECT_EQ(facade.stopScanCount, 1);
+    EXPECT_EQ(window.isCloseWindow, 1);
+    EXPECT_EQ(window.isCanClick, 0);
+    for (TCImageButton* button :
+         {window.backHomeButton, window.pauseButton, window.stopButton, window.continueScanButton})
+        EXPECT_FALSE(Usable(button)) << button->objectName().toStdString();
+
+    window.closeWindow();
+    window.close();
+    EXPECT_EQ(answers.asked.size(), 1u);
+    EXPECT_EQ(facade.stopScanCount, 1);
+}
+
+TEST(ResultsWindowCloseTest, NoResumesUnlessTheUserHadPaused) {
+    for (const bool userPaused : {false, true}) {
+        FakeFacade facade;
+        ScanningWindow scanning(facade);
+        KvDeletailWindowController& window = scanning.window;
+        if (userPaused) {
+            facade.PauseOrResumeScan();
+            window.isPause = 1;
+        }
+        AlertAnswers answers(0);
+        window.closeWindow();
+        EXPECT_EQ(answers.asked.size(), 1u);
+        EXPECT_EQ(facade.IsPause(), userPaused);
+        EXPECT_TRUE(facade.IsScanRunning());
+        EXPECT_EQ(window.isCanClick, 1);
+        EXPECT_EQ(window.isCloseWindow, 0);
+        // The user may ask again.
+        window.closeWindow();
+        EXPECT_EQ(answers.asked.size(), 2u);
+    }
+}
+
+TEST(ResultsWindowCloseTest, QuittingFadesTheWindowFirstAndTheSecondRequestGoesThrough) {
+    FakeFacade facade;
+    KvDeletailWindowController window;
+    window.show();
+    TerminateCount terminate;
+    EXPECT_FALSE(window.applicationShouldTerminate());
+    EXPECT_EQ(window.shuttingDown, 1);
+    // Fading is off in tests: the fade has ended at once.
+    EXPECT_FALSE(window.isVisible());
+    EXPECT_EQ(terminate.posts, 1);
+    EXPECT_TRUE(window.applicationShouldTerminate());
 }
 
 }  // namespace
