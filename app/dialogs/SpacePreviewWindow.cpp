@@ -1,11 +1,10 @@
 #include "SpacePreviewWindow.h"
 
 #include <QCloseEvent>
-#include <QGuiApplication>
 #include <QLabel>
 #include <QPixmap>
-#include <QScreen>
 
+#include "DialogPlacement.h"
 #include "Fonts.h"
 #include "Geometry.h"
 
@@ -55,12 +54,7 @@ void SpacePreviewWindow::closeWindow() {
 }
 
 void SpacePreviewWindow::center() {
-    const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
-    if (screen == nullptr)
-        return;
-    QRect frame = geometry();
-    frame.moveCenter(screen->availableGeometry().center());
-    move(frame.topLeft());
+    CenterOnScreen(this);
 }
 
 void SpacePreviewWindow::setStrName(const QString& name) {

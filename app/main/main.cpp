@@ -3,7 +3,10 @@
 
 #include <QApplication>
 
+#include "APFSScanWindowController.h"
+#include "KvAboutWindowController.h"
 #include "KvAppDelegate.h"
+#include "KvCheckUpdateWindowController.h"
 #include "KvDeletailWindowController.h"
 #include "KvProgressWindow.h"
 #include "KvShellWindows.h"
@@ -30,6 +33,9 @@ int main(int argc, char** argv) {
     KvShellWindows windows = DesktopShellWindows();
     windows.makeResultsWindow = [] { return std::make_unique<KvDeletailWindowController>(); };
     windows.runLoadWait = RunLoadWait;
+    windows.showVolumeNotice = ShowVolumeNotice;
+    windows.showAbout = ShowAbout;
+    windows.runUpdateWindow = RunUpdateWindow;
     KvAppDelegate delegate(std::move(windows));
     delegate.applicationDidFinishLaunching();
     const int result = application.exec();

@@ -1,6 +1,8 @@
 #include "KvLinkUrl.h"
 
+#include <QDesktopServices>
 #include <QJsonObject>
+#include <QUrl>
 
 #include "KvPublicUtilities.h"
 #include "PrivateData.h"
@@ -11,4 +13,11 @@ QString KvLinkUrl::GetUrl(const QString& key) {
     const QString language = KvPublicUtilities::GetCurrentLanaguage();
     const QString local = list.value(language).toObject().value(key).toString();
     return local.isEmpty() ? fallback : local;
+}
+
+bool KvLinkUrl::OpenLink(const QString& key) {
+    const QUrl url(GetUrl(key), QUrl::StrictMode);
+    if (url.isEmpty() || !url.isValid() || url.isRelative())
+        return false;
+    return QDesktopServices::openUrl(url);
 }

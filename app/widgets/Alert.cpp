@@ -22,29 +22,34 @@ void Alert::setAnswerer(Answerer answerer) {
 int Alert::run(QWidget* window) const {
     if (CurrentAnswerer())
         return CurrentAnswerer()(*this);
-    QMessageBox box(window);
-    box.setWindowModality(window ? Qt::WindowModal : Qt::ApplicationModal);
-    box.setText(message);
-    box.setInformativeText(informativeText);
-    box.setIconPixmap(Images::named(iconName));
-    QPushButton* primary = box.addButton(
-        defaultButton.isEmpty() ? QStringLiteral("OK") : defaultButton, QMessageBox::AcceptRole);
-    QPushButton* alternate = alternateButton.isEmpty()
-                                 ? nullptr
-                                 : box.addButton(alternateButton, QMessageBox::RejectRole);
-    QPushButton* other =
-        otherButton.isEmpty() ? nullptr : box.addButton(otherButton, QMessageBox::DestructiveRole);
-    box.setDefaultButton(primary);
-    // A sheet hangs from the bottom edge of its window's drawn title bar.
-    if (auto* sheetWindow = qobject_cast<TCImageWindow*>(window)) {
-        box.adjustSize();
-        sheetWindow->placeSheet(&box);
-    }
-    box.exec();
-    if (box.clickedButton() == primary)
+    const std::unique_ptr<QMessageBox> box = makeBox(window);
+    box->exec();
+    QAbstractButton* clicked = box->clickedButton();
+    if (clicked == box->defaultButton())
         return 1;
-    if (other && box.clickedButton() == other)
+    if (clicked && box->buttonRole(clicked) == QMessageBox::DestructiveRole)
         return -1;
     // Closed without a button: the alternate answer, or the only one there is.
-    return alternate ? 0 : 1;
+    return alternateButton.isEmpty() ? 1 : 0;
+}
+
+std::unique_ptr<QMessageBox> Alert::makeBox(QWidget* window) const {
+    auto box = std::make_unique<QMessageBox>(window);
+    box->setWindowModality(window ? Qt::WindowModal : Qt::ApplicationModal);
+    box->setText(message);
+    box->setInformativeText(informativeText);
+    box->setIconPixmap(Images::named(iconName));
+    QPushButton* primary = box->addButton(
+        defaultButton.isEmpty() ? QStringLiteral("OK") : defaultButton, QMessageBox::AcceptRole);
+    if (!alternateButton.isEmpty())
+        box->addButton(alternateButton, QMessageBox::RejectRole);
+    if (!otherButton.isEmpty())
+        box->addButton(otherButton, QMessageBox::DestructiveRole);
+    box->setDefaultButton(primary);
+    // A sheet hangs from the bottom edge of its window's drawn title bar.
+    if (auto* sheetWindow = qobject_cast<TCImageWindow*>(window)) {
+        box->adjustSize();
+        sheetWindow->placeSheet(box.get());
+    }
+    return box;
 }

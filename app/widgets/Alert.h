@@ -7,7 +7,9 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
 
+class QMessageBox;
 class QWidget;
 
 class Alert {
@@ -21,6 +23,8 @@ public:
 
     // Modal for the application, or for `window` only (a sheet below its title bar).
     int run(QWidget* window = nullptr) const;
+    // The dialog run() shows, built but not shown.
+    std::unique_ptr<QMessageBox> makeBox(QWidget* window = nullptr) const;
 
     using Answerer = std::function<int(const Alert&)>;
     // Replaces the user while set; an empty answerer restores the dialog.

@@ -16,22 +16,50 @@ UpdateDue IsUpdateCheckDue(const QString& stored, const QDateTime& now) {
     return {static_cast<int32_t>(days) >= 7, false};
 }
 
-qint64 VersionCheckOf(const QByteArray& propertyList) {
+QVariantMap PropertyListDictionary(const QByteArray& propertyList) {
+    QVariantMap dictionary;
     QXmlStreamReader xml(propertyList);
-    bool nextIsVersion = false;
+    // Depth 0 outside the top dictionary, 1 on its keys and values.
+    int depth = -1;
+    QString key;
     while (!xml.atEnd()) {
-        if (xml.readNext() != QXmlStreamReader::StartElement)
+        const QXmlStreamReader::TokenType token = xml.readNext();
+        if (token == QXmlStreamReader::EndElement) {
+            if (depth > 0 &&
+                (xml.name() == QLatin1String("dict") || xml.name() == QLatin1String("array")))
+                --depth;
+            continue;
+        }
+        if (token != QXmlStreamReader::StartElement)
             continue;
         const QStringView element = xml.name();
+        if (depth < 0) {
+            if (element == QLatin1String("dict"))
+                depth = 1;
+            continue;
+        }
+        if (depth > 1) {
+            if (element == QLatin1String("dict") || element == QLatin1String("array"))
+                ++depth;
+            continue;
+        }
         if (element == QLatin1String("key")) {
-            nextIsVersion = xml.readElementText() == QLatin1String("VersionCheck");
-        } else if (nextIsVersion) {
-            const bool number =
-                element == QLatin1String("integer") || element == QLatin1String("string");
-            return number ? xml.readElementText().trimmed().toLongLong() : 0;
+            key = xml.readElementText();
+        } else if (element == QLatin1String("dict") || element == QLatin1String("array")) {
+            ++depth;
+        } else if (element == QLatin1String("integer")) {
+            dictionary.insert(key, xml.readElementText().trimmed().toLongLong());
+        } else if (element == QLatin1String("true") || element == QLatin1String("false")) {
+            dictionary.insert(key, element == QLatin1String("true"));
+        } else {
+            dictionary.insert(key, xml.readElementText());
         }
     }
-    return 0;
+    return dictionary;
+}
+
+qint64 VersionCheckOf(const QByteArray& propertyList) {
+    return PropertyListDictionary(propertyList).value(QStringLiteral("VersionCheck")).toLongLong();
 }
 
 KvUpdateCheck::KvUpdateCheck(QObject* parent)
@@ -47,9 +75,12 @@ void KvUpdateCheck::start(const QString& url, qint64 localVersion, int limitMs) 
     request.setTransferTimeout(limitMs);
     reply_ = network_->get(request);
     connect(reply_, &QNetworkReply::finished, this, [this] {
+        answered_ = reply_->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid();
         const bool read = reply_->error() == QNetworkReply::NoError;
+        if (read)
+            list_ = reply_->readAll();
         // A missing list reads as 0, which is never newer.
-        end(read && VersionCheckOf(reply_->readAll()) > localVersion_);
+        end(read && VersionCheckOf(list_) > localVersion_);
     });
 }
 

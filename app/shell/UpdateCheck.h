@@ -8,6 +8,7 @@
 #include <QDateTime>
 #include <QObject>
 #include <QString>
+#include <QVariantMap>
 
 class QNetworkAccessManager;
 class QNetworkReply;
@@ -20,6 +21,10 @@ struct UpdateDue {
 };
 
 inline constexpr const char* kCheckTimeFormat = "yyyy-MM-dd HH:mm:ss";
+
+// The top-level dictionary of a property list: its texts, numbers and
+// truth values by key (nested lists are left out); empty when it has none.
+QVariantMap PropertyListDictionary(const QByteArray& propertyList);
 
 // A check is due 7 whole days after the last one, when none is stored, and
 // when what is stored is not a time.
@@ -37,6 +42,11 @@ public:
     // Asks `url` for the list; gives up after `limitMs`.
     void start(const QString& url, qint64 localVersion, int limitMs);
 
+    // After the end: whether the server answered at all (an answer without a
+    // list still counts), and the list it sent.
+    bool answered() const { return answered_; }
+    const QByteArray& list() const { return list_; }
+
 signals:
     // Exactly once: a newer build was announced (false also on failure or timeout).
     void finished(bool newer);
@@ -48,5 +58,7 @@ private:
     QNetworkReply* reply_ = nullptr;
     QTimer* limit_;
     qint64 localVersion_ = 0;
+    QByteArray list_;
+    bool answered_ = false;
     bool ended_ = false;
 };

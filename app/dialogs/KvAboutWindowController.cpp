@@ -1,0 +1,89 @@
+#include "KvAboutWindowController.h"
+
+#include <QLabel>
+
+#include "DialogLink.h"
+#include "DialogParts.h"
+#include "DialogPlacement.h"
+#include "Fonts.h"
+#include "Geometry.h"
+#include "Images.h"
+#include "KvDialogFading.h"
+#include "KvHandButton.h"
+#include "KvLinkUrl.h"
+#include "KvPublicUtilities.h"
+#include "ModalRunner.h"
+#include "Tr.h"
+
+namespace {
+
+constexpr int kWidth = 400;
+constexpr int kHeight = 300;
+constexpr double kContentHeight = kHeight - TCImageWindow::kMinimumTitleBarHeight;
+
+QLabel* CentredText(QWidget* parent, double y, double height, double points, const QString& text) {
+    QLabel* label =
+        DialogParts::makeText(parent, QRectF(20, y, kWidth - 40, height), kContentHeight, points);
+    label->setAlignment(Qt::AlignCenter);
+    label->setText(text);
+    return label;
+}
+
+}  // namespace
+
+KvAboutWindowController::KvAboutWindowController(QWidget* parent)
+    : TCImageWindow(parent), fading_(new KvDialogFading(this)) {
+    resize(kWidth, kHeight);
+    auto* content = new QWidget;
+    setContentView(content);
+    content->resize(kWidth, int(kContentHeight));
+
+    auto* logo = new QLabel(content);
+    logo->setGeometry(FromBottomLeft(QRectF((kWidth - 96) / 2, 170, 96, 96), kContentHeight));
+    logo->setPixmap(Images::named(QStringLiteral("logo")));
+    logo->setScaledContents(true);
+    CentredText(content, 130, 28, 18,
+                QStringLiteral("%1 %2").arg(KvPublicUtilities::getProductName(),
+                                            KvPublicUtilities::getProjectVersion()));
+    CentredText(content, 100, 22, 12, Tr("ABOUT_DESCRIPTION"));
+    CentredText(content, 30, 20, 11, Tr("ABOUT_COPYRIGHT"));
+
+    aboutlink_ = MakeDialogLink(content, Tr("ABOUT_LINK"), QRectF((kWidth - 220) / 2, 62, 220, 22),
+                                kContentHeight);
+    aboutlink_->setStyleSheet(
+        aboutlink_->styleSheet().replace("text-align: left", "text-align: center"));
+    connect(aboutlink_, &QAbstractButton::clicked, this,
+            &KvAboutWindowController::linkButtonAction);
+    windowDidLoad();
+}
+
+void KvAboutWindowController::windowDidLoad() {
+    if (titleLabel_ == nullptr) {
+        titleLabel_ = new QLabel(titleBarView());
+        titleLabel_->setGeometry(FromBottomLeft(QRectF(70, 0, 300, 22), titleBarHeight()));
+        titleLabel_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+        titleLabel_->setFont(Fonts::helveticaLight(13));
+        titleLabel_->show();
+    }
+    titleLabel_->setText(Tr("WINDOW_TOP_TITLE"));
+    setWindowTitle(Tr("WINDOW_TOP_TITLE"));
+    TCWindowButton* close = standardWindowButton(kCloseButton);
+    disconnect(close, &QAbstractButton::clicked, this, nullptr);
+    connect(close, &QAbstractButton::clicked, this, &KvAboutWindowController::closeWindow);
+}
+
+void KvAboutWindowController::linkButtonAction() {
+    KvLinkUrl::OpenLink(QStringLiteral("AboutURL"));
+}
+
+void KvAboutWindowController::closeWindow() {
+    fading_->closeNow();
+}
+
+void ShowAbout(QWidget* parent) {
+    KvAboutWindowController about;
+    CenterOnScreen(&about);
+    ModalRunner::runModalForWindow(&about);
+    if (parent != nullptr)
+        parent->activateWindow();
+}
