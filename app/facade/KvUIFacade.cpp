@@ -261,3 +261,12 @@ void KvUIFacade::CloseApp() {
 void KvUIFacade::GetSelectedFilesAmout(int* count, uint64_t* size) {
     KvUIController::GetSelectedFilesAmout(count, size);
 }
+
+bool KvUIFacade::IsRecoveryToSameDevice(const QString& folder) {
+    return KvUIController::IsRecoveryToSameDevice(folder);
+}
+
+KvRecoveryCounts KvUIFacade::GetRecoveryCounts() {
+    const KvUIRecovery::Counts counts = KvUIController::GetRecoveryCounts();
+    return {counts.recovered, counts.partly, counts.failed, counts.skipped};
+}

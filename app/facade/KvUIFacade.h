@@ -21,6 +21,14 @@ struct _DiskVolumeData;
 
 using DiskVolumeNodeList = std::vector<std::shared_ptr<DiskVolumeNodeData>>;
 
+// What became of the files of the last or running recovery.
+struct KvRecoveryCounts {
+    uint64_t recovered = 0;  // copied whole
+    uint64_t partly = 0;     // copied with unreadable parts left as zeros
+    uint64_t failed = 0;     // not copied
+    uint64_t skipped = 0;    // nothing to copy them with
+};
+
 class KvUIFacade {
 public:
     KvUIFacade() = default;
@@ -122,4 +130,9 @@ public:
     virtual bool IsAppRunning();
     // The bridge ends the process; a scripted facade may return.
     virtual void CloseApp();
+
+    // Recovery: whether `folder` lies on the scanned device, and the counts
+    // of what became of its files.
+    virtual bool IsRecoveryToSameDevice(const QString& folder);
+    virtual KvRecoveryCounts GetRecoveryCounts();
 };

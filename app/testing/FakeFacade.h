@@ -193,4 +193,10 @@ public:
     // Saves (true) and loads (false) the windows asked to stop.
     std::vector<bool> saveOrLoadStops;
     void StopSaveOrRestore(bool save) override { saveOrLoadStops.push_back(save); }
+    // Recovery, continued: the scanned device's answer for every folder, and
+    // the counts a recovery ends with (set by the script before the end).
+    bool recoveryOnSameDevice = false;
+    KvRecoveryCounts recoveryCounts;
+    bool IsRecoveryToSameDevice(const QString&) override { return recoveryOnSameDevice; }
+    KvRecoveryCounts GetRecoveryCounts() override { return recoveryCounts; }
 };

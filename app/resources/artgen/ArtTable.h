@@ -170,6 +170,7 @@ inline constexpr std::array kPictures = {
     Picture{"arrow", 12, 12, Look::Glyph, Glyph::Arrow, State::Normal},
     Picture{"del_normal", 16, 16, Look::Glyph, Glyph::Cross, State::Normal},
     Picture{"del_press", 16, 16, Look::Glyph, Glyph::Cross, State::Press},
+    Picture{"search_magnifier", 16, 16, Look::Glyph, Glyph::Magnifier, State::Normal},
     Picture{"deletered", 16, 16, Look::Glyph, Glyph::Trash, State::Selected},
     Picture{"loading", 32, 32, Look::Glyph, Glyph::Spinner, State::Normal},
     Picture{"NSAscendingSortIndicator", 9, 8, Look::SortIndicator, Glyph::Up, State::Normal},
