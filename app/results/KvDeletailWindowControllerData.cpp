@@ -131,6 +131,7 @@ void KvDeletailWindowController::DataInitFinished() {
         setFoundAllFiles();
         if (!allDiskArr.empty())
             pathOutlineView->expand(pathOutlineView->model()->index(0, 0));
+        showNoValueNote();
     }
     oldData = QDateTime::currentDateTime();
 }

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QLabel>
+#include <QPushButton>
 #include <QWidget>
 
 #include <functional>
@@ -12,12 +13,15 @@
 #include "DiskVolumeNodeData.h"
 #include "FakeFacade.h"
 #include "KvDeletailWindowController.h"
+#include "KvNSTableView.h"
 #include "KvNotificationCenter.h"
 #include "KvNotificationNames.h"
+#include "KvPublicUtilities.h"
 #include "KvResultTrees.h"
 #include "KvSegmentedControl.h"
 #include "KvUIDeviceData.h"
 #include "TCImageButton.h"
+#include "Tr.h"
 
 namespace {
 
@@ -219,6 +223,89 @@ TEST(ResultsWindowCloseTest, QuittingFadesTheWindowFirstAndTheSecondRequestGoesT
     EXPECT_FALSE(window.isVisible());
     EXPECT_EQ(terminate.posts, 1);
     EXPECT_TRUE(window.applicationShouldTerminate());
+}
+
+}  // namespace
+
+namespace {
+
+// A scan over the fake facade whose posts the bridge would have preceded by a
+// refresh of the trees.
+struct FakeScan {
+    explicit FakeScan(FakeFacade& facade) : facade(facade) {}
+    void advance(double percent) {
+        facade.advanceScan(percent);
+        facade.KvGetTreeNodeData(0);
+        QCoreApplication::processEvents();
+    }
+    void finish() {
+        facade.finishScan();
+        facade.KvGetTreeNodeData(1);
+        QCoreApplication::processEvents();
+    }
+    FakeFacade& facade;
+};
+
+int Rows(const CommOutlineView* outline) {
+    return outline->model()->rowCount();
+}
+
+TEST(DataInitFinishedTest, ADesktopSearchShowsItsTreesOnlyAtTheEnd) {
+    for (const int desktop : {0, 1}) {
+        FakeFacade facade;
+        facade.tree = std::make_shared<SyntheticTree>(40, 10);
+        KvDeletailWindowController window;
+        window.setSelectDiskVolumeData(Device(0, 0));
+        window.setSelectDesktop(desktop);
+        window.getData();
+        FakeScan scan(facade);
+        scan.advance(50);
+        EXPECT_EQ(Rows(window.pathOutlineView), desktop == 1 ? 0 : 1) << desktop;
+        scan.finish();
+        EXPECT_EQ(Rows(window.pathOutlineView), 1) << desktop;
+    }
+}
+
+TEST(DataInitFinishedTest, TheEndSelectsTheRootOpensItAndShowsTheTotals) {
+    FakeFacade facade;
+    facade.tree = std::make_shared<SyntheticTree>(40, 10);
+    KvDeletailWindowController window;
+    window.setSelectDiskVolumeData(Device(0, 0));
+    window.getData();
+    FakeScan scan(facade);
+    scan.advance(50);
+    const QModelIndex root = window.pathOutlineView->model()->index(0, 0);
+    EXPECT_FALSE(window.pathOutlineView->isExpanded(root));
+    EXPECT_FALSE(window.pathOutlineView->selectionModel()->isSelected(root));
+
+    scan.finish();
+    EXPECT_TRUE(window.pathOutlineView->isExpanded(root));
+    EXPECT_TRUE(window.pathOutlineView->selectionModel()->isSelected(root));
+    EXPECT_EQ(window.selectFilesLabel->text(),
+              Tr("QOV_FOUR_ALL_FILES_SIZE",
+                 KvPublicUtilities::longlongConvertVolSpace(
+                     static_cast<int64_t>(facade.tree->totalSize())),
+                 QStringLiteral("40")));
+    for (QPushButton* tab : {window.pathButton, window.typeButton, window.timeButton})
+        EXPECT_TRUE(tab->isEnabled());
+    EXPECT_TRUE(window.oldData.isValid());
+}
+
+// The volume was found, nothing in it.
+TEST(DataInitFinishedTest, AnEmptyResultShowsTheNoteAndOpensNothing) {
+    FakeFacade facade;
+    facade.tree = std::make_shared<SyntheticTree>(0, 10);
+    KvDeletailWindowController window;
+    window.setSelectDiskVolumeData(Device(0, 0));
+    window.getData();
+    FakeScan scan(facade);
+    scan.finish();
+    ASSERT_EQ(Rows(window.pathOutlineView), 1);
+    EXPECT_EQ(
+        window.pathOutlineView->model()->rowCount(window.pathOutlineView->model()->index(0, 0)), 0);
+    EXPECT_NE(window.gridNoValueView, nullptr);
+    EXPECT_NE(window.tableView->noValueView(), nullptr);
+    EXPECT_TRUE(window.arrList.empty());
 }
 
 }  // namespace
