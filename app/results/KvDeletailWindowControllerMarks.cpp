@@ -21,15 +21,20 @@
 
 namespace {
 
-// The select-all box in a table header: 14 x 14 at (5, 3) of the flipped header.
-QAbstractButton* MakeSelectAllBox(QWidget* header) {
+// The select-all box in a table header: 14 x 14 at (5, 3) of the flipped
+// header; a click selects all or nothing.
+QAbstractButton* AddSelectAllBox(QWidget* header, const QString& name,
+                                 KvDeletailWindowController* window) {
     auto* box = new QPushButton(header);
+    box->setObjectName(name);
     box->setFlat(true);
     box->setGeometry(5, 3, 14, 14);
     box->setIconSize(QSize(14, 14));
     box->setIcon(Images::named(QStringLiteral("pf_checkbox_no")));
     box->setProperty("imageName", QStringLiteral("pf_checkbox_no"));
     box->setStyleSheet(QStringLiteral("border: none; padding: 0px;"));
+    QObject::connect(box, &QAbstractButton::clicked, window,
+                     [window] { window->setAllSelectOrNoSelect(); });
     return box;
 }
 
@@ -134,19 +139,15 @@ void KvDeletailWindowController::reLoadCollectionViewData() {
 
 QWidget* KvDeletailWindowController::getListViewTableHeaderView() {
     listViewTableHeaderView = tableView->horizontalHeader();
-    listViewSelectAllButton = MakeSelectAllBox(listViewTableHeaderView);
-    listViewSelectAllButton->setObjectName(QStringLiteral("listViewSelectAllButton"));
-    connect(listViewSelectAllButton, &QAbstractButton::clicked, this,
-            [this] { setAllSelectOrNoSelect(); });
+    listViewSelectAllButton =
+        AddSelectAllBox(listViewTableHeaderView, QStringLiteral("listViewSelectAllButton"), this);
     return listViewTableHeaderView;
 }
 
 QWidget* KvDeletailWindowController::changeCoverViewTableHeaderView() {
     coverViewTableHeaderView = coverFlowerTableView->horizontalHeader();
-    coverViewSelectAllButton = MakeSelectAllBox(coverViewTableHeaderView);
-    coverViewSelectAllButton->setObjectName(QStringLiteral("coverViewSelectAllButton"));
-    connect(coverViewSelectAllButton, &QAbstractButton::clicked, this,
-            [this] { setAllSelectOrNoSelect(); });
+    coverViewSelectAllButton =
+        AddSelectAllBox(coverViewTableHeaderView, QStringLiteral("coverViewSelectAllButton"), this);
     return coverViewTableHeaderView;
 }
 
