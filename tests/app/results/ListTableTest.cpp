@@ -153,6 +153,18 @@ TEST_F(Preview, IgnoredInCoverFlowWithAnEmptyListAndForAStaleRow) {
     EXPECT_FALSE(previewOpen());
 }
 
+TEST_F(Preview, WaitsForADeepScanThatRunsUnlessTheUserPausedIt) {
+    browse.window.tableViewShouldSelectRow(browse.window.tableView, 0);
+    browse.window.isDeepScan = 1;
+    ASSERT_TRUE(browse.facade.DoScanWithDiskIndex(0, 0));
+    pressSpace();
+    EXPECT_FALSE(previewOpen());
+    browse.window.isPause = 1;
+    pressSpace();
+    EXPECT_TRUE(previewOpen());
+    pressSpace();
+}
+
 TEST(ListTable, ADoubleClickOpensAndClosesATreeRow) {
     BrowseWindow browse(ThreeFiles());
     CommOutlineView* tree = browse.window.pathOutlineView;
