@@ -5,6 +5,7 @@
 #include "DialogLink.h"
 #include "DialogParts.h"
 #include "DialogPlacement.h"
+#include "DialogTitleBar.h"
 #include "Fonts.h"
 #include "Geometry.h"
 #include "Images.h"
@@ -62,16 +63,11 @@ void APFSScanWindowController::windowDidLoad() {
     setTitleBarHeight(kTitleBarHeight);
     setTrafficLightButtonsLeftMargin(kTrafficLightLeftMargin);
     if (aTitleLabel_ == nullptr) {
-        aTitleLabel_ = new QLabel(Tr("WINDOW_TOP_TITLE"), titleBarView());
-        aTitleLabel_->setGeometry(FromBottomLeft(QRectF(80, 2, 300, 18), kTitleBarHeight));
-        aTitleLabel_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-        aTitleLabel_->setFont(Fonts::helveticaLight(14));
-        aTitleLabel_->show();
+        aTitleLabel_ = AddTitleLabel(this, QRectF(80, 2, 300, 18), Fonts::helveticaLight(14));
+        aTitleLabel_->setText(Tr("WINDOW_TOP_TITLE"));
     }
     setWindowTitle(Tr("WINDOW_TOP_TITLE"));
-    TCWindowButton* close = standardWindowButton(kCloseButton);
-    disconnect(close, &QAbstractButton::clicked, this, nullptr);
-    connect(close, &QAbstractButton::clicked, this, &APFSScanWindowController::closeWindow);
+    RetargetCloseButton(this, [this] { closeWindow(); });
 }
 
 void APFSScanWindowController::linkButtonAction() {

@@ -5,6 +5,7 @@
 #include "DialogLink.h"
 #include "DialogParts.h"
 #include "DialogPlacement.h"
+#include "DialogTitleBar.h"
 #include "Fonts.h"
 #include "Geometry.h"
 #include "Images.h"
@@ -59,17 +60,11 @@ KvAboutWindowController::KvAboutWindowController(QWidget* parent)
 
 void KvAboutWindowController::windowDidLoad() {
     if (titleLabel_ == nullptr) {
-        titleLabel_ = new QLabel(titleBarView());
-        titleLabel_->setGeometry(FromBottomLeft(QRectF(70, 0, 300, 22), titleBarHeight()));
-        titleLabel_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-        titleLabel_->setFont(Fonts::helveticaLight(13));
-        titleLabel_->show();
+        titleLabel_ = AddTitleLabel(this, QRectF(70, 0, 300, 22), Fonts::helveticaLight(13));
     }
     titleLabel_->setText(Tr("WINDOW_TOP_TITLE"));
     setWindowTitle(Tr("WINDOW_TOP_TITLE"));
-    TCWindowButton* close = standardWindowButton(kCloseButton);
-    disconnect(close, &QAbstractButton::clicked, this, nullptr);
-    connect(close, &QAbstractButton::clicked, this, &KvAboutWindowController::closeWindow);
+    RetargetCloseButton(this, [this] { closeWindow(); });
 }
 
 void KvAboutWindowController::linkButtonAction() {

@@ -11,6 +11,7 @@
 
 #include "DialogParts.h"
 #include "DialogPlacement.h"
+#include "DialogTitleBar.h"
 #include "Fonts.h"
 #include "Geometry.h"
 #include "KvDialogFading.h"
@@ -131,19 +132,13 @@ KvCheckUpdateWindowController::~KvCheckUpdateWindowController() = default;
 
 void KvCheckUpdateWindowController::windowDidLoad() {
     if (titleLabel_ == nullptr) {
-        titleLabel_ = new QLabel(titleBarView());
-        titleLabel_->setGeometry(FromBottomLeft(QRectF(80, 0, 300, 25), titleBarHeight()));
-        titleLabel_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-        titleLabel_->setFont(Fonts::helveticaLight(14));
-        titleLabel_->show();
+        titleLabel_ = AddTitleLabel(this, QRectF(80, 0, 300, 25), Fonts::helveticaLight(14));
     }
     titleLabel_->setText(Tr("WINDOW_TOP_TITLE"));
     setWindowTitle(Tr("WINDOW_TOP_TITLE"));
     // A busy bar: it moves until the check ends.
     progressBar_->setRange(0, 0);
-    TCWindowButton* close = standardWindowButton(kCloseButton);
-    disconnect(close, &QAbstractButton::clicked, this, nullptr);
-    connect(close, &QAbstractButton::clicked, this, &KvCheckUpdateWindowController::closeWindow);
+    RetargetCloseButton(this, [this] { closeWindow(); });
     getVersionChange();
 }
 

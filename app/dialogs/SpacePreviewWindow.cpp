@@ -5,8 +5,8 @@
 #include <QPixmap>
 
 #include "DialogPlacement.h"
+#include "DialogTitleBar.h"
 #include "Fonts.h"
-#include "Geometry.h"
 
 namespace {
 
@@ -30,22 +30,14 @@ void SpacePreviewWindow::windowDidLoad() {
     setTitleBarHeight(kTitleBarHeight);
     setTrafficLightButtonsLeftMargin(kTrafficLightLeftMargin);
     if (titleLabel_ == nullptr) {
-        titleLabel_ = new QLabel(titleBarView());
-        titleLabel_->setGeometry(FromBottomLeft(QRectF(70, 2, 410, 16), kTitleBarHeight));
-        titleLabel_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-        titleLabel_->setFont(Fonts::helveticaLight(12));
-        titleLabel_->setAutoFillBackground(true);
-        titleLabel_->setBackgroundRole(QPalette::Button);
-        titleLabel_->show();
+        titleLabel_ = AddTitleLabel(this, QRectF(70, 2, 410, 16), Fonts::helveticaLight(12));
     }
     titleLabel_->setText(strName_);
     setWindowTitle(strName_);
     showPicture();
     bClose_ = false;
     // The close button ends this window only: it runs no modal session.
-    TCWindowButton* close = standardWindowButton(kCloseButton);
-    disconnect(close, &QAbstractButton::clicked, this, nullptr);
-    connect(close, &QAbstractButton::clicked, this, &SpacePreviewWindow::closeWindow);
+    RetargetCloseButton(this, [this] { closeWindow(); });
 }
 
 void SpacePreviewWindow::closeWindow() {
