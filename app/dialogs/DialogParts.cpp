@@ -21,6 +21,14 @@ QLabel* setUpTitleBar(TCImageWindow* window, double labelX) {
     return label;
 }
 
+QWidget* setUpContent(TCImageWindow* window, double width, double height) {
+    window->setFixedSize(width, kTitleBarHeight + height);
+    auto* content = new QWidget;
+    window->setContentView(content);
+    content->resize(width, height);
+    return content;
+}
+
 TCImageButton* makeButton(QWidget* parent, const QString& caption, const QRectF& frame,
                           double parentHeight) {
     auto* button = new TCImageButton(parent);

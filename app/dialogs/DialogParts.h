@@ -19,6 +19,8 @@ inline constexpr double kTrafficLightMargin = 13;
 
 // Sets the dialog's bar up and adds the title label at `labelX`.
 QLabel* setUpTitleBar(TCImageWindow* window, double labelX);
+// Gives the window a content view of that size below the bar; answers it.
+QWidget* setUpContent(TCImageWindow* window, double width, double height);
 // A pill button with a centred caption.
 TCImageButton* makeButton(QWidget* parent, const QString& caption, const QRectF& frame,
                           double parentHeight);

@@ -20,10 +20,7 @@ KvScanEndSaveWindowController::KvScanEndSaveWindowController(QWidget* parent)
     : TCImageWindow(parent),
       fading_(new KvDialogFading(this)),
       aTitleLabel_(DialogParts::setUpTitleBar(this, 80)) {
-    setFixedSize(kWidth, DialogParts::kTitleBarHeight + kHeight);
-    auto* content = new QWidget;
-    setContentView(content);
-    content->resize(kWidth, kHeight);
+    QWidget* content = DialogParts::setUpContent(this, kWidth, kHeight);
     recoveryEndTitle_ = DialogParts::makeText(content, {30, 105, 400, 26}, kHeight, 16);
     recoveryEndTitle_->setText(Tr("QOV_FOUR_RECOVER_END_TITLE"));
     recoveryEndNode_ = DialogParts::makeText(content, {30, 75, 400, 24}, kHeight, 13, true);

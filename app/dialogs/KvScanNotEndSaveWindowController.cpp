@@ -20,10 +20,7 @@ KvScanNotEndSaveWindowController::KvScanNotEndSaveWindowController(QWidget* pare
     : TCImageWindow(parent),
       fading_(new KvDialogFading(this)),
       aTitleLabel_(DialogParts::setUpTitleBar(this, 80)) {
-    setFixedSize(kWidth, DialogParts::kTitleBarHeight + kHeight);
-    auto* content = new QWidget;
-    setContentView(content);
-    content->resize(kWidth, kHeight);
+    QWidget* content = DialogParts::setUpContent(this, kWidth, kHeight);
     showRecoveryNoteLabel_ = DialogParts::makeText(content, {30, 80, 400, 45}, kHeight, 14, true);
     savePathLabel_ = new KvFolderLink(content);
     savePathLabel_->setGeometry(FromBottomLeft({30, 62, 400, 20}, kHeight));

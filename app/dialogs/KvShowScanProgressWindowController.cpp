@@ -23,10 +23,7 @@ constexpr double kHeight = 170;
 KvShowScanProgressWindowController::KvShowScanProgressWindowController(QWidget* parent)
     : TCImageWindow(parent), fading_(new KvDialogFading(this)) {
     aTitleLabel_ = DialogParts::setUpTitleBar(this, 80);
-    setFixedSize(kWidth, DialogParts::kTitleBarHeight + kHeight);
-    auto* content = new QWidget;
-    setContentView(content);
-    content->resize(kWidth, kHeight);
+    DialogParts::setUpContent(this, kWidth, kHeight);
     using DialogParts::makeButton;
     using DialogParts::makeText;
 
@@ -40,25 +37,22 @@ KvShowScanProgressWindowController::KvShowScanProgressWindowController(QWidget* 
     stopButton_ = makeButton(recoveryProgressView_, Tr("QOV_FOUR_RECOVERY_STOP_YES_BUTTON"),
                              {330, 15, 100, 30}, kHeight);
 
-    warningView_ = makeFace();
-    warningTitle_ = makeText(warningView_, {30, 115, 400, 26}, kHeight, 16);
-    warningTitle_->setText(Tr("QOV_FOUR_RECOVERY_STOP_TITLE"));
-    warningNode_ = makeText(warningView_, {30, 60, 400, 50}, kHeight, 13, true);
-    warningNode_->setText(Tr("QOV_FOUR_RECOVERY_STOP_NODE"));
-    noButton_ = makeButton(warningView_, Tr("QOV_FOUR_RECOVERY_STOP_NO_BUTTON"), {210, 15, 100, 30},
-                           kHeight);
-    yesButton_ = makeButton(warningView_, Tr("QOV_FOUR_RECOVERY_STOP_YES_BUTTON"),
-                            {330, 15, 100, 30}, kHeight);
-
-    noMemeryView_ = makeFace();
-    noMemeryTitle_ = makeText(noMemeryView_, {30, 115, 400, 26}, kHeight, 16);
-    noMemeryTitle_->setText(Tr("QOV_FOUR_RECOVERY_NO_SPACE_TITLE"));
-    noMemeryNode_ = makeText(noMemeryView_, {30, 60, 400, 50}, kHeight, 13, true);
-    noMemeryNode_->setText(Tr("QOV_FOUR_RECOVERY_NO_SPACE_NODE"));
-    noMemeryContinueButton_ = makeButton(noMemeryView_, Tr("QOV_FOUR_RECOVERY_NO_SPACE_NO_BUTTON"),
-                                         {210, 15, 100, 30}, kHeight);
-    noMemeryCancelButton_ = makeButton(noMemeryView_, Tr("QOV_FOUR_RECOVERY_NO_SPACE_YES_BUTTON"),
-                                       {330, 15, 100, 30}, kHeight);
+    const Prompt warning =
+        makePrompt("QOV_FOUR_RECOVERY_STOP_TITLE", "QOV_FOUR_RECOVERY_STOP_NODE",
+                   "QOV_FOUR_RECOVERY_STOP_NO_BUTTON", "QOV_FOUR_RECOVERY_STOP_YES_BUTTON");
+    warningView_ = warning.view;
+    warningTitle_ = warning.title;
+    warningNode_ = warning.node;
+    noButton_ = warning.no;
+    yesButton_ = warning.yes;
+    const Prompt noSpace =
+        makePrompt("QOV_FOUR_RECOVERY_NO_SPACE_TITLE", "QOV_FOUR_RECOVERY_NO_SPACE_NODE",
+                   "QOV_FOUR_RECOVERY_NO_SPACE_NO_BUTTON", "QOV_FOUR_RECOVERY_NO_SPACE_YES_BUTTON");
+    noMemeryView_ = noSpace.view;
+    noMemeryTitle_ = noSpace.title;
+    noMemeryNode_ = noSpace.node;
+    noMemeryContinueButton_ = noSpace.no;
+    noMemeryCancelButton_ = noSpace.yes;
 
     connect(stopButton_, &QAbstractButton::clicked, this,
             &KvShowScanProgressWindowController::stopProgressButtonAction);
@@ -79,6 +73,19 @@ QWidget* KvShowScanProgressWindowController::makeFace() {
     auto* face = new QWidget(contentView());
     face->setGeometry(0, 0, kWidth, kHeight);
     return face;
+}
+
+KvShowScanProgressWindowController::Prompt KvShowScanProgressWindowController::makePrompt(
+    const char* title, const char* node, const char* no, const char* yes) {
+    Prompt prompt;
+    prompt.view = makeFace();
+    prompt.title = DialogParts::makeText(prompt.view, {30, 115, 400, 26}, kHeight, 16);
+    prompt.title->setText(Tr(title));
+    prompt.node = DialogParts::makeText(prompt.view, {30, 60, 400, 50}, kHeight, 13, true);
+    prompt.node->setText(Tr(node));
+    prompt.no = DialogParts::makeButton(prompt.view, Tr(no), {210, 15, 100, 30}, kHeight);
+    prompt.yes = DialogParts::makeButton(prompt.view, Tr(yes), {330, 15, 100, 30}, kHeight);
+    return prompt;
 }
 
 void KvShowScanProgressWindowController::showFace(QWidget* face) {

@@ -68,7 +68,17 @@ signals:
     void stopButtonAction(int request);
 
 private:
+    // A face with a heading, a text and two answers.
+    struct Prompt {
+        QWidget* view;
+        QLabel* title;
+        QLabel* node;
+        TCImageButton* no;
+        TCImageButton* yes;
+    };
+
     QWidget* makeFace();
+    Prompt makePrompt(const char* title, const char* node, const char* no, const char* yes);
     void showFace(QWidget* face);
 
     KvDialogFading* fading_;
