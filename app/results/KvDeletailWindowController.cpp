@@ -19,6 +19,7 @@
 #include "DiskVolumeNodeData.h"
 #include "Fader.h"
 #include "Geometry.h"
+#include "KvAboutWindowController.h"
 #include "KvNSTableView.h"
 #include "KvNotificationCenter.h"
 #include "KvNotificationNames.h"
@@ -398,6 +399,8 @@ void KvDeletailWindowController::buildDetailViewWindowTitleBar() {
         aboutButton->setImageFromFileNormalName("icon_infor", "icon_infor_hover",
                                                 "icon_infor_hover", "icon_infor");
         aboutButton->setToolTip(Tr("About us"));
+        connect(aboutButton, &QAbstractButton::clicked, this,
+                &KvDeletailWindowController::aboutAction);
     }
     search->setEnabled(false);
     layoutControls();
@@ -526,6 +529,10 @@ void KvDeletailWindowController::changeSelectCountLabelPos() {
         selectFilesLabel->setProperty(kBoxFrame, QVariant());
         selectFilesLabel->setGeometry(FromBottomLeft(QRectF(0, 35, 400, 22), kControlStripHeight));
     }
+}
+
+void KvDeletailWindowController::aboutAction() {
+    ShowAbout(this);
 }
 
 void KvDeletailWindowController::closeEvent(QCloseEvent* event) {

@@ -165,7 +165,8 @@ float KvNSTableView::getLableHight() {
 }
 
 QRect KvNSTableView::nodeFrame() const {
-    return QRect(width() / 2 - 200, height() / 2, 400, 50);
+    const QSize area = viewport()->size();
+    return QRect(area.width() / 2 - 200, area.height() / 2, 400, 50);
 }
 
 void KvNSTableView::changeNoValue(int remove) {
@@ -175,9 +176,10 @@ void KvNSTableView::changeNoValue(int remove) {
     }
     if (noValueView_)
         return;
-    noValueView_ = new QWidget(this);
-    noValueView_->setGeometry(rect());
-    ScaledPicture(QStringLiteral("bg_150"), rect(), noValueView_);
+    // Over the rows, below the header.
+    noValueView_ = new QWidget(viewport());
+    noValueView_->setGeometry(viewport()->rect());
+    ScaledPicture(QStringLiteral("bg_150"), viewport()->rect(), noValueView_);
     nodeView_ = new QWidget(noValueView_);
     nodeView_->setGeometry(nodeFrame());
     ScaledPicture(QStringLiteral("arrow"), QRect(0, 0, 82, 39), nodeView_);
@@ -209,10 +211,12 @@ void KvNSTableView::keyPressEvent(QKeyEvent* event) {
 
 void KvNSTableView::resizeEvent(QResizeEvent* event) {
     QTableView::resizeEvent(event);
-    // The note and its background follow the table's size.
+    // The note and its background follow the rows' area, and its box stays
+    // centred: layouts resize the table without the window changing size.
     if (noValueView_) {
-        noValueView_->setGeometry(rect());
+        noValueView_->setGeometry(viewport()->rect());
         for (QLabel* background : noValueView_->findChildren<QLabel*>(Qt::FindDirectChildrenOnly))
-            background->setGeometry(rect());
+            background->setGeometry(viewport()->rect());
+        changeFrame();
     }
 }

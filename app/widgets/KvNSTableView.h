@@ -81,7 +81,7 @@ public:
 
     // 0 shows the empty-list note (once), anything else removes it.
     void changeNoValue(int remove);
-    // Centres the note's box again after the table was resized.
+    // Centres the note's box in the rows' area again.
     void changeFrame();
     // The height of the note's text line: 40 for languages whose sentence
     // needs two lines, else 25.
