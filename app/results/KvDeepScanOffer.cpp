@@ -1,11 +1,8 @@
 #include "KvDeepScanOffer.h"
 
-#include <QRectF>
-
 #include <algorithm>
 #include <climits>
 
-#include "Geometry.h"
 #include "PrivateData.h"
 
 namespace DeepScanOffer {
@@ -44,11 +41,6 @@ bool TakeTurn() {
         return false;
     PrivateData::setValue(kKey, QString::number(shown + 1));
     return true;
-}
-
-QPoint PointInWindow(const QSize& windowSize) {
-    const QRectF point(80, 400, 0, 0);
-    return FromBottomLeft(point, windowSize.height()).topLeft();
 }
 
 }  // namespace DeepScanOffer

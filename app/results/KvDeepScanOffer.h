@@ -4,8 +4,7 @@
 // kept in the user's copy of the private settings, and where it points.
 
 #include <QJsonValue>
-#include <QPoint>
-#include <QSize>
+#include <QPointF>
 
 namespace DeepScanOffer {
 
@@ -22,8 +21,10 @@ int TimesShown(const QJsonValue& stored);
 // cannot be written is not reported.
 bool TakeTurn();
 
-// The point the offer's arrow points at, in the results window's own
-// coordinates: 80 to the right of its left edge and 400 above its bottom edge.
-QPoint PointInWindow(const QSize& windowSize);
+// The point the offer's arrow points at, in the results window's bottom-left
+// terms: 80 to the right of its left edge and 400 above its bottom edge.
+inline constexpr QPointF kAnchor{80, 400};
+// The bubble lies below the point, reaching rightwards, this far from it.
+inline constexpr double kDistance = 10.0;
 
 }  // namespace DeepScanOffer

@@ -70,9 +70,4 @@ TEST_F(DeepScanOfferTest, AWriteThatFailsStillShowsTheOffer) {
     QFile::remove(folder);
 }
 
-TEST(DeepScanOfferPointTest, FourHundredAboveTheBottomEdge) {
-    EXPECT_EQ(DeepScanOffer::PointInWindow(QSize(900, 600)), QPoint(80, 200));
-    EXPECT_EQ(DeepScanOffer::PointInWindow(QSize(1200, 900)), QPoint(80, 500));
-}
-
 }  // namespace
