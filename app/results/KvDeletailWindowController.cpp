@@ -91,10 +91,10 @@ KvDeletailWindowController::~KvDeletailWindowController() {
     // Nothing may reach the window from here on: no notification, no timer,
     // no picture loader.
     stopObserving();
-    for (QTimer* timer : {refreshTimer, getPorTimer, foundCountTimer}) {
-        if (timer != nullptr)
-            timer->stop();
-    }
+    if (refreshTimer != nullptr)
+        refreshTimer->stop();
+    getPorTimer.reset();
+    foundCountTimer.reset();
     stopAllImageLoadingAndWait();
     // The facade outlives the window: it must not keep filling these arrays.
     const KvTreeRoots none;
@@ -570,6 +570,7 @@ void KvDeletailWindowController::alertEndedCloseWindowContext(int code) {
         isCanClick = 0;
         isCloseWindow = 1;
         isPause = 0;
+        getScanProgress();
         for (TCImageButton* button : {backHomeButton, pauseButton, stopButton, continueScanButton})
             button->setButtonEnabled(false);
         return;

@@ -30,6 +30,8 @@
 #include "CNGridViewTypes.h"
 #include "CommOutlineView.h"
 #include "CoverFlowView.h"
+#include "KvClock.h"
+#include "KvScanProgressText.h"
 #include "KvShellWindows.h"
 #include "OpNodeData.h"
 #include "TCImageWindow.h"
@@ -139,6 +141,32 @@ public:
     uint64_t viewLoadCnt() override { return viewLoadCnt_; }
 
     // Scan progress and its end.
+    // The clock of the progress tick, the dots and the delayed steps; tests
+    // hand the window one they move by hand.
+    void setClock(KvClock* clock);
+    KvClock& clock() const { return *progressClock; }
+    // On every scan notice: the status area, and the end of the scan once it
+    // no longer runs.
+    void getScanProgress();
+    // The 1.5 s tick: the dots on or off, then the bar; it stops at 100 %.
+    void showScanProgree();
+    // Buttons, remaining time and bar; answers the percentage, at least 1.
+    double doShowScanProgree();
+    void beginShowFoundCountPoint();
+    void showFoundCountPoint();
+    void stopShowFoundCountPoint();
+    void getFindFilesCountWith(const QString& suffix);
+    // The selection label in place of the progress.
+    void showRecoveryButton();
+
+private:
+    // Switches from scanning to browsing; true when the window closed.
+    bool endScan();
+
+    KvClock* progressClock = &KvClock::system();
+    KvFoundCountDots pointCount;
+
+public:
 
     // List table, sorting and preview.
     // Both tables over the found files, their header clicks, row choice and
@@ -355,8 +383,9 @@ public:
     std::atomic<int> nImageState_{-1};
     std::atomic<int> gridImageState_{-1};
     QTimer* refreshTimer = nullptr;
-    QTimer* getPorTimer = nullptr;
-    QTimer* foundCountTimer = nullptr;
+    // The scan's progress tick and the found count's dots, on the window's clock.
+    std::unique_ptr<KvClockTimer> getPorTimer;
+    std::unique_ptr<KvClockTimer> foundCountTimer;
     // Collection-view items the refresh timer has filled so far.
     uint64_t viewLoadCnt_ = 0;
     // When the last "NormalScranValue" came, and the last progress text update.

@@ -118,12 +118,15 @@ void KvDeletailWindowController::getImportData(const QString& /*path*/) {
 void KvDeletailWindowController::DataInitFinished() {
     KvUIFacade& facade = KvUIFacade::current();
     // A desktop search shows its trees only once the scan has found everything.
-    if (selectDesktop == 1 && facade.IsScanRunning())
+    if (selectDesktop == 1 && facade.IsScanRunning()) {
+        getScanProgress();
         return;
+    }
     pathOutlineView->loadDataFormDetail(&allDiskArr, OpNodeData::kPathTree);
     typeOutlineView->loadDataFormDetail(&allTypeArr, OpNodeData::kTypeTree);
     createTimeOutlineView->loadDataFormDetail(&allCreatTimeArr, OpNodeData::kCreatedTree);
     modifyTimeOutlineView->loadDataFormDetail(&allModifyTimeArr, OpNodeData::kModifiedTree);
+    getScanProgress();
     if (!facade.IsScanRunning()) {
         for (QPushButton* tab : {timeButton, pathButton, typeButton})
             tab->setEnabled(true);
@@ -133,7 +136,7 @@ void KvDeletailWindowController::DataInitFinished() {
             pathOutlineView->expand(pathOutlineView->model()->index(0, 0));
         showNoValueNote();
     }
-    oldData = QDateTime::currentDateTime();
+    oldData = QDateTime::fromMSecsSinceEpoch(clock().nowMs());
 }
 
 void KvDeletailWindowController::setFoundAllFiles() {

@@ -1,0 +1,183 @@
+// The status area while a scan runs and the switch to browsing when it ends.
+
+#include <QLabel>
+#include <QLineEdit>
+
+#include "KvDeletailWindowController.h"
+#include "KvNotificationCenter.h"
+#include "KvNotificationNames.h"
+#include "KvProgressView.h"
+#include "KvScanProgressText.h"
+#include "KvSegmentedControl.h"
+#include "KvUIFacade.h"
+#include "TCImageButton.h"
+
+namespace {
+
+constexpr int kProgressTickMs = 1500;
+constexpr int kDotTickMs = 1000;
+
+}  // namespace
+
+void KvDeletailWindowController::setClock(KvClock* clock) {
+    progressClock = clock != nullptr ? clock : &KvClock::system();
+}
+
+void KvDeletailWindowController::getScanProgress() {
+    KvUIFacade& facade = KvUIFacade::current();
+    isDeepScan = facade.IsDeepScan() ? 1 : 0;
+    if (isDeepScan != 0 && isPause == 0) {
+        segment->setEnabled(false);
+        placeDeepScanControls();
+        advButton->hide();
+    } else {
+        segment->setEnabled(true);
+    }
+
+    double percent = 0;
+    uint64_t files = 0;
+    const QString remaining = facade.GetScanProgress(percent, files);
+    const bool mayUpdateRemaining =
+        ScanProgressText::MayUpdateRemaining(lastUpdateTime, progressClock->nowMs());
+    if (ScanProgressText::ShowsCount(percent, files)) {
+        findFilesLabel->setText(ScanProgressText::FoundText(percent, files));
+        if (mayUpdateRemaining)
+            remainTimeLabel->setText(ScanProgressText::RemainingText(remaining));
+    } else {
+        findFilesLabel->setText(QString::fromLatin1(ScanProgressText::kPleaseWait));
+        remainTimeLabel->setText(QString::fromLatin1(ScanProgressText::kPrepareToScan));
+    }
+
+    if (files > 0) {
+        if (!getPorTimer && facade.IsScanRunning() && !facade.IsPause())
+            getPorTimer =
+                progressClock->start(kProgressTickMs, true, [this] { showScanProgree(); });
+        progressView->changeProgressValue(static_cast<float>(percent));
+    }
+
+    if (!facade.IsScanRunning() && endScan())
+        return;
+
+    if (isCanClick == 1) {
+        if (!facade.KvGetIsSearching())
+            backHomeButton->setButtonEnabled(true);
+        pauseButton->setButtonEnabled(true);
+        stopButton->setButtonEnabled(true);
+    }
+}
+
+bool KvDeletailWindowController::endScan() {
+    KvUIFacade& facade = KvUIFacade::current();
+    // The ticks have nothing left to show.
+    getPorTimer.reset();
+    foundCountTimer.reset();
+
+    if (selectSegmentCount_ == 2)
+        flowView->releaseCache();
+    // The path tree gets its file-system roots even while another tree is shown.
+    if (selectTypeCount != 0 && selectDesktop != 1) {
+        facade.SetViewType(0);
+        facade.RefreshData();
+        facade.GetScanTreeNodeData(&allDiskArr, 0);
+        facade.SetViewType(static_cast<int>(selectTypeCount));
+    }
+
+    segment->setEnabled(true);
+    search->setEnabled(true);
+    for (QWidget* scanning :
+         {static_cast<QWidget*>(continueButton), static_cast<QWidget*>(deepScanLabel),
+          static_cast<QWidget*>(progressView), static_cast<QWidget*>(pauseButton),
+          static_cast<QWidget*>(stopButton), static_cast<QWidget*>(continueScanButton),
+          static_cast<QWidget*>(findFilesLabel), static_cast<QWidget*>(remainTimeLabel)}) {
+        if (scanning != nullptr)
+            scanning->hide();
+    }
+    recovertyButton->show();
+    selectFilesLabel->show();
+    isDeepScan = facade.IsDeepScan() ? 1 : 0;
+    if (exportButton != nullptr)
+        exportButton->setButtonEnabled(true);
+
+    if (isDeepScan == 0 && isImport == 0)
+        advButton->setButtonEnabled(true);
+    isCanClick = 1;
+
+    if (isCloseWindow == 1) {
+        hide();
+        KvNotificationCenter::defaultCenter()->post(QString::fromLatin1(kvnote::kAppWillTerminate));
+        return true;
+    }
+    setFoundAllFiles();
+    return false;
+}
+
+void KvDeletailWindowController::showScanProgree() {
+    if (oldData.isValid()) {
+        switch (QuietDotsFor(progressClock->nowMs() - oldData.toMSecsSinceEpoch())) {
+            case QuietDots::Start:
+                beginShowFoundCountPoint();
+                break;
+            case QuietDots::Stop:
+                stopShowFoundCountPoint();
+                break;
+            case QuietDots::Keep:
+                break;
+        }
+    }
+    if (doShowScanProgree() >= 100.0)
+        getPorTimer.reset();
+}
+
+double KvDeletailWindowController::doShowScanProgree() {
+    KvUIFacade& facade = KvUIFacade::current();
+    double percent = 0;
+    uint64_t files = 0;
+    const QString remaining = facade.GetScanProgress(percent, files);
+    if (percent > 0 && isCanClick == 1) {
+        if (!facade.KvGetIsSearching())
+            backHomeButton->setButtonEnabled(true);
+        stopButton->setButtonEnabled(true);
+    }
+    if (ScanProgressText::MayUpdateRemaining(lastUpdateTime, progressClock->nowMs()))
+        remainTimeLabel->setText(ScanProgressText::RemainingText(remaining));
+    // A bar is never shorter than 1 %; a value that is not a number counts as that.
+    const double shown = percent >= 1.0 ? percent : 1.0;
+    progressView->changeProgressValue(static_cast<float>(shown));
+    return shown;
+}
+
+void KvDeletailWindowController::beginShowFoundCountPoint() {
+    if (foundCountTimer)
+        return;
+    pointCount.restart();
+    foundCountTimer = progressClock->start(kDotTickMs, true, [this] { showFoundCountPoint(); });
+}
+
+void KvDeletailWindowController::showFoundCountPoint() {
+    getFindFilesCountWith(pointCount.next());
+}
+
+void KvDeletailWindowController::stopShowFoundCountPoint() {
+    getFindFilesCountWith(QStringLiteral(" "));
+    foundCountTimer.reset();
+}
+
+void KvDeletailWindowController::getFindFilesCountWith(const QString& suffix) {
+    double percent = 0;
+    uint64_t files = 0;
+    KvUIFacade::current().GetScanProgress(percent, files);
+    const QString text = ScanProgressText::FoundText(percent, files);
+    if (!text.isEmpty() && text != QStringLiteral(" "))
+        findFilesLabel->setText(text + suffix);
+}
+
+void KvDeletailWindowController::showRecoveryButton() {
+    selectFilesLabel->show();
+    progressView->hide();
+    findFilesLabel->hide();
+    remainTimeLabel->hide();
+    double percent = 0;
+    uint64_t files = 0;
+    KvUIFacade::current().GetScanProgress(percent, files);
+    progressView->changeProgressValue(static_cast<float>(percent >= 1.0 ? percent : 1.0));
+}
