@@ -157,7 +157,7 @@ public:
     void stopShowFoundCountPoint();
     void getFindFilesCountWith(const QString& suffix);
     // The selection label in place of the progress.
-    void showRecoveryButton();
+    void showRecoveryButton() override;
 
 private:
     // Switches from scanning to browsing; true when the window closed.
