@@ -289,6 +289,7 @@ void KvDeletailWindowController::windowDidLoad() {
     buildDetailViewWindowTitleBar();
     setUpListTables();
     setUpTreeTabs();
+    setUpImageLoaders();
 
     KvTreeRoots roots;
     roots.path = &allDiskArr;

@@ -37,8 +37,11 @@
 #include "TCImageWindow.h"
 
 class CNGridView;
+class CNGridViewItemDelegate;
+class CoverFlowLoader;
 class DiskVolumeNodeData;
 class FileListModel;
+class GridThumbnailLoader;
 class IFileNode;
 class KvDeepScanViewController;
 class KvNSTableView;
@@ -225,6 +228,24 @@ public:
     // Stops both picture loaders and waits until neither touches a node:
     // call before arrList changes or the trees are emptied.
     void stopAllImageLoadingAndWait();
+    void setUpImageLoaders();
+    // Gives every file of arrList a photo waiting for its picture; a nonzero
+    // `refresh` does so even when the centred picture has not moved.
+    void showCoverFlowerViewWithRefresh(int refresh);
+    // Centres `index` and loads the pictures around it.
+    void selectedCoverFlow(int64_t index);
+    // Loads the pictures around `centre` that are still waiting, once the
+    // last run has stopped.
+    void coverFlowLoadImageThread(int64_t centre);
+    // A picture of the current run reaches its photo.
+    void loadImageForCoverFlowWithImage(int64_t index, const QString& name, const QImage& image);
+    // The user chose a picture in the cover flow.
+    void imageFlowDidSelectItemAtIndex(CoverFlowView* view, int64_t index);
+    void showGridView();
+    CoverFlowLoader* coverFlowLoader = nullptr;
+    GridThumbnailLoader* gridThumbnailLoader = nullptr;
+    // Hands the grid items' check boxes to doSelectItem.
+    CNGridViewItemDelegate* gridItemDelegate = nullptr;
 
     // Pause, stop and home.
 

@@ -50,7 +50,7 @@ void KvDeletailWindowController::tableViewShouldSelectRow(KvNSTableView* /*table
     tableViewCellNum = row;
     if (selectSegmentCount_ == 2) {
         selectCellCount = row;
-        flowView->setSelectedIndex(row);
+        selectedCoverFlow(row);
     } else if (selectSegmentCount_ == 0) {
         selectedRow = row;
     }
@@ -86,7 +86,8 @@ void KvDeletailWindowController::tableViewDidClickTableColumn(KvNSTableView* /*t
     if (selectSegmentCount_ != 0) {
         flowSelectedIndex = 0;
         photos.clear();
-        flowView->reloadData();
+        showCoverFlowerViewWithRefresh(1);
+        coverFlowLoadImageThread(0);
     }
     aTableColumn = column;
     isSorted = isSorted == 1 ? 0 : 1;

@@ -155,13 +155,13 @@ void KvDeletailWindowController::showFilesInCurrentView() {
             listModel->reloadData();
             break;
         case 1:
-            gridMainView->reloadData();
+            showGridView();
             break;
         default:
             photos.clear();
             listModel->reloadData();
-            flowView->reloadData();
-            flowView->setSelectedIndex(0);
+            showCoverFlowerViewWithRefresh(1);
+            selectedCoverFlow(0);
             break;
     }
 }

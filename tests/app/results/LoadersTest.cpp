@@ -39,14 +39,14 @@ struct WindowCase {
     int64_t last;
 };
 
-class CoverFlowWindow : public ::testing::TestWithParam<WindowCase> {};
+class CoverFlowWindowAround : public ::testing::TestWithParam<WindowCase> {};
 
-TEST_P(CoverFlowWindow, CoversTheHundredOnEachSideOrAllOfFew) {
+TEST_P(CoverFlowWindowAround, CoversTheHundredOnEachSideOrAllOfFew) {
     const WindowCase& c = GetParam();
     EXPECT_EQ(CoverFlowLoader::windowAround(c.centre, c.count), std::make_pair(c.first, c.last));
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, CoverFlowWindow,
+INSTANTIATE_TEST_SUITE_P(Cases, CoverFlowWindowAround,
                          ::testing::Values(WindowCase{0, 0, 0, 0}, WindowCase{9, 10, 0, 10},
                                            WindowCase{-1, 10, 0, 10}, WindowCase{0, 11, 0, 11},
                                            WindowCase{250, 1000, 150, 350},
