@@ -38,6 +38,7 @@ void CoverFlowLoader::start(std::vector<Job> jobs) {
 void CoverFlowLoader::stopAndWait() {
     wanted_ = ++generation_;
     queue_.cancelAllAndWait();
+    inbox_.takeAll();
 }
 
 int CoverFlowLoader::state() const {
@@ -51,14 +52,16 @@ void CoverFlowLoader::run(uint64_t generation, const std::vector<Job>& jobs) {
     for (const Job& job : jobs) {
         if (wanted_.load() != generation)
             return;
-        const QString name = OpNodeData::fileNodeName(job.file);
-        const QImage image = facade.GetImageByFileNode(job.file);
-        QMetaObject::invokeMethod(
-            this,
-            [this, generation, index = job.index, name, image] {
-                if (generation == generation_)
-                    emit thumbnailLoaded(index, name, image);
-            },
-            Qt::QueuedConnection);
+        QString name = OpNodeData::fileNodeName(job.file);
+        QImage image = facade.GetImageByFileNode(job.file);
+        if (inbox_.put({generation, job.index, std::move(name), std::move(image)}))
+            QMetaObject::invokeMethod(this, "deliver", Qt::QueuedConnection);
+    }
+}
+
+void CoverFlowLoader::deliver() {
+    for (const Loaded& loaded : inbox_.takeAll()) {
+        if (loaded.generation == generation_)
+            emit thumbnailLoaded(loaded.index, loaded.name, loaded.image);
     }
 }

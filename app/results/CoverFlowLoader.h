@@ -15,6 +15,7 @@
 #include <utility>
 #include <vector>
 
+#include "ResultInbox.h"
 #include "SerialJobQueue.h"
 
 class IFileNode;
@@ -53,7 +54,18 @@ signals:
     void thumbnailLoaded(int64_t index, const QString& name, const QImage& image);
 
 private:
+    struct Loaded {
+        uint64_t generation = 0;
+        int64_t index = 0;
+        QString name;
+        QImage image;
+    };
+
     void run(uint64_t generation, const std::vector<Job>& jobs);
+    // Main thread: hands over what the worker left.
+    Q_INVOKABLE void deliver();
+
+    ResultInbox<Loaded> inbox_;
 
     uint64_t generation_ = 0;
     // The generation the worker may go on with.

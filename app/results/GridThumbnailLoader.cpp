@@ -17,27 +17,29 @@ void GridThumbnailLoader::request(CNGridViewItem* item, IFileNode* file) {
     queue_.add([this, generation, request, file] {
         if (wanted_.load() != generation)
             return;
-        const QImage image = KvUIFacade::current().GetImageByFileNode(file);
-        QMetaObject::invokeMethod(
-            this, [this, generation, request, image] { deliver(generation, request, image); },
-            Qt::QueuedConnection);
+        QImage image = KvUIFacade::current().GetImageByFileNode(file);
+        if (inbox_.put({generation, request, std::move(image)}))
+            QMetaObject::invokeMethod(this, "deliver", Qt::QueuedConnection);
     });
 }
 
-void GridThumbnailLoader::deliver(uint64_t generation, uint64_t request, const QImage& image) {
-    const auto found = waiting_.find(request);
-    if (found == waiting_.end())
-        return;
-    const Waiting waiting = std::move(found->second);
-    waiting_.erase(found);
-    if (generation == generation_ && !image.isNull() && waiting.item &&
-        waiting.item->node() == waiting.node)
-        waiting.item->refImageWithImage(image);
+void GridThumbnailLoader::deliver() {
+    for (const Loaded& loaded : inbox_.takeAll()) {
+        const auto found = waiting_.find(loaded.request);
+        if (found == waiting_.end())
+            continue;
+        const Waiting waiting = std::move(found->second);
+        waiting_.erase(found);
+        if (loaded.generation == generation_ && !loaded.image.isNull() && waiting.item &&
+            waiting.item->node() == waiting.node)
+            waiting.item->refImageWithImage(loaded.image);
+    }
 }
 
 void GridThumbnailLoader::stopAndWait() {
     wanted_ = ++generation_;
     queue_.cancelAllAndWait();
+    inbox_.takeAll();
     waiting_.clear();
 }
 

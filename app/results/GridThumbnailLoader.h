@@ -15,6 +15,7 @@
 #include <unordered_map>
 
 #include "OpNodeData.h"
+#include "ResultInbox.h"
 #include "SerialJobQueue.h"
 
 class CNGridViewItem;
@@ -48,7 +49,16 @@ private:
         OpNodeRef node;
     };
 
-    void deliver(uint64_t generation, uint64_t request, const QImage& image);
+    struct Loaded {
+        uint64_t generation = 0;
+        uint64_t request = 0;
+        QImage image;
+    };
+
+    // Main thread: hands over what the worker left.
+    Q_INVOKABLE void deliver();
+
+    ResultInbox<Loaded> inbox_;
 
     std::unordered_map<uint64_t, Waiting> waiting_;
     uint64_t lastRequest_ = 0;

@@ -2,13 +2,17 @@
 // of the list, select-all, and the refresh of a tree node that holds every
 // file, each run by the window on its GUI thread, with the longest single run
 // (the longest stall of the interface) reported. The peer sorts with a
-// comparison that wraps both rows in new nodes every time it compares.
+// comparison that wraps both rows in new nodes every time it compares. The
+// cover flow of the same folder, and the wait when the files change while a
+// slow preview is being made, close the set.
 
 #include <QApplication>
+#include <QStandardItemModel>
 
 #include <algorithm>
 #include <chrono>
 #include <memory>
+#include <thread>
 #include <vector>
 
 #include "BenchSupport.h"
@@ -112,6 +116,66 @@ void BM_DetailRefresh(benchmark::State& state) {
     clock.report(state);
 }
 BENCHMARK(BM_DetailRefresh)->Unit(benchmark::kMillisecond)->Iterations(4);
+
+// The cover flow of the folder: a waiting photo per file, the flow reloaded
+// and the loading of the pictures around the first one started, after the
+// last run was stopped and waited for.
+void BM_CoverFlowBuild(benchmark::State& state) {
+    BrowseRig rig;
+    rig.window->segmentSelect(2);
+    StallClock clock;
+    for (auto _ : state) {
+        clock.run([&] {
+            rig.window->stopAllImageLoadingAndWait();
+            rig.window->photos.clear();
+            rig.window->showCoverFlowerViewWithRefresh(1);
+            rig.window->selectedCoverFlow(0);
+        });
+    }
+    rig.window->stopAllImageLoadingAndWait();
+    state.SetItemsProcessed(int64_t(state.iterations()) * int64_t(kRows));
+    clock.report(state);
+}
+BENCHMARK(BM_CoverFlowBuild)->Unit(benchmark::kMillisecond)->Iterations(4);
+
+// The peer: Qt's own item model with an item per file, each with the
+// placeholder picture and the file's name, as a list view in icon mode needs.
+void BM_IconModelBuild(benchmark::State& state) {
+    SyntheticTree tree(kRows, kRows);
+    const QIcon placeholder(QPixmap(32, 32));
+    StallClock clock;
+    for (auto _ : state) {
+        clock.run([&] {
+            QStandardItemModel model;
+            QList<QStandardItem*> items;
+            items.reserve(qsizetype(kRows));
+            for (SyntheticFileNode* file : tree.files())
+                items.append(new QStandardItem(placeholder, QString::fromStdString(file->name_)));
+            model.appendColumn(items);
+        });
+    }
+    state.SetItemsProcessed(int64_t(state.iterations()) * int64_t(kRows));
+    clock.report(state);
+}
+BENCHMARK(BM_IconModelBuild)->Unit(benchmark::kMillisecond)->Iterations(2);
+
+// How long the interface waits when the files change while a slow preview
+// (50 ms) is being made: at most that one preview.
+void BM_StopWhileAPreviewIsMade(benchmark::State& state) {
+    BrowseRig rig;
+    rig.facade.thumbnailDelayMs = 50;
+    rig.window->segmentSelect(2);
+    StallClock clock;
+    for (auto _ : state) {
+        state.PauseTiming();
+        rig.window->selectedCoverFlow(int64_t(kRows / 2));
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        state.ResumeTiming();
+        clock.run([&] { rig.window->stopAllImageLoadingAndWait(); });
+    }
+    clock.report(state);
+}
+BENCHMARK(BM_StopWhileAPreviewIsMade)->Unit(benchmark::kMillisecond)->Iterations(10);
 
 }  // namespace
 
