@@ -49,30 +49,36 @@ void KvNotificationCenter::push(Pending pending) {
 }
 
 void KvNotificationCenter::drain() {
-    for (;;) {
-        Pending next;
-        {
-            std::lock_guard hold(lock_);
-            if (pending_.empty()) {
-                drainQueued_ = false;
-                return;
-            }
-            next = std::move(pending_.front());
-            pending_.pop_front();
+    // One at a time, the rest woken for before this one runs: a handler may
+    // run a nested event loop (a modal dialog), which must go on receiving
+    // what is posted meanwhile.
+    Pending next;
+    bool more = false;
+    {
+        std::lock_guard hold(lock_);
+        if (pending_.empty()) {
+            drainQueued_ = false;
+            return;
         }
-        if (next.action)
-            next.action();
-        else
-            post(next.name);
+        next = std::move(pending_.front());
+        pending_.pop_front();
+        more = !pending_.empty();
+        drainQueued_ = more;
     }
+    if (more)
+        QMetaObject::invokeMethod(this, &KvNotificationCenter::drain, Qt::QueuedConnection);
+    if (next.action)
+        next.action();
+    else
+        post(next.name);
 }
 
 QMetaObject::Connection KvNotificationCenter::observe(
     const QString& name, const QObject* context, std::function<void(const QVariant&)> handler) {
-    return connect(this, &KvNotificationCenter::notified, context,
-                   [name, handler = std::move(handler)](const QString& posted,
-                                                        const QVariant& object) {
-                       if (posted == name)
-                           handler(object);
-                   });
+    return connect(
+        this, &KvNotificationCenter::notified, context,
+        [name, handler = std::move(handler)](const QString& posted, const QVariant& object) {
+            if (posted == name)
+                handler(object);
+        });
 }

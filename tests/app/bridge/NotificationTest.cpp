@@ -1,12 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <QEventLoop>
 #include <QThread>
+#include <QTimer>
 
 #include <atomic>
 #include <chrono>
 #include <thread>
 
 #include "CProgressNotify.h"
+#include "KvNotificationCenter.h"
 #include "KvNotificationNames.h"
 #include "KvUIPublic.h"
 #include "MessageCenter.h"
@@ -78,6 +81,33 @@ TEST(Notifications, PostAfterWorkComesOnlyOnceTheWorkHasReturned) {
     ASSERT_TRUE(WaitFor([&] { return log.Count("after work") == 1; }, 5000));
     EXPECT_EQ(log.entries.back().probe, 1);
     EXPECT_TRUE(log.entries.back().onMainThread);
+}
+
+// A handler that runs a modal session of its own (the recovery's progress
+// dialog) hears the notifications posted while it runs, already waiting or new.
+TEST(Notifications, AHandlerInANestedEventLoopHearsLaterPosts) {
+    KvNotificationCenter* center = KvNotificationCenter::defaultCenter();
+    QObject context;
+    std::vector<QString> heard;
+    bool nested = false;
+    center->observe("progress", &context, [&](const QVariant&) {
+        heard.push_back("progress");
+        if (nested)
+            return;
+        nested = true;
+        QEventLoop loop;
+        center->observe("end", &context, [&](const QVariant&) {
+            heard.push_back("end");
+            loop.quit();
+        });
+        QTimer::singleShot(0, [center] { center->enqueuePost("end"); });
+        QTimer::singleShot(5000, &loop, &QEventLoop::quit);
+        loop.exec();
+    });
+    center->enqueuePost("progress");
+    center->enqueuePost("waiting");
+    ASSERT_TRUE(WaitFor([&] { return !heard.empty() && heard.back() == "end"; }, 5000));
+    EXPECT_EQ(heard, std::vector<QString>({"progress", "end"}));
 }
 
 class RecordingObserver : public INotifyObserver {
