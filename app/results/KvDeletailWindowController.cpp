@@ -85,6 +85,8 @@ KvDeletailWindowController::KvDeletailWindowController(QWidget* parent) : TCImag
     loadNib();
     awakeFromNib();
     windowDidLoad();
+    setUpSearch();
+    setUpRecovery();
 }
 
 KvDeletailWindowController::~KvDeletailWindowController() {
@@ -475,6 +477,8 @@ void KvDeletailWindowController::stopObserving() {
 
 void KvDeletailWindowController::setNotification() {
     observe(kvnote::kNormalScanValue, &KvDeletailWindowController::DataInitFinished);
+    observeSearch();
+    observeRecovery();
 }
 
 void KvDeletailWindowController::clearImportData() {

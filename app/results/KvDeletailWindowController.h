@@ -34,6 +34,7 @@
 #include "KvScanProgressText.h"
 #include "KvShellWindows.h"
 #include "OpNodeData.h"
+#include "RecoveryChecks.h"
 #include "TCImageWindow.h"
 
 class CNGridView;
@@ -49,6 +50,7 @@ class KvProgressView;
 class KvScanEndSaveWindowController;
 class KvScanNotEndSaveWindowController;
 class KvSegmentedControl;
+class KvSearchField;
 class KvShowScanProgressWindowController;
 class MAAttachedWindow;
 class Photo;
@@ -56,6 +58,7 @@ class QAbstractButton;
 class QFileDialog;
 class QLabel;
 class QLineEdit;
+class QMenu;
 class QPushButton;
 class QScrollArea;
 class QSplitter;
@@ -252,9 +255,72 @@ public:
     // Saving the result.
 
     // Search.
+    // The search field takes the layout's place; the recent searches come
+    // from the settings.
+    void setUpSearch();
+    void observeSearch();
+    // The search field's action; 1 when a search was started.
+    int doSearch();
+    QString GetSearchText() const;
+    // "DoSearchValue": a tree of the search is ready.
+    void searchTreeReady();
+    // The search has ended: the trees and the list of hits.
+    void searchFinished();
+    // "DoSearchFinished".
+    void reloadTreeView();
+    // Empties the field and searches; 1 when a search was started.
+    int searchClearButtonClick();
+    void selectClear();
+    void doEndScanSearch();
+    void ClearSelectedFilesInfo();
+    void saveSearchHistroy();
+    void addSearchHistory();
+    void addSearchHistoryMenu();
+    void reloadTreesFromRoots();
+    void setCloseButtonEnabled(bool enabled);
+    // `search`, as the search field it is.
+    KvSearchField* searchField = nullptr;
+    // The template of the recent-searches menu.
+    QMenu* searchMenu = nullptr;
 
     // Recovery.
+    void setUpRecovery();
+    void observeRecovery();
+    // The Recover button: the folder chooser.
+    void recoveryButtonClick();
+    // The chooser ended with `result` (QDialog::Accepted for the prompt
+    // button) and `folder` chosen.
+    void chooserEnded(int result, const QString& folder);
+    void alertNoCompetence();
+    void alertSameDevice();
+    void alertNoLeakOfSpace();
+    void alertEndedCompetenceContext(int code);
+    void alertEndedEContext(int code);
+    void alertEndedNoSpaceContext(int code);
+    // The root array of the shown tree; null for no tree.
+    const OpNodeArray* shownTreeRoots() const;
+    // Recovers the checked files of the shown tree into recoverySavePathStr.
+    void startRecovery();
+    // "DoRecovery".
+    void recoveryAction();
+    // The progress dialog's answers: 1 pause or resume, 2 stop.
+    void stopButtonAction(int request);
+    void showRecoveryEndWindow();
+    void showRecoveryNotEndWindow();
+    // What the folder checks ask of the system; tests answer in its place.
+    RecoveryChecks::Environment recoveryEnvironment = RecoveryChecks::SystemEnvironment();
 
+private:
+    enum RecoveryEnd { kRecoveryNoEnd, kRecoveryFinished, kRecoveryStopped };
+    void runRecoveryProgress();
+    // Ends the progress dialog's own session and lets it go once no run uses it.
+    void closeRecoveryProgress();
+    // Shows the end window now, or once the progress dialog's run has returned.
+    void showRecoveryEnd(RecoveryEnd end);
+    bool progressRunning_ = false;
+    RecoveryEnd pendingRecoveryEnd_ = kRecoveryNoEnd;
+
+public:
 protected:
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;

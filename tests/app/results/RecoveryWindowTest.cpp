@@ -1,0 +1,262 @@
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QFileDialog>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "Alert.h"
+#include "FakeFacade.h"
+#include "KvDeletailWindowController.h"
+#include "KvProgressView.h"
+#include "KvScanEndSaveWindowController.h"
+#include "KvScanNotEndSaveWindowController.h"
+#include "KvShowScanProgressWindowController.h"
+#include "ModalRunner.h"
+#include "TCImageButton.h"
+#include "Tr.h"
+
+namespace {
+
+// The copy reports a full destination (the bridge pauses it).
+constexpr int64_t kDestinationFull = 0x0102000000000D03;
+// Any other failure of one file.
+constexpr int64_t kReadFailed = 0x0102000000000001;
+
+class RecoveryWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Alert::setAnswerer([this](const Alert& alert) {
+            alerts.push_back(alert.message);
+            return nextAnswer;
+        });
+        window = std::make_unique<KvDeletailWindowController>();
+        window->setNotification();
+        window->recoveryEnvironment.writable = [this](const QString&) { return writable; };
+        window->recoveryEnvironment.onScannedDevice = [this](const QString&) { return sameDevice; };
+        window->recoveryEnvironment.freeBytes = [this](const QString&) { return freeBytes; };
+        window->selectedFileSize = 1000;
+        facade.recoveryTotal = 1000;
+    }
+    void TearDown() override {
+        window.reset();
+        Alert::setAnswerer({});
+    }
+
+    // Runs `steps` one after the other from the event loop, whichever modal
+    // session is running, and waits until the last has run.
+    void play(std::vector<std::function<void()>> steps) {
+        size_t next = 0;
+        QTimer timer;
+        timer.setInterval(5);
+        QObject::connect(&timer, &QTimer::timeout, [&] {
+            if (next < steps.size())
+                steps[next++]();
+        });
+        timer.start();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return next == steps.size(); }, 5000));
+        QCoreApplication::processEvents();
+    }
+    KvShowScanProgressWindowController* dialog() const { return window->recoveryProgressWindow; }
+
+    FakeFacade facade;
+    std::unique_ptr<KvDeletailWindowController> window;
+    std::vector<QString> alerts;
+    int nextAnswer = 1;
+    bool writable = true;
+    bool sameDevice = false;
+    int64_t freeBytes = 1 << 20;
+};
+
+TEST_F(RecoveryWindowTest, FolderChecksDecideWhetherTheCopyStarts) {
+    struct Case {
+        bool writable;
+        int64_t freeBytes;
+        int answer;
+        const char* alert;  // null: none
+        bool starts;
+    };
+    const Case cases[] = {
+        {false, 1 << 20, 1, "QOV_FOUR_RECOVERY_NO_COMPETENCE_TITLE", false},
+        {true, 1050, 1, "QOV_FOUR_RECOVERY_NO_SPACE_TITLE", false},
+        // The no-space alert's alternate answer recovers all the same.
+        {true, 1050, 0, "QOV_FOUR_RECOVERY_NO_SPACE_TITLE", true},
+        {true, 1051, 1, nullptr, true},
+    };
+    for (const Case& c : cases) {
+        alerts.clear();
+        facade.recoveryPath.clear();
+        writable = c.writable;
+        freeBytes = c.freeBytes;
+        nextAnswer = c.answer;
+        window->chooserEnded(QDialog::Accepted, "/media/dest");
+        EXPECT_EQ(alerts.size(), c.alert != nullptr ? 1u : 0u);
+        if (c.alert != nullptr && !alerts.empty()) {
+            EXPECT_EQ(alerts[0], Tr(c.alert));
+        }
+        EXPECT_EQ(facade.recoveryPath == "/media/dest", c.starts) << c.freeBytes;
+        EXPECT_TRUE(window->recovertyButton->isDisabled() /* usable */);
+        facade.finishRecovery();
+        window->isFinishRecovery = 1;
+    }
+}
+
+TEST_F(RecoveryWindowTest, CancelKeepsTheFolderAndRemembersTheChooserFrame) {
+    window->recoverySavePathStr = "/earlier";
+    window->recoveryButtonClick();
+    ASSERT_TRUE(window->panel);
+    EXPECT_FALSE(window->recovertyButton->isDisabled() /* usable */);
+    const QRect frame = window->panel->geometry();
+    window->panel->reject();
+    EXPECT_EQ(window->recoverySavePathStr, "/earlier");
+    EXPECT_EQ(window->rectNew, frame);
+    EXPECT_TRUE(window->recovertyButton->isDisabled() /* usable */);
+    EXPECT_TRUE(facade.recoveryPath.isEmpty());
+}
+
+TEST_F(RecoveryWindowTest, ChoosingAFolderWithThePanelStartsTheCopy) {
+    QTemporaryDir folder;
+    window->recoveryButtonClick();
+    window->panel->setDirectory(folder.path());
+    window->panel->selectFile(folder.path());
+    static_cast<QDialog*>(window->panel.data())->accept();
+    EXPECT_EQ(facade.recoveryPath, folder.path());
+}
+
+TEST_F(RecoveryWindowTest, SameDeviceChoosesAgainLaterOrRecoversThere) {
+    sameDevice = true;
+    nextAnswer = 1;
+    window->chooserEnded(QDialog::Accepted, "/scanned/dest");
+    EXPECT_TRUE(facade.recoveryPath.isEmpty());
+    EXPECT_FALSE(window->panel);
+    QTest::qWait(200);
+    EXPECT_FALSE(window->panel);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !window->panel.isNull(); }, 1000));
+    window->panel->reject();
+
+    nextAnswer = 0;
+    window->chooserEnded(QDialog::Accepted, "/scanned/dest");
+    EXPECT_EQ(facade.recoveryPath, "/scanned/dest");
+}
+
+TEST_F(RecoveryWindowTest, ARefusedStartSaysSoAndLeavesRecoverUsable) {
+    facade.recoveryStartCode = 0x0102052500000003;
+    window->recovertyButton->setButtonEnabled(false);
+    window->recoverySavePathStr = "/media/dest";
+    window->startRecovery();
+    ASSERT_EQ(alerts.size(), 1u);
+    EXPECT_EQ(alerts[0], Tr("QOV_FOUR_RECOVERY_NOT_STARTED_TITLE"));
+    EXPECT_TRUE(window->recovertyButton->isDisabled() /* usable */);
+    EXPECT_EQ(window->isBeginRecovery, 0);
+}
+
+TEST_F(RecoveryWindowTest, ProgressAndTheFullDestinationFace) {
+    window->recoverySavePathStr = "/media/dest";
+    window->isRecoveryEndSHowWindow = 1;
+    window->startRecovery();
+    QPointer<KvShowScanProgressWindowController> shown;
+    play({
+        [&] { facade.advanceRecovery(0, "a.jpg"); },
+        [&] {
+            shown = dialog();
+            ASSERT_TRUE(shown);
+            EXPECT_TRUE(ModalRunner::isRunning(shown));
+            EXPECT_EQ(shown->progressValue(), 0.0);
+            facade.advanceRecovery(250, "b.jpg", kReadFailed);
+        },
+        [&] {
+            // Another failure is counted and the copy goes on.
+            EXPECT_TRUE(shown->noMemeryView()->isHidden());
+            EXPECT_DOUBLE_EQ(shown->progressValue(), 25.0);
+            facade.advanceRecovery(500, "c.jpg", kDestinationFull);
+        },
+        [&] {
+            EXPECT_FALSE(shown->noMemeryView()->isHidden());
+            shown->continueButtonAction();
+            EXPECT_TRUE(facade.IsRecoveryRunning());
+            EXPECT_FALSE(facade.IsRecoveryPaused());
+            facade.advanceRecovery(750, "d.jpg");
+        },
+        [&] { EXPECT_DOUBLE_EQ(shown->progressValue(), 75.0); },
+        // The last notice carries an error: the end is handled all the same.
+        [&] { facade.finishRecovery(kReadFailed); },
+        [&] {
+            EXPECT_FALSE(dialog());
+            ASSERT_TRUE(window->scanEndSaveWC);
+            EXPECT_TRUE(ModalRunner::isRunning(window->scanEndSaveWC));
+            EXPECT_EQ(window->scanEndSaveWC->savePathStr(), "/media/dest");
+            window->scanEndSaveWC->okButtonAction();
+        },
+    });
+    EXPECT_EQ(ModalRunner::depth(), 0);
+    // Destroyed once its run had returned.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(shown.isNull());
+}
+
+TEST_F(RecoveryWindowTest, StopShowsOnlyTheStoppedWindowAndLateNoticesChangeNothing) {
+    window->recoverySavePathStr = "/media/dest";
+    window->isRecoveryEndSHowWindow = 1;
+    window->startRecovery();
+    play({
+        [&] { facade.advanceRecovery(100, "a.jpg"); },
+        [&] {
+            ASSERT_TRUE(dialog());
+            dialog()->stopProgressButtonAction();
+            EXPECT_TRUE(facade.IsRecoveryPaused());
+            dialog()->yesButtonAction();
+        },
+        [&] {
+            ASSERT_TRUE(window->scanNotEndSaceWC);
+            EXPECT_TRUE(ModalRunner::isRunning(window->scanNotEndSaceWC));
+            EXPECT_FALSE(facade.IsRecoveryRunning());
+            // The copy's own last notice comes while the stopped window shows.
+            facade.finishRecovery();
+        },
+        [&] {
+            EXPECT_FALSE(window->scanEndSaveWC);
+            EXPECT_FALSE(dialog());
+            window->scanNotEndSaceWC->okButtonAction();
+        },
+    });
+    EXPECT_EQ(ModalRunner::depth(), 0);
+    EXPECT_FALSE(window->scanEndSaveWC);
+    EXPECT_FALSE(dialog());
+}
+
+TEST_F(RecoveryWindowTest, FailedFilesAreCountedInAnAlertBeforeTheFinishedWindow) {
+    window->recoverySavePathStr = "/media/dest";
+    window->isRecoveryEndSHowWindow = 1;
+    window->startRecovery();
+    facade.recoveryCounts = {5, 1, 2, 1};
+    play({
+        [&] { facade.advanceRecovery(100, "a.jpg"); },
+        [&] { facade.finishRecovery(); },
+        [&] {
+            ASSERT_TRUE(window->scanEndSaveWC);
+            window->scanEndSaveWC->okButtonAction();
+        },
+    });
+    ASSERT_EQ(alerts.size(), 1u);
+    EXPECT_EQ(alerts[0], Tr("QOV_FOUR_RECOVERY_FAILED_TITLE"));
+}
+
+TEST_F(RecoveryWindowTest, ARecoveryOverBeforeItsFirstNoticeShowsTheEndOnly) {
+    window->recoverySavePathStr = "/media/dest";
+    window->isRecoveryEndSHowWindow = 1;
+    window->startRecovery();
+    facade.recoveryCounts = {0, 0, 3, 0};
+    play({[&] { facade.finishRecovery(); }, [] {}});
+    // Nothing was copied: the alert says so and no finished window opens.
+    EXPECT_EQ(alerts.size(), 1u);
+    EXPECT_FALSE(window->scanEndSaveWC);
+    EXPECT_FALSE(dialog());
+    EXPECT_EQ(ModalRunner::depth(), 0);
+}
+
+}  // namespace
