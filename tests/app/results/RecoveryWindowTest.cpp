@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QTemporaryDir>
 #include <QTest>
@@ -49,18 +50,32 @@ protected:
     }
 
     // Runs `steps` one after the other from the event loop, whichever modal
-    // session is running, and waits until the last has run.
+    // session is running, and waits until the last has run. A run that hangs
+    // has its sessions ended so the test fails instead of waiting for ever.
     void play(std::vector<std::function<void()>> steps) {
         size_t next = 0;
+        QElapsedTimer clock;
+        clock.start();
         QTimer timer;
         timer.setInterval(5);
         QObject::connect(&timer, &QTimer::timeout, [&] {
+            if (clock.elapsed() > 10000) {
+                ADD_FAILURE() << "stuck before step " << next;
+                next = steps.size();
+                while (ModalRunner::depth() > 0)
+                    ModalRunner::stopModal();
+                return;
+            }
             if (next < steps.size())
                 steps[next++]();
         });
         timer.start();
-        ASSERT_TRUE(QTest::qWaitFor([&] { return next == steps.size(); }, 5000));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return next == steps.size(); }, 15000));
         QCoreApplication::processEvents();
+    }
+    // Lets the notices posted so far arrive (in whichever session runs).
+    static void until(const std::function<bool()>& done) {
+        EXPECT_TRUE(QTest::qWaitFor(done, 5000));
     }
     KvShowScanProgressWindowController* dialog() const { return window->recoveryProgressWindow; }
 
@@ -163,6 +178,7 @@ TEST_F(RecoveryWindowTest, ProgressAndTheFullDestinationFace) {
     play({
         [&] { facade.advanceRecovery(0, "a.jpg"); },
         [&] {
+            until([&] { return dialog() != nullptr && ModalRunner::isRunning(dialog()); });
             shown = dialog();
             ASSERT_TRUE(shown);
             EXPECT_TRUE(ModalRunner::isRunning(shown));
@@ -170,22 +186,26 @@ TEST_F(RecoveryWindowTest, ProgressAndTheFullDestinationFace) {
             facade.advanceRecovery(250, "b.jpg", kReadFailed);
         },
         [&] {
+            until([&] { return shown->progressValue() > 0; });
             // Another failure is counted and the copy goes on.
             EXPECT_TRUE(shown->noMemeryView()->isHidden());
             EXPECT_DOUBLE_EQ(shown->progressValue(), 25.0);
             facade.advanceRecovery(500, "c.jpg", kDestinationFull);
         },
         [&] {
-            EXPECT_FALSE(shown->noMemeryView()->isHidden());
+            until([&] { return !shown->noMemeryView()->isHidden(); });
             shown->continueButtonAction();
             EXPECT_TRUE(facade.IsRecoveryRunning());
             EXPECT_FALSE(facade.IsRecoveryPaused());
             facade.advanceRecovery(750, "d.jpg");
         },
-        [&] { EXPECT_DOUBLE_EQ(shown->progressValue(), 75.0); },
+        [&] { until([&] { return shown->progressValue() == 75.0; }); },
         // The last notice carries an error: the end is handled all the same.
         [&] { facade.finishRecovery(kReadFailed); },
         [&] {
+            until([&] {
+                return window->scanEndSaveWC && ModalRunner::isRunning(window->scanEndSaveWC);
+            });
             EXPECT_FALSE(dialog());
             ASSERT_TRUE(window->scanEndSaveWC);
             EXPECT_TRUE(ModalRunner::isRunning(window->scanEndSaveWC));
@@ -206,12 +226,16 @@ TEST_F(RecoveryWindowTest, StopShowsOnlyTheStoppedWindowAndLateNoticesChangeNoth
     play({
         [&] { facade.advanceRecovery(100, "a.jpg"); },
         [&] {
+            until([&] { return dialog() != nullptr && ModalRunner::isRunning(dialog()); });
             ASSERT_TRUE(dialog());
             dialog()->stopProgressButtonAction();
             EXPECT_TRUE(facade.IsRecoveryPaused());
             dialog()->yesButtonAction();
         },
         [&] {
+            until([&] {
+                return window->scanNotEndSaceWC && ModalRunner::isRunning(window->scanNotEndSaceWC);
+            });
             ASSERT_TRUE(window->scanNotEndSaceWC);
             EXPECT_TRUE(ModalRunner::isRunning(window->scanNotEndSaceWC));
             EXPECT_FALSE(facade.IsRecoveryRunning());
@@ -236,8 +260,14 @@ TEST_F(RecoveryWindowTest, FailedFilesAreCountedInAnAlertBeforeTheFinishedWindow
     facade.recoveryCounts = {5, 1, 2, 1};
     play({
         [&] { facade.advanceRecovery(100, "a.jpg"); },
-        [&] { facade.finishRecovery(); },
         [&] {
+            until([&] { return dialog() != nullptr && ModalRunner::isRunning(dialog()); });
+            facade.finishRecovery();
+        },
+        [&] {
+            until([&] {
+                return window->scanEndSaveWC && ModalRunner::isRunning(window->scanEndSaveWC);
+            });
             ASSERT_TRUE(window->scanEndSaveWC);
             window->scanEndSaveWC->okButtonAction();
         },
@@ -251,7 +281,7 @@ TEST_F(RecoveryWindowTest, ARecoveryOverBeforeItsFirstNoticeShowsTheEndOnly) {
     window->isRecoveryEndSHowWindow = 1;
     window->startRecovery();
     facade.recoveryCounts = {0, 0, 3, 0};
-    play({[&] { facade.finishRecovery(); }, [] {}});
+    play({[&] { facade.finishRecovery(); }, [&] { until([&] { return !alerts.empty(); }); }});
     // Nothing was copied: the alert says so and no finished window opens.
     EXPECT_EQ(alerts.size(), 1u);
     EXPECT_FALSE(window->scanEndSaveWC);
