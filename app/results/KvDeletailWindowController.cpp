@@ -235,6 +235,9 @@ void KvDeletailWindowController::buildRightSide(QWidget* right) {
 }
 
 void KvDeletailWindowController::awakeFromNib() {
+    detachObserver_ = KvNotificationCenter::defaultCenter()->observe(
+        kvnote::kRefreshDetachDevice, this,
+        [this](const QVariant& object) { RefreshDevice(object); });
     items.clear();
     // The tables' column titles come from their models.
     typeButton->setText(Tr("QOV_FOUR_SELECT_TYPE_BUTTON_TYPE"));
@@ -601,4 +604,31 @@ void KvDeletailWindowController::animationDidStop() {
     hide();
     if (shuttingDown == 1)
         KvNotificationCenter::defaultCenter()->post(kvnote::kAppWillTerminate);
+}
+
+void KvDeletailWindowController::RefreshDevice(const QVariant& object) {
+    if (!selectDiskVolumeData)
+        return;
+    KvUIFacade& facade = KvUIFacade::current();
+    const QString removed = object.toMap().value(QStringLiteral("USBPath")).toString();
+    bool left = false;
+    if (!removed.isEmpty()) {
+        left = RemovalNamesDevice(removed, *selectDiskVolumeData);
+    } else {
+        // A notice that names no device: only the device list can tell.
+        DiskVolumeNodeList disks;
+        facade.GetDeviceInfoToArray(&disks);
+        left = !DeviceListHolds(disks, *selectDiskVolumeData);
+    }
+    if (!left)
+        return;
+    facade.StopScan(1);
+    // One removal is enough: the medium's other devices go with it.
+    QObject::disconnect(detachObserver_);
+    Alert alert;
+    alert.message = Tr("Message");
+    alert.defaultButton = Tr("OK");
+    alert.informativeText = Tr("The usb device is detatched!");
+    alert.iconName = QStringLiteral("warning");
+    alert.run(this);
 }

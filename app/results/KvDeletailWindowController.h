@@ -119,7 +119,6 @@ public:
     void animationDidStop();
     // A medium went away ("RefreshDetachDevice").
     void RefreshDevice(const QVariant& object);
-    void alertEndedUsb(int code);
 
     // --- Loading the trees -----------------------------------------------------
     void DataInitFinished();

@@ -1,13 +1,17 @@
 // Scenes of the results window as a scan starts, a loaded result shows, the
-// table of found files shows its note over an empty list.
+// scanned device goes away, and an empty list shows its note.
 
 #include <QCoreApplication>
+#include <QMessageBox>
 #include <QStandardItemModel>
 
+#include "Alert.h"
 #include "DiskVolumeNodeData.h"
 #include "FakeFacade.h"
 #include "KvDeletailWindowController.h"
 #include "KvNSTableView.h"
+#include "KvNotificationCenter.h"
+#include "KvNotificationNames.h"
 #include "KvUIDeviceData.h"
 #include "Scene.h"
 #include "Tr.h"
@@ -34,6 +38,17 @@ std::unique_ptr<KvDeletailWindowController> ScanningWindow(FakeFacade& facade) {
     return window;
 }
 
+// Shows `alert` as the sheet it would be, inside the window so that a
+// picture of the window holds it.
+void ShowSheet(const Alert& alert, KvDeletailWindowController* window) {
+    QMessageBox* box = alert.makeBox(window).release();
+    box->setWindowFlags(Qt::Widget);
+    box->setAutoFillBackground(true);
+    box->adjustSize();
+    box->move((window->width() - box->width()) / 2, KvDeletailWindowController::kTitleBarHeight);
+    box->show();
+}
+
 }  // namespace
 
 HARBEX_SCENE("results-preparing") {
@@ -48,6 +63,23 @@ HARBEX_SCENE("results-import-mode") {
     facade.finishScan();
     facade.KvGetTreeNodeData(1);
     QCoreApplication::processEvents();
+    return window;
+}
+
+HARBEX_SCENE("results-device-removed") {
+    auto window = ScanningWindow(facade);
+    facade.advanceScan(40);
+    facade.KvGetTreeNodeData(0);
+    QCoreApplication::processEvents();
+    Alert shown;
+    Alert::setAnswerer([&shown](const Alert& alert) {
+        shown = alert;
+        return 0;
+    });
+    KvNotificationCenter::defaultCenter()->post(
+        kvnote::kRefreshDetachDevice, QVariantMap{{QStringLiteral("USBPath"), "/dev/sdb1"}});
+    Alert::setAnswerer({});
+    ShowSheet(shown, window.get());
     return window;
 }
 

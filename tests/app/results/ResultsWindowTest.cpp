@@ -310,3 +310,56 @@ TEST(DataInitFinishedTest, AnEmptyResultShowsTheNoteAndOpensNothing) {
 }
 
 }  // namespace
+
+namespace {
+
+std::shared_ptr<DiskVolumeNodeData> CardVolume() {
+    _DiskVolumeData record;
+    record.name = "PHOTOS";
+    record.bsdName = "sdb1";
+    record.diskIndex = 1;
+    record.volumeIndex = 0;
+    return std::make_shared<DiskVolumeNodeData>(record);
+}
+
+void PostRemoval(const QVariant& object) {
+    KvNotificationCenter::defaultCenter()->post(kvnote::kRefreshDetachDevice, object);
+}
+
+TEST(DeviceRemovedTest, OnlyTheScannedDeviceStopsTheScan) {
+    const struct {
+        const char* name;
+        QVariant notice;
+        bool cardListed;
+        bool stops;
+    } cases[] = {
+        {"ItsNode", QVariantMap{{"USBPath", "/dev/sdb1"}}, true, true},
+        {"ItsDisk", QVariantMap{{"USBPath", "/dev/sdb"}}, true, true},
+        {"AnotherNode", QVariantMap{{"USBPath", "/dev/sdc1"}}, false, false},
+        {"NoPathWhileListed", QVariant(), true, false},
+        {"NoPathOnceGone", QVariant(), false, true},
+        {"EmptyPathOnceGone", QVariantMap{{"USBPath", ""}}, false, true},
+    };
+    for (const auto& testCase : cases) {
+        SCOPED_TRACE(testCase.name);
+        FakeFacade facade;
+        if (testCase.cardListed) {
+            auto disk = FakeFacade::MakeDevice("Cruzer", 16u << 30, 1, -1, -1);
+            disk->setSubNode({CardVolume()});
+            facade.devices = {disk};
+        }
+        KvDeletailWindowController window;
+        window.setSelectDiskVolumeData(CardVolume());
+        window.getData();
+        AlertAnswers answers(0);
+        PostRemoval(testCase.notice);
+        EXPECT_EQ(facade.stopScanCount, testCase.stops ? 1 : 0);
+        EXPECT_EQ(answers.asked.size(), testCase.stops ? 1u : 0u);
+        // One removal is enough: the medium's other devices go with it.
+        PostRemoval(QVariantMap{{"USBPath", "/dev/sdb1"}});
+        EXPECT_EQ(facade.stopScanCount, 1);
+        EXPECT_EQ(answers.asked.size(), 1u);
+    }
+}
+
+}  // namespace
