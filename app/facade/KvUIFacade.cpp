@@ -206,6 +206,14 @@ void KvUIFacade::StopSaveOrRestore(bool save) {
     KvUIController::StopSaveOrRestore(save);
 }
 
+QString KvUIFacade::GetSaveFileName() {
+    return KvUIController::GetSaveFileName();
+}
+
+bool KvUIFacade::SavePathToPList(const QString& path) {
+    return KvUIController::SavePathToPList(path);
+}
+
 int64_t KvUIFacade::DoRecovery(const OpNodeArray& roots, const QString& path, const QString& name) {
     return static_cast<int64_t>(KvUIController::DoRecovery(&roots, path, name));
 }

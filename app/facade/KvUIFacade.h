@@ -102,6 +102,10 @@ public:
     virtual void GetSaveorRestoreProgress(uint64_t& total, uint64_t& current, uint64_t& errorCode,
                                           bool saver);
     virtual void StopSaveOrRestore(bool save);
+    // The proposed name of a saved result: the scanned device and the time.
+    virtual QString GetSaveFileName();
+    // Keeps the path of the last saved result in the private settings list.
+    virtual bool SavePathToPList(const QString& path);
 
     // Recovery into a folder; 0 when it started.
     virtual int64_t DoRecovery(const OpNodeArray& roots, const QString& path, const QString& name);

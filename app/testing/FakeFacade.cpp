@@ -106,8 +106,13 @@ void FakeFacade::PauseOrResumeScan() {
         scanState_ = kRunning;
 }
 
-void FakeFacade::StopScan(int) {
+void FakeFacade::StopScan(int discard) {
     ++stopScanCount;
+    stopScanFlags.push_back(discard);
+    if (stopLingers && scanState_ != kIdle) {
+        scanState_ = kStopping;
+        return;
+    }
     if (scanState_ != kIdle) {
         scanState_ = kIdle;
         post(kvnote::kNormalScanValue);
@@ -379,4 +384,18 @@ void FakeFacade::GetSelectedFilesAmout(int* count, uint64_t* size) {
         *count = files;
     if (size != nullptr)
         *size += bytes;
+}
+
+// Saving the result and stopping a scan.
+
+bool FakeFacade::SavePathToPList(const QString& path) {
+    plistSavePath = path;
+    return true;
+}
+
+void FakeFacade::endStop() {
+    if (scanState_ != kStopping)
+        return;
+    scanState_ = kIdle;
+    post(kvnote::kNormalScanValue);
 }

@@ -199,4 +199,18 @@ public:
     KvRecoveryCounts recoveryCounts;
     bool IsRecoveryToSameDevice(const QString&) override { return recoveryOnSameDevice; }
     KvRecoveryCounts GetRecoveryCounts() override { return recoveryCounts; }
+
+    // --- Saving the result and stopping a scan ----------------------------
+    QString saveFileName = QStringLiteral("Untitled_12-11-2026 at 10.00.00");
+    // What SavePathToPList was handed last.
+    QString plistSavePath;
+    // The flag of every StopScan, in order.
+    std::vector<int> stopScanFlags;
+    // A stop that takes its time: the scan reads as running (stopping) until
+    // endStop().
+    bool stopLingers = false;
+    void endStop();
+
+    QString GetSaveFileName() override { return saveFileName; }
+    bool SavePathToPList(const QString& path) override;
 };
