@@ -36,6 +36,7 @@ int main(int argc, char** argv) {
     windows.showVolumeNotice = ShowVolumeNotice;
     windows.showAbout = ShowAbout;
     windows.runUpdateWindow = RunUpdateWindow;
+    KvDeletailWindowController::setShellWindows(windows);
     KvAppDelegate delegate(std::move(windows));
     delegate.applicationDidFinishLaunching();
     const int result = application.exec();

@@ -295,6 +295,7 @@ void KvDeletailWindowController::windowDidLoad() {
     setUpListTables();
     setUpTreeTabs();
     setUpImageLoaders();
+    setUpScanControls();
 
     KvTreeRoots roots;
     roots.path = &allDiskArr;
@@ -337,6 +338,7 @@ void KvDeletailWindowController::buildDetailViewWindowTitleBar() {
         progressView->setGeometry(FromBottomLeft(QRectF(0, 86, 900, 4), stripHeight));
         progressView->changeProgressValue(0);
     }
+    createExportButton(1);
     if (mainBox == nullptr) {
         mainBox = new QWidget(blowView);
         mainBox->setObjectName(QStringLiteral("mainBox"));
@@ -565,8 +567,7 @@ void KvDeletailWindowController::closeWindow() {
         alertEndedCloseWindowContext(alert.run(this));
         return;
     }
-    stopImageLoading();
-    stopGridImageLoading();
+    stopWorkOfClosingWindow();
     hide();
     KvNotificationCenter::defaultCenter()->post(kvnote::kAppWillTerminate);
 }
@@ -599,8 +600,7 @@ bool KvDeletailWindowController::applicationShouldTerminate() {
 void KvDeletailWindowController::animationDidStop() {
     if (windowOpacity() > 0.0)
         return;
-    stopImageLoading();
-    stopGridImageLoading();
+    stopWorkOfClosingWindow();
     hide();
     if (shuttingDown == 1)
         KvNotificationCenter::defaultCenter()->post(kvnote::kAppWillTerminate);

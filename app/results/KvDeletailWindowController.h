@@ -250,8 +250,38 @@ public:
     CNGridViewItemDelegate* gridItemDelegate = nullptr;
 
     // Pause, stop and home.
+    // The windows a main window opened on the way home hands over to; set
+    // once at start.
+    static void setShellWindows(KvShellWindows windows);
+    // Connects the home, pause, continue and stop buttons.
+    void setUpScanControls();
+    // Unchecks the roots of the four trees.
+    void clearSelectState();
+    void pauseButtonClick();
+    void stopButtonClick(TCImageButton* sender);
+    void alertEndedBContext(int code);
+    void stopAction();
+    void doEndScan();
+    void backButtonAction();
+    void alertEndedAContext(int code);
+    // Offers to save a finished scan before it is left: 1 go on, 0 stay.
+    int SaveScanResult();
+    // `ask`: offer to save first.
+    void doBackHomeAction(int ask);
+    void showRootWindow();
+    // Ends what would still run on the window once it has closed: the picture
+    // loaders, waited for, and every timer.
+    void stopWorkOfClosingWindow();
+    // The delayed steps of the controls and the poll of a stopping scan.
+    std::unique_ptr<KvClockTimer> stopDelay;
+    std::unique_ptr<KvClockTimer> endScanPoll;
+    std::unique_ptr<KvClockTimer> continueRefreshDelay;
+    std::unique_ptr<KvClockTimer> rootWindowDelay;
 
     // Saving the result.
+    // Builds the save button once; `show` shows it.
+    void createExportButton(int show);
+    void exportButtonAction();
 
     // Search.
     // The search field takes the layout's place; the recent searches come

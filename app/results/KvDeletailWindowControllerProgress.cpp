@@ -103,10 +103,13 @@ bool KvDeletailWindowController::endScan() {
     isCanClick = 1;
 
     if (isCloseWindow == 1) {
+        stopWorkOfClosingWindow();
         hide();
         KvNotificationCenter::defaultCenter()->post(QString::fromLatin1(kvnote::kAppWillTerminate));
         return true;
     }
+    if (isSelectBackHome == 1)
+        doBackHomeAction(1);
     setFoundAllFiles();
     return false;
 }

@@ -399,3 +399,12 @@ void FakeFacade::endStop() {
     scanState_ = kIdle;
     post(kvnote::kNormalScanValue);
 }
+
+bool FakeFacade::KvCleanOpNodeSate() {
+    ++cleanCount;
+    for (OpNodeArray* roots : {roots_.path, roots_.type, roots_.created, roots_.modified})
+        if (roots != nullptr)
+            for (const OpNodeRef& root : *roots)
+                root->setNodeState(0);
+    return true;
+}

@@ -213,4 +213,7 @@ public:
 
     QString GetSaveFileName() override { return saveFileName; }
     bool SavePathToPList(const QString& path) override;
+    // Unchecks the roots of the four trees, as the bridge does.
+    int cleanCount = 0;
+    bool KvCleanOpNodeSate() override;
 };
