@@ -2,7 +2,6 @@
 
 #include <QApplication>
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTemporaryDir>
@@ -15,6 +14,7 @@
 
 #include "Alert.h"
 #include "DiskVolumeNodeData.h"
+#include "EventWait.h"
 #include "FakeClock.h"
 #include "FakeFacade.h"
 #include "KvDeletailWindowController.h"
@@ -25,18 +25,6 @@
 #include "Tr.h"
 
 namespace {
-
-bool WaitFor(const std::function<bool()>& done, int timeoutMs = 5000) {
-    QElapsedTimer elapsed;
-    elapsed.start();
-    while (!done()) {
-        if (elapsed.elapsed() > timeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::msleep(2);
-    }
-    return true;
-}
 
 // The button's own "usable" flag, which its odd getter answers.
 bool Usable(const TCImageButton* button) {
