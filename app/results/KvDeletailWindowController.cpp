@@ -97,6 +97,7 @@ KvDeletailWindowController::~KvDeletailWindowController() {
         refreshTimer->stop();
     getPorTimer.reset();
     foundCountTimer.reset();
+    delayedCalls.clear();
     stopAllImageLoadingAndWait();
     // The facade outlives the window: it must not keep filling these arrays.
     const KvTreeRoots none;
@@ -296,6 +297,7 @@ void KvDeletailWindowController::windowDidLoad() {
     setUpTreeTabs();
     setUpImageLoaders();
     setUpScanControls();
+    setUpScanProgress();
 
     KvTreeRoots roots;
     roots.path = &allDiskArr;

@@ -21,6 +21,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -163,13 +164,29 @@ public:
     void getFindFilesCountWith(const QString& suffix);
     // The selection label in place of the progress.
     void showRecoveryButton() override;
+    // Unchecks every root of the four trees.
+    void clearSelectState();
+    // Shows `view` (the deep-scan offer) in a pop-up by the window; it goes
+    // by itself 8 s later.
+    void showPopoverWithViewController(QWidget* view);
+    void popupViewHidden();
+    // Keeps an open offer at its place on the window when its size changes.
+    void moveDeepScanOffer();
+    // The deep-scan button: empties the window and starts a deep scan of the
+    // same device 0.2 s later.
+    void deepSrcanButtonAction();
+    void doDeepScanAction();
 
 private:
     // Switches from scanning to browsing; true when the window closed.
     bool endScan();
+    void setUpScanProgress();
+    // Runs `what` after `ms` on the window's clock unless the window goes first.
+    void runAfter(int ms, std::function<void()> what);
 
     KvClock* progressClock = &KvClock::system();
     KvFoundCountDots pointCount;
+    std::vector<std::unique_ptr<KvClockTimer>> delayedCalls;
 
 public:
 

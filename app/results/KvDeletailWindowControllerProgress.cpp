@@ -1,8 +1,12 @@
-// The status area while a scan runs and the switch to browsing when it ends.
+// The status area while a scan runs, the switch to browsing when it ends,
+// the deep-scan offer and the deep scan started from its button.
 
 #include <QLabel>
 #include <QLineEdit>
 
+#include "FileListModel.h"
+#include "KvDeepScanOffer.h"
+#include "KvDeepScanViewController.h"
 #include "KvDeletailWindowController.h"
 #include "KvNotificationCenter.h"
 #include "KvNotificationNames.h"
@@ -10,12 +14,22 @@
 #include "KvScanProgressText.h"
 #include "KvSegmentedControl.h"
 #include "KvUIFacade.h"
+#include "MAAttachedWindow.h"
 #include "TCImageButton.h"
+#include "Tr.h"
 
 namespace {
 
 constexpr int kProgressTickMs = 1500;
 constexpr int kDotTickMs = 1000;
+constexpr int kDeepScanStartDelayMs = 200;
+constexpr int kStopButtonDelayMs = 1000;
+
+void ShowOrHide(std::initializer_list<QWidget*> widgets, bool shown) {
+    for (QWidget* widget : widgets)
+        if (widget != nullptr)
+            widget->setVisible(shown);
+}
 
 }  // namespace
 
@@ -98,8 +112,15 @@ bool KvDeletailWindowController::endScan() {
     if (exportButton != nullptr)
         exportButton->setButtonEnabled(true);
 
-    if (isDeepScan == 0 && isImport == 0)
+    if (isDeepScan == 0 && isImport == 0) {
         advButton->setButtonEnabled(true);
+        if (!deepScanVC && DeepScanOffer::TakeTurn()) {
+            deepScanVC = new KvDeepScanViewController(this);
+            connect(deepScanVC, &KvDeepScanViewController::popupViewHidden, this,
+                    &KvDeletailWindowController::popupViewHidden);
+            showPopoverWithViewController(deepScanVC);
+        }
+    }
     isCanClick = 1;
 
     if (isCloseWindow == 1) {
@@ -183,4 +204,99 @@ void KvDeletailWindowController::showRecoveryButton() {
     uint64_t files = 0;
     KvUIFacade::current().GetScanProgress(percent, files);
     progressView->changeProgressValue(static_cast<float>(percent >= 1.0 ? percent : 1.0));
+}
+
+void KvDeletailWindowController::setUpScanProgress() {
+    connect(advButton, &QAbstractButton::clicked, this,
+            &KvDeletailWindowController::deepSrcanButtonAction);
+}
+
+void KvDeletailWindowController::runAfter(int ms, std::function<void()> what) {
+    std::erase_if(delayedCalls, [](const auto& timer) { return !timer->isActive(); });
+    delayedCalls.push_back(progressClock->start(ms, false, std::move(what)));
+}
+
+void KvDeletailWindowController::showPopoverWithViewController(QWidget* view) {
+    if (!attachedWindow) {
+        attachedWindow =
+            MAAttachedWindow::create(view, DeepScanOffer::kAnchor, this,
+                                     MAAttached::kBelowRightward, DeepScanOffer::kDistance);
+        popView = view;
+        if (attachedWindow)
+            attachedWindow->show();
+    }
+    runAfter(DeepScanOffer::kCloseAfterMs, [this] { popupViewHidden(); });
+}
+
+void KvDeletailWindowController::popupViewHidden() {
+    if (attachedWindow) {
+        // The offer's view stays the window's, so it is offered once a window.
+        if (popView) {
+            popView->hide();
+            popView->setParent(this);
+        }
+        attachedWindow->hide();
+        delete attachedWindow.data();
+    }
+    isClodePopView = 1;
+}
+
+void KvDeletailWindowController::moveDeepScanOffer() {
+    if (isClodePopView == 0 && attachedWindow)
+        attachedWindow->setPoint(DeepScanOffer::kAnchor, MAAttached::kBelowRightward);
+}
+
+void KvDeletailWindowController::clearSelectState() {
+    KvUIFacade::current().KvCleanOpNodeSate();
+}
+
+void KvDeletailWindowController::deepSrcanButtonAction() {
+    clearSelectState();
+    popupViewHidden();
+    // The picture loaders hold nodes of the trees that are about to go.
+    stopAllImageLoadingAndWait();
+
+    remainTimeLabel->setText(ScanProgressText::RemainingText(QStringLiteral("-:-:-")));
+    findFilesLabel->setText(Tr("QOV_FOUR_FILESFOUND", QStringLiteral("0")));
+    progressView->changeProgressValue(0);
+    isCanClick = 1;
+    isPause = 0;
+    isDeepScan = 1;
+
+    arrList.clear();
+    listModel->reloadData();
+    KvUIFacade::current().KvResetTreeNodeData();
+    pathOutlineView->loadDataFormDetail(&allDiskArr, OpNodeData::kPathTree);
+    typeOutlineView->loadDataFormDetail(&allTypeArr, OpNodeData::kTypeTree);
+    createTimeOutlineView->loadDataFormDetail(&allCreatTimeArr, OpNodeData::kCreatedTree);
+    modifyTimeOutlineView->loadDataFormDetail(&allModifyTimeArr, OpNodeData::kModifiedTree);
+    showNoValueNote();
+
+    for (TCImageButton* button : {backHomeButton, pauseButton, stopButton, exportButton})
+        if (button != nullptr)
+            button->setButtonEnabled(false);
+    continueScanButton->setButtonEnabled(true);
+    listTableViewBlowView->show();
+    coverFlower->hide();
+    gridView->hide();
+    selectFilesLabel->hide();
+    ShowOrHide({continueButton, deepScanLabel, advButton}, false);
+    ShowOrHide({progressView, pauseButton, stopButton, findFilesLabel, remainTimeLabel}, true);
+    placeDeepScanControls();
+    runAfter(kDeepScanStartDelayMs, [this] { doDeepScanAction(); });
+}
+
+void KvDeletailWindowController::doDeepScanAction() {
+    // Back to the list, which is the only view of a deep scan.
+    segment->setSelectedSegment(0);
+    segmentSelect(0);
+    segment->setEnabled(false);
+    bSave = 0;
+    KvUIFacade& facade = KvUIFacade::current();
+    facade.ResetShouldBuild();
+    search->setEnabled(false);
+    search->clear();
+    facade.DoDeepScan();
+    getPorTimer.reset();
+    runAfter(kStopButtonDelayMs, [this] { setStopButtonCanBeUseState(); });
 }

@@ -260,4 +260,5 @@ void KvDeletailWindowController::windowDidResize() {
     for (KvNSTableView* table : {tableView, coverFlowerTableView})
         table->changeFrame();
     changeNoValueNodeViewFrame();
+    moveDeepScanOffer();
 }

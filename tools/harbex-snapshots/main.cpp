@@ -3,6 +3,7 @@
 // Without scene names every scene is written.
 
 #include <QDir>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <algorithm>
@@ -48,6 +49,9 @@ bool Write(const snapshots::Scene& scene, const QDir& out) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Scenes count what they show (the deep-scan offer) in private data of their own.
+    QTemporaryDir data;
+    qputenv("XDG_DATA_HOME", data.path().toUtf8());
     MyNSApplication app(argc, argv);
     Fonts::install();
     Fader::setEnabled(false);

@@ -10,6 +10,8 @@
 #include "KvNotificationCenter.h"
 #include "KvNotificationNames.h"
 #include "KvProgressView.h"
+#include "KvSegmentedControl.h"
+#include "MAAttachedWindow.h"
 #include "PrivateData.h"
 #include "TCImageButton.h"
 
@@ -185,6 +187,107 @@ TEST_F(ScanProgressTest, CloseDuringTheScanEndsTheProgramWithoutTotals) {
     EXPECT_EQ(terminations, 1);
     EXPECT_TRUE(window->isHidden());
     EXPECT_EQ(window->selectFilesLabel->text(), totalsBefore);
+}
+
+// The offer comes at the end of the first two quick scans, once a window,
+// and closes itself 8 s after it came.
+TEST_F(ScanProgressTest, TheOfferComesAfterTheFirstTwoQuickScans) {
+    struct Case {
+        const char* stored;  // null: as the program comes
+        int mode;            // 1 quick, 2 deep
+        bool import;
+        bool shown;
+        const char* after;
+    };
+    const Case cases[] = {
+        {nullptr, 1, false, true, "1"}, {"0", 1, false, true, "1"},  {"1", 1, false, true, "2"},
+        {"2", 1, false, false, "2"},    {"0", 2, false, false, "0"}, {"0", 1, true, false, "0"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << (c.stored ? c.stored : "default") << " mode " << c.mode
+                                        << " import " << c.import);
+        QFile::remove(PrivateData::userCopyPath());
+        if (c.stored != nullptr) {
+            ASSERT_TRUE(PrivateData::setValue("IsFristTime", QString(c.stored)));
+        }
+        if (c.import) {
+            window = std::make_unique<KvDeletailWindowController>();
+            window->setClock(&clock);
+            window->getImportData(QStringLiteral("/tmp/result.Harbex"));
+            window->getScanProgress();
+        } else {
+            start(c.mode);
+            advance(50);
+            finish();
+        }
+        EXPECT_EQ(window->attachedWindow != nullptr, c.shown);
+        EXPECT_EQ(PrivateData::value("IsFristTime").toString(),
+                  c.stored == nullptr && !c.shown ? "YES" : c.after);
+        // Later notices do not show it again.
+        window->getScanProgress();
+        EXPECT_EQ(PrivateData::value("IsFristTime").toString(),
+                  c.stored == nullptr && !c.shown ? "YES" : c.after);
+        if (c.shown) {
+            clock.advance(7'900);
+            EXPECT_TRUE(window->attachedWindow);
+            clock.advance(100);
+            EXPECT_FALSE(window->attachedWindow);
+            EXPECT_EQ(window->isClodePopView, 1);
+        }
+        window.reset();
+    }
+}
+
+TEST_F(ScanProgressTest, TheOfferPointsFourHundredAboveTheWindowsBottomEdge) {
+    start();
+    window->setGeometry(100, 80, 900, 640);
+    window->show();
+    advance(50);
+    finish();
+    ASSERT_TRUE(window->attachedWindow);
+    // Below the point, reaching rightwards, 10 below it.
+    const QPoint point = window->mapToGlobal(QPoint(80, 640 - 400));
+    EXPECT_NEAR(window->attachedWindow->geometry().top(), point.y() + 10, 1);
+    EXPECT_LE(window->attachedWindow->geometry().left(), point.x());
+    EXPECT_GT(window->attachedWindow->geometry().right(), point.x());
+    // It follows the window's bottom edge when the window grows.
+    window->resize(1000, 740);
+    const QPoint moved = window->mapToGlobal(QPoint(80, 740 - 400));
+    ASSERT_TRUE(window->attachedWindow);
+    EXPECT_NEAR(window->attachedWindow->geometry().top(), moved.y() + 10, 1);
+}
+
+// The deep-scan button empties the window and starts a deep scan of the same
+// device 0.2 s later; the stop button comes back a second after that.
+TEST_F(ScanProgressTest, TheDeepScanButtonRestartsTheDeviceAsADeepScan) {
+    start();
+    advance(50);
+    finish();
+    ASSERT_FALSE(window->allDiskArr.empty());
+    window->advButton->click();
+    EXPECT_FALSE(window->attachedWindow);
+    EXPECT_TRUE(window->allDiskArr.empty());
+    EXPECT_EQ(found(), "Files found: 0");
+    EXPECT_EQ(remaining(), "Time remaining: -:-:-");
+    EXPECT_FALSE(window->findFilesLabel->isHidden());
+    EXPECT_TRUE(window->selectFilesLabel->isHidden());
+    EXPECT_TRUE(window->advButton->isHidden());
+    EXPECT_FALSE(Usable(window->stopButton));
+    ASSERT_EQ(facade.scanRequests.size(), 1u);
+    clock.advance(199);
+    EXPECT_EQ(facade.scanRequests.size(), 1u);
+    clock.advance(1);
+    ASSERT_EQ(facade.scanRequests.size(), 2u);
+    EXPECT_TRUE(facade.scanRequests.back().deep);
+    EXPECT_FALSE(window->segment->isEnabled());
+    clock.advance(999);
+    EXPECT_FALSE(Usable(window->stopButton));
+    clock.advance(1);
+    EXPECT_TRUE(Usable(window->stopButton));
+    // The new scan fills the emptied window.
+    advance(30);
+    EXPECT_FALSE(window->allDiskArr.empty());
+    EXPECT_TRUE(window->advButton->isHidden());
 }
 
 }  // namespace
