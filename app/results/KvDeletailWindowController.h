@@ -164,8 +164,6 @@ public:
     void getFindFilesCountWith(const QString& suffix);
     // The selection label in place of the progress.
     void showRecoveryButton() override;
-    // Unchecks every root of the four trees.
-    void clearSelectState();
     // Shows `view` (the deep-scan offer) in a pop-up by the window; it goes
     // by itself 8 s later.
     void showPopoverWithViewController(QWidget* view);

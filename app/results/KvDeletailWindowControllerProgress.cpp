@@ -246,9 +246,6 @@ void KvDeletailWindowController::moveDeepScanOffer() {
         attachedWindow->setPoint(DeepScanOffer::kAnchor, MAAttached::kBelowRightward);
 }
 
-void KvDeletailWindowController::clearSelectState() {
-    KvUIFacade::current().KvCleanOpNodeSate();
-}
 
 void KvDeletailWindowController::deepSrcanButtonAction() {
     clearSelectState();
