@@ -13,6 +13,7 @@ void CommOutlineModel::setRoots(const OpNodeArray* roots, int64_t dataType) {
     roots_ = roots;
     dataType_ = dataType;
     rows_.clear();
+    folderCounts_.clear();
     endResetModel();
 }
 
@@ -41,10 +42,23 @@ int CommOutlineModel::folderCount(const OpNodeData* node) {
     return std::min<int>(count, static_cast<int>(node->childRows().size()));
 }
 
+int CommOutlineModel::shownFolderCount(const OpNodeData* node) const {
+    auto known = folderCounts_.constFind(node);
+    if (known != folderCounts_.constEnd())
+        return *known;
+    const int count = folderCount(node);
+    folderCounts_.insert(node, count);
+    return count;
+}
+
 bool CommOutlineModel::isItemExpandable(const OpNodeData* node) {
+    return isItemExpandable(node, folderCount(node));
+}
+
+bool CommOutlineModel::isItemExpandable(const OpNodeData* node, int folders) {
     if (node == nullptr)
         return false;
-    if (node->isDirect() && node->isHasFolderChildren() && folderCount(node) != 0)
+    if (node->isDirect() && node->isHasFolderChildren() && folders != 0)
         return true;
     return node->isExpand() != 0;
 }
@@ -59,7 +73,7 @@ QModelIndex CommOutlineModel::index(int row, int column, const QModelIndex& pare
             return {};
         node = (*roots_)[row].get();
     } else {
-        if (row >= folderCount(above))
+        if (row >= shownFolderCount(above))
             return {};
         node = above->childRows()[row].get();
     }
@@ -81,7 +95,7 @@ int CommOutlineModel::rowOf(const OpNodeData* node) const {
                 row = static_cast<int>(i);
         }
     } else {
-        const int shown = folderCount(above);
+        const int shown = shownFolderCount(above);
         for (int i = 0; i < shown; ++i) {
             if (above->childRows()[i].get() == node)
                 row = i;
@@ -104,7 +118,7 @@ int CommOutlineModel::rowCount(const QModelIndex& parent) const {
         return 0;
     if (!parent.isValid())
         return roots_ != nullptr ? static_cast<int>(roots_->size()) : 0;
-    return folderCount(nodeOf(parent));
+    return shownFolderCount(nodeOf(parent));
 }
 
 int CommOutlineModel::columnCount(const QModelIndex&) const {
@@ -114,7 +128,8 @@ int CommOutlineModel::columnCount(const QModelIndex&) const {
 bool CommOutlineModel::hasChildren(const QModelIndex& parent) const {
     if (!parent.isValid())
         return rowCount(parent) > 0;
-    return isItemExpandable(nodeOf(parent));
+    const OpNodeData* node = nodeOf(parent);
+    return isItemExpandable(node, shownFolderCount(node));
 }
 
 QString CommOutlineModel::labelOf(const OpNodeData* node) const {

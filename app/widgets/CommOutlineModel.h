@@ -30,6 +30,7 @@ public:
     // Whether a node shows a disclosure mark: a folder with folder children,
     // or one the user opened (it stays open while its folders come and go).
     static bool isItemExpandable(const OpNodeData* node);
+    static bool isItemExpandable(const OpNodeData* node, int folders);
 
     QModelIndex index(int row, int column, const QModelIndex& parent = {}) const override;
     QModelIndex parent(const QModelIndex& child) const override;
@@ -47,10 +48,14 @@ private:
     // The desktop's icon for files with this extension, else a plain file.
     QIcon extensionIcon(const QString& extension) const;
     int rowOf(const OpNodeData* node) const;
+    // folderCount, read once per node while the roots stand: a folder may
+    // hold a million file entries and the view asks of every row often.
+    int shownFolderCount(const OpNodeData* node) const;
 
     const OpNodeArray* roots_ = nullptr;
     int64_t dataType_ = OpNodeData::kPathTree;
     // Where each row handed out stands below its parent.
     mutable QHash<const OpNodeData*, int> rows_;
+    mutable QHash<const OpNodeData*, int> folderCounts_;
     mutable QHash<QString, QIcon> icons_;
 };
