@@ -632,5 +632,6 @@ void KvDeletailWindowController::RefreshDevice(const QVariant& object) {
     alert.defaultButton = Tr("OK");
     alert.informativeText = Tr("The usb device is detatched!");
     alert.iconName = QStringLiteral("warning");
-    alert.run(this);
+    if (alert.run(this) == 1)
+        doBackHomeAction(1);
 }

@@ -359,7 +359,26 @@ TEST(DeviceRemovedTest, OnlyTheScannedDeviceStopsTheScan) {
         PostRemoval(QVariantMap{{"USBPath", "/dev/sdb1"}});
         EXPECT_EQ(facade.stopScanCount, 1);
         EXPECT_EQ(answers.asked.size(), 1u);
+        EXPECT_EQ(window.isBackHome, 0);
     }
+}
+
+TEST(DeviceRemovedTest, ConfirmingTheNoticeGoesHome) {
+    FakeFacade facade;
+    KvDeletailWindowController window;
+    window.setSelectDiskVolumeData(CardVolume());
+    window.getData();
+    // OK to the notice, then home without saving what was found.
+    std::vector<QString> asked;
+    Alert::setAnswerer([&asked](const Alert& alert) {
+        asked.push_back(alert.message);
+        return asked.size() == 1 ? 1 : -1;
+    });
+    PostRemoval(QVariantMap{{"USBPath", "/dev/sdb1"}});
+    Alert::setAnswerer({});
+    EXPECT_EQ(asked, (std::vector<QString>{Tr("Message"), Tr("SAVE_SAME_DISK_WARNING")}));
+    EXPECT_EQ(window.isBackHome, 1);
+    EXPECT_FALSE(window.isVisible());
 }
 
 }  // namespace
