@@ -4,7 +4,7 @@
 // view in icon mode over a model of the same size.
 
 #include <QAbstractListModel>
-#include <QApplication>
+#include <QCoreApplication>
 #include <QListView>
 #include <QScrollBar>
 
@@ -14,7 +14,6 @@
 #include "BenchSupport.h"
 #include "CNGridView.h"
 #include "CNGridViewItem.h"
-#include "Fader.h"
 
 namespace {
 
@@ -186,14 +185,3 @@ void BM_ListViewReload(benchmark::State& state) {
 BENCHMARK(BM_ListViewReload)->Arg(1000)->Arg(kMillion)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
-
-int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    // Fades would only stretch the first steps.
-    Fader::setEnabled(false);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

@@ -6,7 +6,6 @@
 // cover flow of the same folder, and the wait when the files change while a
 // slow preview is being made, close the set.
 
-#include <QApplication>
 #include <QStandardItemModel>
 
 #include <algorithm>
@@ -16,10 +15,10 @@
 #include <vector>
 
 #include "BenchSupport.h"
-#include "Fader.h"
 #include "FakeFacade.h"
 #include "FileListModel.h"
 #include "KvDeletailWindowController.h"
+#include "StallClock.h"
 #include "SyntheticTree.h"
 
 namespace {
@@ -38,23 +37,6 @@ struct BrowseRig {
     FakeFacade facade;
     OpNodeRef folder;
     std::unique_ptr<KvDeletailWindowController> window;
-};
-
-// Times each run and keeps the longest.
-class StallClock {
-public:
-    template <typename Work>
-    void run(Work&& work) {
-        const auto start = std::chrono::steady_clock::now();
-        work();
-        const std::chrono::duration<double, std::milli> took =
-            std::chrono::steady_clock::now() - start;
-        longest_ = std::max(longest_, took.count());
-    }
-    void report(benchmark::State& state) const { state.counters["longest_stall_ms"] = longest_; }
-
-private:
-    double longest_ = 0;
 };
 
 // A click on a column header; every click flips the direction.
@@ -178,13 +160,3 @@ void BM_StopWhileAPreviewIsMade(benchmark::State& state) {
 BENCHMARK(BM_StopWhileAPreviewIsMade)->Unit(benchmark::kMillisecond)->Iterations(10);
 
 }  // namespace
-
-int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    Fader::setEnabled(false);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

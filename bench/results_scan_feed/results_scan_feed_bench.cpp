@@ -5,10 +5,8 @@
 // 10 ms probe timer sees it while the posts come every 50 ms. The peer is the
 // path tree alone, a CommOutlineView reloaded on the same posts.
 
-#include <QApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <QTemporaryDir>
 #include <QTimer>
 
 #include <algorithm>
@@ -16,7 +14,6 @@
 
 #include "BenchSupport.h"
 #include "CommOutlineView.h"
-#include "Fader.h"
 #include "FakeFacade.h"
 #include "KvDeletailWindowController.h"
 #include "KvNotificationCenter.h"
@@ -172,16 +169,3 @@ void BM_PathTreeScanFeed(benchmark::State& state) {
 BENCHMARK(BM_PathTreeScanFeed)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 }  // namespace
-
-int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    // The end of the scan counts the deep-scan offer in the private data.
-    QTemporaryDir data;
-    qputenv("XDG_DATA_HOME", data.path().toUtf8());
-    QApplication app(argc, argv);
-    Fader::setEnabled(false);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

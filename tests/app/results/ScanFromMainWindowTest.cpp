@@ -1,17 +1,15 @@
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
 #include <QLabel>
 
-#include <chrono>
 #include <fstream>
 #include <map>
 #include <memory>
 #include <sstream>
 #include <string>
-#include <thread>
 
 #include "DiskVolumeNodeData.h"
+#include "EventWait.h"
 #include "FileNode.h"
 #include "KvDeletailWindowController.h"
 #include "KvRootWindowController.h"
@@ -35,17 +33,6 @@ public:
     ~BridgeFacade() override { KvUIFacade::reset(); }
     bool IsAppRunning() override { return false; }
 };
-
-bool WaitFor(const std::function<bool()>& done, int timeoutMs) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() >= deadline)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return true;
-}
 
 struct ManifestFile {
     uint64_t size;
