@@ -12,6 +12,7 @@
 #include "KvShellWindows.h"
 #include "KvSleepGuard.h"
 #include "StartArguments.h"
+#include "StringTableTranslator.h"
 #include "UserDefaults.h"
 
 int main(int argc, char** argv) {
@@ -26,6 +27,8 @@ int main(int argc, char** argv) {
         return 0;
 
     QApplication application(argc, argv);
+    StringTableTranslator texts;
+    QCoreApplication::installTranslator(&texts);
     KvSleepGuard sleepGuard;
     sleepGuard.PreventSleep();
     UserDefaults::setValue(QStringLiteral("rsfPath"), road.rsfPath);

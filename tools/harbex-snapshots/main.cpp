@@ -14,6 +14,7 @@
 #include "Fonts.h"
 #include "MyNSApplication.h"
 #include "Scene.h"
+#include "StringTableTranslator.h"
 
 namespace snapshots {
 
@@ -53,6 +54,8 @@ int main(int argc, char** argv) {
     QTemporaryDir data;
     qputenv("XDG_DATA_HOME", data.path().toUtf8());
     MyNSApplication app(argc, argv);
+    StringTableTranslator texts;
+    QCoreApplication::installTranslator(&texts);
     Fonts::install();
     Fader::setEnabled(false);
     QStringList args = app.arguments().mid(1);

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+
+#include "StringTableTranslator.h"
 #include "Tr.h"
 
 namespace {
@@ -101,6 +104,8 @@ const char* const kKeys[] = {
     "SAVE_CANNOT_WRITE",
     "LOAD_SCAN_RESULT",
     "LOAD_RESULT_WAIT",
+    "CREATE_TIME_ROOT_NAME",
+    "MODIFY_TIME_ROOT_NAME",
 };
 
 TEST(Texts, EveryKeyTheWindowsUseHasAText) {
@@ -122,6 +127,19 @@ TEST(Texts, FormatKeysTakeTheirArguments) {
     EXPECT_EQ(Tr("MENU_ABOUT_NAME", Tr("WINDOW_TOP_TITLE")), "About Harbex Data Recovery");
     // The deep-scan note marks the words "Deep Scan" in its text.
     EXPECT_TRUE(Tr("QOV_FOUR_DEEPSCAN_NODE").contains("Deep Scan"));
+}
+
+TEST(Texts, TheBridgesLookUpsReadTheTable) {
+    StringTableTranslator translator;
+    QCoreApplication::installTranslator(&translator);
+    EXPECT_EQ(QCoreApplication::translate("Localizable", "QOV_TWO_DOCUMENT_TITLE"), "Documents");
+    EXPECT_EQ(QCoreApplication::translate("Localizable", "NO_SUCH_KEY"), "NO_SUCH_KEY");
+    // Qt's own texts are left alone.
+    EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "QOV_TWO_DOCUMENT_TITLE"),
+              "QOV_TWO_DOCUMENT_TITLE");
+    QCoreApplication::removeTranslator(&translator);
+    EXPECT_EQ(QCoreApplication::translate("Localizable", "QOV_TWO_DOCUMENT_TITLE"),
+              "QOV_TWO_DOCUMENT_TITLE");
 }
 
 }  // namespace
