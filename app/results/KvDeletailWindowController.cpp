@@ -280,8 +280,8 @@ void KvDeletailWindowController::windowDidLoad() {
         titleLabel->setGeometry(FromBottomLeft(QRectF(80, 7, 300, 25), kTitleBarHeight));
         titleLabel->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
         titleLabel->setFont(NamedFont("Helvetica Neue Light", 14));
-        titleLabel->setText(QStringLiteral("%1 %2").arg(KvPublicUtilities::getProductName(),
-                                                        Tr("WINDOW_TOP_TITLE")));
+        // Our title text already holds the product's name, as in every window.
+        titleLabel->setText(Tr("WINDOW_TOP_TITLE"));
     }
     setShowsTitle(true);
     if (QScreen* screen = QGuiApplication::primaryScreen())

@@ -173,7 +173,7 @@ QIcon CommOutlineModel::extensionIcon(const QString& extension) const {
         QMimeDatabase().mimeTypeForFile("file." + extension, QMimeDatabase::MatchExtension);
     QIcon icon = QIcon::fromTheme(type.iconName(), QIcon::fromTheme(type.genericIconName()));
     if (icon.isNull())
-        icon = QIcon(Images::named(QStringLiteral("1IconImage")));
+        icon = QIcon(Images::named(QStringLiteral("11IconImage")));
     icons_.insert(extension, icon);
     return icon;
 }

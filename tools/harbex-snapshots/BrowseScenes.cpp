@@ -97,6 +97,8 @@ BrowseScene FinishedScan(FakeFacade& facade) {
     BuildTypeTree(*scene.tree, window.allTypeArr);
     BuildDateTree(*scene.tree, OpNodeData::kCreatedTree, window.allCreatTimeArr);
     BuildDateTree(*scene.tree, OpNodeData::kModifiedTree, window.allModifyTimeArr);
+    facade.advanceScan(100);
+    facade.finishScan();
     window.DataInitFinished();
     return scene;
 }

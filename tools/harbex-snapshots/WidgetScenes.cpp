@@ -152,13 +152,13 @@ HARBEX_SCENE("widgets-cells") {
     auto* model = new QStandardItemModel(0, 2, window.get());
     model->setHorizontalHeaderLabels({"Name", "Detail"});
     const std::pair<const char*, const char*> rows[] = {{"0IconImage", "Untitled (FAT32)"},
-                                                        {"11IconImage", "Pictures"},
-                                                        {"4IconImage", "holiday.jpg"},
+                                                        {"1IconImage", "Pictures"},
+                                                        {"3IconImage", "holiday.jpg"},
                                                         {"2IconImage", "report.doc"},
                                                         {"5IconImage", "song.mp3"},
-                                                        {"7IconImage", "clip.mov"},
+                                                        {"4IconImage", "clip.mov"},
                                                         {"9IconImage", "2026"},
-                                                        {"1IconImage", "notes.txt"}};
+                                                        {"11IconImage", "notes.txt"}};
     for (const auto& [icon, name] : rows) {
         auto* item = new QStandardItem(name);
         item->setData(Images::named(icon), Qt::DecorationRole);

@@ -148,11 +148,11 @@ inline constexpr std::array kPictures = {
     Picture{"icon_desktop", 32, 32, Look::Disk, Glyph::Desktop, State::Normal},
     Picture{"icon_mirror", 32, 32, Look::Disk, Glyph::Mirror, State::Normal},
     Picture{"select_disk", 32, 32, Look::Disk, Glyph::Disk, State::Selected},
-    // Result-tree icons by node kind: file-system root, file, the seven
+    // Result-tree icons by node kind: file-system root, folder, the seven
     // categories in their bit order (documents, pictures, movies, music,
-    // archives, e-mail, other), date root, date child, other synthetic node.
+    // archives, e-mail, other), date root, date child, other (a plain file).
     Picture{"0IconImage", 16, 16, Look::Glyph, Glyph::Volume, State::Normal},
-    Picture{"1IconImage", 16, 16, Look::Glyph, Glyph::File, State::Normal},
+    Picture{"1IconImage", 16, 16, Look::Glyph, Glyph::Folder, State::Normal},
     Picture{"2IconImage", 16, 16, Look::Glyph, Glyph::Document, State::Normal},
     Picture{"3IconImage", 16, 16, Look::Glyph, Glyph::Picture, State::Normal},
     Picture{"4IconImage", 16, 16, Look::Glyph, Glyph::Movie, State::Normal},
@@ -162,7 +162,7 @@ inline constexpr std::array kPictures = {
     Picture{"8IconImage", 16, 16, Look::Glyph, Glyph::Other, State::Normal},
     Picture{"9IconImage", 16, 16, Look::Glyph, Glyph::Calendar, State::Normal},
     Picture{"10IconImage", 16, 16, Look::Glyph, Glyph::CalendarDay, State::Normal},
-    Picture{"11IconImage", 16, 16, Look::Glyph, Glyph::Folder, State::Normal},
+    Picture{"11IconImage", 16, 16, Look::Glyph, Glyph::File, State::Normal},
     // Alerts, logo and small marks.
     Picture{"warning", 64, 64, Look::Warning, Glyph::None, State::Normal},
     Picture{"warning_b", 64, 64, Look::Warning, Glyph::None, State::Press},
