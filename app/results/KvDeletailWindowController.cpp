@@ -569,6 +569,8 @@ void KvDeletailWindowController::closeWindow() {
         alertEndedCloseWindowContext(alert.run(this));
         return;
     }
+    if (SaveScanResult() == 0)
+        return;
     stopWorkOfClosingWindow();
     hide();
     KvNotificationCenter::defaultCenter()->post(kvnote::kAppWillTerminate);

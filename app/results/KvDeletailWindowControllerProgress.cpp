@@ -24,6 +24,7 @@ constexpr int kProgressTickMs = 1500;
 constexpr int kDotTickMs = 1000;
 constexpr int kDeepScanStartDelayMs = 200;
 constexpr int kStopButtonDelayMs = 1000;
+constexpr int kDesktopSearchDelayMs = 300;
 
 void ShowOrHide(std::initializer_list<QWidget*> widgets, bool shown) {
     for (QWidget* widget : widgets)
@@ -132,6 +133,12 @@ bool KvDeletailWindowController::endScan() {
     if (isSelectBackHome == 1)
         doBackHomeAction(1);
     setFoundAllFiles();
+    if (selectDesktop == 1)
+        runAfter(kDesktopSearchDelayMs, [this] {
+            // A window on its way home searches nothing.
+            if (isBackHome == 0)
+                doEndScanSearch();
+        });
     return false;
 }
 
@@ -246,7 +253,6 @@ void KvDeletailWindowController::moveDeepScanOffer() {
         attachedWindow->setPoint(DeepScanOffer::kAnchor, MAAttached::kBelowRightward);
 }
 
-
 void KvDeletailWindowController::deepSrcanButtonAction() {
     clearSelectState();
     popupViewHidden();
@@ -263,10 +269,7 @@ void KvDeletailWindowController::deepSrcanButtonAction() {
     arrList.clear();
     listModel->reloadData();
     KvUIFacade::current().KvResetTreeNodeData();
-    pathOutlineView->loadDataFormDetail(&allDiskArr, OpNodeData::kPathTree);
-    typeOutlineView->loadDataFormDetail(&allTypeArr, OpNodeData::kTypeTree);
-    createTimeOutlineView->loadDataFormDetail(&allCreatTimeArr, OpNodeData::kCreatedTree);
-    modifyTimeOutlineView->loadDataFormDetail(&allModifyTimeArr, OpNodeData::kModifiedTree);
+    reloadTreesFromRoots();
     showNoValueNote();
 
     for (TCImageButton* button : {backHomeButton, pauseButton, stopButton, exportButton})
@@ -288,6 +291,7 @@ void KvDeletailWindowController::doDeepScanAction() {
     segment->setSelectedSegment(0);
     segmentSelect(0);
     segment->setEnabled(false);
+    ClearSelectedFilesInfo();
     bSave = 0;
     KvUIFacade& facade = KvUIFacade::current();
     facade.ResetShouldBuild();

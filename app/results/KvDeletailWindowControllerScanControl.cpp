@@ -6,7 +6,6 @@
 #include <QTimer>
 
 #include "Alert.h"
-#include "CommOutlineView.h"
 #include "Images.h"
 #include "KvDeletailWindowController.h"
 #include "KvNSTableView.h"
@@ -60,8 +59,12 @@ void KvDeletailWindowController::pauseButtonClick() {
         facade.KvSetFlag(0);
         return;
     }
-    if (selectDesktop == 0)
+    // Non-zero when clearing the search started a new one.
+    int searchStarted = 0;
+    if (selectDesktop == 0) {
+        searchStarted = searchClearButtonClick();
         stopAllImageLoadingAndWait();
+    }
     isPause = isPause == 0 ? 1 : 0;
     isDeepScan = facade.IsDeepScan() ? 1 : 0;
     // A running deep scan shows the list only.
@@ -80,14 +83,12 @@ void KvDeletailWindowController::pauseButtonClick() {
         refashDetailPageDataWithRefashSizeAndCount(0);
         return;
     }
-    // Marks made while paused do not outlive the scan going on.
-    clearSelectState();
-    if (selectDesktop == 0) {
-        pathOutlineView->loadDataFormDetail(&allDiskArr, OpNodeData::kPathTree);
-        typeOutlineView->loadDataFormDetail(&allTypeArr, OpNodeData::kTypeTree);
-        createTimeOutlineView->loadDataFormDetail(&allCreatTimeArr, OpNodeData::kCreatedTree);
-        modifyTimeOutlineView->loadDataFormDetail(&allModifyTimeArr, OpNodeData::kModifiedTree);
-    }
+    // Marks made while paused do not outlive the scan going on; a new search
+    // has dropped them already.
+    if (searchStarted == 0)
+        clearSelectState();
+    if (selectDesktop == 0)
+        reloadTreesFromRoots();
     pauseButton->show();
     continueScanButton->hide();
     search->setEnabled(false);
@@ -127,6 +128,7 @@ void KvDeletailWindowController::alertEndedBContext(int code) {
         return;
     }
     clearSelectState();
+    searchClearButtonClick();
     isPause = 0;
     search->setEnabled(false);
     for (TCImageButton* button :
@@ -204,8 +206,9 @@ int KvDeletailWindowController::SaveScanResult() {
     alert.otherButton = Tr("QOV_FOUR_SCAN_BACKHOME_NO_BUTTON");
     switch (alert.run()) {
         case 1:
+            // A save that was cancelled or failed keeps the window and its result.
             exportButtonAction();
-            return 1;
+            return bSave == 1 ? 1 : 0;
         case 0:
             return 0;
         default:
@@ -224,6 +227,7 @@ void KvDeletailWindowController::doBackHomeAction(int ask) {
         root->setNodeState(0);
     // Nothing may read the nodes or call into the window once it has closed.
     stopWorkOfClosingWindow();
+    saveSearchHistroy();
     arrList.clear();
     refreshTableView();
     coverFlowerTableView->viewport()->update();

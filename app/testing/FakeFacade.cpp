@@ -408,3 +408,10 @@ bool FakeFacade::KvCleanOpNodeSate() {
                 root->setNodeState(0);
     return true;
 }
+
+void FakeFacade::UnselectedAllNodes() {
+    ++unselectAllCount;
+    if (tree)
+        for (SyntheticFileNode* file : tree->files())
+            file->SetCheck(CHECK_STATUS_UNCHECKED);
+}

@@ -216,4 +216,8 @@ public:
     // Unchecks the roots of the four trees, as the bridge does.
     int cleanCount = 0;
     bool KvCleanOpNodeSate() override;
+
+    // Unchecks every file of the tree, as the bridge does; counted.
+    int unselectAllCount = 0;
+    void UnselectedAllNodes() override;
 };

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QWidget>
 
@@ -11,6 +12,7 @@
 
 #include "Alert.h"
 #include "DiskVolumeNodeData.h"
+#include "FakeClock.h"
 #include "FakeFacade.h"
 #include "KvDeletailWindowController.h"
 #include "KvNSTableView.h"
@@ -20,6 +22,7 @@
 #include "KvResultTrees.h"
 #include "KvSegmentedControl.h"
 #include "KvUIDeviceData.h"
+#include "SavePanel.h"
 #include "TCImageButton.h"
 #include "Tr.h"
 
@@ -213,6 +216,51 @@ TEST(ResultsWindowCloseTest, NoResumesUnlessTheUserHadPaused) {
     }
 }
 
+// Closing a finished scan's window offers to save the result first.
+TEST(ResultsWindowCloseTest, WithNoScanRunningTheSaveOfferDecides) {
+    struct Case {
+        const char* name;
+        int bSave;
+        int isImport;
+        int answer;
+        bool offered;
+        bool closes;
+        int panels;
+    };
+    const Case cases[] = {
+        {"stay", 0, 0, 0, true, false, 0},
+        {"close without saving", 0, 0, -1, true, true, 0},
+        {"save first, panel cancelled", 0, 0, 1, true, false, 1},
+        {"saved", 1, 0, 0, false, true, 0},
+        {"loaded", 0, 1, 0, false, true, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakeFacade facade;
+        ScanningWindow scanning(facade);
+        KvDeletailWindowController& window = scanning.window;
+        facade.finishScan();
+        QCoreApplication::processEvents();
+        window.show();
+        window.bSave = c.bSave;
+        window.isImport = c.isImport;
+        AlertAnswers answers(c.answer);
+        int panels = 0;
+        SavePanel::setAnswerer([&](const SavePanel&) {
+            ++panels;
+            return QString();
+        });
+        TerminateCount terminate;
+
+        window.closeWindow();
+        SavePanel::setAnswerer({});
+        EXPECT_EQ(answers.asked.size(), c.offered ? 1u : 0u);
+        EXPECT_EQ(panels, c.panels);
+        EXPECT_EQ(terminate.posts, c.closes ? 1 : 0);
+        EXPECT_EQ(window.isVisible(), !c.closes);
+    }
+}
+
 TEST(ResultsWindowCloseTest, QuittingFadesTheWindowFirstAndTheSecondRequestGoesThrough) {
     FakeFacade facade;
     KvDeletailWindowController window;
@@ -264,6 +312,30 @@ TEST(DataInitFinishedTest, ADesktopSearchShowsItsTreesOnlyAtTheEnd) {
         EXPECT_EQ(Rows(window.pathOutlineView), desktop == 1 ? 0 : 1) << desktop;
         scan.finish();
         EXPECT_EQ(Rows(window.pathOutlineView), 1) << desktop;
+    }
+}
+
+TEST(DataInitFinishedTest, ADesktopScanSearchesForTheDesktopFolderAtItsEnd) {
+    for (const int desktop : {0, 1}) {
+        SCOPED_TRACE(desktop);
+        FakeFacade facade;
+        facade.tree = std::make_shared<SyntheticTree>(40, 10);
+        FakeClock clock;
+        KvDeletailWindowController window;
+        window.setClock(&clock);
+        window.setSelectDiskVolumeData(Device(0, 0));
+        window.setSelectDesktop(desktop);
+        window.getData();
+        FakeScan scan(facade);
+        scan.advance(50);
+        EXPECT_FALSE(window.search->isEnabled());
+        scan.finish();
+        EXPECT_TRUE(window.search->isEnabled());
+        EXPECT_TRUE(facade.searchKeys.empty());
+        clock.advance(300);
+        QCoreApplication::processEvents();
+        EXPECT_EQ(facade.searchKeys, desktop == 1 ? std::vector<QString>{QStringLiteral("Desktop")}
+                                                  : std::vector<QString>{});
     }
 }
 

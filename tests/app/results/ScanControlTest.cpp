@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QJsonArray>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTemporaryDir>
@@ -19,6 +20,8 @@
 #include "FakeFacade.h"
 #include "KvDeletailWindowController.h"
 #include "KvRootWindowController.h"
+#include "KvSearchField.h"
+#include "PrivateData.h"
 #include "SavePanel.h"
 #include "SyntheticTree.h"
 #include "TCImageButton.h"
@@ -114,6 +117,51 @@ TEST_F(ScanControlTest, PauseShowsContinueAndContinueScansOnWithoutTheMarks) {
     EXPECT_EQ(fake.cleanCount, 1);
 }
 
+// Continuing drops the marks made while paused: by itself, or through the new
+// search that clearing a search made while paused starts.
+TEST_F(ScanControlTest, ContinuingDropsTheMarksUnlessClearingTheSearchStartedASearch) {
+    struct Case {
+        const char* name;
+        QString searchedWhilePaused;  // empty: none
+        int cleans;
+        int unselects;
+        std::vector<QString> searchesOnContinue;
+    };
+    const Case cases[] = {
+        {"no search", QString(), 1, 0, {}},
+        {"a search", QStringLiteral("jpg"), 0, 1, {QString()}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        window.pauseButtonClick();
+        if (!c.searchedWhilePaused.isEmpty()) {
+            window.search->setText(c.searchedWhilePaused);
+            ASSERT_EQ(window.doSearch(), 1);
+            settle();
+            settle();
+        }
+        SyntheticFileNode* marked = fake.tree->files().front();
+        marked->SetCheck(CHECK_STATUS_CHECKED);
+        const int cleans = fake.cleanCount;
+        const int unselects = fake.unselectAllCount;
+        const size_t searches = fake.searchKeys.size();
+
+        window.pauseButtonClick();
+        settle();
+        settle();
+        EXPECT_EQ(window.isPause, 0);
+        EXPECT_EQ(fake.cleanCount - cleans, c.cleans);
+        EXPECT_EQ(fake.unselectAllCount - unselects, c.unselects);
+        EXPECT_EQ(std::vector<QString>(fake.searchKeys.begin() + static_cast<ptrdiff_t>(searches),
+                                       fake.searchKeys.end()),
+                  c.searchesOnContinue);
+        EXPECT_TRUE(window.search->text().isEmpty());
+        if (c.unselects == 1) {
+            EXPECT_EQ(marked->GetCheckedStatus(), CHECK_STATUS_UNCHECKED);
+        }
+    }
+}
+
 // The other answer to the stop question goes back to where the user was.
 TEST_F(ScanControlTest, KeepingOnScanningAfterTheStopQuestionRestoresTheUsersPause) {
     for (const bool pausedByUser : {false, true}) {
@@ -154,6 +202,50 @@ TEST_F(ScanControlTest, AConfirmedStopKeepsTheTreeAndEndsOnceTheScanHasStopped) 
     // Only the deep-scan offer's 8 s close is left; then nothing ticks.
     clock.advance(8000);
     EXPECT_EQ(clock.activeTimers(), 0);
+}
+
+TEST_F(ScanControlTest, AConfirmedStopDropsTheMarksAndTheSearch) {
+    window.pauseButtonClick();
+    window.search->setText(QStringLiteral("doc"));
+    ASSERT_EQ(window.doSearch(), 1);
+    settle();
+    settle();
+    const int cleans = fake.cleanCount;
+    user.answers = {1};
+    window.stopButtonClick(window.stopButton);
+    EXPECT_EQ(fake.cleanCount - cleans, 1);
+    EXPECT_EQ(fake.searchKeys, (std::vector<QString>{QStringLiteral("doc"), QString()}));
+    EXPECT_TRUE(window.search->text().isEmpty());
+    EXPECT_FALSE(window.search->isEnabled());
+}
+
+TEST_F(ScanControlTest, GoingHomeKeepsTheRecentSearchesInThePrivateList) {
+    PrivateData::setValue(QStringLiteral("SearchHistory"), QJsonArray());
+    fake.finishScan();
+    settle();
+    window.searchField->recents().setEntries({QStringLiteral("mov"), QStringLiteral("doc")});
+    window.bSave = 1;
+    window.doBackHomeAction(1);
+    EXPECT_EQ(window.isBackHome, 1);
+    EXPECT_EQ(PrivateData::value(QStringLiteral("SearchHistory")).toArray(),
+              QJsonArray({QStringLiteral("mov"), QStringLiteral("doc")}));
+    PrivateData::setValue(QStringLiteral("SearchHistory"), QJsonArray());
+}
+
+// The deep scan starts with nothing checked and no folder chosen.
+TEST_F(ScanControlTest, TheDeepScanRestartDropsTheCheckedFiles) {
+    fake.finishScan();
+    settle();
+    SyntheticFileNode* marked = fake.tree->files().front();
+    marked->SetCheck(CHECK_STATUS_CHECKED);
+    const int unselects = fake.unselectAllCount;
+    window.deepSrcanButtonAction();
+    clock.advance(200);
+    ASSERT_EQ(fake.scanRequests.size(), 2u);
+    EXPECT_TRUE(fake.scanRequests.back().deep);
+    EXPECT_EQ(fake.unselectAllCount - unselects, 1);
+    EXPECT_EQ(marked->GetCheckedStatus(), CHECK_STATUS_UNCHECKED);
+    EXPECT_EQ(window.bSave, 0);
 }
 
 TEST_F(ScanControlTest, GoingHomeDuringAScanDropsTheTreeOffersNoSaveAndOpensAMainWindow) {
@@ -203,23 +295,45 @@ TEST_F(ScanControlTest, GoingHomeWaitsForTheEndOfAScanThatStopsSlowly) {
     EXPECT_EQ(user.asked.size(), 1u);
 }
 
+// The desktop search at the end of a scan is for a window that stays.
+TEST_F(ScanControlTest, ADesktopScanLeftForHomeSearchesNothingAtItsEnd) {
+    window.selectDesktop = 1;
+    fake.stopLingers = true;
+    user.answers = {1};
+    window.backButtonAction();
+    fake.endStop();
+    settle();
+    ASSERT_EQ(window.isBackHome, 1);
+    clock.advance(300);
+    settle();
+    EXPECT_TRUE(fake.searchKeys.empty());
+}
+
 // Leaving a finished scan offers to save it, unless it was saved or loaded.
 TEST_F(ScanControlTest, TheSaveOfferComesOnlyForAFinishedUnsavedScanOfThisWindow) {
     fake.finishScan();
     settle();
+    QTemporaryDir folder;
+    constexpr int kPanelCancelled = -1;
     struct Case {
         const char* name;
         int bSave;
         int isImport;
         int answer;
+        int saveCode;  // the save's end code, or kPanelCancelled
         bool offered;
         bool leaves;
         int panels;
     };
     const Case cases[] = {
-        {"stay", 0, 0, 0, true, false, 0},      {"leave without saving", 0, 0, -1, true, true, 0},
-        {"save first", 0, 0, 1, true, true, 1}, {"saved", 1, 0, 0, false, true, 0},
-        {"loaded", 0, 1, 0, false, true, 0},
+        {"stay", 0, 0, 0, kPanelCancelled, true, false, 0},
+        {"leave without saving", 0, 0, -1, kPanelCancelled, true, true, 0},
+        {"save first", 0, 0, 1, 0, true, true, 1},
+        // The result is kept when the save did not happen.
+        {"save first, panel cancelled", 0, 0, 1, kPanelCancelled, true, false, 1},
+        {"save first, save failed", 0, 0, 1, 5, true, false, 1},
+        {"saved", 1, 0, 0, kPanelCancelled, false, true, 0},
+        {"loaded", 0, 1, 0, kPanelCancelled, false, true, 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -227,15 +341,23 @@ TEST_F(ScanControlTest, TheSaveOfferComesOnlyForAFinishedUnsavedScanOfThisWindow
         window.isImport = c.isImport;
         window.isBackHome = 0;
         user.asked.clear();
-        user.panels = 0;
         user.answers = {c.answer};
+        int panels = 0;
+        SavePanel::setAnswerer([&](const SavePanel&) {
+            ++panels;
+            if (c.saveCode == kPanelCancelled)
+                return QString();
+            QTimer::singleShot(0,
+                               [&] { fake.finishSaveOrLoad(static_cast<uint64_t>(c.saveCode)); });
+            return folder.filePath(QStringLiteral("offer.Harbex"));
+        });
 
         EXPECT_EQ(window.SaveScanResult(), c.leaves ? 1 : 0);
         EXPECT_EQ(user.asked.empty(), !c.offered);
         if (c.offered) {
             EXPECT_EQ(user.asked[0], Tr("SAVE_SAME_DISK_WARNING"));
         }
-        EXPECT_EQ(user.panels, c.panels);
+        EXPECT_EQ(panels, c.panels);
     }
 }
 

@@ -25,11 +25,11 @@ protected:
         facade.tree = std::make_shared<SyntheticTree>(30, 10);
         window = std::make_unique<KvDeletailWindowController>();
         window->getData();
-        // The end of the scan lets the user search.
-        window->search->setEnabled(true);
         facade.advanceScan(100);
         facade.finishScan();
         settle();
+        // The end of the scan lets the user search.
+        EXPECT_TRUE(window->search->isEnabled());
         // The trees as the bridge hands them over.
         window->allDiskArr.push_back(facade.tree->pathRoot(facade.tree->folders().size()));
         window->reloadTreesFromRoots();
