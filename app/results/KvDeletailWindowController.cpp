@@ -557,6 +557,10 @@ void KvDeletailWindowController::closeWindow() {
     if (isCloseWindow == 1)
         return;
     KvUIFacade& facade = KvUIFacade::current();
+    // The close button is off while a search rebuilds the trees; a close from
+    // the keyboard or the window manager waits the same way.
+    if (facade.KvGetIsSearching())
+        return;
     if (facade.IsScanRunning()) {
         if (!facade.IsPause())
             facade.PauseOrResumeScan();

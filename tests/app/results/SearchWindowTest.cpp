@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "Alert.h"
 #include "FakeFacade.h"
 #include "KvDeletailWindowController.h"
 #include "KvNotificationCenter.h"
@@ -118,6 +119,15 @@ TEST_F(SearchWindowTest, HomeAndCloseAreOffWhileSearchingAndClearingSearchesEver
     window->backHomeButton->setButtonEnabled(true);
     send("zip");
     EXPECT_FALSE(window->backHomeButton->isDisabled() /* usable */);
+    // Nor does a close from the window manager act, not even by asking.
+    int asked = 0;
+    Alert::setAnswerer([&](const Alert&) {
+        ++asked;
+        return 0;
+    });
+    window->close();
+    Alert::setAnswerer({});
+    EXPECT_EQ(asked, 0);
     TCWindowButton* close = window->standardWindowButton(TCImageWindow::kCloseButton);
     ASSERT_NE(close, nullptr);
     bool closeOffWhileSearching = false;
