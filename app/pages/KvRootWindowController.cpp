@@ -359,9 +359,12 @@ void KvRootWindowController::importButtonClick() {
 void KvRootWindowController::getImportDataForDetialPage() {
     if (selectDiskVC_ != nullptr)
         selectDiskVC_->disableRefreshDevice();
-    KvUIFacade::current().beginSaveOrRestoreNode(0, importFilePath_, QString());
+    // The results window claims the load for its progress first: the bridge
+    // refuses the claim of a load already begun, and the load would be
+    // reported failed while it goes on.
     if (deletailWC_)
         deletailWC_->getImportData(importFilePath_);
+    KvUIFacade::current().beginSaveOrRestoreNode(0, importFilePath_, QString());
 }
 
 void KvRootWindowController::showDetailWindow() {

@@ -25,6 +25,8 @@ struct Handed {
     int desktop = -1;
     int scansStarted = 0;
     QString imported;
+    // Whether the load had begun when the results window was handed it.
+    bool loadBegunAtHandOver = false;
     int importsCleared = 0;
     QPoint position;
 };
@@ -47,7 +49,11 @@ public:
         ++handed_.scansStarted;
         handed_.position = window_.pos();
     }
-    void getImportData(const QString& path) override { handed_.imported = path; }
+    void getImportData(const QString& path) override {
+        handed_.imported = path;
+        handed_.loadBegunAtHandOver =
+            !static_cast<FakeFacade&>(KvUIFacade::current()).loadPath.isEmpty();
+    }
     void clearImportData() override { ++handed_.importsCleared; }
 
 private:
@@ -214,6 +220,8 @@ TEST(RootWindowTest, ImportShowsTheResultsWindowOrDropsIt) {
         EXPECT_EQ(main.facade.recoveryTypes, std::vector<unsigned int>{127});
         EXPECT_EQ(main.facade.loadPath, main.chosenFile);
         EXPECT_EQ(main.handed.imported, main.chosenFile);
+        // The results window claims the load before it begins.
+        EXPECT_FALSE(main.handed.loadBegunAtHandOver);
         EXPECT_EQ(main.handed.windows, 1);
         if (result != 0) {
             ASSERT_NE(main.root->deletailWC(), nullptr);

@@ -21,6 +21,7 @@
 #include "ImageScan.h"
 #include "KvDeletailWindowController.h"
 #include "KvNSTableView.h"
+#include "KvProgressWindow.h"
 #include "KvPublicUtilities.h"
 #include "KvRootWindowController.h"
 #include "KvScanEndSaveWindowController.h"
@@ -28,6 +29,7 @@
 #include "KvUIFacade.h"
 #include "KvUIScan.h"
 #include "ModalRunner.h"
+#include "SavePanel.h"
 #include "TCImageButton.h"
 #include "TestSupport.h"
 #include "Tr.h"
@@ -139,13 +141,17 @@ protected:
         windows.makeResultsWindow = [this] {
             auto window = std::make_unique<KvDeletailWindowController>();
             results = window.get();
+            ++resultsWindowsMade;
             return window;
         };
+        windows.chooseSavedResult = [this](QWidget*, const QString&) { return savedResult; };
+        windows.runLoadWait = RunLoadWait;
         root = std::make_unique<KvRootWindowController>(windows);
     }
     void TearDown() override {
         root.reset();
         Alert::setAnswerer({});
+        SavePanel::setAnswerer({});
         // The found files go before the image they were read from.
         WaitFor([] { return false; }, 500);
         KvUIScan::instance()->ForgetResults();
@@ -188,6 +194,22 @@ protected:
         EXPECT_FALSE(results->recoveryProgressWindow);
     }
 
+    // Checks the chosen files in the results window; the selection label
+    // counts them.
+    void CheckChosenFiles() {
+        uint64_t chosenSize = 0;
+        for (const std::string& path : kChosenFiles) {
+            CheckFile(*results, path);
+            chosenSize += manifest.at(path).size;
+        }
+        EXPECT_EQ(results->selectedFileCnt, 3);
+        EXPECT_EQ(results->selectedFileSize, chosenSize);
+        EXPECT_EQ(results->selectFilesLabel->text(),
+                  Tr("QOV_FOUR_SELECT_FILES",
+                     KvPublicUtilities::longlongConvertVolSpace(static_cast<int64_t>(chosenSize)),
+                     QStringLiteral("3")));
+    }
+
     // The bytes of the chosen files copied below `folder`, which holds
     // nothing else.
     std::map<std::string, std::string> ExpectChosenFilesIn(const fs::path& folder) {
@@ -215,30 +237,45 @@ protected:
     KvShellWindows windows;
     std::unique_ptr<KvRootWindowController> root;
     KvDeletailWindowController* results = nullptr;
+    int resultsWindowsMade = 0;
     std::vector<QString> alerts;
+    // What the main window's import chooses.
+    QString savedResult;
 };
 
-TEST_F(RecoverFromResultsTest, ThreeCheckedFilesAreRecoveredWithTheirBytes) {
+TEST_F(RecoverFromResultsTest, CheckedFilesRecoverWithTheirBytesBeforeAndAfterASaveAndImport) {
     imagescan::ScanImage(*root, image, results);
     ASSERT_FALSE(HasFatalFailure());
-
-    uint64_t chosenSize = 0;
-    for (const std::string& path : kChosenFiles) {
-        CheckFile(*results, path);
-        chosenSize += manifest.at(path).size;
-    }
+    CheckChosenFiles();
     ASSERT_FALSE(HasFatalFailure());
-    EXPECT_EQ(results->selectedFileCnt, 3);
-    EXPECT_EQ(results->selectedFileSize, chosenSize);
-    EXPECT_EQ(results->selectFilesLabel->text(),
-              Tr("QOV_FOUR_SELECT_FILES",
-                 KvPublicUtilities::longlongConvertVolSpace(static_cast<int64_t>(chosenSize)),
-                 QStringLiteral("3")));
-
     harbex::test::TempDir first;
     RecoverInto(first.path());
     ASSERT_FALSE(HasFatalFailure());
-    ExpectChosenFilesIn(first.path());
+    const std::map<std::string, std::string> firstBytes = ExpectChosenFilesIn(first.path());
+
+    // Saved through the save button...
+    harbex::test::TempDir saved;
+    savedResult = QString::fromStdString((saved / "card.Harbex").string());
+    SavePanel::setAnswerer([this](const SavePanel&) { return savedResult; });
+    ASSERT_TRUE(results->exportButton->isDisabled() /* usable */);
+    QTest::mouseClick(results->exportButton, Qt::LeftButton);
+    EXPECT_EQ(results->bSave, 1);
+    ASSERT_TRUE(fs::is_regular_file(savedResult.toStdString()));
+
+    // ...and loaded by the main window's import into a new results window.
+    root->importButtonAction();
+    ASSERT_EQ(resultsWindowsMade, 2);
+    ASSERT_NE(root->deletailWC(), nullptr) << "the load failed";
+    EXPECT_EQ(results->isImport, 1);
+    ASSERT_TRUE(WaitFor(
+        [&] { return results->isVisible() && results->pathOutlineView->model()->rowCount() > 0; },
+        30000));
+    CheckChosenFiles();
+    ASSERT_FALSE(HasFatalFailure());
+    harbex::test::TempDir second;
+    RecoverInto(second.path());
+    ASSERT_FALSE(HasFatalFailure());
+    EXPECT_EQ(ExpectChosenFilesIn(second.path()), firstBytes);
 }
 
 }  // namespace
