@@ -133,12 +133,9 @@ bool KvDeletailWindowController::endScan() {
     if (isSelectBackHome == 1)
         doBackHomeAction(1);
     setFoundAllFiles();
-    if (selectDesktop == 1)
-        runAfter(kDesktopSearchDelayMs, [this] {
-            // A window on its way home searches nothing.
-            if (isBackHome == 0)
-                doEndScanSearch();
-        });
+    // A window on its way home searches nothing.
+    if (selectDesktop == 1 && isBackHome == 0)
+        runAfter(kDesktopSearchDelayMs, [this] { doEndScanSearch(); });
     return false;
 }
 

@@ -258,4 +258,7 @@ void KvDeletailWindowController::stopWorkOfClosingWindow() {
     stopDelay.reset();
     endScanPoll.reset();
     continueRefreshDelay.reset();
+    // The deep-scan offer goes with the window; no delayed step runs on it.
+    popupViewHidden();
+    delayedCalls.clear();
 }

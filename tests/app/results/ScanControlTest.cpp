@@ -309,6 +309,20 @@ TEST_F(ScanControlTest, ADesktopScanLeftForHomeSearchesNothingAtItsEnd) {
     EXPECT_TRUE(fake.searchKeys.empty());
 }
 
+TEST_F(ScanControlTest, LeavingADesktopWindowJustAfterItsEndLeavesNothingTickingOnIt) {
+    window.selectDesktop = 1;
+    fake.finishScan();
+    settle();
+    window.bSave = 1;
+    window.doBackHomeAction(1);
+    ASSERT_EQ(window.isBackHome, 1);
+    // Only the way to the main window is left.
+    EXPECT_EQ(clock.activeTimers(), 1);
+    clock.advance(300);
+    settle();
+    EXPECT_TRUE(fake.searchKeys.empty());
+}
+
 // Leaving a finished scan offers to save it, unless it was saved or loaded.
 TEST_F(ScanControlTest, TheSaveOfferComesOnlyForAFinishedUnsavedScanOfThisWindow) {
     fake.finishScan();
