@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QCryptographicHash>
 #include <QFile>
 #include <QFileDialog>
@@ -147,14 +148,28 @@ protected:
         windows.chooseSavedResult = [this](QWidget*, const QString&) { return savedResult; };
         windows.runLoadWait = RunLoadWait;
         root = std::make_unique<KvRootWindowController>(windows);
+        KvDeletailWindowController::setShellWindows(windows);
     }
     void TearDown() override {
+        delete home;
         root.reset();
+        KvDeletailWindowController::setShellWindows({});
         Alert::setAnswerer({});
         SavePanel::setAnswerer({});
         // The found files go before the image they were read from.
         WaitFor([] { return false; }, 500);
         KvUIScan::instance()->ForgetResults();
+    }
+
+    // The main window a results window opened on its way home, once it
+    // takes input.
+    KvRootWindowController* NewMainWindow() const {
+        for (QWidget* window : QApplication::topLevelWidgets()) {
+            auto* main = qobject_cast<KvRootWindowController*>(window);
+            if (main != nullptr && main != root.get() && main->isVisible() && main->isEnabled())
+                return main;
+        }
+        return nullptr;
     }
 
     // Recovers the checked files into `folder` through the Recover button,
@@ -236,6 +251,8 @@ protected:
     imagescan::BridgeFacade bridge;
     KvShellWindows windows;
     std::unique_ptr<KvRootWindowController> root;
+    // The main window of the way home; it lives until the program ends.
+    KvRootWindowController* home = nullptr;
     KvDeletailWindowController* results = nullptr;
     int resultsWindowsMade = 0;
     std::vector<QString> alerts;
@@ -262,10 +279,16 @@ TEST_F(RecoverFromResultsTest, CheckedFilesRecoverWithTheirBytesBeforeAndAfterAS
     EXPECT_EQ(results->bSave, 1);
     ASSERT_TRUE(fs::is_regular_file(savedResult.toStdString()));
 
-    // ...and loaded by the main window's import into a new results window.
-    root->importButtonAction();
+    // ...then home, and loaded by the new main window's import into a new
+    // results window.
+    KvDeletailWindowController* scanned = results;
+    QTest::mouseClick(scanned->backHomeButton, Qt::LeftButton);
+    EXPECT_TRUE(alerts.empty()) << "a saved result is left without an offer";
+    ASSERT_TRUE(WaitFor([&] { return (home = NewMainWindow()) != nullptr; }, 30000));
+    EXPECT_FALSE(scanned->isVisible());
+    QTest::mouseClick(home->importButton(), Qt::LeftButton);
     ASSERT_EQ(resultsWindowsMade, 2);
-    ASSERT_NE(root->deletailWC(), nullptr) << "the load failed";
+    ASSERT_NE(home->deletailWC(), nullptr) << "the load failed";
     EXPECT_EQ(results->isImport, 1);
     ASSERT_TRUE(WaitFor(
         [&] { return results->isVisible() && results->pathOutlineView->model()->rowCount() > 0; },
