@@ -122,10 +122,7 @@ void KvDeletailWindowController::DataInitFinished() {
         getScanProgress();
         return;
     }
-    pathOutlineView->loadDataFormDetail(&allDiskArr, OpNodeData::kPathTree);
-    typeOutlineView->loadDataFormDetail(&allTypeArr, OpNodeData::kTypeTree);
-    createTimeOutlineView->loadDataFormDetail(&allCreatTimeArr, OpNodeData::kCreatedTree);
-    modifyTimeOutlineView->loadDataFormDetail(&allModifyTimeArr, OpNodeData::kModifiedTree);
+    reloadTreesFromRoots();
     getScanProgress();
     if (!facade.IsScanRunning()) {
         for (QPushButton* tab : {timeButton, pathButton, typeButton})

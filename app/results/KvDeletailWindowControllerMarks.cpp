@@ -163,10 +163,7 @@ void KvDeletailWindowController::refreshMarksTail() {
     changeSelectAllButtonState();
     showSelectFilesCountAndSize();
     refreshShownTreeStates();
-    pathOutlineView->loadDataFormDetail(&allDiskArr, OpNodeData::kPathTree);
-    typeOutlineView->loadDataFormDetail(&allTypeArr, OpNodeData::kTypeTree);
-    createTimeOutlineView->loadDataFormDetail(&allCreatTimeArr, OpNodeData::kCreatedTree);
-    modifyTimeOutlineView->loadDataFormDetail(&allModifyTimeArr, OpNodeData::kModifiedTree);
+    reloadTreesFromRoots();
 }
 
 void KvDeletailWindowController::refreshShownTreeStates() {
