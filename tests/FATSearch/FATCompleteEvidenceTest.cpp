@@ -96,7 +96,7 @@ TEST(FATCompleteEvidence, LostFAT16RootIsListedFromTheAreaBeforeTheData) {
         const auto found = scan.byPath.find(file.path);
         ASSERT_NE(found, scan.byPath.end());
         if (!file.directory) {
-            EXPECT_EQ(Sha256(ReadThroughExtents(&device, partition, found->second)), file.sha256);
+            EXPECT_EQ(Sha256Of(ReadThroughExtents(&device, partition, found->second)), file.sha256);
         }
     }
 }

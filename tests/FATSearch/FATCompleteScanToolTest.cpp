@@ -204,7 +204,7 @@ TEST_P(ScanToolTest, CompleteDeepScanListsAndCopiesOutEveryFile) {
             continue;
         const std::filesystem::path copy = out / "files" / (top + match->path);
         ASSERT_TRUE(std::filesystem::exists(copy)) << copy;
-        EXPECT_EQ(Sha256(ReadFile(copy)), file.sha256);
+        EXPECT_EQ(Sha256OfFile(copy), file.sha256);
     }
 }
 

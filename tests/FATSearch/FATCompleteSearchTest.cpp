@@ -111,7 +111,7 @@ TEST_P(DiskTest, ListsEveryFileUnderItsPathWithItsContent) {
         if (file.directory)
             continue;
         EXPECT_EQ(match->GetFileSize(), file.size);
-        EXPECT_EQ(Sha256(ReadThroughExtents(device.get(), *partition, match)), file.sha256);
+        EXPECT_EQ(Sha256Of(ReadThroughExtents(device.get(), *partition, match)), file.sha256);
     }
 }
 

@@ -143,12 +143,6 @@ inline std::vector<uint8_t> ReadThroughExtents(IStorageDevice* device,
     return data;
 }
 
-inline std::string Sha256(const std::vector<uint8_t>& data) {
-    TempDir dir;
-    WriteFile(dir / "data", data);
-    const auto result = RunCommand("sha256sum '" + (dir / "data").string() + "'");
-    return result.output.substr(0, 64);
-}
 
 // The path a manifest entry is listed under: a deleted entry that has only
 // a short (upper-case 8.3) name shows "#" in place of its first letter.

@@ -125,7 +125,7 @@ TEST_P(HarbexScanFAT, ListsAndRecoversEveryFileOfTheManifest) {
 
         const auto copy = recovered.path() / top / path.substr(1);
         ASSERT_TRUE(std::filesystem::exists(copy));
-        const std::string sha = Sha256(ReadFile(copy));
+        const std::string sha = Sha256OfFile(copy);
         if (entry.state == "deleted-fragmented" || entry.state == "crosslinked") {
             // Deleted files are taken to lie contiguously after their first
             // cluster; this one did not, so its copy differs from the original.

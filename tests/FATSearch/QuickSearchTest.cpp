@@ -50,7 +50,7 @@ void ExpectScanMatchesManifest(const char* image, QuickScan& scan, FATImageDevic
             EXPECT_GE(static_cast<uint64_t>(node->GetCurrentNodeID()), 1ull << 32);
             continue;
         }
-        const std::string content = Sha256(ReadThroughExtents(&device, *partition, node));
+        const std::string content = Sha256Of(ReadThroughExtents(&device, *partition, node));
         if (entry.state == "deleted-fragmented" || entry.state == "crosslinked") {
             // A deleted file is taken to lie on in the clusters after its first
             // one; this file did not, so its guessed content differs. A

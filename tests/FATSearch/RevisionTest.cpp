@@ -65,7 +65,7 @@ HighFile ScanHighFile(const char* image) {
     if (found == scan.byPath.end())
         return result;
     result.firstCluster = found->second->GetFileProperties()->GetFirstClusterNum();
-    result.sha256 = Sha256(ReadThroughExtents(&device, *scan.Partition(), found->second));
+    result.sha256 = Sha256Of(ReadThroughExtents(&device, *scan.Partition(), found->second));
     return result;
 }
 

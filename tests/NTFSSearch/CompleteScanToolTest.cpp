@@ -128,7 +128,7 @@ void ExpectListedAndRecovered(const ToolRun& run, const DiskEntry& entry) {
     EXPECT_EQ(listed.size, entry.size);
     const auto copy = run.work / "out" / scan.top / path.substr(1);
     ASSERT_TRUE(std::filesystem::exists(copy));
-    EXPECT_EQ(Sha256(ReadFile(copy)), entry.sha256);
+    EXPECT_EQ(Sha256OfFile(copy), entry.sha256);
 }
 
 }  // namespace

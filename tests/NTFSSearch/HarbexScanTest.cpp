@@ -84,7 +84,7 @@ TEST_P(HarbexScanNTFS, ListsAndRecoversEveryFileOfTheManifest) {
         EXPECT_EQ(found->second.modified, IsoTime(entry.mtime));
         const auto copy = recovered.path() / top / entry.path.substr(1);
         ASSERT_TRUE(std::filesystem::exists(copy));
-        EXPECT_EQ(Sha256(ReadFile(copy)), entry.sha256);
+        EXPECT_EQ(Sha256OfFile(copy), entry.sha256);
     }
 }
 

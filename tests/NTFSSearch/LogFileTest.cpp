@@ -276,7 +276,7 @@ TEST(NTFSLog, CutDeletedFileOnARealVolumeComesBackWhole) {
             continue;
         EXPECT_EQ(gone->GetFileSize(), entry.size);
         auto partition = scan.Partition();
-        EXPECT_EQ(Sha256(ReadNode(&device, partition.get(), gone)), entry.sha256);
+        EXPECT_EQ(Sha256Of(ReadNode(&device, partition.get(), gone)), entry.sha256);
     }
 }
 

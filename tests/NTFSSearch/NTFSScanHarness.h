@@ -47,11 +47,6 @@ public:
     long continueAnswers = 1L << 40;
 };
 
-inline std::string Sha256(const std::vector<uint8_t>& data) {
-    TempDir dir;
-    WriteFile(dir / "data", data);
-    return RunCommand("sha256sum '" + (dir / "data").string() + "'").output.substr(0, 64);
-}
 
 inline std::string NTFSNodePath(IFileNode* node) {
     std::vector<std::string> upwards;

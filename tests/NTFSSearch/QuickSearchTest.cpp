@@ -45,7 +45,7 @@ TEST_P(NTFSQuickSearchImages, FindsEveryFileOfTheManifest) {
         if (entry.state == "compressed") {
             EXPECT_TRUE(node->IsCompressed());
         }
-        EXPECT_EQ(Sha256(ReadNode(&device, partition.get(), node)), entry.sha256);
+        EXPECT_EQ(Sha256Of(ReadNode(&device, partition.get(), node)), entry.sha256);
     }
     EXPECT_TRUE(hardLinkFound);
     // Nothing of the file system's own is listed.

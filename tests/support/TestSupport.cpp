@@ -129,6 +129,18 @@ std::vector<uint8_t> ReadFile(const fs::path& path) {
                                 std::istreambuf_iterator<char>());
 }
 
+std::string Sha256OfFile(const fs::path& path) {
+    const CommandResult result = RunCommand("sha256sum < " + Quote(path.string()) + " 2>/dev/null");
+    return result.status == 0 && result.output.size() >= 64 ? result.output.substr(0, 64)
+                                                            : std::string();
+}
+
+std::string Sha256Of(const std::vector<uint8_t>& bytes) {
+    TempDir dir;
+    WriteFile(dir / "data", bytes);
+    return Sha256OfFile(dir / "data");
+}
+
 CommandResult RunCommand(const std::string& command) {
     CommandResult result;
     FILE* pipe = popen(command.c_str(), "r");

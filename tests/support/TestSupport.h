@@ -70,6 +70,11 @@ struct CommandResult {
 };
 CommandResult RunCommand(const std::string& command);
 
+// The SHA-256 of a file or of bytes in lower-case hex, as sha256sum and the
+// fixture manifests write it; empty when the file cannot be read.
+std::string Sha256OfFile(const std::filesystem::path& path);
+std::string Sha256Of(const std::vector<uint8_t>& bytes);
+
 // `text` in single quotes for the shell. (Built by appending: "'" + a
 // temporary string gives GCC 12 at -O3 a false -Wrestrict alarm.)
 inline std::string ShellQuoted(const std::string& text) {

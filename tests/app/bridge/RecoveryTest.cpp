@@ -2,9 +2,7 @@
 
 #include <sys/stat.h>
 
-#include <QCryptographicHash>
 #include <QDate>
-#include <QFile>
 
 #include <algorithm>
 #include <chrono>
@@ -42,14 +40,6 @@ constexpr int kTimeoutMs = 60000;
 // The volume of the image the tests scan: the name the image gives its device.
 constexpr const char* kVolume = "HARBEX16 image";
 
-std::string Sha256(const fs::path& path) {
-    QFile file(QString::fromStdString(path.string()));
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256)
-        .toHex()
-        .toStdString();
-}
 
 int64_t ModifiedSeconds(const fs::path& path) {
     struct stat status {};
@@ -75,7 +65,7 @@ void ExpectLiveFiles(const std::string& image, const fs::path& volume) {
         const fs::path file = volume / entry.path.substr(1);
         SCOPED_TRACE(file.string());
         ASSERT_TRUE(fs::is_regular_file(file));
-        EXPECT_EQ(Sha256(file), entry.sha256);
+        EXPECT_EQ(harbex::test::Sha256OfFile(file), entry.sha256);
         if (entry.mtime != 0) {
             EXPECT_EQ(ModifiedSeconds(file), entry.mtime);
         }
@@ -90,7 +80,7 @@ void ExpectDeletedContent(const std::string& image, const fs::path& volume) {
     std::set<std::string> copied;
     for (const auto& entry : fs::recursive_directory_iterator(volume)) {
         if (entry.is_regular_file())
-            copied.insert(Sha256(entry.path()));
+            copied.insert(harbex::test::Sha256OfFile(entry.path()));
     }
     int checked = 0;
     for (const harbex::test::FATManifestEntry& entry :

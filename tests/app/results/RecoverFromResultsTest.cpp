@@ -1,8 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QCryptographicHash>
-#include <QFile>
 #include <QFileDialog>
 #include <QLabel>
 #include <QTest>
@@ -50,14 +48,6 @@ const std::vector<std::string> kChosenFiles = {
 
 constexpr int kRecoveryTimeoutMs = 60000;
 
-std::string Sha256(const fs::path& path) {
-    QFile file(QString::fromStdString(path.string()));
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256)
-        .toHex()
-        .toStdString();
-}
 
 // Every file copied below `folder`, by its path inside it.
 std::map<std::string, fs::path> CopiedFiles(const fs::path& folder) {
@@ -239,7 +229,7 @@ protected:
                 continue;
             }
             EXPECT_EQ(fs::file_size(*copy), manifest.at(path).size);
-            hashes[path] = Sha256(*copy);
+            hashes[path] = harbex::test::Sha256OfFile(*copy);
             EXPECT_EQ(hashes[path], manifest.at(path).sha256);
         }
         return hashes;
