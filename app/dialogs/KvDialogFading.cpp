@@ -3,6 +3,8 @@
 #include <QEvent>
 #include <QWidget>
 
+#include <utility>
+
 #include "Fader.h"
 #include "ModalRunner.h"
 
@@ -18,6 +20,7 @@ void KvDialogFading::closeNow() {
     closing_ = true;
     window_->close();
     closing_ = false;
+    quitIfShuttingDown();
 }
 
 bool KvDialogFading::applicationShouldTerminate(std::function<void()> terminate) {
@@ -25,7 +28,13 @@ bool KvDialogFading::applicationShouldTerminate(std::function<void()> terminate)
         return true;
     shuttingDown_ = true;
     terminate_ = std::move(terminate);
-    windowShouldClose();
+    if (fadesOnClose_) {
+        windowShouldClose();
+    } else if (window_) {
+        // Its close control has a meaning of its own (the wait window stops
+        // the work and waits for its end): the quit waits until it closes.
+        window_->close();
+    }
     return false;
 }
 
@@ -61,6 +70,13 @@ void KvDialogFading::animationDidStop() {
         window_->close();
         closing_ = false;
     }
-    if (shuttingDown_ && terminate_)
-        terminate_();
+    quitIfShuttingDown();
+}
+
+void KvDialogFading::quitIfShuttingDown() {
+    if (!shuttingDown_)
+        return;
+    // Once, however the window went.
+    if (std::function<void()> terminate = std::exchange(terminate_, {}))
+        terminate();
 }

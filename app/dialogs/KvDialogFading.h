@@ -23,7 +23,9 @@ public:
     // Ends the window's modal session and closes it without fading.
     void closeNow();
     // True when the application may quit now. Otherwise the dialog fades
-    // out, and `terminate` runs once the fade has ended.
+    // out, and `terminate` runs once the fade has ended. A window whose close
+    // control has a meaning of its own is asked to close instead, and
+    // `terminate` runs once it has closed for good (closeNow).
     bool applicationShouldTerminate(std::function<void()> terminate);
 
 protected:
@@ -32,6 +34,7 @@ protected:
 private:
     void windowShouldClose();
     void animationDidStop();
+    void quitIfShuttingDown();
 
     QPointer<QWidget> window_;
     std::function<void()> terminate_;

@@ -11,6 +11,7 @@
 
 #include "Alert.h"
 #include "KvDeviceMonitor.h"
+#include "KvDialogFading.h"
 #include "KvLinkUrl.h"
 #include "KvNotificationCenter.h"
 #include "KvNotificationNames.h"
@@ -41,6 +42,25 @@ void OpenLink(const char* key) {
     QDesktopServices::openUrl(QUrl(KvLinkUrl::GetUrl(QString::fromLatin1(key))));
 }
 
+KvDialogFading* FadingOf(const QWidget* window) {
+    return window->findChild<KvDialogFading*>(QString(), Qt::FindDirectChildrenOnly);
+}
+
+// The open dialog, the modal one first; null when none is open.
+KvDialogFading* DialogInFront() {
+    if (const QWidget* modal = QApplication::activeModalWidget()) {
+        if (KvDialogFading* fading = FadingOf(modal))
+            return fading;
+    }
+    for (const QWidget* window : QApplication::topLevelWidgets()) {
+        if (window->isVisible()) {
+            if (KvDialogFading* fading = FadingOf(window))
+                return fading;
+        }
+    }
+    return nullptr;
+}
+
 }  // namespace
 
 KvAppDelegate::KvAppDelegate(KvShellWindows windows, QObject* parent)
@@ -49,8 +69,8 @@ KvAppDelegate::KvAppDelegate(KvShellWindows windows, QObject* parent)
 KvAppDelegate::~KvAppDelegate() {
     for (const QMetaObject::Connection& observer : observers_)
         QObject::disconnect(observer);
-    // The menu bar sits in the main window's title bar: it goes first.
-    menuBar_.reset();
+    // The menu bar sits in a main window's title bar: it goes first.
+    delete menuBar_;
     delete rootWindowCon_;
 }
 
@@ -58,6 +78,7 @@ void KvAppDelegate::applicationDidFinishLaunching() {
     observers_.push_back(KvNotificationCenter::defaultCenter()->observe(
         kvnote::kAppWillTerminate, this, [this](const QVariant&) { applicationWillTerminate(); }));
     QApplication::setStyle(new ImmediateToolTips);
+    qApp->installEventFilter(this);
     // Media that come and go refresh the device page and warn the results window.
     USBNotifier_init();
     awakeFromNib();
@@ -118,20 +139,41 @@ void KvAppDelegate::runRootWindow() {
     if (!saved.isEmpty())
         rootWindowCon_->SetImportPath(saved);
     rootWindowCon_->windowDidLoad();
-    if (menuBar_) {
-        menuBar_->setParent(rootWindowCon_->titleBarView());
-        menuBar_->setGeometry(400, 13, 400, 24);
-        menuBar_->show();
-    }
+    placeMenuBar(rootWindowCon_);
     rootWindowCon_->show();
     rootWindowCon_->activateWindow();
     rootWindowCon_->raise();
 }
 
+void KvAppDelegate::placeMenuBar(KvRootWindowController* window) {
+    if (menuBar_ && menuWindow_ == window)
+        return;
+    awakeFromNib();
+    // The windows shown before keep what they own; only the menu bar moves.
+    menuBar_->setParent(window->titleBarView());
+    menuBar_->setGeometry(400, 13, 400, 24);
+    menuBar_->show();
+    menuWindow_ = window;
+}
+
+bool KvAppDelegate::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Show && watched->isWidgetType()) {
+        auto* window = static_cast<QWidget*>(watched);
+        if (auto* root = qobject_cast<KvRootWindowController*>(window)) {
+            placeMenuBar(root);
+        } else if (window->isWindow() && quitItem_ && FadingOf(window) != nullptr) {
+            // A dialog blocks the main window and its menus: the quit
+            // shortcut works from the dialog too.
+            window->addAction(quitItem_);
+        }
+    }
+    return QObject::eventFilter(watched, event);
+}
+
 void KvAppDelegate::awakeFromNib() {
     if (menuBar_)
         return;
-    menuBar_ = std::make_unique<QMenuBar>();
+    menuBar_ = new QMenuBar;
     QMenu* application = menuBar_->addMenu(Tr("WINDOW_TOP_TITLE"));
     auto add = [this](QMenu* menu, const char* key, void (KvAppDelegate::*action)()) {
         QAction* item = menu->addAction(Tr(key));
@@ -161,12 +203,8 @@ void KvAppDelegate::awakeFromNib() {
         }
     });
     application->addSeparator();
-    QAction* quit = add(application, "MENU_EXIT", nullptr);
-    quit->setShortcut(QKeySequence::Quit);
-    connect(quit, &QAction::triggered, this, [this] {
-        if (applicationShouldTerminate())
-            applicationWillTerminate();
-    });
+    quitItem_ = add(application, "MENU_EXIT", &KvAppDelegate::terminate);
+    quitItem_->setShortcut(QKeySequence::Quit);
 
     QMenu* window = menuBar_->addMenu(Tr("MENU_WINDOW"));
     QAction* minimize = window->addAction(Tr("MENU_MINIMIZE"));
@@ -187,7 +225,7 @@ void KvAppDelegate::awakeFromNib() {
 
 void KvAppDelegate::aboutAction() {
     if (windows_.showAbout)
-        windows_.showAbout(rootWindowCon_);
+        windows_.showAbout(menuWindow_);
 }
 
 void KvAppDelegate::CheckUpAction() {
@@ -214,6 +252,21 @@ void KvAppDelegate::contactUSAction() {
 
 void KvAppDelegate::supportCenterAction() {
     OpenLink("SupportTeam");
+}
+
+void KvAppDelegate::terminate() {
+    if (KvDialogFading* dialog = DialogInFront()) {
+        QPointer<KvAppDelegate> self(this);
+        const bool now = dialog->applicationShouldTerminate([self] {
+            // Asked again once the dialog's own modal run has returned.
+            if (self)
+                QMetaObject::invokeMethod(self, &KvAppDelegate::terminate, Qt::QueuedConnection);
+        });
+        if (!now)
+            return;
+    }
+    if (applicationShouldTerminate())
+        applicationWillTerminate();
 }
 
 bool KvAppDelegate::applicationShouldTerminate() {
@@ -251,8 +304,10 @@ void KvAppDelegate::applicationWillTerminate() {
     for (const QMetaObject::Connection& observer : observers_)
         QObject::disconnect(observer);
     observers_.clear();
-    if (rootWindowCon_)
-        rootWindowCon_->hide();
+    for (KvRootWindowController* window : {rootWindowCon_.data(), menuWindow_.data()}) {
+        if (window != nullptr)
+            window->hide();
+    }
     KvUIFacade& facade = KvUIFacade::current();
     // The worker must have left the devices and the results before the
     // process ends; the windows keep drawing meanwhile.

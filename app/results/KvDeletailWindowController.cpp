@@ -9,7 +9,6 @@
 #include <QScreen>
 #include <QScrollArea>
 #include <QSplitter>
-#include <QThreadPool>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -307,8 +306,6 @@ void KvDeletailWindowController::windowDidLoad() {
     KvUIFacade::current().KvSetTreeNodeData(&roots);
 
     arrList.clear();
-    operationQueue = new QThreadPool(this);
-    operationQueue->setMaxThreadCount(1);
     photos.clear();
     imagesNameArr.clear();
     flowView->setDataSource(this);

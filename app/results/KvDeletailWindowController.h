@@ -23,7 +23,6 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <vector>
 
 #include "BVPrototype.h"
@@ -63,7 +62,6 @@ class QMenu;
 class QPushButton;
 class QScrollArea;
 class QSplitter;
-class QThreadPool;
 class QTimer;
 class SpacePreviewWindow;
 class TCImageButton;
@@ -506,10 +504,6 @@ public:
     QLineEdit* search = nullptr;
 
     // ----- Workers, timers and dialogs --------------------------------------------
-    // Grid thumbnails, one at a time.
-    QThreadPool* operationQueue = nullptr;
-    // Guards the cover-flow loader.
-    std::mutex loadLock;
     // Loader states: -1 never started, 0 running, 1 stop asked, 2 stopped.
     std::atomic<int> nImageState_{-1};
     std::atomic<int> gridImageState_{-1};

@@ -8,6 +8,7 @@
 
 #include "Alert.h"
 #include "FakeFacade.h"
+#include "KvDialogFading.h"
 #include "KvNotificationCenter.h"
 #include "KvNotificationNames.h"
 #include "KvProgressWindow.h"
@@ -107,6 +108,29 @@ TEST(ProgressWindow, ClosingEarlyStopsTheWorkAndWaitsForItsEnd) {
             wait.facade.finishSaveOrLoad(0);
         });
         EXPECT_TRUE(stillWaiting);
+        EXPECT_EQ(result, 0);
+        EXPECT_TRUE(wait.alerts.empty());
+        EXPECT_EQ(wait.shownDetails, 0);
+    }
+}
+
+TEST(ProgressWindow, QuittingStopsTheWorkAndQuitsOnlyOnceItHasEnded) {
+    for (bool save : {false, true}) {
+        SCOPED_TRACE(save ? "save" : "load");
+        Wait wait(save);
+        int quits = 0;
+        bool answered = true;
+        const int result = wait.run([&] {
+            wait.facade.advanceSaveOrLoad(40, 100);
+            answered = wait.window.fading()->applicationShouldTerminate([&] { ++quits; });
+            EXPECT_EQ(wait.facade.saveOrLoadStops, std::vector<bool>{save});
+            // The caller may free what the work fills only after its end.
+            EXPECT_TRUE(ModalRunner::isRunning(&wait.window));
+            EXPECT_EQ(quits, 0);
+            wait.facade.finishSaveOrLoad(0);
+        });
+        EXPECT_FALSE(answered);
+        EXPECT_EQ(quits, 1);
         EXPECT_EQ(result, 0);
         EXPECT_TRUE(wait.alerts.empty());
         EXPECT_EQ(wait.shownDetails, 0);

@@ -4,15 +4,21 @@
 #include <QDeadlineTimer>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPointer>
 #include <QTest>
 #include <QTimer>
 
 #include "Alert.h"
+#include "Fader.h"
 #include "FakeFacade.h"
+#include "KvAboutWindowController.h"
 #include "KvAppDelegate.h"
+#include "KvClock.h"
 #include "KvNotificationCenter.h"
 #include "KvNotificationNames.h"
 #include "KvPublicUtilities.h"
+#include "KvRootWindowReopen.h"
+#include "ModalRunner.h"
 #include "Tr.h"
 #include "UpdateCheck.h"
 #include "UserDefaults.h"
@@ -148,6 +154,111 @@ TEST(AppDelegateTest, TheParticipateItemKeepsTheSetting) {
     EXPECT_FALSE(UserDefaults::boolValue("Participate"));
     delegate.pInCustomer()->trigger();
     EXPECT_TRUE(UserDefaults::boolValue("Participate"));
+}
+
+// The menu item of `key` in the application menu.
+QAction* ApplicationItem(const KvAppDelegate& delegate, const QString& text) {
+    for (QAction* item : delegate.menuBar()->actions().first()->menu()->actions()) {
+        if (item->text() == text)
+            return item;
+    }
+    return nullptr;
+}
+
+TEST(AppDelegateTest, TheMenuBarMovesToAMainWindowOpenedFromTheResults) {
+    FakeFacade facade;
+    CheckedYesterday();
+    QWidget* aboutParent = nullptr;
+    KvShellWindows windows;
+    windows.showAbout = [&](QWidget* parent) { aboutParent = parent; };
+    KvAppDelegate delegate{windows};
+    delegate.applicationDidFinishLaunching();
+    QPointer<KvRootWindowController> first = delegate.rootWindowCon();
+    ASSERT_TRUE(first);
+    EXPECT_EQ(delegate.menuBar()->window(), first);
+
+    // Off to the results window, then home to a new main window.
+    first->hide();
+    std::unique_ptr<KvRootWindowController> reopened(
+        KvRootWindowReopen::open(windows, KvClock::system()));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return reopened->isEnabled(); }));
+    EXPECT_EQ(delegate.menuWindow(), reopened.get());
+    EXPECT_EQ(delegate.menuBar()->window(), reopened.get());
+    EXPECT_TRUE(delegate.menuBar()->isVisible());
+    // The first one still owns the results window it opened.
+    EXPECT_TRUE(first);
+
+    // The items act on the window they stand in.
+    QAction* about = ApplicationItem(delegate, Tr("MENU_ABOUT_NAME", Tr("WINDOW_TOP_TITLE")));
+    ASSERT_NE(about, nullptr);
+    about->trigger();
+    EXPECT_EQ(aboutParent, reopened.get());
+    ApplicationItem(delegate, Tr("MENU_EXIT"))->trigger();
+    EXPECT_EQ(facade.closeCount, 1);
+    EXPECT_FALSE(reopened->isVisible());
+
+    // A main window destroyed with the menu bar in it: the next one shown
+    // gets a new one.
+    reopened.reset();
+    EXPECT_EQ(delegate.menuBar(), nullptr);
+    first->show();
+    ASSERT_NE(delegate.menuBar(), nullptr);
+    EXPECT_EQ(delegate.menuBar()->window(), first);
+    EXPECT_NE(ApplicationItem(delegate, Tr("MENU_EXIT")), nullptr);
+}
+
+// Fading on for one test.
+struct Fading {
+    Fading() { Fader::setEnabled(true); }
+    ~Fading() { Fader::setEnabled(false); }
+};
+
+TEST(AppDelegateTest, QuittingDuringADialogFadesItOutBeforeAnythingElse) {
+    struct Case {
+        bool scanning;
+        int answer;  // to the stop question
+        int closes;
+    };
+    for (const Case& test : {Case{false, 0, 1}, Case{true, 0, 0}, Case{true, 1, 1}}) {
+        SCOPED_TRACE(testing::Message() << test.scanning << " " << test.answer);
+        Fading on;
+        FakeFacade facade;
+        if (test.scanning) {
+            ASSERT_TRUE(facade.DoScanWithDiskIndex(0, 0));
+        }
+        CheckedYesterday();
+        KvAppDelegate delegate{KvShellWindows()};
+        delegate.applicationDidFinishLaunching();
+        KvAboutWindowController about(delegate.rootWindowCon());
+        int asked = 0;
+        bool dialogGoneWhenAsked = false;
+        const struct Unanswer {
+            ~Unanswer() { Alert::setAnswerer({}); }
+        } unanswer;
+        Alert::setAnswerer([&](const Alert&) {
+            ++asked;
+            dialogGoneWhenAsked = !about.isVisible();
+            return test.answer;
+        });
+        bool carriesQuit = false;
+        bool upAfterQuit = false;
+        QTimer::singleShot(0, &about, [&] {
+            // The dialog blocks the main window: the quit shortcut is its own too.
+            carriesQuit = about.actions().contains(delegate.quitItem());
+            delegate.quitItem()->trigger();
+            upAfterQuit = about.isVisible() && ModalRunner::isRunning(&about);
+        });
+        ModalRunner::runModalForWindow(&about);
+        EXPECT_TRUE(carriesQuit);
+        EXPECT_TRUE(upAfterQuit);
+        EXPECT_EQ(about.windowOpacity(), 0.0);
+        EXPECT_FALSE(about.isVisible());
+        // The quit goes on once the fade has ended.
+        QTest::qWait(100);
+        EXPECT_EQ(asked, test.scanning ? 1 : 0);
+        EXPECT_EQ(dialogGoneWhenAsked, test.scanning);
+        EXPECT_EQ(facade.closeCount, test.closes);
+    }
 }
 
 }  // namespace
