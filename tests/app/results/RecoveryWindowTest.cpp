@@ -49,10 +49,23 @@ protected:
         Alert::setAnswerer({});
     }
 
+    // One step of a play: `act` runs once `ready` holds.
+    struct Step {
+        template <typename Act>
+        Step(Act act) : ready([] { return true; }), act(std::move(act)) {}
+        Step(std::function<bool()> ready, std::function<void()> act)
+            : ready(std::move(ready)), act(std::move(act)) {}
+        std::function<bool()> ready;
+        std::function<void()> act;
+    };
+
     // Runs `steps` one after the other from the event loop, whichever modal
-    // session is running, and waits until the last has run. A run that hangs
-    // has its sessions ended so the test fails instead of waiting for ever.
-    void play(std::vector<std::function<void()>> steps) {
+    // session is running, and waits until the last has run. The conditions
+    // are asked from the timer, never waited for inside a step: a session
+    // opened while a step waited would keep that step (and the play) from
+    // going on. A run that hangs has its sessions ended so the test fails
+    // instead of waiting for ever.
+    void play(std::vector<Step> steps) {
         size_t next = 0;
         QElapsedTimer clock;
         clock.start();
@@ -66,16 +79,12 @@ protected:
                     ModalRunner::stopModal();
                 return;
             }
-            if (next < steps.size())
-                steps[next++]();
+            if (next < steps.size() && steps[next].ready())
+                steps[next++].act();
         });
         timer.start();
         ASSERT_TRUE(QTest::qWaitFor([&] { return next == steps.size(); }, 15000));
         QCoreApplication::processEvents();
-    }
-    // Lets the notices posted so far arrive (in whichever session runs).
-    static void until(const std::function<bool()>& done) {
-        EXPECT_TRUE(QTest::qWaitFor(done, 5000));
     }
     KvShowScanProgressWindowController* dialog() const { return window->recoveryProgressWindow; }
 
@@ -177,41 +186,39 @@ TEST_F(RecoveryWindowTest, ProgressAndTheFullDestinationFace) {
     QPointer<KvShowScanProgressWindowController> shown;
     play({
         [&] { facade.advanceRecovery(0, "a.jpg"); },
-        [&] {
-            until([&] { return dialog() != nullptr && ModalRunner::isRunning(dialog()); });
-            shown = dialog();
-            ASSERT_TRUE(shown);
-            EXPECT_TRUE(ModalRunner::isRunning(shown));
-            EXPECT_EQ(shown->progressValue(), 0.0);
-            facade.advanceRecovery(250, "b.jpg", kReadFailed);
-        },
-        [&] {
-            until([&] { return shown->progressValue() > 0; });
-            // Another failure is counted and the copy goes on.
-            EXPECT_TRUE(shown->noMemeryView()->isHidden());
-            EXPECT_DOUBLE_EQ(shown->progressValue(), 25.0);
-            facade.advanceRecovery(500, "c.jpg", kDestinationFull);
-        },
-        [&] {
-            until([&] { return !shown->noMemeryView()->isHidden(); });
-            shown->continueButtonAction();
-            EXPECT_TRUE(facade.IsRecoveryRunning());
-            EXPECT_FALSE(facade.IsRecoveryPaused());
-            facade.advanceRecovery(750, "d.jpg");
-        },
-        [&] { until([&] { return shown->progressValue() == 75.0; }); },
+        {[&] { return dialog() != nullptr && ModalRunner::isRunning(dialog()); },
+         [&] {
+             shown = dialog();
+             ASSERT_TRUE(shown);
+             EXPECT_TRUE(ModalRunner::isRunning(shown));
+             EXPECT_EQ(shown->progressValue(), 0.0);
+             facade.advanceRecovery(250, "b.jpg", kReadFailed);
+         }},
+        {[&] { return shown->progressValue() > 0; },
+         [&] {
+             // Another failure is counted and the copy goes on.
+             EXPECT_TRUE(shown->noMemeryView()->isHidden());
+             EXPECT_DOUBLE_EQ(shown->progressValue(), 25.0);
+             facade.advanceRecovery(500, "c.jpg", kDestinationFull);
+         }},
+        {[&] { return !shown->noMemeryView()->isHidden(); },
+         [&] {
+             shown->continueButtonAction();
+             EXPECT_TRUE(facade.IsRecoveryRunning());
+             EXPECT_FALSE(facade.IsRecoveryPaused());
+             facade.advanceRecovery(750, "d.jpg");
+         }},
+        {[&] { return shown->progressValue() == 75.0; }, [] {}},
         // The last notice carries an error: the end is handled all the same.
         [&] { facade.finishRecovery(kReadFailed); },
-        [&] {
-            until([&] {
-                return window->scanEndSaveWC && ModalRunner::isRunning(window->scanEndSaveWC);
-            });
-            EXPECT_FALSE(dialog());
-            ASSERT_TRUE(window->scanEndSaveWC);
-            EXPECT_TRUE(ModalRunner::isRunning(window->scanEndSaveWC));
-            EXPECT_EQ(window->scanEndSaveWC->savePathStr(), "/media/dest");
-            window->scanEndSaveWC->okButtonAction();
-        },
+        {[&] { return window->scanEndSaveWC && ModalRunner::isRunning(window->scanEndSaveWC); },
+         [&] {
+             EXPECT_FALSE(dialog());
+             ASSERT_TRUE(window->scanEndSaveWC);
+             EXPECT_TRUE(ModalRunner::isRunning(window->scanEndSaveWC));
+             EXPECT_EQ(window->scanEndSaveWC->savePathStr(), "/media/dest");
+             window->scanEndSaveWC->okButtonAction();
+         }},
     });
     EXPECT_EQ(ModalRunner::depth(), 0);
     // Destroyed once its run had returned.
@@ -225,23 +232,23 @@ TEST_F(RecoveryWindowTest, StopShowsOnlyTheStoppedWindowAndLateNoticesChangeNoth
     window->startRecovery();
     play({
         [&] { facade.advanceRecovery(100, "a.jpg"); },
-        [&] {
-            until([&] { return dialog() != nullptr && ModalRunner::isRunning(dialog()); });
-            ASSERT_TRUE(dialog());
-            dialog()->stopProgressButtonAction();
-            EXPECT_TRUE(facade.IsRecoveryPaused());
-            dialog()->yesButtonAction();
-        },
-        [&] {
-            until([&] {
-                return window->scanNotEndSaceWC && ModalRunner::isRunning(window->scanNotEndSaceWC);
-            });
-            ASSERT_TRUE(window->scanNotEndSaceWC);
-            EXPECT_TRUE(ModalRunner::isRunning(window->scanNotEndSaceWC));
-            EXPECT_FALSE(facade.IsRecoveryRunning());
-            // The copy's own last notice comes while the stopped window shows.
-            facade.finishRecovery();
-        },
+        {[&] { return dialog() != nullptr && ModalRunner::isRunning(dialog()); },
+         [&] {
+             ASSERT_TRUE(dialog());
+             dialog()->stopProgressButtonAction();
+             EXPECT_TRUE(facade.IsRecoveryPaused());
+             dialog()->yesButtonAction();
+         }},
+        {[&] {
+             return window->scanNotEndSaceWC && ModalRunner::isRunning(window->scanNotEndSaceWC);
+         },
+         [&] {
+             ASSERT_TRUE(window->scanNotEndSaceWC);
+             EXPECT_TRUE(ModalRunner::isRunning(window->scanNotEndSaceWC));
+             EXPECT_FALSE(facade.IsRecoveryRunning());
+             // The copy's own last notice comes while the stopped window shows.
+             facade.finishRecovery();
+         }},
         [&] {
             EXPECT_FALSE(window->scanEndSaveWC);
             EXPECT_FALSE(dialog());
@@ -260,17 +267,13 @@ TEST_F(RecoveryWindowTest, FailedFilesAreCountedInAnAlertBeforeTheFinishedWindow
     facade.recoveryCounts = {5, 1, 2, 1};
     play({
         [&] { facade.advanceRecovery(100, "a.jpg"); },
-        [&] {
-            until([&] { return dialog() != nullptr && ModalRunner::isRunning(dialog()); });
-            facade.finishRecovery();
-        },
-        [&] {
-            until([&] {
-                return window->scanEndSaveWC && ModalRunner::isRunning(window->scanEndSaveWC);
-            });
-            ASSERT_TRUE(window->scanEndSaveWC);
-            window->scanEndSaveWC->okButtonAction();
-        },
+        {[&] { return dialog() != nullptr && ModalRunner::isRunning(dialog()); },
+         [&] { facade.finishRecovery(); }},
+        {[&] { return window->scanEndSaveWC && ModalRunner::isRunning(window->scanEndSaveWC); },
+         [&] {
+             ASSERT_TRUE(window->scanEndSaveWC);
+             window->scanEndSaveWC->okButtonAction();
+         }},
     });
     ASSERT_EQ(alerts.size(), 1u);
     EXPECT_EQ(alerts[0], Tr("QOV_FOUR_RECOVERY_FAILED_TITLE"));
@@ -281,7 +284,7 @@ TEST_F(RecoveryWindowTest, ARecoveryOverBeforeItsFirstNoticeShowsTheEndOnly) {
     window->isRecoveryEndSHowWindow = 1;
     window->startRecovery();
     facade.recoveryCounts = {0, 0, 3, 0};
-    play({[&] { facade.finishRecovery(); }, [&] { until([&] { return !alerts.empty(); }); }});
+    play({[&] { facade.finishRecovery(); }, {[&] { return !alerts.empty(); }, [] {}}});
     // Nothing was copied: the alert says so and no finished window opens.
     EXPECT_EQ(alerts.size(), 1u);
     EXPECT_FALSE(window->scanEndSaveWC);
