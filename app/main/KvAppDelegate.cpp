@@ -19,6 +19,7 @@
 #include "KvRootWindowController.h"
 #include "KvUIFacade.h"
 #include "PrivateData.h"
+#include "ScanQuestion.h"
 #include "Tr.h"
 #include "UpdateCheck.h"
 #include "UserDefaults.h"
@@ -275,15 +276,9 @@ bool KvAppDelegate::applicationShouldTerminate() {
         KvNotificationCenter::defaultCenter()->post(kvnote::kExportRsfFile);
         return true;
     }
-    if (!facade.IsPause())
-        facade.PauseOrResumeScan();
-    Alert alert;
-    alert.message = Tr("QOV_FOUR_SCAN_STOP_TITLE");
-    alert.defaultButton = Tr("QOV_FOUR_SCAN_STOP_YES_BUTTON");
-    alert.alternateButton = Tr("QOV_FOUR_SCAN_STOP_NO_BUTTON");
-    alert.informativeText = Tr("QOV_FOUR_SCAN_STOP_NODE");
+    Alert alert = ScanStopAlert();
     alert.iconName = QStringLiteral("warning_b");
-    alertEnded(alert.run());
+    alertEnded(AskWithScanPaused(alert, nullptr, facade.IsPause()));
     return false;
 }
 

@@ -30,27 +30,18 @@ CoverFlowLoader::~CoverFlowLoader() {
 
 void CoverFlowLoader::start(std::vector<Job> jobs) {
     stopAndWait();
-    started_ = true;
-    const uint64_t generation = generation_;
-    queue_.add([this, generation, jobs = std::move(jobs)] { run(generation, jobs); });
+    jobs_.add([this, jobs = std::move(jobs)](uint64_t generation) { run(generation, jobs); });
 }
 
 void CoverFlowLoader::stopAndWait() {
-    wanted_ = ++generation_;
-    queue_.cancelAllAndWait();
+    jobs_.stopAndWait();
     inbox_.takeAll();
-}
-
-int CoverFlowLoader::state() const {
-    if (!started_)
-        return -1;
-    return queue_.operationCount() > 0 ? 0 : 2;
 }
 
 void CoverFlowLoader::run(uint64_t generation, const std::vector<Job>& jobs) {
     KvUIFacade& facade = KvUIFacade::current();
     for (const Job& job : jobs) {
-        if (wanted_.load() != generation)
+        if (!jobs_.isWanted(generation))
             return;
         QString name = OpNodeData::fileNodeName(job.file);
         QImage image = facade.GetImageByFileNode(job.file);
@@ -61,7 +52,7 @@ void CoverFlowLoader::run(uint64_t generation, const std::vector<Job>& jobs) {
 
 void CoverFlowLoader::deliver() {
     for (const Loaded& loaded : inbox_.takeAll()) {
-        if (loaded.generation == generation_)
+        if (loaded.generation == jobs_.generation())
             emit thumbnailLoaded(loaded.index, loaded.name, loaded.image);
     }
 }

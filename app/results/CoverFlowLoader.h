@@ -10,13 +10,12 @@
 #include <QObject>
 #include <QString>
 
-#include <atomic>
 #include <cstdint>
 #include <utility>
 #include <vector>
 
+#include "LoaderQueue.h"
 #include "ResultInbox.h"
-#include "SerialJobQueue.h"
 
 class IFileNode;
 
@@ -44,9 +43,9 @@ public:
     // it has; returns at once when nothing runs.
     void stopAndWait();
     // -1 before the first run, 0 while a run goes on, 2 once it has ended.
-    int state() const;
+    int state() const { return jobs_.state(); }
     // Raised by every stop and start.
-    uint64_t generation() const { return generation_; }
+    uint64_t generation() const { return jobs_.generation(); }
 
 signals:
     // Main thread, for the current run only. `image` is null for a file
@@ -66,10 +65,5 @@ private:
     Q_INVOKABLE void deliver();
 
     ResultInbox<Loaded> inbox_;
-
-    uint64_t generation_ = 0;
-    // The generation the worker may go on with.
-    std::atomic<uint64_t> wanted_{0};
-    bool started_ = false;
-    SerialJobQueue queue_;
+    LoaderQueue jobs_;
 };

@@ -10,12 +10,10 @@ GridThumbnailLoader::~GridThumbnailLoader() {
 }
 
 void GridThumbnailLoader::request(CNGridViewItem* item, IFileNode* file) {
-    started_ = true;
-    const uint64_t generation = generation_;
     const uint64_t request = ++lastRequest_;
     waiting_[request] = Waiting{item, item->node()};
-    queue_.add([this, generation, request, file] {
-        if (wanted_.load() != generation)
+    jobs_.add([this, request, file](uint64_t generation) {
+        if (!jobs_.isWanted(generation))
             return;
         QImage image = KvUIFacade::current().GetImageByFileNode(file);
         if (inbox_.put({generation, request, std::move(image)}))
@@ -30,21 +28,14 @@ void GridThumbnailLoader::deliver() {
             continue;
         const Waiting waiting = std::move(found->second);
         waiting_.erase(found);
-        if (loaded.generation == generation_ && !loaded.image.isNull() && waiting.item &&
+        if (loaded.generation == jobs_.generation() && !loaded.image.isNull() && waiting.item &&
             waiting.item->node() == waiting.node)
             waiting.item->refImageWithImage(loaded.image);
     }
 }
 
 void GridThumbnailLoader::stopAndWait() {
-    wanted_ = ++generation_;
-    queue_.cancelAllAndWait();
+    jobs_.stopAndWait();
     inbox_.takeAll();
     waiting_.clear();
-}
-
-int GridThumbnailLoader::state() const {
-    if (!started_)
-        return -1;
-    return queue_.operationCount() > 0 ? 0 : 2;
 }

@@ -9,14 +9,13 @@
 #include <QObject>
 #include <QPointer>
 
-#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <unordered_map>
 
+#include "LoaderQueue.h"
 #include "OpNodeData.h"
 #include "ResultInbox.h"
-#include "SerialJobQueue.h"
 
 class CNGridViewItem;
 class IFileNode;
@@ -36,10 +35,10 @@ public:
     // generation begins.
     void stopAndWait();
     // -1 before the first request, 0 while requests wait or run, 2 after.
-    int state() const;
+    int state() const { return jobs_.state(); }
     // Requests waiting plus the one running.
-    size_t operationCount() const { return queue_.operationCount(); }
-    uint64_t generation() const { return generation_; }
+    size_t operationCount() const { return jobs_.operationCount(); }
+    uint64_t generation() const { return jobs_.generation(); }
 
 private:
     // Who waits for a request's thumbnail; kept on the main thread, so the
@@ -62,9 +61,5 @@ private:
 
     std::unordered_map<uint64_t, Waiting> waiting_;
     uint64_t lastRequest_ = 0;
-    uint64_t generation_ = 0;
-    // The generation whose requests may still do their work.
-    std::atomic<uint64_t> wanted_{0};
-    bool started_ = false;
-    SerialJobQueue queue_;
+    LoaderQueue jobs_;
 };

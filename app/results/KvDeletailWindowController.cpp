@@ -27,6 +27,7 @@
 #include "KvResultTrees.h"
 #include "KvSegmentedControl.h"
 #include "KvUIFacade.h"
+#include "ScanQuestion.h"
 #include "TCImageButton.h"
 #include "Tr.h"
 #include "UserDefaults.h"
@@ -559,15 +560,7 @@ void KvDeletailWindowController::closeWindow() {
     if (facade.KvGetIsSearching())
         return;
     if (facade.IsScanRunning()) {
-        if (!facade.IsPause())
-            facade.PauseOrResumeScan();
-        Alert alert;
-        alert.message = Tr("QOV_FOUR_SCAN_STOP_TITLE");
-        alert.defaultButton = Tr("QOV_FOUR_SCAN_STOP_YES_BUTTON");
-        alert.alternateButton = Tr("QOV_FOUR_SCAN_STOP_NO_BUTTON");
-        alert.informativeText = Tr("QOV_FOUR_SCAN_STOP_NODE");
-        alert.iconName = QStringLiteral("warning");
-        alertEndedCloseWindowContext(alert.run(this));
+        alertEndedCloseWindowContext(AskWithScanPaused(ScanStopAlert(), this, facade.IsPause()));
         return;
     }
     if (SaveScanResult() == 0)

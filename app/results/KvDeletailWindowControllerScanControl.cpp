@@ -13,6 +13,7 @@
 #include "KvRootWindowReopen.h"
 #include "KvSegmentedControl.h"
 #include "KvUIFacade.h"
+#include "ScanQuestion.h"
 #include "TCImageButton.h"
 #include "Tr.h"
 
@@ -107,15 +108,7 @@ void KvDeletailWindowController::stopButtonClick(TCImageButton* sender) {
     if (isCloseWindow == 1)
         return;
     sender->setIcon(Images::named(sender->isChecked() ? "del_press" : "del_normal"));
-    // The scan waits while the question is up.
-    if (isPause == 0)
-        KvUIFacade::current().PauseOrResumeScan();
-    Alert alert;
-    alert.message = Tr("QOV_FOUR_SCAN_STOP_TITLE");
-    alert.informativeText = Tr("QOV_FOUR_SCAN_STOP_NODE");
-    alert.defaultButton = Tr("QOV_FOUR_SCAN_STOP_YES_BUTTON");
-    alert.alternateButton = Tr("QOV_FOUR_SCAN_STOP_NO_BUTTON");
-    alertEndedBContext(alert.run(this));
+    alertEndedBContext(AskWithScanPaused(ScanStopAlert(), this, isPause == 1));
 }
 
 void KvDeletailWindowController::alertEndedBContext(int code) {
@@ -162,14 +155,12 @@ void KvDeletailWindowController::backButtonAction() {
         doBackHomeAction(1);
         return;
     }
-    if (!facade.IsPause())
-        facade.PauseOrResumeScan();
     Alert alert;
     alert.message = Tr("QOV_FOUR_SCAN_BACKHOME_TITLE");
     alert.informativeText = Tr("QOV_FOUR_SCAN_BACKHOME_NODE");
     alert.defaultButton = Tr("QOV_FOUR_SCAN_BACKHOME_YES_BUTTON");
     alert.alternateButton = Tr("QOV_FOUR_SCAN_BACKHOME_NO_BUTTON");
-    alertEndedAContext(alert.run(this));
+    alertEndedAContext(AskWithScanPaused(alert, this, facade.IsPause()));
 }
 
 void KvDeletailWindowController::alertEndedAContext(int code) {
