@@ -7,12 +7,9 @@
 #include "DialogPlacement.h"
 #include "DialogTitleBar.h"
 #include "Fonts.h"
-#include "Geometry.h"
-#include "Images.h"
 #include "KvDialogFading.h"
 #include "KvHandButton.h"
 #include "KvLinkUrl.h"
-#include "ModalRunner.h"
 #include "TCImageButton.h"
 #include "Tr.h"
 
@@ -27,14 +24,9 @@ constexpr double kContentHeight = kHeight - APFSScanWindowController::kTitleBarH
 APFSScanWindowController::APFSScanWindowController(QWidget* parent)
     : TCImageWindow(parent), fading_(new KvDialogFading(this)) {
     resize(kWidth, kHeight);
-    auto* content = new QWidget;
-    setContentView(content);
-    content->resize(kWidth, int(kContentHeight));
-
-    auto* icon = new QLabel(content);
-    icon->setGeometry(FromBottomLeft(QRectF(25, 118, 48, 48), kContentHeight));
-    icon->setPixmap(Images::named(QStringLiteral("warning")));
-    icon->setScaledContents(true);
+    QWidget* content = DialogParts::addContentView(this, kWidth, kContentHeight);
+    DialogParts::makeImage(content, QStringLiteral("warning"), QRectF(25, 118, 48, 48),
+                           kContentHeight);
 
     textField_ = DialogParts::makeText(content, QRectF(90, 140, 345, 26), kContentHeight, 15);
     textField_->setText(Tr("VOLUME_NOTICE_TITLE"));
@@ -84,8 +76,5 @@ void APFSScanWindowController::closeWindow() {
 
 void ShowVolumeNotice(QWidget* parent) {
     APFSScanWindowController notice;
-    CenterOnScreen(&notice);
-    ModalRunner::runModalForWindow(&notice);
-    if (parent != nullptr)
-        parent->activateWindow();
+    RunCentredModal(&notice, parent);
 }

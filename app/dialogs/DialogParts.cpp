@@ -4,6 +4,7 @@
 
 #include "Fonts.h"
 #include "Geometry.h"
+#include "Images.h"
 #include "TCImageButton.h"
 #include "TCImageWindow.h"
 #include "Tr.h"
@@ -23,6 +24,10 @@ QLabel* setUpTitleBar(TCImageWindow* window, double labelX) {
 
 QWidget* setUpContent(TCImageWindow* window, double width, double height) {
     window->setFixedSize(width, kTitleBarHeight + height);
+    return addContentView(window, width, height);
+}
+
+QWidget* addContentView(TCImageWindow* window, double width, double height) {
     auto* content = new QWidget;
     window->setContentView(content);
     content->resize(width, height);
@@ -47,6 +52,14 @@ QLabel* makeText(QWidget* parent, const QRectF& frame, double parentHeight, doub
     label->setWordWrap(wraps);
     label->setAlignment(Qt::AlignLeft | (wraps ? Qt::AlignTop : Qt::AlignVCenter));
     return label;
+}
+
+QLabel* makeImage(QWidget* parent, const QString& name, const QRectF& frame, double parentHeight) {
+    auto* image = new QLabel(parent);
+    image->setGeometry(FromBottomLeft(frame, parentHeight));
+    image->setPixmap(Images::named(name));
+    image->setScaledContents(true);
+    return image;
 }
 
 }  // namespace DialogParts

@@ -7,13 +7,10 @@
 #include "DialogPlacement.h"
 #include "DialogTitleBar.h"
 #include "Fonts.h"
-#include "Geometry.h"
-#include "Images.h"
 #include "KvDialogFading.h"
 #include "KvHandButton.h"
 #include "KvLinkUrl.h"
 #include "KvPublicUtilities.h"
-#include "ModalRunner.h"
 #include "Tr.h"
 
 namespace {
@@ -35,14 +32,9 @@ QLabel* CentredText(QWidget* parent, double y, double height, double points, con
 KvAboutWindowController::KvAboutWindowController(QWidget* parent)
     : TCImageWindow(parent), fading_(new KvDialogFading(this)) {
     resize(kWidth, kHeight);
-    auto* content = new QWidget;
-    setContentView(content);
-    content->resize(kWidth, int(kContentHeight));
-
-    auto* logo = new QLabel(content);
-    logo->setGeometry(FromBottomLeft(QRectF((kWidth - 96) / 2, 170, 96, 96), kContentHeight));
-    logo->setPixmap(Images::named(QStringLiteral("logo")));
-    logo->setScaledContents(true);
+    QWidget* content = DialogParts::addContentView(this, kWidth, kContentHeight);
+    DialogParts::makeImage(content, QStringLiteral("logo"), QRectF((kWidth - 96) / 2, 170, 96, 96),
+                           kContentHeight);
     CentredText(content, 130, 28, 18,
                 QStringLiteral("%1 %2").arg(KvPublicUtilities::getProductName(),
                                             KvPublicUtilities::getProjectVersion()));
@@ -77,8 +69,5 @@ void KvAboutWindowController::closeWindow() {
 
 void ShowAbout(QWidget* parent) {
     KvAboutWindowController about;
-    CenterOnScreen(&about);
-    ModalRunner::runModalForWindow(&about);
-    if (parent != nullptr)
-        parent->activateWindow();
+    RunCentredModal(&about, parent);
 }

@@ -18,7 +18,6 @@
 #include "KvHandButton.h"
 #include "KvLinkUrl.h"
 #include "KvPublicUtilities.h"
-#include "ModalRunner.h"
 #include "PrivateData.h"
 #include "TCImageButton.h"
 #include "Tr.h"
@@ -254,8 +253,7 @@ void KvCheckUpdateWindowController::showFace(Face face) {
 void RunUpdateWindow(const std::function<void()>& closed) {
     {
         KvCheckUpdateWindowController window;
-        CenterOnScreen(&window);
-        ModalRunner::runModalForWindow(&window);
+        RunCentredModal(&window, nullptr);
     }
     // However the window was closed, the program goes on from here.
     if (closed)

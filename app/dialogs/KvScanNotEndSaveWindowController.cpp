@@ -3,29 +3,21 @@
 #include <QLabel>
 
 #include "DialogParts.h"
-#include "Geometry.h"
 #include "KvDialogFading.h"
 #include "KvFolderLink.h"
+#include "RecoveryEndLayout.h"
 #include "TCImageButton.h"
 #include "Tr.h"
-
-namespace {
-
-constexpr double kWidth = 460;
-constexpr double kHeight = 150;
-
-}  // namespace
 
 KvScanNotEndSaveWindowController::KvScanNotEndSaveWindowController(QWidget* parent)
     : TCImageWindow(parent),
       fading_(new KvDialogFading(this)),
       aTitleLabel_(DialogParts::setUpTitleBar(this, 80)) {
-    QWidget* content = DialogParts::setUpContent(this, kWidth, kHeight);
-    showRecoveryNoteLabel_ = DialogParts::makeText(content, {30, 80, 400, 45}, kHeight, 14, true);
-    savePathLabel_ = new KvFolderLink(content);
-    savePathLabel_->setGeometry(FromBottomLeft({30, 62, 400, 20}, kHeight));
-    okButton_ = DialogParts::makeButton(content, Tr("QOV_FOUR_RECOVERY_STOP_BUTTON"),
-                                        {330, 12, 100, 30}, kHeight);
+    const RecoveryEndLayout layout = RecoveryEndLayout::setUp(this, 62);
+    savePathLabel_ = layout.folderLink;
+    okButton_ = layout.okButton;
+    showRecoveryNoteLabel_ = DialogParts::makeText(layout.content, {30, 80, 400, 45},
+                                                   RecoveryEndLayout::kHeight, 14, true);
     connect(savePathLabel_, &KvFolderLink::clicked, this,
             &KvScanNotEndSaveWindowController::jumpToSavePath);
     connect(okButton_, &QAbstractButton::clicked, this,

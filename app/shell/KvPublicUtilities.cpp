@@ -8,6 +8,7 @@
 #include <QTemporaryFile>
 #include <QTimer>
 
+#include <algorithm>
 #include <iterator>
 
 #include "DeviceDescription.h"
@@ -26,6 +27,23 @@ QString Bytes(double bytes) {
     return QString::asprintf("%.0f byte", static_cast<float>(bytes));
 }
 
+// The decimal units sizes are shown in, smallest first.
+struct SizeUnit {
+    double bytes;
+    const char* suffix;
+};
+constexpr SizeUnit kUnits[] = {{1e3, "KB"}, {1e6, "MB"}, {1e9, "GB"}, {1e12, "TB"}};
+
+// `bytes` in the largest of the first `unitCount` units it reaches.
+QString SizeText(double bytes, size_t unitCount) {
+    if (bytes < kUnits[0].bytes)
+        return Bytes(bytes);
+    size_t unit = 0;
+    while (unit + 1 < unitCount && bytes >= kUnits[unit + 1].bytes)
+        ++unit;
+    return Scaled(bytes, kUnits[unit].bytes, kUnits[unit].suffix);
+}
+
 QString PrivateString(const char* key) {
     const QJsonValue value = PrivateData::value(key);
     return value.isString() ? value.toString() : QString();
@@ -34,27 +52,12 @@ QString PrivateString(const char* key) {
 }  // namespace
 
 QString KvPublicUtilities::convertVolSpace(uint64_t bytes) {
-    const double n = static_cast<double>(bytes);
-    if (n < 1e3)
-        return Bytes(n);
-    if (n < 1e6)
-        return Scaled(n, 1e3, "KB");
-    if (n < 1e9)
-        return Scaled(n, 1e6, "MB");
-    return Scaled(n, 1e9, "GB");
+    // Volumes are shown up to gigabytes.
+    return SizeText(static_cast<double>(bytes), std::size(kUnits) - 1);
 }
 
 QString KvPublicUtilities::longlongDiskSize(int64_t bytes) {
-    const double n = static_cast<double>(bytes);
-    if (n < 1e3)
-        return Bytes(n);
-    if (n < 1e6)
-        return Scaled(n, 1e3, "KB");
-    if (n < 1e9)
-        return Scaled(n, 1e6, "MB");
-    if (n < 1e12)
-        return Scaled(n, 1e9, "GB");
-    return Scaled(n, 1e12, "TB");
+    return SizeText(static_cast<double>(bytes), std::size(kUnits));
 }
 
 QString KvPublicUtilities::longlongConvertVolSpace(int64_t bytes) {
@@ -69,17 +72,11 @@ uint64_t KvPublicUtilities::volSpaceFromString(const QString& text) {
     if (text.size() < 2)
         return 0;
     const QString suffix = text.right(2);
-    float unit = 0;
-    if (suffix == "KB")
-        unit = 1e3f;
-    else if (suffix == "MB")
-        unit = 1e6f;
-    else if (suffix == "GB")
-        unit = 1e9f;
-    else if (suffix == "TB")
-        unit = 1e12f;
-    else
+    const auto named = std::find_if(std::begin(kUnits), std::end(kUnits),
+                                    [&](const SizeUnit& unit) { return suffix == unit.suffix; });
+    if (named == std::end(kUnits))
         return 0;
+    const auto unit = static_cast<float>(named->bytes);
     const float number = text.left(text.size() - 2).trimmed().toFloat();
     const float product = number * unit;
     return product > 0 ? static_cast<uint64_t>(product) : 0;
