@@ -623,11 +623,7 @@ void KvDeletailWindowController::RefreshDevice(const QVariant& object) {
     facade.StopScan(1);
     // One removal is enough: the medium's other devices go with it.
     QObject::disconnect(detachObserver_);
-    Alert alert;
-    alert.message = Tr("Message");
-    alert.defaultButton = Tr("OK");
-    alert.informativeText = Tr("The usb device is detatched!");
-    alert.iconName = QStringLiteral("warning");
+    const Alert alert = Alert::fromKeys("Message", "The usb device is detatched!", "OK");
     if (alert.run(this) == 1)
         doBackHomeAction(1);
 }

@@ -26,19 +26,6 @@ void CentreOn(QWidget* dialog, const QWidget* over) {
     dialog->move(over->frameGeometry().center() - dialog->rect().center());
 }
 
-// An alert whose texts are the string table's under these keys; without an
-// `alternate` key it has one button.
-Alert KeyedAlert(const char* message, const char* informative, const char* yes,
-                 const char* alternate = nullptr) {
-    Alert alert;
-    alert.message = Tr(message);
-    alert.informativeText = Tr(informative);
-    alert.defaultButton = Tr(yes);
-    if (alternate != nullptr)
-        alert.alternateButton = Tr(alternate);
-    return alert;
-}
-
 }  // namespace
 
 void KvDeletailWindowController::setUpRecovery() {
@@ -101,23 +88,23 @@ void KvDeletailWindowController::chooserEnded(int result, const QString& folder)
 }
 
 void KvDeletailWindowController::alertNoCompetence() {
-    const Alert alert =
-        KeyedAlert("QOV_FOUR_RECOVERY_NO_COMPETENCE_TITLE", "QOV_FOUR_RECOVERY_NO_COMPETENCE_NODE",
-                   "QOV_FOUR_RECOVERY_NO_COMPETENCE_YES_BUTTON");
+    const Alert alert = Alert::fromKeys("QOV_FOUR_RECOVERY_NO_COMPETENCE_TITLE",
+                                        "QOV_FOUR_RECOVERY_NO_COMPETENCE_NODE",
+                                        "QOV_FOUR_RECOVERY_NO_COMPETENCE_YES_BUTTON");
     alertEndedCompetenceContext(alert.run(this));
 }
 
 void KvDeletailWindowController::alertSameDevice() {
     const Alert alert =
-        KeyedAlert("QOV_FOUR_SAVE_SAME_PATH_TITLE", "QOV_FOUR_SAVE_SAME_PATH_NODE",
-                   "QOV_FOUR_SAVE_SAME_PATH_YES_BUTTON", "QOV_FOUR_SAVE_SAME_PATH_NO_BUTTON");
+        Alert::fromKeys("QOV_FOUR_SAVE_SAME_PATH_TITLE", "QOV_FOUR_SAVE_SAME_PATH_NODE",
+                        "QOV_FOUR_SAVE_SAME_PATH_YES_BUTTON", "QOV_FOUR_SAVE_SAME_PATH_NO_BUTTON");
     alertEndedEContext(alert.run(this));
 }
 
 void KvDeletailWindowController::alertNoLeakOfSpace() {
-    const Alert alert =
-        KeyedAlert("QOV_FOUR_RECOVERY_NO_SPACE_TITLE", "QOV_FOUR_RECOVERY_NO_SPACE_NODE",
-                   "QOV_FOUR_RECOVERY_NO_SPACE_YES_BUTTON", "QOV_FOUR_RECOVERY_NO_SPACE_NO_BUTTON");
+    const Alert alert = Alert::fromKeys(
+        "QOV_FOUR_RECOVERY_NO_SPACE_TITLE", "QOV_FOUR_RECOVERY_NO_SPACE_NODE",
+        "QOV_FOUR_RECOVERY_NO_SPACE_YES_BUTTON", "QOV_FOUR_RECOVERY_NO_SPACE_NO_BUTTON");
     alertEndedNoSpaceContext(alert.run(this));
 }
 

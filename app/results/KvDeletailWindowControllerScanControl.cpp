@@ -155,11 +155,9 @@ void KvDeletailWindowController::backButtonAction() {
         doBackHomeAction(1);
         return;
     }
-    Alert alert;
-    alert.message = Tr("QOV_FOUR_SCAN_BACKHOME_TITLE");
-    alert.informativeText = Tr("QOV_FOUR_SCAN_BACKHOME_NODE");
-    alert.defaultButton = Tr("QOV_FOUR_SCAN_BACKHOME_YES_BUTTON");
-    alert.alternateButton = Tr("QOV_FOUR_SCAN_BACKHOME_NO_BUTTON");
+    const Alert alert =
+        Alert::fromKeys("QOV_FOUR_SCAN_BACKHOME_TITLE", "QOV_FOUR_SCAN_BACKHOME_NODE",
+                        "QOV_FOUR_SCAN_BACKHOME_YES_BUTTON", "QOV_FOUR_SCAN_BACKHOME_NO_BUTTON");
     alertEndedAContext(AskWithScanPaused(alert, this, facade.IsPause()));
 }
 
@@ -189,12 +187,9 @@ void KvDeletailWindowController::alertEndedAContext(int code) {
 int KvDeletailWindowController::SaveScanResult() {
     if (bSave == 1 || isImport == 1 || isSelectBackHome == 1)
         return 1;
-    Alert alert;
-    alert.message = Tr("SAVE_SAME_DISK_WARNING");
-    alert.informativeText = Tr("SAVE_SCAN_TIP");
-    alert.defaultButton = Tr("QOV_FOUR_SCAN_BACKHOME_YES_BUTTON");
-    alert.alternateButton = Tr("QOV_FOUR_RECOVERY_NO_SPACE_YES_BUTTON");
-    alert.otherButton = Tr("QOV_FOUR_SCAN_BACKHOME_NO_BUTTON");
+    const Alert alert = Alert::fromKeys(
+        "SAVE_SAME_DISK_WARNING", "SAVE_SCAN_TIP", "QOV_FOUR_SCAN_BACKHOME_YES_BUTTON",
+        "QOV_FOUR_RECOVERY_NO_SPACE_YES_BUTTON", "QOV_FOUR_SCAN_BACKHOME_NO_BUTTON");
     switch (alert.run()) {
         case 1:
             // A save that was cancelled or failed keeps the window and its result.

@@ -35,12 +35,9 @@ Destination CheckWritable(const QString& folder) {
 Destination CheckDevice(const QString& folder) {
     if (!KvUIFacade::current().IsRecoveryToSameDevice(folder))
         return Destination::kUse;
-    Alert alert;
-    alert.message = Tr("SAVE_SAME_DISK_WARNING");
-    alert.informativeText = Tr("SAVE_SAME_DISK_PROMPT");
-    alert.defaultButton = Tr("CHANG_DESTINATION");
-    alert.alternateButton = Tr("QOV_FOUR_SCAN_STOP_NO_BUTTON");
-    alert.otherButton = Tr("QOV_FOUR_SCAN_STOP_YES_BUTTON");
+    const Alert alert =
+        Alert::fromKeys("SAVE_SAME_DISK_WARNING", "SAVE_SAME_DISK_PROMPT", "CHANG_DESTINATION",
+                        "QOV_FOUR_SCAN_STOP_NO_BUTTON", "QOV_FOUR_SCAN_STOP_YES_BUTTON");
     switch (alert.run()) {
         case 1:
             return Destination::kChooseAgain;

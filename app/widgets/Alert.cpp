@@ -5,6 +5,7 @@
 
 #include "Images.h"
 #include "TCImageWindow.h"
+#include "Tr.h"
 
 namespace {
 
@@ -17,6 +18,19 @@ Alert::Answerer& CurrentAnswerer() {
 
 void Alert::setAnswerer(Answerer answerer) {
     CurrentAnswerer() = std::move(answerer);
+}
+
+Alert Alert::fromKeys(const char* message, const char* informative, const char* defaultKey,
+                      const char* alternateKey, const char* otherKey) {
+    Alert alert;
+    alert.message = Tr(message);
+    alert.informativeText = Tr(informative);
+    alert.defaultButton = Tr(defaultKey);
+    if (alternateKey != nullptr)
+        alert.alternateButton = Tr(alternateKey);
+    if (otherKey != nullptr)
+        alert.otherButton = Tr(otherKey);
+    return alert;
 }
 
 int Alert::run(QWidget* window) const {

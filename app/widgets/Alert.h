@@ -21,6 +21,11 @@ public:
     QString otherButton;
     QString iconName = "warning";
 
+    // An alert whose texts are the string table's under these keys; a null
+    // button key leaves that button out.
+    static Alert fromKeys(const char* message, const char* informative, const char* defaultKey,
+                          const char* alternateKey = nullptr, const char* otherKey = nullptr);
+
     // Modal for the application, or for `window` only (a sheet below its title bar).
     int run(QWidget* window = nullptr) const;
     // The dialog run() shows, built but not shown.
