@@ -110,8 +110,14 @@ int PdfAnalyzer::PdfRawFileInfo::CalcRawSize(unsigned char* sector, int sectorSi
         size = 0;
         return 1;
     }
+    // Another document starting here ends this one; the device walk stops
+    // where that one begins.
+    if (offset > 0 && std::memcmp(sector, "%PDF-", 5) == 0) {
+        size = 0;
+        return 1;
+    }
     const uint32_t zeros = context.trailingZeroBytes;
-    if (zeros < 4 || offset < minimumSize + extraMinimum)
+    if (zeros < 4)
         return 2;
     const auto* kMarker = reinterpret_cast<const unsigned char*>(PdfEnd::kMarker);
     constexpr int kMarkerBytes = static_cast<int>(PdfEnd::kMarkerBytes);
@@ -135,6 +141,12 @@ int PdfAnalyzer::PdfRawFileInfo::CalcRawSize(unsigned char* sector, int sectorSi
         if (past == 0)
             return 2;
         end = past;
+    }
+    // Below the least size an end marker may still close an early revision;
+    // the device walk, which looks at what follows it, measures the file.
+    if (offset < minimumSize + extraMinimum) {
+        size = 0;
+        return 1;
     }
     end += static_cast<int64_t>(
         PdfEnd::LineEnd(sector + end, static_cast<uint64_t>(sectorSize - end)));

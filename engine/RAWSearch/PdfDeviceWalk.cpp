@@ -11,15 +11,48 @@ namespace {
 
 constexpr uint64_t kIllustratorReach = 1024;
 
+// Whether `bytes` start "<number> <number> obj".
+bool IsObjectHeader(const uint8_t* bytes, uint64_t length) {
+    uint64_t at = 0;
+    for (int field = 0; field < 2; ++field) {
+        const uint64_t from = at;
+        while (at < length && at - from < 10 && bytes[at] >= '0' && bytes[at] <= '9')
+            ++at;
+        if (at == from || at >= length || bytes[at] != ' ')
+            return false;
+        ++at;
+    }
+    return length - at >= 3 && std::memcmp(bytes + at, "obj", 3) == 0;
+}
+
+// Whether `bytes` hold a comment of printable text closed by a line end.
+bool IsCommentLine(const uint8_t* bytes, uint64_t length) {
+    constexpr uint64_t kLongestComment = 255;
+    for (uint64_t at = 1; at < length && at <= kLongestComment; ++at) {
+        if (bytes[at] == '\r' || bytes[at] == '\n')
+            return true;
+        if (bytes[at] < 0x20 || bytes[at] >= 0x7F)
+            return false;
+    }
+    return false;
+}
+
 // Whether the bytes after an end marker and its line end carry on the
-// document: an incremental update's objects or cross-reference table, a
-// comment, or blank lines.
+// document: after blank lines, an incremental update's object or
+// cross-reference table, or a comment line.
 bool Continues(const uint8_t* bytes, uint64_t length) {
-    if (length == 0)
+    constexpr uint64_t kMostBlanks = 64;
+    uint64_t at = 0;
+    while (at < length && at < kMostBlanks &&
+           (bytes[at] == ' ' || bytes[at] == '\t' || bytes[at] == '\r' || bytes[at] == '\n'))
+        ++at;
+    if (at >= length)
         return false;
-    const uint8_t c = bytes[0];
-    return (c >= '0' && c <= '9') || c == '%' || c == ' ' || c == '\t' || c == '\r' || c == '\n' ||
-           (length >= 4 && std::memcmp(bytes, "xref", 4) == 0);
+    const uint8_t* next = bytes + at;
+    const uint64_t left = length - at;
+    if (next[0] == '%')
+        return IsCommentLine(next, left);
+    return (left >= 4 && std::memcmp(next, "xref", 4) == 0) || IsObjectHeader(next, left);
 }
 
 bool IsIllustrator(RawFileBuffer& reader) {

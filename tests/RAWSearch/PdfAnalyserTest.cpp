@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -89,6 +91,7 @@ TEST(PdfDeviceWalk, EndsAfterTheMarkerFromTheFirstSectorOn) {
         const char* what;
         std::vector<uint8_t> pdf;
         bool zeroSlack;
+        std::string slack = "";  // random bytes that happen to start so
     };
     std::vector<uint8_t> updated = MakePdf(300, kInfo);
     const std::string update =
@@ -101,11 +104,15 @@ TEST(PdfDeviceWalk, EndsAfterTheMarkerFromTheFirstSectorOn) {
         {"CR LF after the marker", MakePdf(3000, kInfo, "\r\n"), false},
         {"no line end", MakePdf(3000, kInfo, ""), true},
         {"incremental update", updated, false},
+        {"slack starting like a comment", MakePdf(200, kInfo), false, "%*\x9c\x01"},
+        {"slack starting like a number", MakePdf(200, kInfo), false, "12 \xe0"},
     };
     for (const uint32_t sector : {512u, 4096u}) {
         for (const Case& c : cases) {
             std::vector<uint8_t> image = RandomImage(sector, 80, {});
             Place(image, size_t(2) * sector, c.pdf);
+            Place(image, size_t(2) * sector + c.pdf.size(),
+                  std::vector<uint8_t>(c.slack.begin(), c.slack.end()));
             if (c.zeroSlack) {
                 const size_t end = (2 * sector + c.pdf.size() + sector - 1) / sector * sector;
                 std::fill(image.begin() + 2 * sector + c.pdf.size(), image.begin() + end, 0);
@@ -174,6 +181,33 @@ TEST_P(PdfCarving, IllustratorDrawingsAreTypedAi) {
     ASSERT_NE(found, carved.end());
     EXPECT_EQ(found->second.size, int64_t(bytes.size()));
     EXPECT_EQ(found->second.name.substr(found->second.name.size() - 3), ".AI");
+}
+
+// Small documents whose last sector ends in zeros, far enough apart that the
+// stream passes each one's end marker long before it could take it: every one
+// ends at its own marker, none runs on into the next.
+TEST_P(PdfCarving, SmallZeroTailedDocumentsEndAtTheirOwnMarker) {
+    const uint32_t sector = GetParam();
+    std::mt19937 random(44);
+    std::vector<uint8_t> image;
+    std::map<int64_t, size_t> laid;  // start sector, length
+    for (int n = 0; n < 40; ++n) {
+        const size_t gap = (25 * 1024 + random() % (175 * 1024)) / sector * sector;
+        for (size_t k = 0; k < gap; ++k)
+            image.push_back(uint8_t(random()));
+        const std::vector<uint8_t> pdf = MakePdf(1300 + random() % 7600, kInfo);
+        laid[int64_t(image.size() / sector)] = pdf.size();
+        image.insert(image.end(), pdf.begin(), pdf.end());
+        image.resize((image.size() + sector - 1) / sector * sector, 0);
+    }
+    for (size_t k = 0; k < 64 * 1024; ++k)
+        image.push_back(uint8_t(random()));
+    const auto carved = CarveImage(image, sector);
+    for (const auto& [start, length] : laid) {
+        const auto found = carved.find(start);
+        ASSERT_NE(found, carved.end()) << "sector " << start;
+        EXPECT_EQ(found->second.size, int64_t(length)) << "sector " << start;
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(SectorSizes, PdfCarving, ::testing::Values(512u, 4096u));
