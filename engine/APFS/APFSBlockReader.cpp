@@ -12,8 +12,6 @@ namespace apfs {
 namespace {
 
 constexpr size_t kMostCheckpoints = 32;
-// The descriptor area is a small ring; a damaged count is not followed further.
-constexpr uint32_t kMostDescriptorBlocks = 4096;
 
 }  // namespace
 

@@ -71,12 +71,54 @@ void APFSContainerParser::NameAfter(const uint8_t* volumeSuperblock) {
         name_.resize(kMostNameLength);
 }
 
-int APFSContainerParser::ParseContainer() {
-    if (!Read(0))
-        return -1;
-    const uint8_t* superblock = buffer_.data();
-    const apfs::ContainerInfo info = apfs::ContainerInfo::Of(superblock);
-    if (info.blockSize < apfs::kBlockSize || !apfs::IsPlausibleAPFSObject(superblock))
+bool APFSContainerParser::ResolvesObjectMap(const uint8_t* superblock) {
+    const uint64_t map = apfs::ContainerInfo::Of(superblock).omapOid;
+    return Read(map) && apfs::IsObjectMapAt(buffer_.data(), map);
+}
+
+std::vector<uint8_t> APFSContainerParser::NewestSuperblock(const uint8_t* found) {
+    const apfs::ContainerInfo expected = apfs::ContainerInfo::Of(found);
+    const auto usable = [&](const uint8_t* block) {
+        const apfs::ContainerInfo info = apfs::ContainerInfo::Of(block);
+        return apfs::IsContainerSuperblock(block) &&
+               apfs::HasValidChecksum(block, apfs::kBlockSize) &&
+               std::equal(info.uuid, info.uuid + 16, expected.uuid);
+    };
+    std::vector<uint8_t> block(apfs::kBlockSize);
+    // The container's own first block is the newest superblock when it is whole.
+    if (Read(0) && usable(buffer_.data())) {
+        block.assign(buffer_.begin(), buffer_.begin() + apfs::kBlockSize);
+        if (ResolvesObjectMap(block.data()))
+            return block;
+    }
+    std::vector<uint8_t> newest(found, found + apfs::kBlockSize);
+    if (!expected.descContiguous)
+        return newest;
+    const uint32_t count = std::min(expected.descBlocks, apfs::kMostDescriptorBlocks);
+    for (uint32_t i = 0; i < count && delegate_->IsContinue(); ++i) {
+        if (!Read(expected.descBase + i) || !usable(buffer_.data()))
+            continue;
+        block.assign(buffer_.begin(), buffer_.begin() + apfs::kBlockSize);
+        if (apfs::ContainerInfo::Of(block.data()).xid >
+                apfs::ContainerInfo::Of(newest.data()).xid &&
+            ResolvesObjectMap(block.data())) {
+            newest = block;
+        }
+    }
+    return newest;
+}
+
+int APFSContainerParser::ParseContainer(const uint8_t* found) {
+    std::vector<uint8_t> newest;
+    if (found != nullptr) {
+        newest = NewestSuperblock(found);
+    } else {
+        if (!Read(0))
+            return -1;
+        newest.assign(buffer_.begin(), buffer_.begin() + apfs::kBlockSize);
+    }
+    const apfs::ContainerInfo info = apfs::ContainerInfo::Of(newest.data());
+    if (info.blockSize < apfs::kBlockSize || !apfs::IsPlausibleAPFSObject(newest.data()))
         return -2;
     blockSize_ = info.blockSize;
     blockCount_ = info.blockCount;
@@ -84,7 +126,6 @@ int APFSContainerParser::ParseContainer() {
     unsigned __int128 sectors = (unsigned __int128)blockCount_ * apfs::kBlockSize / sectorSize_;
     totalSectors_ = sectors > UINT64_MAX ? UINT64_MAX : static_cast<uint64_t>(sectors);
 
-    const std::vector<uint8_t> newest(superblock, superblock + apfs::kBlockSize);
     std::vector<uint64_t> maps = apfs::CheckpointObjectMaps(newest.data(), [this](uint64_t block,
                                                                                   uint8_t* out) {
         return delegate_->ReadBlocks(this, block, static_cast<int32_t>(apfs::kBlockSize), out) != 0;

@@ -44,8 +44,11 @@ public:
     // Values below 512 are ignored.
     void SetSectorSize(int sectorSize);
     // 0 when the walk ran, -1 when block 0 cannot be read, -2 when it is not
-    // a usable container superblock.
-    int ParseContainer();
+    // a usable container superblock. With `found`, a superblock the scan met
+    // whose object map resolves at this parser's start: block 0 is used when
+    // it is whole and of the same container, else the newest whole copy of
+    // the checkpoint-descriptor area, else `found` itself.
+    int ParseContainer(const uint8_t* found = nullptr);
     // Walks the volume whose superblock is at `block`; 0, -1 on a failed
     // read, -2 when the block is not a plausible object.
     int ParseVolume(uint64_t block);
@@ -79,6 +82,9 @@ private:
     };
 
     bool Read(uint64_t block);
+    // The superblock's object map lies at its own address in this container.
+    bool ResolvesObjectMap(const uint8_t* superblock);
+    std::vector<uint8_t> NewestSuperblock(const uint8_t* found);
     void NameAfter(const uint8_t* volumeSuperblock);
     void WalkContainerMap(uint64_t map);
     void WalkVolume(const uint8_t* volumeSuperblock);

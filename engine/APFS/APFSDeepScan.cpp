@@ -16,7 +16,6 @@ namespace {
 constexpr size_t kBufferSize = 1024 * 1024;
 constexpr uint64_t kReadBytes = 64 * 1024;
 constexpr long long kTopId = 2;
-constexpr uint16_t kTypeObjectMap = 0x0B;
 // Object maps remembered while no container is known; a damaged disk full of
 // stray maps is not followed further.
 constexpr size_t kMostNotedObjectMaps = 65536;
@@ -126,7 +125,6 @@ bool APFSDeepScan::TryContainerSuperblock(uint64_t sector, const uint8_t* data) 
     if (!apfs::IsContainerSuperblock(data))
         return false;
     const apfs::ContainerInfo info = apfs::ContainerInfo::Of(data);
-    StartPendingVolumeAligned();
     for (const auto& [key, parser] : parsers_) {
         // A checkpoint's copy of the superblock of a container already known.
         if (sector - parser->StartSector() < parser->TotalSectors() &&
@@ -134,9 +132,66 @@ bool APFSDeepScan::TryContainerSuperblock(uint64_t sector, const uint8_t* data) 
             return true;
         }
     }
-    if (APFSContainerParser* parser = AddParser(sector, sector))
-        parser->ParseContainer();
+    uint64_t start = 0;
+    if (!ConfirmedStart(sector, info, start))
+        return false;
+    StartPendingVolumeAligned();
+    if (APFSContainerParser* parser = AddParser(start, start))
+        parser->ParseContainer(data);
     return true;
+}
+
+APFSDeepScan::MapAnswer APFSDeepScan::ObjectMapAt(uint64_t start, uint64_t map) {
+    std::vector<uint8_t> block(apfs::kBlockSize);
+    if (!apfs::ReadContainerBlock(device_, start, map, block.data(), scratch_))
+        return MapAnswer::kUnreadable;
+    return apfs::IsObjectMapAt(block.data(), map) ? MapAnswer::kResolves : MapAnswer::kElsewhere;
+}
+
+bool APFSDeepScan::HoldsOwnCopy(uint64_t sector, const apfs::ContainerInfo& info) {
+    uint64_t copy = 0;
+    std::vector<uint8_t> block(apfs::kBlockSize);
+    if (!info.CopyBlock(copy) ||
+        !apfs::ReadContainerBlock(device_, sector, copy, block.data(), scratch_) ||
+        !apfs::IsContainerSuperblock(block.data()) ||
+        !apfs::HasValidChecksum(block.data(), apfs::kBlockSize)) {
+        return false;
+    }
+    const apfs::ContainerInfo found = apfs::ContainerInfo::Of(block.data());
+    return found.xid == info.xid && std::equal(info.uuid, info.uuid + 16, found.uuid);
+}
+
+bool APFSDeepScan::ConfirmedStart(uint64_t sector, const apfs::ContainerInfo& info,
+                                  uint64_t& start) {
+    // A superblock met may be the container's first block or a checkpoint's
+    // copy of it. Taken as the first block when its object map lies at its
+    // own address from there, or, when that block cannot be read (a device
+    // cut short), when its own copy lies where the checkpoint area says.
+    const MapAnswer inPlace = ObjectMapAt(sector, info.omapOid);
+    if (inPlace == MapAnswer::kResolves ||
+        (inPlace == MapAnswer::kUnreadable && HoldsOwnCopy(sector, info))) {
+        start = sector;
+        return true;
+    }
+    // As a copy: its place in the checkpoint area, or a noted object map,
+    // gives the start; the object map must resolve there.
+    std::vector<uint64_t> candidates;
+    uint64_t copy = 0;
+    uint64_t candidate = 0;
+    if (info.CopyBlock(copy) && ContainerStartOf(sector, copy, candidate))
+        candidates.push_back(candidate);
+    const auto noted = objectMapSectors_.find(info.omapOid);
+    if (noted != objectMapSectors_.end() &&
+        ContainerStartOf(noted->second, info.omapOid, candidate)) {
+        candidates.push_back(candidate);
+    }
+    for (uint64_t at : candidates) {
+        if (ObjectMapAt(at, info.omapOid) == MapAnswer::kResolves) {
+            start = at;
+            return true;
+        }
+    }
+    return false;
 }
 
 bool APFSDeepScan::TryVolumeSuperblock(uint64_t sector, const uint8_t* data) {
@@ -154,7 +209,7 @@ bool APFSDeepScan::TryVolumeSuperblock(uint64_t sector, const uint8_t* data) {
 
 void APFSDeepScan::NoteObjectMap(uint64_t sector, const uint8_t* data) {
     const apfs::ObjectHeader header = apfs::ObjectHeader::Of(data);
-    if (header.type != kTypeObjectMap || !header.IsPhysical())
+    if (header.type != apfs::kTypeObjectMap || !header.IsPhysical())
         return;
     uint64_t start = 0;
     if (pendingVolume_ && header.oid == pendingVolume_->objectMap &&
@@ -166,9 +221,9 @@ void APFSDeepScan::NoteObjectMap(uint64_t sector, const uint8_t* data) {
         objectMapSectors_.emplace(header.oid, sector);
 }
 
-bool APFSDeepScan::ContainerStartOf(uint64_t mapSector, uint64_t map, uint64_t& start) const {
-    unsigned __int128 mapBytes = (unsigned __int128)mapSector * sectorSize_;
-    const unsigned __int128 blockBytes = (unsigned __int128)map * apfs::kBlockSize;
+bool APFSDeepScan::ContainerStartOf(uint64_t sector, uint64_t block, uint64_t& start) const {
+    unsigned __int128 mapBytes = (unsigned __int128)sector * sectorSize_;
+    const unsigned __int128 blockBytes = (unsigned __int128)block * apfs::kBlockSize;
     if (blockBytes > mapBytes || (mapBytes - blockBytes) % sectorSize_ != 0)
         return false;
     start = static_cast<uint64_t>((mapBytes - blockBytes) / sectorSize_);

@@ -49,7 +49,16 @@ private:
     // A physical object map met before any parser: its id is its own block,
     // so it tells where a container without a superblock begins.
     void NoteObjectMap(uint64_t sector, const uint8_t* data);
-    bool ContainerStartOf(uint64_t mapSector, uint64_t map, uint64_t& start) const;
+    // The start of the container in which `block` begins at device `sector`.
+    bool ContainerStartOf(uint64_t sector, uint64_t block, uint64_t& start) const;
+    // Where the container of a superblock met at `sector` begins, when its
+    // object map or its checkpoint copy confirms it.
+    bool ConfirmedStart(uint64_t sector, const apfs::ContainerInfo& info, uint64_t& start);
+    enum class MapAnswer { kResolves, kElsewhere, kUnreadable };
+    MapAnswer ObjectMapAt(uint64_t start, uint64_t map);
+    // The superblock's own copy lies in the checkpoint area of a container
+    // that begins at `sector`.
+    bool HoldsOwnCopy(uint64_t sector, const apfs::ContainerInfo& info);
     void StartLoneVolume(uint64_t volumeSector, uint64_t startSector);
     // A pending volume whose container start never showed keeps the 4096-byte
     // alignment of its superblock.

@@ -101,7 +101,24 @@ ContainerInfo ContainerInfo::Of(const uint8_t* block) {
     const uint32_t descBlocks = Read32(block + kNxDescBlocks);
     info.descBlocks = descBlocks & 0x7FFFFFFF;
     info.descContiguous = (descBlocks & 0x80000000) == 0;
+    info.descIndex = Read32(block + kNxDescIndex);
+    info.descLength = Read32(block + kNxDescLength);
     return info;
+}
+
+bool ContainerInfo::CopyBlock(uint64_t& block) const {
+    if (!descContiguous || descBase == 0 || descBlocks == 0 || descLength == 0 ||
+        descLength > descBlocks || descIndex >= descBlocks) {
+        return false;
+    }
+    const uint64_t last = (uint64_t{descIndex} + descLength - 1) % descBlocks;
+    return !__builtin_add_overflow(descBase, last, &block);
+}
+
+bool IsObjectMapAt(const uint8_t* data, uint64_t block) {
+    const ObjectHeader header = ObjectHeader::Of(data);
+    return header.oid == block && header.type == kTypeObjectMap && header.IsPhysical() &&
+           HasValidChecksum(data, kBlockSize);
 }
 
 std::string VolumeName(const uint8_t* block) {

@@ -23,6 +23,7 @@ constexpr size_t kObjectSubtype = 28;
 constexpr uint32_t kPhysicalFlag = 0x4000;  // in the high half of o_type
 constexpr uint16_t kTypeContainerSuperblock = 1;
 constexpr uint16_t kTypeBTreeNode = 3;
+constexpr uint16_t kTypeObjectMap = 11;
 constexpr uint16_t kSubtypeObjectMap = 11;
 constexpr uint16_t kSubtypeFileSystemTree = 14;
 
@@ -34,6 +35,8 @@ constexpr size_t kNxBlockCount = 40;
 constexpr size_t kNxUuid = 72;
 constexpr size_t kNxDescBlocks = 104;
 constexpr size_t kNxDescBase = 112;
+constexpr size_t kNxDescIndex = 136;
+constexpr size_t kNxDescLength = 140;
 constexpr size_t kNxOmapOid = 160;
 
 // Object map and volume superblock.
@@ -53,6 +56,9 @@ constexpr uint16_t kNodeRoot = 1;
 constexpr uint16_t kNodeLeaf = 2;
 constexpr uint16_t kNodeFixedEntries = 4;
 constexpr uint32_t kMostNodeEntries = 1024;
+// The checkpoint-descriptor area is a small ring; a damaged count is not
+// followed further.
+constexpr uint32_t kMostDescriptorBlocks = 4096;
 
 uint64_t Read64(const uint8_t* p);
 uint32_t Read32(const uint8_t* p);
@@ -95,8 +101,16 @@ struct ContainerInfo {
     uint64_t descBase = 0;
     uint32_t descBlocks = 0;     // without the flag bit
     bool descContiguous = true;  // false: the base names a tree, not blocks
+    uint32_t descIndex = 0;      // first block of this checkpoint in the area
+    uint32_t descLength = 0;     // its blocks, the superblock copy last
     static ContainerInfo Of(const uint8_t* block);
+    // Where this superblock's own copy lies in the checkpoint-descriptor
+    // area; false when the area is not a plain run of blocks.
+    bool CopyBlock(uint64_t& block) const;
 };
+
+// A physical object map stored at its own address `block`.
+bool IsObjectMapAt(const uint8_t* data, uint64_t block);
 
 // The volume name of a volume superblock, bounded by its field.
 std::string VolumeName(const uint8_t* block);

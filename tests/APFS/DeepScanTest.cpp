@@ -70,10 +70,13 @@ const ReportedNode* Named(const RecordingBuilder& builder, const std::string& na
     return nullptr;
 }
 
-TEST(APFSDeepScan, DiskOf4096ByteSectorsIsListedAndCopiedOut) {
-    const auto image = APFSImage("sector4096");
+// A complete scan of fixture `name` lists every file of its manifest and
+// copies each out whole.
+void ExpectScannedAndCopiedOut(const std::string& name, uint32_t sectorSize) {
+    SCOPED_TRACE(name);
+    const auto image = APFSImage(name);
     ASSERT_FALSE(image.empty());
-    APFSImageDevice device(image, 4096);
+    APFSImageDevice device(image, sectorSize);
     SetFileTypeLists();
     IRecoveryFilter* filter = CreateFilter();
     filter->SetFilterTypes(127);
@@ -93,9 +96,52 @@ TEST(APFSDeepScan, DiskOf4096ByteSectorsIsListedAndCopiedOut) {
     TempDir out;
     const RecoveryCounts counts = RecoverFound(*controller, found, (out / "files").string());
     EXPECT_EQ(counts.failed, 0);
+    EXPECT_EQ(counts.partly, 0);
     std::string top;
     const std::vector<ListedEntry> listed = APFSLines(listing, top);
-    ExpectListingMatches(listed, top, ReadAPFSManifest("sector4096"), out / "files");
+    ExpectListingMatches(listed, top, ReadAPFSManifest(name), out / "files");
+}
+
+TEST(APFSDeepScan, DiskOf4096ByteSectorsIsListedAndCopiedOut) {
+    ExpectScannedAndCopiedOut("sector4096", 4096);
+}
+
+TEST(APFSDeepScan, ContainersWhoseFirstBlockIsLostAreReadFromTheirTrueStart) {
+    // Each container's superblock copy in its checkpoint area names its own
+    // block there; the object map confirms the start it gives.
+    ExpectScannedAndCopiedOut("two_containers_block0_zeroed", 512);
+    const auto image = APFSImage("two_containers_block0_zeroed");
+    ASSERT_FALSE(image.empty());
+    const APFSManifest manifest = ReadAPFSManifest("two_containers_block0_zeroed");
+    APFSImageDevice device(image, 512);
+    RecordingBuilder builder;
+    auto scan = DeepScan(device, builder);
+    CSearchedPartitionInfo* records[4] = {};
+    ASSERT_EQ(scan->GetSearchedPartitionInfo(records, 4), 2);
+    for (int i = 0; i < 2; ++i) {
+        std::unique_ptr<CSearchedPartitionInfo> record(records[i]);
+        EXPECT_EQ(record->startSector, static_cast<uint64_t>(manifest.containers[i].start));
+    }
+}
+
+TEST(APFSDeepScan, ASuperblockCopyWhoseObjectMapDoesNotResolveMakesNoContainer) {
+    const auto image = APFSImage("container");
+    ASSERT_FALSE(image.empty());
+    APFSImageDevice device(image, 512);
+    // Block 0 and every object-map block gone: no start can be confirmed.
+    device.Overlay(0, std::vector<uint8_t>(apfs::kBlockSize, 0));
+    std::vector<uint8_t> block(apfs::kBlockSize);
+    for (int64_t at = 1; at < device.GetTotalSectors() / 8; ++at) {
+        ASSERT_TRUE(device.ReadSector(block.data(), at * 8, 8));
+        const apfs::ObjectHeader header = apfs::ObjectHeader::Of(block.data());
+        if (header.type == apfs::kTypeObjectMap && header.IsPhysical())
+            device.Overlay(static_cast<uint64_t>(at) * apfs::kBlockSize,
+                           std::vector<uint8_t>(apfs::kBlockSize, 0));
+    }
+    RecordingBuilder builder;
+    auto scan = DeepScan(device, builder);
+    for (size_t i = 0; i < scan->ParserCount(); ++i)
+        EXPECT_EQ(scan->ParserAt(i)->BlockCount(), 0u) << "a container was published";
 }
 
 TEST(APFSDeepScan, TheShortLastPieceOfADeviceIsRead) {
