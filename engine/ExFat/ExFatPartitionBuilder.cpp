@@ -450,8 +450,9 @@ void CPartitionBuilder::FinishBuid(std::vector<std::unique_ptr<CExFatPartitionEx
 }
 
 // Matches every candidate again from scratch; each file set then belongs to
-// the candidate with the strongest evidence for it (a deeper tree outweighs a
-// set that merely fits), the stronger candidate on a tie. Candidates left
+// the candidate with the strongest evidence for it: a boot sector or FAT
+// first, then a deeper tree over a set that merely fits, then the stronger
+// candidate. Candidates left
 // without file sets are dropped and their geometries not tried again.
 void CPartitionBuilder::Winnow(Candidates& list) {
     std::stable_sort(list.begin(), list.end(), Stronger);
@@ -467,20 +468,34 @@ void CPartitionBuilder::Winnow(Candidates& list) {
         dropped_.insert({candidate->dataStartSector, candidate->sectorsPerCluster});
         Destroy(candidate);
     }
-    std::unordered_map<CFileSet*, std::pair<uint32_t, size_t>> owner;  // weight, rank
+    // A partition whose boot sector or FAT was seen keeps the file sets its
+    // geometry explains: those its folders lead to, and those holding deleted
+    // files only (what is left of its deleted folders, which nothing points
+    // at). A geometry made up from folder distances may score higher there by
+    // coincidence, never by right. A set with files in use that none of its
+    // folders lead to belongs to another file system, an older one say.
+    struct Claim {
+        bool explained;
+        uint32_t weight;
+        size_t rank;
+    };
+    std::unordered_map<CFileSet*, Claim> owner;
     for (size_t rank = 0; rank < live.size(); ++rank) {
+        const bool onDisk = live[rank]->HasOnDiskEvidence();
         for (const auto& [sector, weight] : live[rank]->evidence) {
             CFileSet* set = SetAt(sector);
+            const bool explained = onDisk && (weight > 1 || set->inUse.empty());
             const auto known = owner.find(set);
-            if (known == owner.end() || weight > known->second.first)
-                owner[set] = {weight, rank};
+            if (known == owner.end() || (explained && !known->second.explained) ||
+                (explained == known->second.explained && weight > known->second.weight)) {
+                owner[set] = {explained, weight, rank};
+            }
         }
     }
     for (size_t rank = 0; rank < live.size(); ++rank) {
         CExFatPartitionEx* candidate = live[rank];
-        std::erase_if(candidate->evidence, [&](const auto& entry) {
-            return owner.at(SetAt(entry.first)).second != rank;
-        });
+        std::erase_if(candidate->evidence,
+                      [&](const auto& entry) { return owner.at(SetAt(entry.first)).rank != rank; });
         if (candidate->evidence.empty()) {
             dropped_.insert({candidate->dataStartSector, candidate->sectorsPerCluster});
             Destroy(candidate);
@@ -653,23 +668,32 @@ void CPartitionBuilder::BuildFileTree(CExFatPartitionEx& partition,
         if (set && partition.matched.count(set))
             sets.push_back(set);
     }
-    // Which folder owns each cluster, from the folders' own chains.
+    // Which folder owns each cluster, from the folders' own chains; deleted
+    // folders only where no folder in use claims the cluster.
     std::unordered_map<uint32_t, int64_t> owner;
+    std::vector<const _tagFileBaseInfo*> folders;
     for (CFileSet* set : sets) {
-        for (const _tagFileBaseInfo& folder : set->inUse) {
-            if (!(folder.attributes & kExFatDirectoryAttribute) || folder.firstCluster < 2 ||
-                folder.firstCluster > kExFatLastCluster ||
-                static_cast<uint64_t>(folder.dataLength) >= kLargestFolderBytes) {
-                continue;
-            }
-            const int64_t id = partition.ConvertClusterNumToSector(folder.firstCluster);
-            uint32_t cluster = folder.firstCluster;
-            for (int64_t left = folder.dataLength;
-                 left > 0 && cluster >= 2 && cluster <= kExFatLastCluster &&
-                 owner.emplace(cluster, id).second;
-                 left -= partition.bytesPerCluster) {
-                cluster = folder.noFatChain ? cluster + 1 : partition.GetNextCluster(cluster, 0);
-            }
+        for (const _tagFileBaseInfo& folder : set->inUse)
+            folders.push_back(&folder);
+    }
+    for (CFileSet* set : sets) {
+        for (const _tagFileBaseInfo& folder : set->deleted)
+            folders.push_back(&folder);
+    }
+    for (const _tagFileBaseInfo* entry : folders) {
+        const _tagFileBaseInfo& folder = *entry;
+        if (!(folder.attributes & kExFatDirectoryAttribute) || folder.firstCluster < 2 ||
+            folder.firstCluster > kExFatLastCluster ||
+            static_cast<uint64_t>(folder.dataLength) >= kLargestFolderBytes) {
+            continue;
+        }
+        const int64_t id = partition.ConvertClusterNumToSector(folder.firstCluster);
+        uint32_t cluster = folder.firstCluster;
+        for (int64_t left = folder.dataLength;
+             left > 0 && cluster >= 2 && cluster <= kExFatLastCluster &&
+             owner.emplace(cluster, id).second;
+             left -= partition.bytesPerCluster) {
+            cluster = folder.noFatChain ? cluster + 1 : partition.GetNextCluster(cluster, 0);
         }
     }
     std::unordered_set<CFileSet*> done;

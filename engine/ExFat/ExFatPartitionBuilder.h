@@ -26,6 +26,10 @@ public:
     static constexpr uint32_t kSecondFat = 0x00000002;
 
     bool HasBootSector() const { return flags >= kBackupBoot; }
+    // A boot sector or the first sector of a FAT was seen where it belongs.
+    bool HasOnDiskEvidence() const {
+        return HasBootSector() || (flags & (kFirstFat | kSecondFat)) != 0;
+    }
     // The first and last sector a file set of the partition may occupy.
     bool Holds(const CFileSet& set) const;
 

@@ -18,7 +18,7 @@ struct DiskEntry {
     std::string path;
     int64_t size = 0;
     std::string sha256;
-    std::string state;  // live, or lost (its folder's entry was formatted over)
+    std::string state;  // live, deleted, or lost (its folder's entry was formatted over)
 };
 
 struct DiskPart {
@@ -53,6 +53,7 @@ Disk ReadDisk(const std::string& name) {
 
 struct Listed {
     int64_t size = 0;
+    bool deleted = false;
     bool directory = false;
 };
 
@@ -72,7 +73,7 @@ Scanned ParseScan(const std::string& output, const std::string& errors) {
             continue;
         const size_t slash = f[1].find('/');
         scan.top = f[1].substr(0, slash);
-        scan.files[f[1].substr(slash)] = {std::stoll(f[2]), f[4] == "1"};
+        scan.files[f[1].substr(slash)] = {std::stoll(f[2]), f[3] == "1", f[4] == "1"};
     }
     std::istringstream errorLines(errors);
     while (std::getline(errorLines, line)) {
@@ -115,7 +116,9 @@ TEST_P(CompleteScanTool, ListsEachPartitionAndRecoversItsFiles) {
         ParseScan(result.output, std::string(errorBytes.begin(), errorBytes.end()));
 
     // Partitions that kept a boot sector (main or backup) are found with their
-    // start and length; one formatted over, from its folders, with its geometry.
+    // start and length; one formatted over, from its folders, with its geometry;
+    // no others.
+    EXPECT_EQ(scan.partitions.size(), disk.partitions.size());
     for (const DiskPart& part : disk.partitions) {
         SCOPED_TRACE(part.start);
         const bool fromBoot = part.state != "overwritten";
@@ -142,6 +145,9 @@ TEST_P(CompleteScanTool, ListsEachPartitionAndRecoversItsFiles) {
         const std::string path = FindListed(scan, entry);
         ASSERT_FALSE(path.empty());
         EXPECT_EQ(scan.files.at(path).directory, entry.directory);
+        if (entry.state != "lost") {
+            EXPECT_EQ(scan.files.at(path).deleted, entry.state == "deleted");
+        }
         if (entry.directory)
             continue;
         EXPECT_EQ(scan.files.at(path).size, entry.size);
@@ -155,7 +161,7 @@ TEST_P(CompleteScanTool, ListsEachPartitionAndRecoversItsFiles) {
 
 INSTANTIATE_TEST_SUITE_P(Disks, CompleteScanTool,
                          ::testing::Values("two_partitions", "one_entry_removed", "zeroed_boot",
-                                           "reformatted"),
+                                           "reformatted", "deleted_folders"),
                          [](const auto& info) { return std::string(info.param); });
 
 }  // namespace

@@ -3,8 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "ExFatBootSector.h"
 #include "ExFatCompleteSearch.h"
+#include "ExFatEntries.h"
 #include "ExFatPreAnalyze.h"
 #include "ExFatTestSupport.h"
 #include "StorageDeviceWithCache.h"
@@ -230,6 +233,73 @@ TEST(ExFatPartitionBuilder, RootFolderAloneGivesItsGeometryFromTheUpCaseTable) {
     // Files of the root hang below the top folder of the result tree.
     EXPECT_EQ(nodes[0]->GetParentNodeID(), -1);
     nodes[0]->Release();
+}
+
+// A file set at `sector` with folders and files in use (by first cluster) and
+// deleted files.
+std::unique_ptr<CFileSet> SetOf(int64_t sector, const std::vector<uint32_t>& folders,
+                                const std::vector<uint32_t>& files,
+                                const std::vector<std::string>& deleted = {}) {
+    auto set = std::make_unique<CFileSet>();
+    auto add = [&set](uint32_t cluster, uint16_t attributes, uint8_t inUse, std::string name) {
+        _tagFileBaseInfo file;
+        file.inUse = inUse;
+        file.attributes = attributes;
+        file.firstCluster = cluster;
+        file.dataLength = 100;
+        file.noFatChain = 1;
+        file.name = std::move(name);
+        set->UpdateFileList(std::move(file));
+    };
+    for (uint32_t cluster : folders)
+        add(cluster, kExFatDirectoryAttribute, 0x80, "folder");
+    for (uint32_t cluster : files)
+        add(cluster, 0x20, 0x80, "file");
+    for (size_t i = 0; i < deleted.size(); ++i)
+        add(uint32_t(900 + i), 0x20, 0, deleted[i]);
+    set->RecordSector(sector);
+    set->CalculateClusterSize(9);
+    return set;
+}
+
+TEST(ExFatPartitionBuilder, PartitionWithABootSectorKeepsTheSetsItsGeometryExplains) {
+    // A partition at 4000 (8 sectors per cluster) whose only file set left is
+    // the deleted contents of a deleted folder: nothing points at it.
+    HandVolume volume(512, 8, 64);
+    const CExFatDBR boot(volume.bytes().data());
+    const int64_t start = 4000;
+    const int64_t dataStart = start + HandVolume::kHeapOffset;
+    const int64_t orphan = dataStart + 8 * 8;
+    // Folders before it whose clusters, with 16 sectors per cluster from
+    // sector 96, land on seven file sets, the orphan among them.
+    const int64_t other = 96;
+    auto at = [other](uint32_t cluster) { return other + int64_t(cluster - 2) * 16; };
+    const uint32_t orphanCluster = uint32_t((orphan - other) / 16 + 2);
+    ASSERT_EQ(at(orphanCluster), orphan);
+    CPartitionBuilder builder;
+    builder.PrepareBuild(512, 100000);
+    builder.PushFileSet(SetOf(at(150), {orphanCluster, 170, 171, 172, 173, 174, 175}, {}), -1, -1);
+    builder.PushFileSet(SetOf(at(170), {300}, {400}), -1, -1);
+    for (uint32_t k = 171; k <= 175; ++k)
+        builder.PushFileSet(SetOf(at(k), {}, {k + 240}), -1, -1);
+    builder.Build(start, boot);
+    builder.Build(start + 12, boot);
+    builder.RecordFAT(start + HandVolume::kFatOffset);
+    builder.PushFileSet(SetOf(orphan, {}, {}, {"left in a deleted folder.txt"}), -1, -1);
+    std::vector<std::unique_ptr<CExFatPartitionEx>> found;
+    builder.FinishBuid(found);
+
+    const auto partition = std::find_if(found.begin(), found.end(),
+                                        [&](const auto& p) { return p->startSector == start; });
+    ASSERT_NE(partition, found.end());
+    std::vector<CExFatFileNode*> nodes;
+    builder.BuildFileTree(**partition, nodes);
+    std::vector<std::string> names;
+    for (CExFatFileNode* node : nodes) {
+        names.emplace_back(node->GetFileName());
+        node->Release();
+    }
+    EXPECT_NE(std::find(names.begin(), names.end(), "left in a deleted folder.txt"), names.end());
 }
 
 }  // namespace
