@@ -337,7 +337,6 @@ void CRAWSearchController::AnalyzeBlock(long long firstSector, long long sectorC
 void CRAWSearchController::EndSearch(int build) {
     if (build == 0)
         return;
-    // After a stop no record is walked, but what was sized before it is filed.
     for (CRawFileInfo* record : guessing_)
         record->WillBeRemove(nullptr, -1);
     guessing_.clear();
@@ -345,13 +344,13 @@ void CRAWSearchController::EndSearch(int build) {
     std::printf("--------------%s:%d:list size = %d--------\n", "EndSearch", __LINE__,
                 static_cast<int>(open_.size()));
 
+    // After a stop nothing more is walked; what was sized before it is kept.
     CScanStopDevice device(device_, &context_);
     while (!open_.empty()) {
-        if (!context_.Continue())
-            break;
         CRawFileInfo* record = open_.front();
         open_.pop_front();
-        if (record->size <= 0 && record->analyser != nullptr && device_ != nullptr) {
+        if (record->size <= 0 && record->analyser != nullptr && device_ != nullptr &&
+            context_.Continue()) {
             try {
                 record->analyser->GetRawFileSize(*record, &device);
             } catch (...) {

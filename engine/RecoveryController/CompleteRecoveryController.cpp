@@ -159,12 +159,10 @@ RESULT_CODE CCompleteRecoveryController::StartDataRecovery(IStorageDevice* devic
         m_pCache->EndCache();
     }
 
-    // A cancelled scan builds no raw results; the other searchers still end.
+    // Every searcher ends, a stopped scan's too: the raw search then walks
+    // nothing more but keeps the files it carved before the stop.
     const int build = progress.shouldBuild();
-    const bool goOn = progress.Continued() != 0;
     for (_SEARCHER_INFO& info : m_searchers) {
-        if (info.type == SEARCHER_RAW_BY_TYPE && !goOn)
-            continue;
         info.searcher->EndSearch(build);
         // The FAT search ends before the raw search: the files it lists are
         // not filed again as carved files.
