@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QFile>
 #include <QJsonObject>
 
@@ -103,14 +104,15 @@ TEST_F(LinksTest, TheUpdateTimeIsWrittenToTheUsersCopy) {
 }
 
 TEST(CommandRunner, ArgumentsReachTheProgramAsTheyAreWithoutAShell) {
-    const QString quoted = "it's \"quoted\"; $(touch /tmp/harbex-runner-injected) `x`";
+    const QString injected = QDir::tempPath() + "/harbex-runner-injected";
+    const QString quoted = "it's \"quoted\"; $(touch " + injected + ") `x`";
     const QString longArgument(500, 'a');
     const QString output = KvExecCommand("/bin/echo", {quoted, longArgument});
     ASSERT_FALSE(output.isEmpty());
     QFile file(output);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(QString::fromUtf8(file.readAll()), quoted + " " + longArgument + "\n");
-    EXPECT_FALSE(QFile::exists("/tmp/harbex-runner-injected"));
+    EXPECT_FALSE(QFile::exists(injected));
     // Each run has a file of its own.
     const QString second = KvExecCommand("/bin/echo", {"x"});
     EXPECT_NE(second, output);
