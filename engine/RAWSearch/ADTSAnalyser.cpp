@@ -76,7 +76,10 @@ int CADTSAnalyser::CADTSRawFileInfo::CalcRawSize(unsigned char* sector, int sect
             return 2;
         const uint32_t length = reach == StreamReach::kHere ? FrameLength(sector + at) : 0;
         if (length == 0) {
-            if (context.trailingZeroBytes == 0 || (overflow_ && frames < kFramesToMatch))
+            // A stream of proven frames ends after its last one, whatever
+            // follows it; a shorter one only where zeros follow.
+            const bool proven = frames >= kFramesToMatch;
+            if (!proven && (context.trailingZeroBytes == 0 || overflow_))
                 size = 0;
             return 1;
         }

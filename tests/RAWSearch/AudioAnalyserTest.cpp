@@ -291,7 +291,7 @@ TEST(MP3Analyzer, TheEndTagIsReadWithoutTouchingTheSector) {
     EXPECT_EQ(record->GetRawFileName().rfind("Lena_Slow 0-", 0), 0u) << record->GetRawFileName();
 }
 
-TEST(ADTS, StreamsAreMatchedByFiveFramesAndEndInZeros) {
+TEST(ADTS, StreamsAreMatchedByFiveFramesAndEndAfterTheirLastFrame) {
     auto frame = [](uint32_t length, uint32_t seed) {
         std::vector<uint8_t> bytes = Noise(length, seed);
         const uint8_t header[7] = {0xFF,
@@ -327,11 +327,19 @@ TEST(ADTS, StreamsAreMatchedByFiveFramesAndEndInZeros) {
         const std::vector<uint8_t> one = frame(400, uint32_t(n));
         image.insert(image.end(), one.begin(), one.end());
     }
-    image.resize(image.size() + 2 * kSector, 0);
+    image.resize((image.size() / kSector + 2) * kSector, 0);
+    // A stream whose last sector goes on with other bytes: its frames end it.
+    const int64_t second = int64_t(image.size() / kSector);
+    for (int n = 0; n < 40; ++n) {
+        const std::vector<uint8_t> one = frame(300, uint32_t(100 + n));
+        image.insert(image.end(), one.begin(), one.end());
+    }
+    const std::vector<uint8_t> after = Noise(3 * kSector, 9);
+    image.insert(image.end(), after.begin(), after.end());
     const auto carved = Carve(image);
-    ASSERT_EQ(carved.size(), 1u);
-    EXPECT_EQ(carved.begin()->first, 4);
-    EXPECT_EQ(carved.begin()->second.size, 60 * 400);
+    ASSERT_EQ(carved.size(), 2u);
+    EXPECT_EQ(carved.at(4).size, 60 * 400);
+    EXPECT_EQ(carved.at(second).size, 40 * 300);
 }
 
 namespace {
