@@ -65,8 +65,7 @@ GzipStreamEnd::Result GzipStreamEnd::Feed(const unsigned char* bytes, int64_t le
 }
 
 bool IsValidGzHeader(const unsigned char* header) {
-    return header[0] == 0x1F && header[1] == 0x8B && header[2] == 0x08 && header[3] < 32 &&
-           header[9] < 14;
+    return header[0] == 0x1F && header[1] == 0x8B && header[2] == 0x08 && header[3] < 32;
 }
 
 namespace ZizEdoza {

@@ -31,7 +31,8 @@ private:
     bool broken_ = false;
 };
 
-// The gzip header test: deflate, known flags, a known operating system.
+// The gzip header test: deflate and known flags, any operating system (RFC
+// 1952 names 255 "unknown", and writers use it).
 bool IsValidGzHeader(const unsigned char* header);
 
 namespace ZizEdoza {

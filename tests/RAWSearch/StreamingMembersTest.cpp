@@ -117,6 +117,14 @@ Bytes Gzip(const Bytes& data, bool damage = false) {
     return out;
 }
 
+// A gzip member with its header's system byte and flags replaced.
+Bytes GzipMarked(const Bytes& data, uint8_t system, uint8_t flags = 0) {
+    Bytes gz = Gzip(data);
+    gz[3] = flags;
+    gz[9] = system;
+    return gz;
+}
+
 // A ustar header block for an entry of `size` bytes, and its data.
 Bytes TarEntry(const std::string& name, size_t size, char kind = '0') {
     Bytes block(512, 0);
@@ -341,6 +349,17 @@ std::vector<StreamCase> StreamCases() {
          512, Bytes(600, 0), int64_t(Gzip(shortText).size()), -1},
         {"gzip followed by random bytes", Make<ZizEdoza::GZAnalyzer>(), Gzip(shortText), 4096,
          Bytes(5000, 0x9C), int64_t(Gzip(shortText).size()), -1},
+        {"gzip of an unknown system, as Python writes it", Make<ZizEdoza::GZAnalyzer>(),
+         GzipMarked(shortText, 255), 512, Bytes(700, 0x9C), int64_t(Gzip(shortText).size()), -1},
+        {"gzip of system 14", Make<ZizEdoza::GZAnalyzer>(), GzipMarked(shortText, 14), 512,
+         Bytes(700, 0x9C), int64_t(Gzip(shortText).size()), -1},
+        {"gzip with a reserved flag is no gzip",
+         Make<ZizEdoza::GZAnalyzer>(),
+         GzipMarked(shortText, 3, 0x20),
+         512,
+         {},
+         0,
+         -1},
         {"damaged gzip ends a byte after its last nonzero byte",
          Make<ZizEdoza::GZAnalyzer>(),
          damaged,
