@@ -9,6 +9,7 @@
 #include <fstream>
 #include <map>
 #include <memory>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -57,6 +58,8 @@ struct HFSPlusManifest {
     uint64_t totalSectors = 0;  // 512-byte sectors of the volume
     uint64_t volumeStart = 0;   // 512-byte sector of the volume on a disk image
     std::vector<HFSPlusManifestEntry> entries;
+    // Files a damaged copy still lists but cannot give back whole.
+    std::set<std::string> unreadable;
 };
 
 inline HFSPlusManifest ReadHFSPlusManifest(const std::string& name) {
@@ -75,6 +78,8 @@ inline HFSPlusManifest ReadHFSPlusManifest(const std::string& name) {
             manifest.totalSectors = std::stoull(fields[1]);
         } else if (fields.size() == 2 && fields[0] == "#volume_start") {
             manifest.volumeStart = std::stoull(fields[1]);
+        } else if (fields.size() == 2 && fields[0] == "#unreadable") {
+            manifest.unreadable.insert(fields[1]);
         } else if (fields.size() == 6) {
             HFSPlusManifestEntry entry;
             entry.directory = fields[0] == "dir";

@@ -38,6 +38,51 @@ RESULT_CODE CHFSPlusBTree::Search(const BTKey* key, HFSPlusSearchResult& result,
         *record = nullptr;
     if (option_ == nullptr || key == nullptr)
         return HFS_FAILURE(kResultBadArgument);
+    const RESULT_CODE code = SearchFromRoot(key, result, record);
+    if (IsSuccess(code) || option_->GetHeaderRec() == nullptr ||
+        option_->GetHeaderRec()->rootNode == 0) {
+        return code;
+    }
+    // A damaged index node: the leaves still lie in key order along their links.
+    std::memset(&result, 0, sizeof(result));
+    const RESULT_CODE chained = SearchLeafChain(key, result, record);
+    return IsSuccess(chained) ? chained : code;
+}
+
+RESULT_CODE CHFSPlusBTree::SearchLeafChain(const BTKey* key, HFSPlusSearchResult& result,
+                                           unsigned char** record) {
+    const BTHeaderRec& header = *option_->GetHeaderRec();
+    std::unordered_set<uint32_t> visited;
+    for (uint32_t number = header.firstLeafNode; number != 0;) {
+        if (visited.size() > header.totalNodes || !visited.insert(number).second)
+            return HFS_FAILURE(kResultMalformed);
+        std::unique_ptr<CHFSPlusBTNode> node(option_->CreateNode(number));
+        if (!node || node->GetDescriptor() == nullptr || node->GetKind() != kBTLeafNode)
+            return HFS_FAILURE(kResultMalformed);
+        for (unsigned short n = 0; n < node->GetRecordCount(); ++n) {
+            KeyCopy recordKey(option_->KeyRead(node.get(), n));
+            if (!recordKey)
+                return HFS_FAILURE(kResultMalformed);
+            const int order = option_->Compare(recordKey.get(), key);
+            if (order < 0)
+                continue;
+            if (order == 0 && record != nullptr) {
+                *record = option_->DataRead(node.get(), n);
+                if (*record == nullptr)
+                    return HFS_FAILURE(kResultMalformed);
+            }
+            result.nodeNumber = number;
+            result.recordIndex = n;
+            result.found = order == 0 ? 1 : 0;
+            return kResultSuccess;
+        }
+        number = node->GetDescriptor()->fLink;
+    }
+    return kResultSuccess;
+}
+
+RESULT_CODE CHFSPlusBTree::SearchFromRoot(const BTKey* key, HFSPlusSearchResult& result,
+                                          unsigned char** record) {
     uint32_t number = option_->GetRoot();
     if (number == 0)
         return option_->GetLastError();
@@ -98,6 +143,7 @@ struct CHFSPlusBTree::Walk {
     IDirecotryTreeBuilder* builder;
     CHFSPlusQuickFileSystemSearchProgress* progress;
     std::unordered_set<uint32_t> visited;
+    std::unordered_set<uint32_t> leavesRead;
     bool stopped = false;
 };
 
@@ -108,43 +154,45 @@ RESULT_CODE CHFSPlusBTree::Traverse(IDirecotryTreeBuilder* builder,
     const uint32_t root = option_->GetRoot();
     if (root == 0)
         return option_->GetLastError();
-    Walk walk{builder, progress, {}, false};
-    return WalkNode(walk, root, 0);
+    Walk walk{builder, progress, {}, {}, false};
+    const RESULT_CODE code = WalkNode(walk, root, 0);
+    if (IsSuccess(code) || walk.stopped || progress == nullptr || (progress->Continued() == 0) ||
+        option_->GetHeaderRec() == nullptr) {
+        return code;
+    }
+    // A damaged index node hides the leaves below it; their sibling links
+    // still reach them.
+    return IsSuccess(WalkLeafChain(walk)) ? kResultSuccess : code;
 }
 
-RESULT_CODE CHFSPlusBTree::WalkNode(Walk& walk, uint32_t number, int depth) {
-    if (walk.progress != nullptr && walk.progress->Continued() == 0)
-        return HFS_FAILURE(kResultStopped);
-    // A child pointer back up the tree or across to a visited node is a loop.
-    if (depth >= kMostDepth || !walk.visited.insert(number).second)
-        return HFS_FAILURE(kResultMalformed);
-    std::unique_ptr<CHFSPlusBTNode> node(option_->CreateNode(number));
-    if (!node)
-        return option_->GetLastError();
-    if (node->GetDescriptor() == nullptr)
-        return node->GetLastError();
-    if (node->GetKind() != kBTIndexNode && node->GetKind() != kBTLeafNode)
-        return HFS_FAILURE(kResultMalformed);
-    const unsigned short count = node->GetRecordCount();
-    if (count == 0 || walk.progress == nullptr)
-        return kResultSuccess;
+RESULT_CODE CHFSPlusBTree::WalkLeafChain(Walk& walk) {
+    const BTHeaderRec& header = *option_->GetHeaderRec();
+    std::unordered_set<uint32_t> chained;
+    for (uint32_t number = header.firstLeafNode; number != 0;) {
+        if (chained.size() > header.totalNodes || !chained.insert(number).second)
+            return HFS_FAILURE(kResultMalformed);
+        std::unique_ptr<CHFSPlusBTNode> node(option_->CreateNode(number));
+        if (!node || node->GetDescriptor() == nullptr || node->GetKind() != kBTLeafNode)
+            return HFS_FAILURE(kResultMalformed);
+        if (!walk.leavesRead.count(number)) {
+            const RESULT_CODE code = ReadLeaf(walk, number, *node);
+            if (IsFailure(code) || walk.stopped)
+                return code;
+        }
+        number = node->GetDescriptor()->fLink;
+    }
+    return kResultSuccess;
+}
 
-    for (unsigned short n = 0; n < count; ++n) {
+RESULT_CODE CHFSPlusBTree::ReadLeaf(Walk& walk, uint32_t number, CHFSPlusBTNode& node) {
+    walk.leavesRead.insert(number);
+    for (unsigned short n = 0; n < node.GetRecordCount(); ++n) {
         if (walk.progress->Continued() == 0) {
             walk.stopped = true;
             return kResultSuccess;
         }
-        if (node->GetKind() == kBTIndexNode) {
-            const uint32_t child = option_->GetChild(node.get(), n);
-            if (child == 0)
-                return option_->GetLastError();
-            const RESULT_CODE code = WalkNode(walk, child, depth + 1);
-            if (IsFailure(code) || walk.stopped)
-                return code;
-            continue;
-        }
-        KeyCopy key(option_->KeyRead(node.get(), n));
-        DataCopy data(key ? option_->DataRead(node.get(), n) : nullptr);
+        KeyCopy key(option_->KeyRead(&node, n));
+        DataCopy data(key ? option_->DataRead(&node, n) : nullptr);
         if (!key || !data)
             return option_->GetLastError();
         if (walk.builder == nullptr) {
@@ -163,6 +211,40 @@ RESULT_CODE CHFSPlusBTree::WalkNode(Walk& walk, uint32_t number, int depth) {
         walk.progress->UpdateProgress();
         if (!walk.builder->AddNode(fileNode, SEARCHER_HFSPLUS))
             delete fileNode;
+    }
+    return kResultSuccess;
+}
+
+RESULT_CODE CHFSPlusBTree::WalkNode(Walk& walk, uint32_t number, int depth) {
+    if (walk.progress != nullptr && walk.progress->Continued() == 0)
+        return HFS_FAILURE(kResultStopped);
+    // A child pointer back up the tree or across to a visited node is a loop.
+    if (depth >= kMostDepth || !walk.visited.insert(number).second)
+        return HFS_FAILURE(kResultMalformed);
+    std::unique_ptr<CHFSPlusBTNode> node(option_->CreateNode(number));
+    if (!node)
+        return option_->GetLastError();
+    if (node->GetDescriptor() == nullptr)
+        return node->GetLastError();
+    if (node->GetKind() != kBTIndexNode && node->GetKind() != kBTLeafNode)
+        return HFS_FAILURE(kResultMalformed);
+    const unsigned short count = node->GetRecordCount();
+    if (count == 0 || walk.progress == nullptr)
+        return kResultSuccess;
+    if (node->GetKind() == kBTLeafNode)
+        return ReadLeaf(walk, number, *node);
+
+    for (unsigned short n = 0; n < count; ++n) {
+        if (walk.progress->Continued() == 0) {
+            walk.stopped = true;
+            return kResultSuccess;
+        }
+        const uint32_t child = option_->GetChild(node.get(), n);
+        if (child == 0)
+            return option_->GetLastError();
+        const RESULT_CODE code = WalkNode(walk, child, depth + 1);
+        if (IsFailure(code) || walk.stopped)
+            return code;
     }
     return kResultSuccess;
 }

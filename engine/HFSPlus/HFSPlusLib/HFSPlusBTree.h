@@ -47,10 +47,12 @@ public:
     CHFSPlusBTree(CHFSPlusVolume* volume, IHFSPlusBTreeOption* option);
 
     // Finds `key`. With `record` given, a found record's data is copied there
-    // (the caller array-deletes it).
+    // (the caller array-deletes it). When the way down from the root is
+    // damaged, the leaves are searched along their sibling links.
     RESULT_CODE Search(const BTKey* key, HFSPlusSearchResult& result, unsigned char** record);
     // Depth first from the root: each catalog leaf record becomes a node for
     // the builder. Without a progress adapter nothing is read past the root.
+    // Leaves a damaged index node hides are then read along the sibling links.
     RESULT_CODE Traverse(IDirecotryTreeBuilder* builder,
                          CHFSPlusQuickFileSystemSearchProgress* progress);
     RESULT_CODE GetLastError() const { return result_; }
@@ -58,6 +60,12 @@ public:
 private:
     struct Walk;
     RESULT_CODE WalkNode(Walk& walk, uint32_t number, int depth);
+    RESULT_CODE WalkLeafChain(Walk& walk);
+    RESULT_CODE ReadLeaf(Walk& walk, uint32_t number, CHFSPlusBTNode& node);
+    RESULT_CODE SearchFromRoot(const BTKey* key, HFSPlusSearchResult& result,
+                               unsigned char** record);
+    RESULT_CODE SearchLeafChain(const BTKey* key, HFSPlusSearchResult& result,
+                                unsigned char** record);
 
     CHFSPlusVolume* volume_;
     IHFSPlusBTreeOption* option_;

@@ -108,10 +108,12 @@ int64_t CHFSPlusCompressFileReader::GetDataSize() const {
         usable = Prepare();
     } catch (const std::bad_alloc&) {
     }
+    if (usable)
+        return static_cast<int64_t>(std::min<uint64_t>(uint64_t(nodeSize), decmpfs_.Size()));
     // Nothing decodes: a bounded hole, read as a failure, rather than the
-    // size a damaged attribute may claim.
-    const uint64_t limit = usable ? decmpfs_.Size() : CHFSPlusDecmpfs::kChunkBytes;
-    return static_cast<int64_t>(std::min<uint64_t>(uint64_t(nodeSize), limit));
+    // size a damaged attribute may claim; never an empty file read whole.
+    return static_cast<int64_t>(
+        std::clamp<uint64_t>(uint64_t(nodeSize), 1, CHFSPlusDecmpfs::kChunkBytes));
 }
 
 uint32_t CHFSPlusCompressFileReader::IsCompressFile() {

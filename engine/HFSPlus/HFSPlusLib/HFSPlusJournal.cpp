@@ -241,7 +241,7 @@ void CHFSPlusJournal::CollectCatalog(CHFSPlusBTNode& node,
         const bool sameLive = found.found == 1 && live != nullptr && CatalogRecordId(live) == id;
         delete[] live;
         // A record whose id the live catalog still holds was renamed or moved, not deleted.
-        if (sameLive || volume_->IsLiveCatalogId(id))
+        if (sameLive || volume_->FindCatalogId(id) != CHFSPlusVolume::CatalogAnswer::kGone)
             continue;
         bool replaced = false;
         for (HFSPlusDeletedRecord& kept : catalog) {

@@ -19,7 +19,6 @@
 
 namespace {
 
-
 RESULT_CODE FindDeleted(HFSPlusDeletedRecords& records, const BTKey* key,
                         HFSPlusSearchResult& result, unsigned char** record,
                         int (*equal)(const BTKey*, const BTKey*, uint8_t), uint8_t compareType,
@@ -90,37 +89,10 @@ CHFSPlusVolume::CHFSPlusVolume(IStorageDevice* device, bool noCatalog, uint64_t 
         return;
     }
 
-    extentsFile_ =
-        new (std::nothrow) CHFSPlusRawfile(this, kHFSExtentsFileID, header_->extentsFile);
-    if (extentsFile_ == nullptr || IsFailure(extentsFile_->GetLastError())) {
-        result_ = extentsFile_ ? extentsFile_->GetLastError() : HFS_FAILURE(kResultOutOfMemory);
+    // A damaged extents or attributes tree costs only the files that need
+    // it: their reads come back short or fail; the catalog is still read.
+    if (!OpenExtentsTree() || !OpenAttributesTree())
         return;
-    }
-    extentsTree_ = new (std::nothrow) CHFSPlusExtents(this, extentsFile_);
-    if (extentsTree_ == nullptr || IsFailure(extentsTree_->GetLastError())) {
-        result_ = extentsTree_ ? extentsTree_->GetLastError() : HFS_FAILURE(kResultOutOfMemory);
-        delete extentsTree_;
-        extentsTree_ = nullptr;
-        return;
-    }
-    // Volumes without extended attributes have an empty attributes file.
-    if (header_->attributesFile.totalBlocks != 0) {
-        attributesFile_ =
-            new (std::nothrow) CHFSPlusRawfile(this, kHFSAttributesFileID, header_->attributesFile);
-        if (attributesFile_ == nullptr || IsFailure(attributesFile_->GetLastError())) {
-            result_ =
-                attributesFile_ ? attributesFile_->GetLastError() : HFS_FAILURE(kResultOutOfMemory);
-            return;
-        }
-        attributesTree_ = new (std::nothrow) CHFSPlusAttribute(this, attributesFile_);
-        if (attributesTree_ == nullptr || IsFailure(attributesTree_->GetLastError())) {
-            result_ =
-                attributesTree_ ? attributesTree_->GetLastError() : HFS_FAILURE(kResultOutOfMemory);
-            delete attributesTree_;
-            attributesTree_ = nullptr;
-            return;
-        }
-    }
     if (noCatalog) {
         result_ = HFS_QUIET_FAILURE(kResultMalformed);
         return;
@@ -143,6 +115,43 @@ CHFSPlusVolume::CHFSPlusVolume(IStorageDevice* device, bool noCatalog, uint64_t 
     }
     keyCompareType_ = catalogTree_->GetHeaderRec()->keyCompareType;
     result_ = kResultSuccess;
+}
+
+bool CHFSPlusVolume::OpenExtentsTree() {
+    extentsFile_ =
+        new (std::nothrow) CHFSPlusRawfile(this, kHFSExtentsFileID, header_->extentsFile);
+    if (extentsFile_ == nullptr) {
+        result_ = HFS_FAILURE(kResultOutOfMemory);
+        return false;
+    }
+    if (IsSuccess(extentsFile_->GetLastError()))
+        extentsTree_ = new (std::nothrow) CHFSPlusExtents(this, extentsFile_);
+    if (extentsTree_ == nullptr || IsFailure(extentsTree_->GetLastError())) {
+        delete extentsTree_;
+        extentsTree_ = nullptr;
+        damagedTrees_ |= kExtentsTreeDamaged;
+    }
+    return true;
+}
+
+bool CHFSPlusVolume::OpenAttributesTree() {
+    // Volumes without extended attributes have an empty attributes file.
+    if (header_->attributesFile.totalBlocks == 0)
+        return true;
+    attributesFile_ =
+        new (std::nothrow) CHFSPlusRawfile(this, kHFSAttributesFileID, header_->attributesFile);
+    if (attributesFile_ == nullptr) {
+        result_ = HFS_FAILURE(kResultOutOfMemory);
+        return false;
+    }
+    if (IsSuccess(attributesFile_->GetLastError()))
+        attributesTree_ = new (std::nothrow) CHFSPlusAttribute(this, attributesFile_);
+    if (attributesTree_ == nullptr || IsFailure(attributesTree_->GetLastError())) {
+        delete attributesTree_;
+        attributesTree_ = nullptr;
+        damagedTrees_ |= kAttributesTreeDamaged;
+    }
+    return true;
 }
 
 CHFSPlusVolume::~CHFSPlusVolume() {
@@ -229,7 +238,7 @@ RESULT_CODE CHFSPlusVolume::Search(int tree, const BTKey* key, HFSPlusSearchResu
     return option->Search(key, result, record);
 }
 
-bool CHFSPlusVolume::IsLiveCatalogId(uint32_t id) {
+CHFSPlusVolume::CatalogAnswer CHFSPlusVolume::FindCatalogId(uint32_t id) {
     // Every live folder and file has a thread record keyed by its own id.
     HFSPlusCatalogKey key{};
     key.keyLength = 6;
@@ -237,7 +246,9 @@ bool CHFSPlusVolume::IsLiveCatalogId(uint32_t id) {
     HFSPlusSearchResult found{};
     const RESULT_CODE code =
         Search(kCatalogTree, reinterpret_cast<const BTKey*>(&key), found, nullptr);
-    return IsSuccess(code) && found.found == 1;
+    if (IsFailure(code))
+        return CatalogAnswer::kUnknown;
+    return found.found == 1 ? CatalogAnswer::kLive : CatalogAnswer::kGone;
 }
 
 uint64_t CHFSPlusVolume::getAttribute(uint32_t fileId, const char* name, unsigned char** data) {

@@ -68,8 +68,11 @@ public:
     // Journal-deleted files first, then the live catalog, into the builder.
     RESULT_CODE QuickSearchFiles(IDirecotryTreeBuilder* builder,
                                  CHFSPlusQuickFileSystemSearchProgress* progress);
-    // Does the live catalog still hold a folder or file with this id?
-    bool IsLiveCatalogId(uint32_t id);
+    // Does the live catalog still hold a folder or file with this id? A
+    // catalog that cannot be searched answers unknown: nothing is deleted on
+    // its word.
+    enum class CatalogAnswer { kLive, kGone, kUnknown };
+    CatalogAnswer FindCatalogId(uint32_t id);
 
     // Which special file covers a byte of the volume: 4 catalog, 3 extents,
     // 8 attributes, 6 allocation, 7 startup, 0 none.
@@ -77,6 +80,10 @@ public:
     int IsBelongToFile(uint32_t fileId, const HFSPlusForkData& fork, uint64_t offset);
 
     RESULT_CODE GetLastError() const { return result_; }
+    // Trees whose header could not be read: files needing them read short.
+    static constexpr uint32_t kExtentsTreeDamaged = 1;
+    static constexpr uint32_t kAttributesTreeDamaged = 2;
+    uint32_t GetDamagedTrees() const { return damagedTrees_; }
     const HFSPlusVolumeHeader* GetHeader() const { return header_.get(); }
     uint32_t GetBlockSize() const { return header_ ? header_->blockSize : 0; }
     uint32_t GetSectorSize() const { return sectorSize_; }
@@ -92,6 +99,9 @@ public:
 
 private:
     bool ReadSectors(uint64_t firstSector, uint64_t count, unsigned char* into);
+    // False only when memory fails; a damaged tree is left out and noted.
+    bool OpenExtentsTree();
+    bool OpenAttributesTree();
     void SetProgressTotal(CHFSPlusQuickFileSystemSearchProgress* progress);
 
     uint32_t sectorSize_ = 512;
@@ -109,5 +119,6 @@ private:
     HFSPlusDeletedRecords deletedExtents_;
     HFSPlusDeletedRecords deletedAttributes_;
     uint8_t keyCompareType_ = 0;
+    uint32_t damagedTrees_ = 0;
     std::vector<unsigned char> bounce_;  // one device sector
 };

@@ -314,8 +314,10 @@ void CHFSPlusCompleteFileSystemSearchController::AddDeletedCatalogRecords(
         } else {
             continue;  // thread records
         }
-        if (id < kFirstUserCatalogId || created == 0 || volume->IsLiveCatalogId(id))
+        if (id < kFirstUserCatalogId || created == 0 ||
+            volume->FindCatalogId(id) != CHFSPlusVolume::CatalogAnswer::kGone) {
             continue;
+        }
         auto* found = new (std::nothrow) CHFSPlusFileNode(
             volume, sector, static_cast<unsigned short>(partition.partitionIndex), key, record);
         if (found == nullptr)

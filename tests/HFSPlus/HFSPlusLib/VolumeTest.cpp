@@ -180,3 +180,50 @@ TEST(FileNodes, TakeWhatTheirRecordSays) {
     folder.folderID = kHFSRootParentID;
     EXPECT_EQ(CHFSPlusFileNode(&volume, sized.Key(), asRecord, 0).GetCurrentNodeID(), -1);
 }
+
+TEST(DamagedTrees, ABadExtentsTreeHeaderCostsOnlyTheFilesNeedingOverflowExtents) {
+    Bytes image = HFSPlusImage("hfsplus_512");
+    InstallExtentsLeaf(image, {ExtentsRecord(0, kFileId, 8, {{40, 3}, {50, 3}, {60, 3}, {70, 3}})});
+    const ForkPlace extents = ForkOf(image, 192);
+    image[extents.firstByte + 8] = 0;  // the header node's kind
+    HFSPlusMemoryDevice device(image, 512);
+    CHFSPlusVolume volume(&device, false);
+    ASSERT_EQ(volume.GetLastError(), 0u);
+    EXPECT_EQ(volume.GetDamagedTrees(), CHFSPlusVolume::kExtentsTreeDamaged);
+    // The fork stops where the overflow extents would have gone on: a short read.
+    FileRecord record(kFileId, EightExtentFork(20));
+    CHFSPlusFileNode node(&volume, record.Key(), record.Record(), 0);
+    EXPECT_EQ(Runs(node.GetDataRunList()).size(), 8u);
+}
+
+TEST(DamagedTrees, TheCatalogAnswersThroughItsLeafLinksOrSaysItCannot) {
+    const uint32_t rootFolderId = 2;
+    const uint32_t unusedId = 0x7FFFFFF0;
+    struct Case {
+        const char* image;
+        bool firstLeafZeroed;
+        CHFSPlusVolume::CatalogAnswer root;
+        CHFSPlusVolume::CatalogAnswer unused;
+    };
+    using Answer = CHFSPlusVolume::CatalogAnswer;
+    for (const Case& c : {Case{"hfsplus_index_damaged", false, Answer::kLive, Answer::kGone},
+                          Case{"hfsplus_index_damaged", true, Answer::kUnknown, Answer::kUnknown},
+                          Case{"hfsplus_512", false, Answer::kLive, Answer::kGone}}) {
+        SCOPED_TRACE(std::string(c.image) + (c.firstLeafZeroed ? " without first leaf" : ""));
+        Bytes image = HFSPlusImage(c.image);
+        ASSERT_FALSE(image.empty());
+        if (c.firstLeafZeroed) {
+            const ForkPlace catalog = ForkOf(image, 272);
+            const uint16_t nodeSize = static_cast<uint16_t>(image[catalog.firstByte + 32] << 8 |
+                                                            image[catalog.firstByte + 33]);
+            const uint32_t firstLeaf = GetBE32(image, catalog.firstByte + 24);
+            std::fill_n(image.begin() + catalog.firstByte + uint64_t{firstLeaf} * nodeSize,
+                        nodeSize, 0);
+        }
+        HFSPlusMemoryDevice device(image, 512);
+        CHFSPlusVolume volume(&device, false);
+        ASSERT_EQ(volume.GetLastError(), 0u);
+        EXPECT_EQ(volume.FindCatalogId(rootFolderId), c.root);
+        EXPECT_EQ(volume.FindCatalogId(unusedId), c.unused);
+    }
+}

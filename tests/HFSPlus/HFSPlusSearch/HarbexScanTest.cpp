@@ -80,7 +80,8 @@ struct ScanCase {
 class HarbexScanHFSPlus : public ::testing::TestWithParam<ScanCase> {};
 
 // Every manifest entry listed at its path with its size, time and deleted
-// mark, every file copied out whole, and nothing listed beyond them.
+// mark, every file copied out whole (those the manifest calls unreadable
+// never with their bytes), and nothing listed beyond them.
 void ExpectListedAndRecovered(const HFSPlusManifest& manifest, const std::string& output,
                               const std::filesystem::path& recovered) {
     std::string top;
@@ -94,6 +95,11 @@ void ExpectListedAndRecovered(const HFSPlusManifest& manifest, const std::string
         EXPECT_EQ(found->second.deleted, entry.deleted);
         if (entry.directory)
             continue;
+        if (manifest.unreadable.count(entry.path)) {
+            const auto copy = hashes.find("." + entry.path);
+            EXPECT_TRUE(copy == hashes.end() || copy->second != entry.sha256);
+            continue;
+        }
         EXPECT_EQ(found->second.size, entry.size);
         EXPECT_EQ(found->second.modified, IsoTime(entry.mtime));
         const auto copy = hashes.find("." + entry.path);
@@ -188,6 +194,51 @@ INSTANTIATE_TEST_SUITE_P(Disks, HarbexScanHFSPlusDisks,
                                            DiskCase{"hfsplus_disk_mbr63", "complete"},
                                            DiskCase{"hfsplus_disk_two", "partition"},
                                            DiskCase{"hfsplus_disk_wiped", "complete"}),
+                         [](const auto& info) {
+                             return std::string(info.param.image) + "_" + info.param.mode;
+                         });
+
+namespace {
+
+// The number before " whole" in harbex-scan's "recovered ..." line; -1 without one.
+int RecoveredWhole(const std::string& output) {
+    const size_t at = output.find("recovered ");
+    return at == std::string::npos ? -1 : std::atoi(output.c_str() + at + 10);
+}
+
+struct DamagedCase {
+    const char* image;
+    const char* mode;
+};
+
+class HarbexScanHFSPlusDamaged : public ::testing::TestWithParam<DamagedCase> {};
+
+}  // namespace
+
+// Damaged copies of the volumes: what the damage leaves readable is listed
+// and copied out whole; what it does not is listed but never counted whole.
+TEST_P(HarbexScanHFSPlusDamaged, ListsEveryFileAndCountsOnlyIntactOnesWhole) {
+    const auto [image, mode] = GetParam();
+    const HFSPlusManifest manifest = ReadHFSPlusManifest(image);
+    ASSERT_FALSE(manifest.entries.empty());
+    TempDir recovered;
+    const auto result = RunCommand("TZ=UTC '" + ToolPath("harbex-scan").string() + "' --" + mode +
+                                   " --deep --recover '" + recovered.path().string() + "' '" +
+                                   HFSPlusImageFile(image).string() + "' 2>&1");
+    ASSERT_EQ(result.status, 0) << result.output;
+    ExpectListedAndRecovered(manifest, result.output, recovered.path());
+    int files = 0;
+    for (const HFSPlusManifestEntry& entry : manifest.entries)
+        files += entry.directory ? 0 : 1;
+    EXPECT_EQ(RecoveredWhole(result.output), files - static_cast<int>(manifest.unreadable.size()))
+        << result.output;
+}
+
+INSTANTIATE_TEST_SUITE_P(Images, HarbexScanHFSPlusDamaged,
+                         ::testing::Values(DamagedCase{"hfsplus_trees_damaged", "quick"},
+                                           DamagedCase{"hfsplus_trees_damaged", "complete"},
+                                           DamagedCase{"hfsplus_index_damaged", "quick"},
+                                           DamagedCase{"hfsplus_index_damaged", "complete"}),
                          [](const auto& info) {
                              return std::string(info.param.image) + "_" + info.param.mode;
                          });
