@@ -222,12 +222,33 @@ TEST(BTreeSearch, ChildPointerLoopsEndCleanly) {
     const uint16_t keyLength = ReadBE16(image.data() + rootAt + firstRecord);
     PutBE32(image, rootAt + firstRecord + 2 + keyLength, root);
 
+    {
+        // The leaves, linked to each other, still answer.
+        HFSPlusMemoryDevice device(image, 512);
+        CHFSPlusVolume volume(&device, false);
+        ASSERT_EQ(volume.GetLastError(), 0u);
+        KeyPtr key(Key(CatalogKey(2, u"README.txt")));
+        HFSPlusSearchResult result{};
+        EXPECT_TRUE(
+            IsSuccess(volume.Search(CHFSPlusVolume::kCatalogTree, key.get(), result, nullptr)));
+        EXPECT_EQ(result.found, 1);
+        RecordingBuilder builder;
+        CHFSPlusQuickFileSystemSearchProgress progress(nullptr, true);
+        EXPECT_TRUE(IsSuccess(volume.QuickSearchFiles(&builder, &progress)));
+    }
+    // With the root unreadable and the last leaf linked back to the first,
+    // the leaf walk ends too.
+    image[rootAt + 8] = 5;  // no kind of node
+    const uint32_t firstLeaf = GetBE32(image, catalog.firstByte + 14 + 10);
+    const uint32_t lastLeaf = GetBE32(image, catalog.firstByte + 14 + 14);
+    PutBE32(image, catalog.firstByte + uint64_t{lastLeaf} * nodeSize, firstLeaf);
     HFSPlusMemoryDevice device(image, 512);
     CHFSPlusVolume volume(&device, false);
     ASSERT_EQ(volume.GetLastError(), 0u);
-    KeyPtr key(Key(CatalogKey(2, u"README.txt")));
+    KeyPtr beyond(Key(CatalogKey(0x7FFFFFF0, u"z")));
     HFSPlusSearchResult result{};
-    EXPECT_TRUE(IsFailure(volume.Search(CHFSPlusVolume::kCatalogTree, key.get(), result, nullptr)));
+    EXPECT_TRUE(
+        IsFailure(volume.Search(CHFSPlusVolume::kCatalogTree, beyond.get(), result, nullptr)));
     RecordingBuilder builder;
     CHFSPlusQuickFileSystemSearchProgress progress(nullptr, true);
     EXPECT_TRUE(IsFailure(volume.QuickSearchFiles(&builder, &progress)));
