@@ -170,9 +170,10 @@ bool CDirectoryTreeBuilder::AddNode(IFileNode* offered, _tagSearcherType type) {
     }
     Tree& tree = *found;
 
+    // Held until the tree is finished: only then is it known whether the node
+    // lies in a recycle bin or merely has a name like a recycled file's.
     if (!building_ && type != SEARCHER_APFS && IsRecycled(tree, node)) {
         HoldBack(tree, node);
-        node->MarkDeleted();
         return true;
     }
 
@@ -331,14 +332,14 @@ CDirectoryTreeBuilder::ClusterOrigin CDirectoryTreeBuilder::OriginOf(CFileNode* 
 }
 
 // A "$R" file takes the name its "$I" twin (same rest of the name) records.
-void CDirectoryTreeBuilder::RestoreRecycledName(Tree& tree, CFileNode* node) {
+void CDirectoryTreeBuilder::RestoreRecycledName(Tree& tree, CFileNode* node,
+                                                std::vector<CFileNode*>& infos) {
     const char* name = NameOf(node);
     if (device_ == nullptr || std::strncmp(name, "$R", 2) != 0 ||
         CRecyclerFilter::IsRecycleBinSigleNode(node)) {
         return;
     }
     const size_t length = std::strlen(name);
-    std::vector<CFileNode*>& infos = tree.recycle.infoFiles;
     for (auto it = infos.begin(); it != infos.end(); ++it) {
         const char* infoName = NameOf(*it);
         const size_t shorter = std::min(length, std::strlen(infoName));

@@ -30,11 +30,11 @@ struct _TREE_NODE_ENTRY {
     uint32_t nextWaiter = kNoWaiter;  // the next node waiting for the same id
 };
 
-// Recycle-bin nodes held back until the tree is finished.
+// Nodes that may belong to a recycle bin, held back until the tree is finished.
 struct _RECYCLE_HOLD {
     std::vector<CFileNode*> files;
     std::vector<CFileNode*> folders;
-    std::vector<CFileNode*> infoFiles;  // "$I..." files, never shown
+    std::vector<CFileNode*> infoFiles;  // "$I..." files, shown only outside a bin
     std::unordered_set<long long> folderIds;
 };
 
@@ -143,7 +143,10 @@ private:
     };
     std::unordered_map<uint16_t, ClusterOrigin> partitionOrigins_;
     ClusterOrigin OriginOf(CFileNode* node) const;
-    void RestoreRecycledName(Tree& tree, CFileNode* node);
+    void RestoreRecycledName(Tree& tree, CFileNode* node, std::vector<CFileNode*>& infos);
+    // Held folders by node id.
+    using HeldFolders = std::unordered_multimap<long long, CFileNode*>;
+    bool LiesInRecycleBin(Tree& tree, const HeldFolders& held, CFileNode* node);
     bool building_ = false;
     std::vector<CFileNode*> connectStack_;
     std::vector<uint32_t> climbing_;   // the fresh positions a linking pass works through

@@ -4,6 +4,7 @@
 #include "CDirectoryTreeBuilder.h"
 #include "EngineLog.h"
 #include "RecoveryFilter.h"
+#include "RecycleBin.h"
 
 void CDirectoryTreeBuilder::FlashBuild(_tagSearcherType type) {
     Tree* found = FindTree(type);
@@ -41,24 +42,83 @@ void CDirectoryTreeBuilder::FlashBuild(_tagSearcherType type) {
 void CDirectoryTreeBuilder::OfferHeldRecycleNodes(Tree& tree) {
     std::vector<CFileNode*> folders = std::exchange(tree.recycle.folders, {});
     std::vector<CFileNode*> files = std::exchange(tree.recycle.files, {});
+    std::vector<CFileNode*> infos = std::exchange(tree.recycle.infoFiles, {});
     tree.recycle.folderIds.clear();
     std::stable_sort(folders.begin(), folders.end(), [](CFileNode* a, CFileNode* b) {
         return a->GetParentNodeID() < b->GetParentNodeID();
     });
-    // Held nodes were accepted once, so the builder still owns those it now refuses.
-    for (auto* list : {&folders, &files}) {
-        for (CFileNode* node : *list) {
-            RestoreRecycledName(tree, node);
-            if (!AddNode(node, tree.type)) {
-                node->Release();
-            }
+    HeldFolders held;
+    for (CFileNode* folder : folders) {
+        held.emplace(folder->GetCurrentNodeID(), folder);
+    }
+    // Every verdict is taken before anything is offered again: a refused node is released.
+    std::vector<CFileNode*> binInfos;
+    std::vector<CFileNode*> offered;
+    std::vector<bool> recycled;
+    for (CFileNode* info : infos) {
+        if (LiesInRecycleBin(tree, held, info)) {
+            binInfos.push_back(info);
+        } else {
+            offered.push_back(info);
+            recycled.push_back(false);
         }
     }
-    // Info files only ever serve to name the recycled files.
-    for (CFileNode* info : std::exchange(tree.recycle.infoFiles, {})) {
+    for (auto* list : {&folders, &files}) {
+        for (CFileNode* node : *list) {
+            offered.push_back(node);
+            recycled.push_back(LiesInRecycleBin(tree, held, node));
+        }
+    }
+    for (size_t i = 0; i < offered.size(); ++i) {
+        CFileNode* node = offered[i];
+        if (recycled[i]) {
+            node->MarkDeleted();
+            RestoreRecycledName(tree, node, binInfos);
+        }
+        // Held nodes were accepted once, so the builder still owns those it now refuses.
+        if (!AddNode(node, tree.type)) {
+            node->Release();
+        }
+    }
+    // A bin's info files only ever serve to name its recycled files.
+    for (CFileNode* info : binInfos) {
         info->Release();
     }
     partitionOrigins_.clear();
+}
+
+// A node held for its name is recycled only when a recycle-bin folder lies
+// above it; the walk goes through the held folders and the recorded ones.
+bool CDirectoryTreeBuilder::LiesInRecycleBin(Tree& tree, const HeldFolders& held, CFileNode* node) {
+    if (CRecyclerFilter::IsRecycleBin(node)) {
+        return true;
+    }
+    const uint16_t partition = node->GetBelongedPartition();
+    CFileNode* current = node;
+    for (size_t steps = 0; steps <= tree.nodes.size() + held.size(); ++steps) {
+        const long long parentId = current->GetParentNodeID();
+        if (parentId == tree.topId) {
+            return false;
+        }
+        CFileNode* parent = nullptr;
+        const auto [first, last] = held.equal_range(parentId);
+        for (auto it = first; it != last; ++it) {
+            if (!parent || it->second->GetBelongedPartition() == partition) {
+                parent = it->second;
+            }
+        }
+        if (!parent) {
+            parent = FindParent(tree, current).node;
+        }
+        if (!parent) {
+            return false;
+        }
+        if (CRecyclerFilter::IsRecycleBinSigleNode(parent)) {
+            return true;
+        }
+        current = parent;
+    }
+    return false;  // the parent ids run in a circle
 }
 
 void CDirectoryTreeBuilder::ReturnUnlinkedFilesToPending(Tree& tree) {

@@ -2,6 +2,7 @@
 
 #include <bit>
 #include <cstring>
+#include <memory>
 
 #include "DirectoryTreeBuilder.h"
 #include "ExFatBootSector.h"
@@ -15,6 +16,18 @@ constexpr uint8_t kUpCaseStart[16] = {0, 0, 1, 0, 2, 0, 3, 0, 4, 0, 5, 0, 6, 0, 
 constexpr uint8_t kFatStart[8] = {0xF8, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
 constexpr uint32_t kLargestClusterShift = 25;
 constexpr int64_t kLookBehind = 2;
+
+// The record handed out for the partition at `index`.
+CSearchedPartitionInfo* MakeRecord(const CExFatPartitionEx& partition, int index) {
+    auto* record = new CSearchedPartitionInfo(partition.bytesPerSector);
+    record->firstDataSector = static_cast<uint64_t>(partition.dataStartSector);
+    record->startSector = static_cast<uint64_t>(partition.startSector);
+    record->SetTotalSectors(static_cast<uint64_t>(partition.totalSectors));
+    record->fileSystemType = FILE_SYSTEM_EXFAT;
+    record->sectorsPerCluster = partition.sectorsPerCluster;
+    record->partitionIndex = static_cast<uint16_t>(index);
+    return record;
+}
 
 }  // namespace
 
@@ -93,6 +106,11 @@ void CExFatCompleteSearch::EndSearch(int build) {
     partitionBuilder_.FinishBuid(partitions_);
     BuildeFileNode();
     if (builder_) {
+        // Each partition's cluster origin serves the reading of its recycle bin.
+        for (int i = 0; i < static_cast<int>(partitions_.size()); ++i) {
+            std::unique_ptr<CSearchedPartitionInfo> record(MakeRecord(*partitions_[size_t(i)], i));
+            builder_->SetPartitonDevice(record.get(), device_);
+        }
         builder_->SetPartitonDevice(nullptr, device_);
         builder_->FlashBuild(SEARCHER_EXFAT);
     }
@@ -125,15 +143,7 @@ int CExFatCompleteSearch::GetSearchedPartitionInfo(CSearchedPartitionInfo** reco
     if (!records || count == 0 || capacity < count)
         return count;
     for (int i = 0; i < count; ++i) {
-        const CExFatPartitionEx& partition = *partitions_[size_t(i)];
-        auto* record = new CSearchedPartitionInfo(partition.bytesPerSector);
-        record->firstDataSector = static_cast<uint64_t>(partition.dataStartSector);
-        record->startSector = static_cast<uint64_t>(partition.startSector);
-        record->SetTotalSectors(static_cast<uint64_t>(partition.totalSectors));
-        record->fileSystemType = FILE_SYSTEM_EXFAT;
-        record->sectorsPerCluster = partition.sectorsPerCluster;
-        record->partitionIndex = static_cast<uint16_t>(i);
-        records[i] = record;
+        records[i] = MakeRecord(*partitions_[size_t(i)], i);
     }
     return count;
 }

@@ -2,6 +2,7 @@
 
 #include <bit>
 #include <cstdio>
+#include <memory>
 
 #include "DirectoryTreeBuilder.h"
 #include "ExFatBootSector.h"
@@ -83,8 +84,13 @@ void CExFatQuickSearch::QuickSearch(IStorageDevice* device, IProgress* progress)
         }
     }
     if (builder_) {
-        builder_->SetPartitonDevice(nullptr, device);
+        // The volume's cluster origin serves the reading of its recycle bin.
+        CSearchedPartitionInfo* handedOut = nullptr;
+        GetSearchedPartitionInfo(&handedOut, 1);
+        const std::unique_ptr<CSearchedPartitionInfo> record(handedOut);
+        builder_->SetPartitonDevice(record.get(), device);
         builder_->FlashBuild(SEARCHER_EXFAT);
+        builder_->SetPartitonDevice(nullptr, device);
     }
     _PROGRESS_INFO info{};
     info.state = PROGRESS_STATE_FINISHED;

@@ -118,6 +118,10 @@ void CFATCompleteFSearcher::EndSearch(int build) {
         CompleteBulidDirectoryTree(partition);
     }
     if (builder_) {
+        // Each partition's cluster origin serves the reading of its recycle bin.
+        for (CFATSearchedPartitionInfo* partition : published_) {
+            builder_->SetPartitonDevice(partition, device_);
+        }
         builder_->SetPartitonDevice(nullptr, device_);
         builder_->FlashBuild(SEARCHER_FAT);
     }

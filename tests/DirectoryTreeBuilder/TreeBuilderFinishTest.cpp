@@ -312,6 +312,50 @@ TEST(TreeBuilderFinishTest, RecycleBinNodesWaitForTheFinishedTree) {
     EXPECT_EQ(h.sink.Shown("$IAB12CD.txt"), nullptr);
 }
 
+// Names that only look recycled are ordinary files outside a bin, whichever
+// arrives first; inside a bin's per-user folder they are recycled.
+TEST(TreeBuilderFinishTest, OnlyFilesInARecycleBinAreTakenForRecycled) {
+    const std::vector<FakeNode::Fields> nodes = {
+        {.id = 10, .parentId = kTop, .name = "$Invoice.pdf", .deleted = false},
+        {.id = 11, .parentId = kTop, .name = "docs", .folder = true, .deleted = false},
+        {.id = 12, .parentId = 11, .name = "$INDEX.html", .deleted = false},
+        {.id = 13, .parentId = kTop, .name = "#Ideas.txt", .deleted = false},
+        {.id = 14, .parentId = kTop, .name = "$Resume.doc", .deleted = false},
+        {.id = 15, .parentId = kTop, .name = "$Reports", .folder = true, .deleted = false},
+        {.id = 16, .parentId = 15, .name = "q1.txt", .deleted = false},
+        {.id = 20, .parentId = kTop, .name = "RECYCLER", .folder = true, .deleted = false},
+        {.id = 21, .parentId = 20, .name = "S-1-5-21", .folder = true, .deleted = false},
+        {.id = 22, .parentId = 21, .name = "$RAB12CD.txt", .deleted = false},
+        {.id = 23, .parentId = 21, .name = "$IAB12CD.txt", .deleted = false},
+    };
+    for (bool binFirst : {false, true}) {
+        SCOPED_TRACE(binFirst);
+        Harness h;
+        h.Open(SEARCHER_NTFS, kTop);
+        std::vector<FakeNode::Fields> order = nodes;
+        if (binFirst) {
+            std::reverse(order.begin(), order.end());
+        }
+        for (const auto& fields : order) {
+            ASSERT_TRUE(h.Offer(fields, SEARCHER_NTFS));
+        }
+        h.builder->FlashBuild(SEARCHER_NTFS);
+        const std::map<std::string, std::string> live = {
+            {"$Invoice.pdf", "$Invoice.pdf"}, {"$INDEX.html", "docs/$INDEX.html"},
+            {"#Ideas.txt", "#Ideas.txt"},     {"$Resume.doc", "$Resume.doc"},
+            {"q1.txt", "$Reports/q1.txt"},
+        };
+        for (const auto& [name, path] : live) {
+            ASSERT_NE(h.sink.Shown(name), nullptr) << name;
+            EXPECT_FALSE(h.sink.Shown(name)->IsDeleted()) << name;
+            EXPECT_EQ(PathOf(h.sink.Shown(name)), path);
+        }
+        ASSERT_NE(h.sink.Shown("$RAB12CD.txt"), nullptr);
+        EXPECT_TRUE(h.sink.Shown("$RAB12CD.txt")->IsDeleted());
+        EXPECT_EQ(h.sink.Shown("$IAB12CD.txt"), nullptr);
+    }
+}
+
 TEST(TreeBuilderFinishTest, ApfsTreesHoldNothingBack) {
     Harness h;
     h.Open(SEARCHER_APFS, kTop);

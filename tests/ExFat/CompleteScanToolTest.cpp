@@ -99,6 +99,42 @@ std::string FindListed(const Scanned& scan, const DiskEntry& entry) {
     return "";
 }
 
+// harbex-scan with `options` over an image, recovering into work/out.
+void RunTool(const std::filesystem::path& image, const std::string& options, const TempDir& work,
+             Scanned& scan) {
+    const auto result = RunCommand("TZ=UTC '" + ToolPath("harbex-scan").string() + "' " + options +
+                                   " --recover '" + (work / "out").string() + "' '" +
+                                   image.string() + "' 2>'" + (work / "errors").string() + "'");
+    ASSERT_EQ(result.status, 0);
+    const std::vector<uint8_t> errorBytes = ReadFile(work / "errors");
+    scan = ParseScan(result.output, std::string(errorBytes.begin(), errorBytes.end()));
+}
+
+void ExpectEveryFileRecovered(const Disk& disk, const Scanned& scan, const TempDir& work) {
+    std::vector<std::vector<uint8_t>> copies;
+    std::vector<std::string> expected;
+    for (const DiskEntry& entry : disk.entries) {
+        SCOPED_TRACE(entry.path);
+        if (entry.state == "lost" && entry.directory)
+            continue;  // its name went with the formatted root
+        const std::string path = FindListed(scan, entry);
+        ASSERT_FALSE(path.empty());
+        EXPECT_EQ(scan.files.at(path).directory, entry.directory);
+        if (entry.state != "lost") {
+            EXPECT_EQ(scan.files.at(path).deleted,
+                      entry.state == "deleted" || entry.state == "recycled");
+        }
+        if (entry.directory)
+            continue;
+        EXPECT_EQ(scan.files.at(path).size, entry.size);
+        const auto copy = work / "out" / scan.top / path.substr(1);
+        ASSERT_TRUE(std::filesystem::exists(copy));
+        copies.push_back(ReadFile(copy));
+        expected.push_back(entry.sha256);
+    }
+    EXPECT_EQ(Sha256Each(copies), expected);
+}
+
 class CompleteScanTool : public ::testing::TestWithParam<const char*> {};
 
 TEST_P(CompleteScanTool, ListsEachPartitionAndRecoversItsFiles) {
@@ -106,14 +142,8 @@ TEST_P(CompleteScanTool, ListsEachPartitionAndRecoversItsFiles) {
     const auto image = ExFatImage(std::string("exfat-disks/") + GetParam());
     ASSERT_FALSE(image.empty());
     TempDir work;
-    const auto result =
-        RunCommand("TZ=UTC '" + ToolPath("harbex-scan").string() +
-                   "' --complete --deep --recover '" + (work / "out").string() + "' '" +
-                   image.string() + "' 2>'" + (work / "errors").string() + "'");
-    ASSERT_EQ(result.status, 0);
-    const std::vector<uint8_t> errorBytes = ReadFile(work / "errors");
-    const Scanned scan =
-        ParseScan(result.output, std::string(errorBytes.begin(), errorBytes.end()));
+    Scanned scan;
+    RunTool(image, "--complete --deep", work, scan);
 
     // Partitions that kept a boot sector (main or backup) are found with their
     // start and length; one formatted over, from its folders, with its geometry;
@@ -135,34 +165,24 @@ TEST_P(CompleteScanTool, ListsEachPartitionAndRecoversItsFiles) {
         EXPECT_EQ(std::stoll((*found)[7]), part.sectorsPerCluster);
         EXPECT_EQ(std::stoll((*found)[8]), part.firstDataSector);
     }
-
-    std::vector<std::vector<uint8_t>> copies;
-    std::vector<std::string> expected;
-    for (const DiskEntry& entry : disk.entries) {
-        SCOPED_TRACE(entry.path);
-        if (entry.state == "lost" && entry.directory)
-            continue;  // its name went with the formatted root
-        const std::string path = FindListed(scan, entry);
-        ASSERT_FALSE(path.empty());
-        EXPECT_EQ(scan.files.at(path).directory, entry.directory);
-        if (entry.state != "lost") {
-            EXPECT_EQ(scan.files.at(path).deleted, entry.state == "deleted");
-        }
-        if (entry.directory)
-            continue;
-        EXPECT_EQ(scan.files.at(path).size, entry.size);
-        const auto copy = work / "out" / scan.top / path.substr(1);
-        ASSERT_TRUE(std::filesystem::exists(copy));
-        copies.push_back(ReadFile(copy));
-        expected.push_back(entry.sha256);
-    }
-    EXPECT_EQ(Sha256Each(copies), expected);
+    ExpectEveryFileRecovered(disk, scan, work);
 }
 
 INSTANTIATE_TEST_SUITE_P(Disks, CompleteScanTool,
                          ::testing::Values("two_partitions", "one_entry_removed", "zeroed_boot",
-                                           "reformatted", "deleted_folders"),
+                                           "reformatted", "deleted_folders", "recycle_bin"),
                          [](const auto& info) { return std::string(info.param); });
+
+// The quick scan of the volume names recycled files from their info files too.
+TEST(QuickScanTool, RecycledFilesTakeTheNamesTheirInfoFilesRecord) {
+    const Disk disk = ReadDisk("recycle_bin");
+    const auto image = ExFatImage("exfat-disks/recycle_bin");
+    ASSERT_FALSE(image.empty());
+    TempDir work;
+    Scanned scan;
+    RunTool(image, "--quick --deep --volume 1", work, scan);
+    ExpectEveryFileRecovered(disk, scan, work);
+}
 
 }  // namespace
 }  // namespace harbex::test

@@ -166,16 +166,22 @@ TEST_P(NTFSCompleteScanTool, ListsEachPartitionAndRecoversItsFiles) {
 
 INSTANTIATE_TEST_SUITE_P(Disks, NTFSCompleteScanTool,
                          ::testing::Values("three_partitions", "zeroed_boot", "reformatted",
-                                           "big_sectors", "recycle_bin"),
+                                           "big_sectors", "recycle_bin", "lookalike_names"),
                          [](const auto& info) { return std::string(info.param); });
 
-// The quick scan of the volume names recycled files from their info files too.
-TEST(NTFSRecycleBin, QuickScanGivesRecycledFilesTheirNames) {
-    const Disk disk = ReadDisk("recycle_bin");
+// The quick scan of the volume names recycled files from their info files
+// too, and takes names that only look recycled for ordinary files.
+class NTFSRecycleBin : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(NTFSRecycleBin, QuickScanGivesRecycledFilesTheirNames) {
+    const Disk disk = ReadDisk(GetParam());
     ToolRun run;
-    RunTool("recycle_bin", "--quick --deep --volume 1", run);
+    RunTool(GetParam(), "--quick --deep --volume 1", run);
     for (const DiskEntry& entry : disk.entries) {
         SCOPED_TRACE(entry.path);
         ExpectListedAndRecovered(run, entry);
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(Disks, NTFSRecycleBin, ::testing::Values("recycle_bin", "lookalike_names"),
+                         [](const auto& info) { return std::string(info.param); });
