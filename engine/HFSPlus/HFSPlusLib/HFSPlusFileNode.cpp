@@ -149,6 +149,12 @@ void CHFSPlusFileNode::BuildFileDataRun(const HFSPlusForkData& fork, uint8_t for
     }
 }
 
+void CHFSPlusFileNode::DropExtents() {
+    if (dataRunList_ != nullptr)
+        dataRunList_->Release();
+    dataRunList_ = nullptr;
+}
+
 IFileReader* CHFSPlusFileNode::CreateCompressFileReader(void* /*context*/) {
     return new (std::nothrow) CHFSPlusCompressFileReader(volume_, this);
 }

@@ -41,6 +41,9 @@ public:
     void SetFileName(const char* name) override { name_ = name != nullptr ? name : ""; }
 
     CHFSPlusVolume* GetVolume() const { return volume_; }
+    // Forgets the extents: a node whose place on the device is not certain
+    // reads as a failure rather than as someone else's bytes.
+    void DropExtents();
 
 private:
     static constexpr uint8_t kDeleted = 1;

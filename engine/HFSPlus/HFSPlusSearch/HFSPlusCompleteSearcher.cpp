@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <map>
 #include <new>
 
 #include "Bitmap.h"
@@ -74,6 +75,65 @@ void CHFSPlusCompleteFileSystemSearchController::PreparetoSearch() {
     pendingAlternates_.clear();
     treeOpened_ = false;
     foundNodes_ = 0;
+    lost_.Reset(FallbackStart(), sectorSize_);
+}
+
+// Where a volume without headers is first looked for: behind a GPT
+// protective MBR the first partition's usual start, else the device's start.
+int64_t CHFSPlusCompleteFileSystemSearchController::FallbackStart() {
+    std::vector<uint8_t> first(sectorSize_);
+    if (device_ == nullptr || totalSectors_ <= 0 || !device_->ReadSector(first.data(), 0, 1))
+        return 0;
+    if (first[450] != 0xEE || first[510] != 0x55 || first[511] != 0xAA)
+        return 0;
+    return ((2 * int64_t{sectorSize_} + 20479) / 4096 * 4096) / sectorSize_;
+}
+
+// The files of a volume whose headers are lost, from the catalog records met
+// outside every opened volume. Their data is read only where the volume's
+// start and block size are confirmed and every copy of a record agrees.
+void CHFSPlusCompleteFileSystemSearchController::AddLostVolume() {
+    if (builder_ == nullptr || partitions_.size() >= kMostPartitions)
+        return;
+    const CHFSPlusLostVolume::Placement placement =
+        lost_.Place([this](int64_t sector) { return ListedPartitionHolding(sector) != nullptr; });
+    if (lost_.Records().empty() || placement.startSector >= totalSectors_)
+        return;
+    auto partition = std::make_unique<CompleteSearchPatition>();
+    partition->startSector = placement.startSector;
+    partition->sectorCount = totalSectors_ - placement.startSector;
+    if (placement.blockSize != 0)
+        partition->blockSize = placement.blockSize;
+    partition->partitionIndex = static_cast<uint32_t>(partitions_.size());
+    // One node per catalog id; copies that disagree about the data make it unreadable.
+    std::map<uint32_t, std::pair<const CHFSPlusLostVolume::Record*, bool>> byId;
+    for (const CHFSPlusLostVolume::Record& record : lost_.Records()) {
+        const HFSPlusCatalogRecord& data = *record.Data();
+        const bool file = data.recordType == kHFSPlusFileRecord;
+        const uint32_t id = file ? data.file.fileID : data.folder.folderID;
+        auto [at, added] = byId.try_emplace(id, &record, true);
+        if (!added && file &&
+            std::memcmp(&at->second.first->Data()->file.dataFork, &data.file.dataFork,
+                        sizeof(HFSPlusForkData)) != 0) {
+            at->second.second = false;
+        }
+    }
+    for (const auto& [id, kept] : byId) {
+        const CHFSPlusLostVolume::Record& record = *kept.first;
+        auto* node = new (std::nothrow) CHFSPlusFileNode(
+            nullptr, record.sector, static_cast<unsigned short>(partition->partitionIndex),
+            record.Key(), record.Data());
+        if (node == nullptr)
+            break;
+        if (!placement.readable || !kept.second)
+            node->DropExtents();
+        OpenTree();
+        if (node->GetCurrentNodeID() > 0 && builder_->AddNode(node, SEARCHER_HFSPLUS))
+            ++(node->IsDirectory() ? partition->foldersFound : partition->filesFound);
+        else
+            node->Release();
+    }
+    partitions_.push_back(std::move(partition));
 }
 
 void CHFSPlusCompleteFileSystemSearchController::OpenTree() {
@@ -231,7 +291,7 @@ bool CHFSPlusCompleteFileSystemSearchController::CheckVolumeHeader(int64_t secto
 CompleteSearchPatition* CHFSPlusCompleteFileSystemSearchController::ListedPartitionHolding(
     int64_t sector) {
     for (auto& partition : partitions_) {
-        if (partition->startSector <= sector &&
+        if (partition->volume && partition->startSector <= sector &&
             sector - partition->startSector < partition->sectorCount)
             return partition.get();
     }
@@ -246,8 +306,6 @@ long long CHFSPlusCompleteFileSystemSearchController::CheckBTNodeDescriptor(int6
     if (static_cast<int8_t>(bytes[8]) != kBTLeafNode || bytes[9] != 1 || ReadBE16(bytes + 12) != 0)
         return 0;
     CompleteSearchPatition* partition = ListedPartitionHolding(sector);
-    if (partition == nullptr)
-        return 0;
     const uint8_t* node = bytes;
     const long long wanted = CHFSPlusBTNode::kMostNodeSize;
     if (inBuffer < wanted) {
@@ -261,7 +319,10 @@ long long CHFSPlusCompleteFileSystemSearchController::CheckBTNodeDescriptor(int6
         if (!CHFSPlusBTNode::IsValidNode(node, static_cast<unsigned short>(size)))
             continue;
         CHFSPlusBTNode found(node, static_cast<unsigned short>(size), 0);
-        AnalyzeNode(*partition, sector, found);
+        if (partition != nullptr)
+            AnalyzeNode(*partition, sector, found);
+        else if (found.TestNodeBelongToFile() == CHFSPlusVolume::kCatalogTree)
+            lost_.KeepLeaf(sector, found);
         return std::max<long long>(1, std::min<long long>(remaining, size / sectorSize_));
     }
     return 0;
@@ -355,7 +416,8 @@ void CHFSPlusCompleteFileSystemSearchController::AnalyzeBlock(long long firstSec
             continue;
         }
         const uint8_t* bytes = block_.data() + size_t(i) * sectorSize_;
-        if (CheckVolumeHeader(sector, bytes)) {
+        if (CheckVolumeHeader(sector, bytes) || lost_.CheckJournalInfoBlock(sector, bytes) ||
+            lost_.CheckJournalHeader(sector, bytes)) {
             ++i;
             continue;
         }
@@ -374,6 +436,8 @@ void CHFSPlusCompleteFileSystemSearchController::EndSearch(int build) {
     for (const FoundHeader& found : pendingAlternates_)
         AddVolume(found, build != 0);
     pendingAlternates_.clear();
+    if (build != 0)
+        AddLostVolume();
     if (build != 0 && treeOpened_ && builder_ != nullptr)
         builder_->FlashBuild(SEARCHER_HFSPLUS);
     bitmap_ = nullptr;

@@ -6,13 +6,15 @@
 
 #include "FileSystemSearcher.h"
 #include "HFSPlusFormat.h"
+#include "HFSPlusLostVolume.h"
 
 class CHFSPlusBTNode;
 class CHFSPlusVolume;
 class IStorageDevice;
 
 // One HFS+ volume found on the scanned device: where it lies, its header,
-// and the volume opened over a window of the device at its start.
+// and the volume opened over a window of the device at its start (none for a
+// volume whose headers are lost).
 struct CompleteSearchPatition {
     int64_t startSector = 0;
     int64_t sectorCount = 0;
@@ -31,6 +33,8 @@ struct CompleteSearchPatition {
 // lists each volume whole as it is found, marking its existing files' sectors
 // in the scan's bit map, and brings back the catalog records of B-tree leaf
 // nodes that the volume's live catalog no longer holds as deleted files.
+// Catalog leaves outside every opened volume make the files of a volume whose
+// headers are lost.
 class CHFSPlusCompleteFileSystemSearchController : public ICompleteFileSystemSearchController {
 public:
     // More volumes than this on one device are not believed.
@@ -85,6 +89,8 @@ private:
     bool ReadBytes(uint64_t byte, uint8_t* into, size_t length);
     void EnsureBitmap();
     void OpenTree();
+    int64_t FallbackStart();
+    void AddLostVolume();
 
     IStorageDevice* device_ = nullptr;
     IDirecotryTreeBuilder* builder_ = nullptr;
@@ -98,6 +104,7 @@ private:
     std::vector<uint8_t> nodeBuffer_;
     std::vector<std::unique_ptr<CompleteSearchPatition>> partitions_;
     std::vector<FoundHeader> pendingAlternates_;
+    CHFSPlusLostVolume lost_;
 };
 
 // A new complete searcher (null when memory fails); the caller deletes it.

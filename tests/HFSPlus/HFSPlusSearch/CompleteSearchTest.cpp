@@ -150,6 +150,39 @@ TEST(HFSPlusCompleteSearch, RecordsOfFreedNodesComeBackDeleted) {
     EXPECT_EQ(copies, 1);
 }
 
+TEST(HFSPlusCompleteSearch, AVolumeWithoutHeadersIsPlacedByItsJournalOrNotRead) {
+    // Journal header gone too: the start behind the GPT protective MBR is a
+    // guess, so the files are listed but their data is not read.
+    for (const bool journalHeaderLost : {false, true}) {
+        SCOPED_TRACE(journalHeaderLost ? "journal header lost" : "journal intact");
+        std::vector<uint8_t> disk = HFSPlusImage("hfsplus_disk_headers_zeroed");
+        ASSERT_FALSE(disk.empty());
+        if (journalHeaderLost) {
+            for (size_t at = 0; at + 512 <= disk.size(); at += 512) {
+                if (ReadLE32(disk.data() + at) == kJournalMagic)
+                    std::fill_n(disk.begin() + at, 512, 0);
+            }
+        }
+        HFSPlusMemoryDevice device(std::move(disk), 512, kStorageDeviceDisk);
+        RecordingBuilder builder;
+        TBitmap bitmap;
+        CHFSPlusCompleteFileSystemSearchController searcher;
+        Scan(searcher, device, builder, bitmap);
+
+        CSearchedPartitionInfo* record = nullptr;
+        ASSERT_EQ(searcher.GetSearchedPartitionInfo(&record, 1), 1);
+        const std::unique_ptr<CSearchedPartitionInfo> owned(record);
+        EXPECT_EQ(record->startSector, 40u);
+        EXPECT_EQ(record->sectorsPerCluster, 2048u / 512);
+        for (const char* name : {"stays.bin", "kzpt.txt"}) {
+            auto* node = dynamic_cast<CFileNode*>(builder.Named(name));
+            ASSERT_NE(node, nullptr) << name;
+            EXPECT_FALSE(node->IsDeleted());
+            EXPECT_EQ(node->GetDataRunList() == nullptr, journalHeaderLost) << name;
+        }
+    }
+}
+
 TEST(HFSPlusCompleteSearch, RandomDamageEndsCleanly) {
     std::mt19937 random(7);
     for (const char* name : {"hfsplus_disk_gpt40", "hfsplus_disk_two"}) {

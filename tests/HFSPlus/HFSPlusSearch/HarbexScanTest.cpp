@@ -238,7 +238,8 @@ INSTANTIATE_TEST_SUITE_P(Images, HarbexScanHFSPlusDamaged,
                          ::testing::Values(DamagedCase{"hfsplus_trees_damaged", "quick"},
                                            DamagedCase{"hfsplus_trees_damaged", "complete"},
                                            DamagedCase{"hfsplus_index_damaged", "quick"},
-                                           DamagedCase{"hfsplus_index_damaged", "complete"}),
+                                           DamagedCase{"hfsplus_index_damaged", "complete"},
+                                           DamagedCase{"hfsplus_disk_headers_zeroed", "complete"}),
                          [](const auto& info) {
                              return std::string(info.param.image) + "_" + info.param.mode;
                          });
