@@ -56,12 +56,20 @@ void TCImageButton::refreshLabelColour() {
     if (!label_)
         return;
     const bool grey = !(isEnabled() && usable_);
-    label_->setStyleSheet(grey ? "color: gray; background: transparent;"
-                               : "color: white; background: transparent;");
+    const QString style =
+        grey ? "color: gray; background: transparent;" : "color: white; background: transparent;";
+    // A new style sheet repaints the label, so it is set only when it changes.
+    if (label_->styleSheet() != style)
+        label_->setStyleSheet(style);
+}
+
+void TCImageButton::changeEvent(QEvent* event) {
+    QAbstractButton::changeEvent(event);
+    if (event->type() == QEvent::EnabledChange)
+        refreshLabelColour();
 }
 
 void TCImageButton::paintEvent(QPaintEvent*) {
-    refreshLabelColour();
     QPainter painter(this);
     if (normal_.isNull()) {
         // Without pictures it is an ordinary button face.

@@ -71,6 +71,38 @@ TEST_F(ImageButtonTest, TheLabelTurnsGreyWithTheDisabledLookAndNarrowsThePicture
     EXPECT_TRUE(button.textField()->styleSheet().contains("white"));
 }
 
+// Counts the paints a widget receives.
+class PaintCounter : public QObject {
+public:
+    int paints = 0;
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint)
+            ++paints;
+        return false;
+    }
+};
+
+TEST_F(ImageButtonTest, AnIdleLabelledButtonStopsPainting) {
+    button.setTextWithName("Scan", QRect(0, 0, 100, 36));
+    PaintCounter counter;
+    button.installEventFilter(&counter);
+    button.textField()->installEventFilter(&counter);
+    button.update();
+    QTest::qWait(100);
+    ASSERT_GT(counter.paints, 0);
+    counter.paints = 0;
+    QTest::qWait(300);
+    EXPECT_EQ(counter.paints, 0);
+}
+
+TEST_F(ImageButtonTest, TheLabelGreysWhenTheButtonIsDisabled) {
+    button.setTextWithName("Scan", QRect(0, 0, 100, 36));
+    button.setEnabled(false);
+    EXPECT_TRUE(button.textField()->styleSheet().contains("gray"));
+    button.setEnabled(true);
+    EXPECT_TRUE(button.textField()->styleSheet().contains("white"));
+}
+
 TEST_F(ImageButtonTest, HoverStartsOnlyWhileEnabled) {
     button.setEnabled(false);
     QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
