@@ -169,8 +169,12 @@ TCImageWindow::~TCImageWindow() = default;
 void TCImageWindow::setContentView(QWidget* view) {
     if (view == nullptr || view == contentView_)
         return;
-    if (contentView_)
+    // The old view goes out of sight at once: its deletion waits for the
+    // event loop, which a modal run started from a click does not return to.
+    if (contentView_) {
+        contentView_->hide();
         contentView_->deleteLater();
+    }
     contentView_ = view;
     view->setParent(this);
     view->lower();
@@ -182,8 +186,10 @@ void TCImageWindow::setContentView(QWidget* view) {
 void TCImageWindow::setTitleBarView(QWidget* view) {
     if (view == nullptr || view == titleBarView_)
         return;
-    if (titleBarView_)
+    if (titleBarView_) {
+        titleBarView_->hide();
         titleBarView_->deleteLater();
+    }
     titleBarView_ = view;
     view->setParent(container_);
     view->setGeometry(container_->rect());
