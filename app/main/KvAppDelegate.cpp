@@ -10,6 +10,7 @@
 #include <QUrl>
 
 #include "Alert.h"
+#include "DialogPlacement.h"
 #include "KvDeviceMonitor.h"
 #include "KvDialogFading.h"
 #include "KvLinkUrl.h"
@@ -58,6 +59,17 @@ KvDialogFading* DialogInFront() {
             if (KvDialogFading* fading = FadingOf(window))
                 return fading;
         }
+    }
+    return nullptr;
+}
+
+// The results window on screen; null when none is.
+KvDeletailWindow* ResultsWindowShown() {
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (!window->isVisible())
+            continue;
+        if (auto* results = dynamic_cast<KvDeletailWindow*>(window))
+            return results;
     }
     return nullptr;
 }
@@ -141,9 +153,16 @@ void KvAppDelegate::runRootWindow() {
         rootWindowCon_->SetImportPath(saved);
     rootWindowCon_->windowDidLoad();
     placeMenuBar(rootWindowCon_);
+    CenterOnScreen(rootWindowCon_);
     rootWindowCon_->show();
     rootWindowCon_->activateWindow();
     rootWindowCon_->raise();
+    // A saved result named on the command line opens once the window is up.
+    if (!saved.isEmpty()) {
+        QTimer::singleShot(0, rootWindowCon_.data(), [window = rootWindowCon_.data(), saved] {
+            window->importSavedResult(saved);
+        });
+    }
 }
 
 void KvAppDelegate::placeMenuBar(KvRootWindowController* window) {
@@ -162,9 +181,10 @@ bool KvAppDelegate::eventFilter(QObject* watched, QEvent* event) {
         auto* window = static_cast<QWidget*>(watched);
         if (auto* root = qobject_cast<KvRootWindowController*>(window)) {
             placeMenuBar(root);
-        } else if (window->isWindow() && quitItem_ && FadingOf(window) != nullptr) {
-            // A dialog blocks the main window and its menus: the quit
-            // shortcut works from the dialog too.
+        } else if (window->isWindow() && quitItem_ &&
+                   (FadingOf(window) != nullptr || dynamic_cast<KvDeletailWindow*>(window))) {
+            // A dialog blocks the main window and its menus, and the results
+            // window hides it: the quit shortcut works from them too.
             window->addAction(quitItem_);
         }
     }
@@ -205,7 +225,10 @@ void KvAppDelegate::awakeFromNib() {
     });
     application->addSeparator();
     quitItem_ = add(application, "MENU_EXIT", &KvAppDelegate::terminate);
-    quitItem_->setShortcut(QKeySequence::Quit);
+    // Some desktops name no standard quit key: Ctrl+Q then, as is usual.
+    const QKeySequence standardQuit(QKeySequence::Quit);
+    quitItem_->setShortcut(standardQuit.isEmpty() ? QKeySequence(Qt::CTRL | Qt::Key_Q)
+                                                  : standardQuit);
 
     QMenu* window = menuBar_->addMenu(Tr("MENU_WINDOW"));
     QAction* minimize = window->addAction(Tr("MENU_MINIMIZE"));
@@ -265,6 +288,11 @@ void KvAppDelegate::terminate() {
         });
         if (!now)
             return;
+    }
+    // The results window asks its own questions; its close ends the program.
+    if (KvDeletailWindow* results = ResultsWindowShown()) {
+        results->closeWindow();
+        return;
     }
     if (applicationShouldTerminate())
         applicationWillTerminate();

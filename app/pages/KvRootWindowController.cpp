@@ -326,10 +326,13 @@ void KvRootWindowController::importButtonClick() {
         return;
     const QString chosen =
         windows_.chooseSavedResult(this, PrivateData::value(QStringLiteral("SavePath")).toString());
-    if (chosen.isEmpty())
-        return;
+    if (!chosen.isEmpty())
+        importSavedResult(chosen);
+}
+
+void KvRootWindowController::importSavedResult(const QString& path) {
     KvUIFacade::current().SetRecoveryType(kAllCategories);
-    importFilePath_ = chosen;
+    importFilePath_ = path;
     deletailWC_ = makeResultsWindow();
     if (!deletailWC_)
         return;

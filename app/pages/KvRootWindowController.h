@@ -62,6 +62,9 @@ public:
     void getDataForDeletailPage();
     void showDetailWindow();
     void importButtonClick();
+    // Opens the saved scan result at `path` as the import button does: the
+    // wait window while it loads, then the results window.
+    void importSavedResult(const QString& path);
     void getImportDataForDetialPage();
     void doSowExportOztWindow();
     void loadOztWithPath(const QString& path);

@@ -29,6 +29,9 @@ public:
     virtual void getImportData(const QString& path) = 0;
     // Forgets a load that failed or was cancelled.
     virtual void clearImportData() = 0;
+    // Closes as its close button does, asking its questions first (stop the
+    // scan, save the result); once closed the application ends.
+    virtual void closeWindow() = 0;
 };
 
 struct KvShellWindows {

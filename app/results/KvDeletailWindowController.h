@@ -83,6 +83,9 @@ public:
     static constexpr int kToolBarHeight = 31;
     static constexpr int kWindowWidth = 900;
     static constexpr int kWindowHeight = 640;
+    // The file list's size and date columns; names and paths share the rest.
+    static constexpr int kSizeColumnWidth = 90;
+    static constexpr int kCreatedColumnWidth = 150;
 
     // Builds the window and its views and sets them up; the main window then
     // hands over the device, the mode and the desktop flag, and starts.
@@ -109,8 +112,8 @@ public:
     void updateButtonTitle();
     void changeSelectCountLabelPos();
     void aboutAction();
-    // The close button.
-    void closeWindow();
+    // The close button, and quitting while the window is open.
+    void closeWindow() override;
     void alertEndedCloseWindowContext(int code);
     // Two-phase quit: the first request fades the window out and answers
     // false; the end of the fade closes it and, when quitting, ends the program.
@@ -185,7 +188,6 @@ private:
     std::vector<std::unique_ptr<KvClockTimer>> delayedCalls;
 
 public:
-
     // List table, sorting and preview.
     // Both tables over the found files, their header clicks, row choice and
     // check boxes; the trees' double click; the space-bar preview.

@@ -5,19 +5,26 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPointer>
+#include <QScreen>
 #include <QTest>
 #include <QTimer>
 
+#include <functional>
+#include <memory>
+
 #include "Alert.h"
+#include "DiskVolumeNodeData.h"
 #include "Fader.h"
 #include "FakeFacade.h"
 #include "KvAboutWindowController.h"
 #include "KvAppDelegate.h"
 #include "KvClock.h"
+#include "KvDeletailWindowController.h"
 #include "KvNotificationCenter.h"
 #include "KvNotificationNames.h"
 #include "KvPublicUtilities.h"
 #include "KvRootWindowReopen.h"
+#include "KvUIDeviceData.h"
 #include "ModalRunner.h"
 #include "Tr.h"
 #include "UpdateCheck.h"
@@ -124,6 +131,10 @@ TEST(AppDelegateTest, NoCheckDueOpensTheMainWindowAtOnceWithItsMenus) {
     delegate.applicationDidFinishLaunching();
     ASSERT_NE(delegate.rootWindowCon(), nullptr);
     EXPECT_TRUE(delegate.rootWindowCon()->isVisible());
+    // In the middle of the screen, not at its corner.
+    const QRect screen = delegate.rootWindowCon()->screen()->availableGeometry();
+    EXPECT_LE((delegate.rootWindowCon()->geometry().center() - screen.center()).manhattanLength(),
+              2);
     // Once per process.
     KvRootWindowController* first = delegate.rootWindowCon();
     delegate.runRootWindow();
@@ -157,6 +168,36 @@ TEST(AppDelegateTest, TheParticipateItemKeepsTheSetting) {
 }
 
 // The menu item of `key` in the application menu.
+// A saved result named on the command line is opened as the import button
+// opens a chosen one: the wait window over the main window while it loads.
+TEST(AppDelegateTest, ASavedResultNamedAtStartIsOpened) {
+    FakeFacade facade;
+    CheckedYesterday();
+    const QString path = QStringLiteral("/results/card.Harbex");
+    UserDefaults::setValue(QStringLiteral("rsfPath"), path);
+    KvShellWindows windows;
+    int resultsWindows = 0;
+    windows.makeResultsWindow = [&] {
+        ++resultsWindows;
+        return std::make_unique<KvDeletailWindowController>();
+    };
+    QWidget* waitParent = nullptr;
+    windows.runLoadWait = [&](QWidget* parent, const std::function<void()>& start) {
+        waitParent = parent;
+        start();
+        return 0;
+    };
+    KvAppDelegate delegate{windows};
+    delegate.applicationDidFinishLaunching();
+    UserDefaults::setValue(QStringLiteral("rsfPath"), QString());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return waitParent != nullptr; }, 2000));
+    EXPECT_EQ(waitParent, delegate.rootWindowCon());
+    EXPECT_EQ(resultsWindows, 1);
+    EXPECT_EQ(facade.loadPath, path);
+    // The load failed: the main window stays.
+    EXPECT_TRUE(delegate.rootWindowCon()->isVisible());
+}
+
 QAction* ApplicationItem(const KvAppDelegate& delegate, const QString& text) {
     for (QAction* item : delegate.menuBar()->actions().first()->menu()->actions()) {
         if (item->text() == text)
@@ -258,6 +299,67 @@ TEST(AppDelegateTest, QuittingDuringADialogFadesItOutBeforeAnythingElse) {
         EXPECT_EQ(asked, test.scanning ? 1 : 0);
         EXPECT_EQ(dialogGoneWhenAsked, test.scanning);
         EXPECT_EQ(facade.closeCount, test.closes);
+    }
+}
+
+// Quitting while the results window hides the main window: by the menu item
+// or by the shortcut pressed in the results window, the window's own
+// questions come first and their answers decide.
+TEST(AppDelegateTest, QuitReachesTheApplicationFromTheResultsWindow) {
+    struct Case {
+        const char* name;
+        bool shortcut;
+        bool scanning;
+        int answer;  // to the stop question, or to the save offer
+        int closes;
+    };
+    const Case cases[] = {
+        {"menu, stop the scan", false, true, 1, 1},
+        {"shortcut, stop the scan", true, true, 1, 1},
+        {"shortcut, keep scanning", true, true, 0, 0},
+        {"shortcut, close without saving", true, false, -1, 1},
+        {"menu, stay to save", false, false, 0, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakeFacade facade;
+        facade.tree = std::make_shared<SyntheticTree>(20, 10);
+        CheckedYesterday();
+        KvAppDelegate delegate{KvShellWindows()};
+        delegate.applicationDidFinishLaunching();
+        delegate.rootWindowCon()->hide();
+
+        _DiskVolumeData record;
+        record.bsdName = "sdb1";
+        record.capacity = 64 << 20;
+        record.diskIndex = 1;
+        KvDeletailWindowController results;
+        results.setSelectDiskVolumeData(std::make_shared<DiskVolumeNodeData>(record));
+        results.getData();
+        if (!c.scanning) {
+            facade.finishScan();
+            QCoreApplication::processEvents();
+        }
+        results.show();
+        results.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&results));
+
+        int asked = 0;
+        const struct Unanswer {
+            ~Unanswer() { Alert::setAnswerer({}); }
+        } unanswer;
+        Alert::setAnswerer([&](const Alert&) {
+            ++asked;
+            return c.answer;
+        });
+        if (c.shortcut) {
+            QTest::keySequence(&results, delegate.quitItem()->shortcut());
+        } else
+            delegate.quitItem()->trigger();
+        QTest::qWait(100);
+        EXPECT_EQ(asked, 1);
+        EXPECT_EQ(facade.closeCount, c.closes);
+        EXPECT_EQ(results.isVisible(), c.closes == 0);
     }
 }
 

@@ -55,6 +55,7 @@ public:
             !static_cast<FakeFacade&>(KvUIFacade::current()).loadPath.isEmpty();
     }
     void clearImportData() override { ++handed_.importsCleared; }
+    void closeWindow() override { window_.hide(); }
 
 private:
     Handed& handed_;
