@@ -192,3 +192,44 @@ std::vector<SysfsDisk> ListSysfsDisks(const fs::path& sysfsRoot) {
               [](const SysfsDisk& a, const SysfsDisk& b) { return a.name < b.name; });
     return disks;
 }
+
+namespace {
+
+// A path component naming a bus whose devices come and go while running.
+bool IsHotPlugBus(const std::string& name) {
+    return StartsWith(name, "usb") || name == "mmc_host" ||
+           (StartsWith(name, "fw") && name.size() > 2 &&
+            std::isdigit(static_cast<unsigned char>(name[2])));
+}
+
+}  // namespace
+
+bool IsHotPluggableDisk(const fs::path& sysfsRoot, const std::string& kernelName) {
+    if (kernelName.empty() || kernelName.find('/') != std::string::npos || kernelName == "." ||
+        kernelName == "..") {
+        return false;
+    }
+    const fs::path diskDir = sysfsRoot / "class" / "block" / kernelName;
+    if (ReadLine(diskDir / "removable") == "1") {
+        return true;
+    }
+    std::error_code error;
+    const fs::path root = fs::canonical(sysfsRoot, error);
+    const fs::path resolved = error ? fs::path() : fs::canonical(diskDir, error);
+    if (error) {
+        return false;
+    }
+    const fs::path below = resolved.lexically_relative(root);
+    fs::path ancestor = root;
+    for (const fs::path& part : below) {
+        if (IsHotPlugBus(part.string())) {
+            return true;
+        }
+        ancestor /= part;
+        // PCI devices behind a hot-plug port (a Thunderbolt enclosure) say so.
+        if (ReadLine(ancestor / "removable") == "removable") {
+            return true;
+        }
+    }
+    return false;
+}

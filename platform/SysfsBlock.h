@@ -49,3 +49,9 @@ std::vector<SysfsDisk> ListSysfsDisks(const std::filesystem::path& sysfsRoot);
 
 // The bus of a disk, judged from the components of its resolved sysfs path.
 uint32_t BusTypeFromSysfsPath(const std::filesystem::path& devicePath);
+
+// Whether the disk `kernelName` ("sdc", "mmcblk0") is a medium a user plugs in
+// and takes away: one on a USB, MMC/SD or FireWire bus, one below a PCI device
+// the kernel marks removable (behind a Thunderbolt port), or one whose own
+// `removable` is 1.
+bool IsHotPluggableDisk(const std::filesystem::path& sysfsRoot, const std::string& kernelName);

@@ -8,6 +8,7 @@
 #include "ImageDevice.h"
 #include "StorageDevice.h"
 #include "StorageDeviceData.h"
+#include "SysfsBlock.h"
 
 namespace {
 
@@ -134,8 +135,7 @@ void KvUIDeviceData::GetDiskStorageMap(int force) {
         return;
     disks_.clear();
     std::vector<IStorageDevice*> devices;
-    if (enumerated_ &&
-        EnumerateInto(devices, [this](IStorageDevice** array, int& count) {
+    if (enumerated_ && EnumerateInto(devices, [this](IStorageDevice** array, int& count) {
             return enumerator_->EnumDiskDevice(array, count);
         })) {
         for (IStorageDevice* disk : devices) {
@@ -206,6 +206,10 @@ int KvUIDeviceData::GetDiskDataByStorage(IStorageDevice* device, _DiskVolumeData
     int filled = 0;
     if (CCollectDiskDeviceInfoStruct* disk = DiskRecordOf(data)) {
         filled = GetDiskDataByDiskInfo(disk, record);
+        // External means any medium the system says can come and go: USB
+        // sticks, memory cards, FireWire and Thunderbolt enclosures.
+        if (filled && record.isUSB == 0 && IsHotPluggableDisk(sysfsRoot_, disk->bsdName))
+            record.isUSB = 1;
         record.beCanOpen = device->IsPermitted() ? 1 : 0;
         record.deviceNumber = disk->deviceId;
         record.sysfsPath = SysfsPathOf(disk->bsdName);
@@ -261,7 +265,8 @@ int KvUIDeviceData::GetDiskDataByDiskInfo(CCollectDiskDeviceInfoStruct* info,
         return 0;
     record.name = info->modelName;
     record.bsdName = info->bsdName;
-    record.capacity = static_cast<uint64_t>(info->sectorSize) * static_cast<uint64_t>(info->sectorCount);
+    record.capacity =
+        static_cast<uint64_t>(info->sectorSize) * static_cast<uint64_t>(info->sectorCount);
     record.used = 0;
     record.isDmg = info->busType == kBusVirtual ? 1 : 0;
     record.isUSB = info->busType == kBusUsb ? 1 : 0;
@@ -273,7 +278,9 @@ int KvUIDeviceData::GetVolumeDataByVolumeInfo(CCollectedVolumeDeviceInfoStruct* 
                                               _DiskVolumeData& record) {
     if (info == nullptr || info->kind != 0 || !IsSupportVolume(info))
         return 0;
-    record.name = info->volumeName;
+    // A partition without a kernel device has no name of its own yet: the
+    // label its file system carries names it.
+    record.name = info->volumeName[0] != '\0' ? info->volumeName : info->label;
     record.capacity = static_cast<uint64_t>(info->sectorCount) * info->sectorSize;
     record.used = 0;
     record.fileSystem = static_cast<int32_t>(info->fileSystemType);
@@ -300,7 +307,8 @@ int KvUIDeviceData::GetDiskDataByDmgInfo(CDMGDeviceInfoStruct* info, _DiskVolume
     record.name = info->fileName;
     record.bsdName = info->imagePath;
     record.capacity = uint64_t{info->sectorSize} * static_cast<uint64_t>(info->sectorCount);
-    if (info->imageFileLength >= 0 && static_cast<uint64_t>(info->imageFileLength) < record.capacity)
+    if (info->imageFileLength >= 0 &&
+        static_cast<uint64_t>(info->imageFileLength) < record.capacity)
         record.capacity = static_cast<uint64_t>(info->imageFileLength);
     record.used = 0;
     record.isAppleDmg = 1;
@@ -442,8 +450,7 @@ IStorageDevice* KvUIDeviceData::GetDiskStorageByVolumeStorage(IStorageDevice* vo
     return nullptr;
 }
 
-bool KvUIDeviceData::GetDiskVolumeIndexByStorage(IStorageDevice* device, int& disk,
-                                                 int& volume) {
+bool KvUIDeviceData::GetDiskVolumeIndexByStorage(IStorageDevice* device, int& disk, int& volume) {
     disk = -1;
     volume = -1;
     if (device == nullptr)
@@ -569,7 +576,8 @@ int KvUIDeviceData::KvOpenDmgFileImp(const char* path, CDMGDeviceInfoStruct info
 }
 
 int KvUIDeviceData::KvCheckOztFileExist(IStorageDevice* device) {
-    COZTDeviceInfoStruct* wanted = device != nullptr ? OztRecordOf(device->GetPrivateData()) : nullptr;
+    COZTDeviceInfoStruct* wanted =
+        device != nullptr ? OztRecordOf(device->GetPrivateData()) : nullptr;
     if (wanted == nullptr)
         return 0;
     std::lock_guard hold(lock_);
@@ -586,7 +594,8 @@ int KvUIDeviceData::KvCheckOztFileExist(IStorageDevice* device) {
 }
 
 int KvUIDeviceData::KvCheckDmgFileExist(IStorageDevice* device) {
-    CDMGDeviceInfoStruct* wanted = device != nullptr ? DmgRecordOf(device->GetPrivateData()) : nullptr;
+    CDMGDeviceInfoStruct* wanted =
+        device != nullptr ? DmgRecordOf(device->GetPrivateData()) : nullptr;
     if (wanted == nullptr)
         return 0;
     std::lock_guard hold(lock_);

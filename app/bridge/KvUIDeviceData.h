@@ -25,7 +25,7 @@ struct _DiskVolumeData {
     int32_t fileSystem = -1;   // enumFILE_SYSTEM_TYPE of a volume
     int32_t isDmg = 0;         // a disk image the system attached
     int32_t isSSD = 0;
-    int32_t isUSB = 0;
+    int32_t isUSB = 0;  // an external medium: USB, memory card, FireWire...
     int32_t beCanOpen = 1;
     int32_t isOzt = 0;
     COZTDeviceInfoStruct* oztInfo = nullptr;
@@ -137,7 +137,7 @@ private:
     std::map<unsigned int, IStorageDevice*> disks_;
     std::map<IStorageDevice*, std::list<IStorageDevice*>> volumes_;
     int initState_ = kNotBuilt;
-    bool enumerated_ = false;  // the enumerator holds a listing
+    bool enumerated_ = false;                 // the enumerator holds a listing
     std::vector<IStorageDevice*> oztImages_;  // owned
     std::vector<IStorageDevice*> dmgImages_;  // owned
 };

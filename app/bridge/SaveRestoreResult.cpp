@@ -33,6 +33,9 @@ namespace {
 constexpr uint32_t kControllerListLength = 8;
 constexpr uint32_t kNoBlock = 0xFFFFFFFF;
 constexpr uint32_t kMaxDeviceName = 4095;
+// Opens what identifies a real device, after the image blocks: files written
+// before it ends the frame there.
+constexpr uint32_t kIdentityTag = 0x44494248;  // "HBID"
 // More nodes than any scan finds: a tree with a loop in its links ends here.
 constexpr uint64_t kMostNodesPerRoot = 100'000'000;
 
@@ -142,6 +145,28 @@ _DiskVolumeData DescribeDevice(IStorageDevice* device) {
     return data;
 }
 
+// The model name of the disk `device` is, or lies on.
+std::string DiskModelOf(IStorageDevice* device, const _DiskVolumeData& data) {
+    KvUIDeviceData* model = KvUIDeviceData::instance();
+    if (data.volumeIndex >= 0) {
+        if (IStorageDevice* disk = model->GetDiskStorageByVolumeStorage(device)) {
+            const _DiskVolumeData parent = DescribeDevice(disk);
+            return parent.name != nullptr ? parent.name : "";
+        }
+    }
+    return data.name != nullptr ? data.name : "";
+}
+
+std::string ReadString(RSFieldReader& in) {
+    const uint32_t length = in.U32();
+    if (length > kMaxDeviceName)
+        throw CRSException(RS_ERROR_RECORD_DAMAGED);
+    std::string text(length, '\0');
+    in.Bytes(text.data(), length);
+    text.resize(std::strlen(text.c_str()));
+    return text;
+}
+
 void WriteDiskDevice(IRSData& archive, IStorageDevice* device) {
     const _DiskVolumeData data = DescribeDevice(device);
     archive.OpenFrame(_frDiskDevice);
@@ -162,6 +187,11 @@ void WriteDiskDevice(IRSData& archive, IStorageDevice* device) {
     out.U32(ozt ? sizeof(COZTDeviceInfoStruct) : kNoBlock);
     if (ozt)
         WriteOztBlock(*data.oztInfo, out);
+    out.U32(kIdentityTag);
+    out.U32(static_cast<uint32_t>(data.deviceNumber));
+    out.I64(data.startSector);
+    out.String(data.bsdName != nullptr ? data.bsdName : "");
+    out.String(DiskModelOf(device, data));
     archive.CloseFrame();
 }
 
@@ -274,12 +304,7 @@ SavedDevice ReadDiskDevice(IRSData& archive) {
     saved.diskIndex = static_cast<int32_t>(in.U32());
     saved.volumeIndex = static_cast<int32_t>(in.U32());
     saved.fileSystem = static_cast<int32_t>(in.U32());
-    const uint32_t nameLength = in.U32();
-    if (nameLength > kMaxDeviceName)
-        throw CRSException(RS_ERROR_RECORD_DAMAGED);
-    saved.name.resize(nameLength);
-    in.Bytes(saved.name.data(), nameLength);
-    saved.name.resize(std::strlen(saved.name.c_str()));
+    saved.name = ReadString(in);
 
     // A block of another length is passed over: the image cannot be found from it.
     saved.dmg = in.U32() != 0;
@@ -295,6 +320,14 @@ SavedDevice ReadDiskDevice(IRSData& archive) {
             saved.oztInfo = ReadOztBlock(in);
         else
             in.Skip(length);
+    }
+    if (in.Remaining() >= sizeof kIdentityTag && in.U32() == kIdentityTag) {
+        SavedIdentity identity;
+        identity.deviceNumber = static_cast<int32_t>(in.U32());
+        identity.startSector = in.I64();
+        identity.kernelName = ReadString(in);
+        identity.diskModel = ReadString(in);
+        saved.identity = identity;
     }
     archive.CloseFrame();
     return saved;
@@ -499,26 +532,72 @@ IStorageDevice* GetFromDiskVolumeData(const SavedDevice& saved, const char* imag
     }
     if (model->GetInitState() != KvUIDeviceData::kBuilt)
         model->InitDeviceInfo();
-    if (IStorageDevice* device =
-            model->GetStorageByDiskVolumeIndex(saved.diskIndex, saved.volumeIndex)) {
-        if (DescribeDevice(device).capacity == saved.capacity)
-            return device;
-    }
-    const auto same = [&saved](const _DiskVolumeData& data) {
-        return saved.name == (data.name != nullptr ? data.name : "") &&
-               saved.fileSystem == data.fileSystem && saved.capacity == data.capacity;
-    };
     std::list<_DiskVolumeData> disks;
     model->GetAllDeviceInfo(disks);
+    const _DiskVolumeData* found = MatchSavedDevice(saved, disks);
+    if (found == nullptr)
+        return nullptr;
+    return model->GetStorageByDiskVolumeIndex(found->diskIndex, found->volumeIndex);
+}
+
+namespace {
+
+std::string NameOf(const _DiskVolumeData& data) {
+    return data.name != nullptr ? data.name : "";
+}
+
+// The one record `fits` accepts among the listed disks and volumes, with the
+// disk each lies on; null when none or more than one does.
+template <typename Fits>
+const _DiskVolumeData* OnlyFitting(const std::list<_DiskVolumeData>& disks, Fits fits) {
+    const _DiskVolumeData* found = nullptr;
+    int count = 0;
     for (const _DiskVolumeData& disk : disks) {
-        if (same(disk))
-            return model->GetStorageByDiskVolumeIndex(disk.diskIndex, -1);
+        if (fits(disk, disk)) {
+            found = &disk;
+            ++count;
+        }
         for (const _DiskVolumeData& volume : disk.volumes) {
-            if (same(volume))
-                return model->GetStorageByDiskVolumeIndex(volume.diskIndex, volume.volumeIndex);
+            if (fits(volume, disk)) {
+                found = &volume;
+                ++count;
+            }
         }
     }
-    return nullptr;
+    return count == 1 ? found : nullptr;
+}
+
+}  // namespace
+
+const _DiskVolumeData* MatchSavedDevice(const SavedDevice& saved,
+                                        const std::list<_DiskVolumeData>& disks) {
+    const bool wantVolume = saved.volumeIndex >= 0;
+    if (saved.identity) {
+        const SavedIdentity& id = *saved.identity;
+        // The same kind of device, as large, at the same place on a disk of
+        // the same model: the medium itself, whatever number it has today.
+        const auto same = [&](const _DiskVolumeData& record, const _DiskVolumeData& disk) {
+            const bool volume = &record != &disk;
+            return volume == wantVolume && record.capacity == saved.capacity &&
+                   NameOf(disk) == id.diskModel &&
+                   (!volume || record.startSector == id.startSector);
+        };
+        if (const _DiskVolumeData* only = OnlyFitting(disks, same))
+            return only;
+        // Two such media at once: the one at the saved device number and
+        // node, or none rather than the wrong one.
+        return OnlyFitting(disks, [&](const _DiskVolumeData& record, const _DiskVolumeData& disk) {
+            return same(record, disk) && record.deviceNumber == id.deviceNumber &&
+                   record.bsdName != nullptr && id.kernelName == record.bsdName;
+        });
+    }
+    // A file from before devices were identified: name, file system and size
+    // must all agree, and only one device may have them.
+    return OnlyFitting(disks, [&](const _DiskVolumeData& record, const _DiskVolumeData& disk) {
+        const bool volume = &record != &disk;
+        return volume == wantVolume && NameOf(record) == saved.name &&
+               record.fileSystem == saved.fileSystem && record.capacity == saved.capacity;
+    });
 }
 
 }  // namespace SaveRestoreResult

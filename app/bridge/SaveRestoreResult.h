@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <list>
 #include <optional>
 #include <string>
 
@@ -8,6 +9,7 @@
 
 class IProgress;
 class IStorageDevice;
+struct _DiskVolumeData;
 
 // Saving the last scan's result to a file and loading one, each on a
 // detached thread that reports to `progress` and ends with a finished record
@@ -46,6 +48,15 @@ enum LoadError : int {
 int SaveScanResult(const char* path, IProgress* progress);
 int RestoreScanResult(const char* path, IProgress* progress, const char* imagePath);
 
+// What tells a real device from others of its size: its device number and
+// kernel node when saved, where a volume starts, and its disk's model.
+struct SavedIdentity {
+    int32_t deviceNumber = 0;
+    int64_t startSector = -1;
+    std::string kernelName;
+    std::string diskModel;
+};
+
 // The scanned device as a result file describes it.
 struct SavedDevice {
     uint64_t capacity = 0;
@@ -57,13 +68,22 @@ struct SavedDevice {
     std::optional<CDMGDeviceInfoStruct> dmgInfo;
     bool ozt = false;
     std::optional<COZTDeviceInfoStruct> oztInfo;
+    // Absent from files written before devices were identified.
+    std::optional<SavedIdentity> identity;
 };
 
 // The device that matches a saved description, or null: an ozt image from
 // its block (at `imagePath` when given), an Apple disk image from its
-// block, else the disk or volume at the saved indexes when its capacity
-// agrees, else the first with the saved name, file system and capacity.
+// block, else the listed disk or volume MatchSavedDevice finds.
 IStorageDevice* GetFromDiskVolumeData(const SavedDevice& saved, const char* imagePath,
                                       const char* archivePath);
+
+// The record among `disks` (and their volumes) that is the saved device:
+// with an identity, the one of the saved kind, size, place and disk model,
+// and among several such the one with the saved device number and node;
+// without one, the only one with the saved name, file system and size.
+// Null when none is, or when it cannot be told from another.
+const _DiskVolumeData* MatchSavedDevice(const SavedDevice& saved,
+                                        const std::list<_DiskVolumeData>& disks);
 
 }  // namespace SaveRestoreResult

@@ -15,6 +15,7 @@
 #include "KvProgressView.h"
 #include "KvUIFacade.h"
 #include "ModalRunner.h"
+#include "SaveRestoreResult.h"
 #include "Tr.h"
 
 namespace {
@@ -123,7 +124,9 @@ void KvProgressWindow::onTimer() {
     stopObserving();
     if (!bSucess_ && !stopAsked_) {
         Alert alert;
-        alert.informativeText = Tr("READ_RSF_FAILED");
+        // A load that failed only because the drive is not connected says so.
+        const bool deviceMissing = !bSave_ && iErrorCode_ == SaveRestoreResult::kLoadDeviceMissing;
+        alert.informativeText = Tr(deviceMissing ? "READ_RSF_DEVICE_MISSING" : "READ_RSF_FAILED");
         alert.defaultButton = Tr("QOV_FOUR_RECOVERY_NO_COMPETENCE_YES_BUTTON");
         alert.run();
     }

@@ -36,7 +36,8 @@ KvSelectDiskViewController::KvSelectDiskViewController(QWidget* parent)
     : QWidget(parent),
       outlineView_(new KvCustomOutlineView(this)),
       model_(new DiskListModel(this)),
-      middleLabel_(new QLabel(this)) {
+      middleLabel_(new QLabel(this)),
+      emptyLabel_(new QLabel(Tr("QOV_THREE_NO_EXTERNAL_DRIVE"), this)) {
     resize(PageLayout::kPageWidth, PageLayout::kPageHeight);
     setAutoFillBackground(true);
     QPalette background = palette();
@@ -50,6 +51,12 @@ KvSelectDiskViewController::KvSelectDiskViewController(QWidget* parent)
 
     middleLabel_->setGeometry(20, 10, 876, 30);
     outlineView_->setGeometry(20, 44, 876, 400);
+    // Over the list while it is empty: what the list holds and how to fill it.
+    emptyLabel_->setGeometry(120, 180, 676, 80);
+    emptyLabel_->setAlignment(Qt::AlignCenter);
+    emptyLabel_->setWordWrap(true);
+    emptyLabel_->setStyleSheet(QStringLiteral("color: grey;"));
+    emptyLabel_->hide();
     outlineView_->setModel(model_);
     outlineView_->setSelectionMode(QAbstractItemView::SingleSelection);
     outlineView_->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -85,6 +92,8 @@ void KvSelectDiskViewController::InitFinished() {
     std::erase_if(allDiskArr_, [](const DiskNodeRef& disk) { return disk->children().empty(); });
     filling_ = true;
     model_->setDisks(allDiskArr_);
+    emptyLabel_->setVisible(allDiskArr_.empty());
+    outlineView_->setVisible(!allDiskArr_.empty());
     rootArr_.clear();
     outlineView_->expandAll();
     for (int row = 0; row < outlineView_->numberOfRows(); ++row) {

@@ -50,6 +50,7 @@ public:
     DiskListModel* listModel() const { return model_; }
     TCImageButton* backButton() const { return backButton_; }
     TCImageButton* scanButton() const { return scanButton_; }
+    QLabel* emptyListLabel() const { return emptyLabel_; }
     int64_t selectedRow() const { return selectedRow_; }
     int isSelectDesktop() const { return isSelectDesktop_; }
     const QSet<int>& rootArr() const { return rootArr_; }
@@ -78,6 +79,7 @@ private:
     DiskNodeRef selectDiskVolume_;
     DiskNodeRef oldSelectDiskVolume_;
     QLabel* middleLabel_;
+    QLabel* emptyLabel_;
     QSet<int> rootArr_;
     DiskNodeRef desktopVolume_;
     int64_t selectedRow_ = -1;

@@ -135,6 +135,47 @@ TEST(SysfsBlock, BusTypeFromDevicePath) {
     }
 }
 
+TEST(SysfsBlock, HotPluggableDisksAreTheOnesAUserBrings) {
+    struct Case {
+        const char* devicePath;
+        const char* name;
+        const char* removable;  // the disk's own attribute; null when absent
+        const char* slot;       // a "removable" file at this ancestor, below devices/
+        bool hotPluggable;
+    } cases[] = {
+        {"pci0000:00/0000:00:14.0/usb2/2-1/2-1:1.0/host6/target6:0:0/6:0:0:0/block", "sdc", "0",
+         nullptr, true},
+        {"platform/fe320000.mmc/mmc_host/mmc1/mmc1:aaaa/block", "mmcblk1", "0", nullptr, true},
+        {"pci0000:00/0000:00:1c.0/0000:02:00.0/mmc_host/mmc0/mmc0:0001/block", "mmcblk0", nullptr,
+         nullptr, true},
+        {"pci0000:00/0000:00:1e.0/0000:05:00.0/fw1/fw1.0/host7/target7:0:0/7:0:0:0/block", "sdd",
+         "0", nullptr, true},
+        {"pci0000:00/0000:00:07.0/0000:3a:00.0/nvme/nvme1/block", "nvme1n1", "0",
+         "pci0000:00/0000:00:07.0/0000:3a:00.0", true},
+        {"pci0000:00/0000:00:17.0/ata4/host3/target3:0:0/3:0:0:0/block", "sdf", "1", nullptr, true},
+        {"pci0000:00/0000:00:17.0/ata3/host2/target2:0:0/2:0:0:0/block", "sda", "0",
+         "pci0000:00/0000:00:17.0", false},
+        {"pci0000:00/0000:00:1d.0/0000:3d:00.0/nvme/nvme0/block", "nvme0n1", "0", nullptr, false},
+        {"virtual/block", "loop0", "0", nullptr, false},
+    };
+    TempDir dir;
+    const fs::path sys = dir / "sys";
+    for (const Case& c : cases) {
+        const fs::path disk = sys / "devices" / c.devicePath / c.name;
+        fs::create_directories(disk);
+        if (c.removable != nullptr)
+            Put(disk / "removable", c.removable);
+        if (c.slot != nullptr)
+            Put(sys / "devices" / c.slot / "removable", c.hotPluggable ? "removable" : "fixed");
+        fs::create_directories(sys / "class" / "block");
+        fs::create_directory_symlink(disk, sys / "class" / "block" / c.name);
+    }
+    for (const Case& c : cases)
+        EXPECT_EQ(IsHotPluggableDisk(sys, c.name), c.hotPluggable) << c.name;
+    EXPECT_FALSE(IsHotPluggableDisk(sys, "absent"));
+    EXPECT_FALSE(IsHotPluggableDisk(sys, "../sda"));
+}
+
 TEST(SysfsBlock, MissingRootListsNothing) {
     TempDir dir;
     EXPECT_TRUE(ListSysfsDisks(dir / "absent").empty());

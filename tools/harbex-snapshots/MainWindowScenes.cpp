@@ -63,3 +63,20 @@ HARBEX_SCENE("main-device-page-volume") {
         outline->itemAtRow(2), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     return window;
 }
+
+HARBEX_SCENE("main-device-page-sd-card") {
+    facade.devices = {DiskWith("SD Card SC64G", 63864569856, 0, {{"CAMERA", 63847792640}}),
+                      DiskWith("SanDisk Cruzer", 16008609792, 1, {{"PHOTOS", 16007561216}})};
+    auto window = MainWindow();
+    window->nextButtonActionWithAllTypeArr(KvSelectTypeViewController::allCategories());
+    window->InitFinished();
+    return window;
+}
+
+HARBEX_SCENE("main-device-page-empty") {
+    facade.devices = {};
+    auto window = MainWindow();
+    window->nextButtonActionWithAllTypeArr(KvSelectTypeViewController::allCategories());
+    window->InitFinished();
+    return window;
+}

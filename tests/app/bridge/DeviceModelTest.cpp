@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
 
 #include "BridgeFakes.h"
 #include "DiskVolumeNodeData.h"
@@ -8,6 +10,8 @@
 #include "KvUIController.h"
 #include "KvUIDeviceData.h"
 #include "KvUIScan.h"
+#include "SaveRestoreResult.h"
+#include "TestSupport.h"
 
 namespace {
 
@@ -116,6 +120,116 @@ TEST_F(DeviceModelTest, DevicePageRowsAreTheUsbDisksWithTheirVolumes) {
     EXPECT_EQ(rows.size(), 4u);
 }
 
+// A memory card in a built-in reader and a disk that says it is removable
+// are external drives as a USB stick is; the internal disk stays out.
+TEST_F(DeviceModelTest, MemoryCardsAndRemovableDisksAreExternalDrives) {
+    namespace fs = std::filesystem;
+    harbex::test::TempDir dir;
+    const fs::path sys = dir / "sys";
+    auto link = [&](const std::string& devicePath, const char* name) {
+        const fs::path disk = sys / "devices" / devicePath / name;
+        fs::create_directories(disk);
+        fs::create_directories(sys / "class" / "block");
+        fs::create_directory_symlink(disk, sys / "class" / "block" / name);
+        return disk;
+    };
+    link("pci0000:00/0000:00:1c.0/0000:02:00.0/mmc_host/mmc0/mmc0:0001/block", "mmcblk0");
+    std::ofstream(link("pci0000:00/0000:00:17.0/ata2/host1/target1:0:0/1:0:0:0/block", "sdb") /
+                  "removable")
+        << "1\n";
+
+    auto card = MakeDisk("mmcblk0", 0, kSchemeGpt, 0x0B300000);
+    auto bay = MakeDisk("sdb", kBusSata, kSchemeGpt, 0x08000010);
+    enumerator.disks = {internal.get(), card.get(), bay.get()};
+    KvUIDeviceData model(&enumerator, sys.string());
+    ASSERT_TRUE(model.InitDeviceInfo());
+    std::list<_DiskVolumeData> list;
+    model.GetAllDeviceInfo(list);
+    ASSERT_EQ(list.size(), 2u);
+    EXPECT_STREQ(list.front().name, "mmcblk0");
+    EXPECT_EQ(list.front().isUSB, 1);
+    EXPECT_STREQ(list.back().name, "sdb");
+}
+
+// A disk record as the device list gives it, with one volume.
+_DiskVolumeData ListedDisk(const char* model, const char* node, int32_t number, int disk,
+                           const char* volumeName, const char* volumeNode) {
+    _DiskVolumeData record;
+    record.name = model;
+    record.bsdName = node;
+    record.deviceNumber = number;
+    record.capacity = 16u << 30;
+    record.diskIndex = disk;
+    _DiskVolumeData volume;
+    volume.name = volumeName;
+    volume.bsdName = volumeNode;
+    volume.deviceNumber = number + 1;
+    volume.capacity = 8u << 30;
+    volume.startSector = 2048;
+    volume.fileSystem = 1;
+    volume.diskIndex = disk;
+    volume.volumeIndex = 0;
+    record.volumes.push_back(volume);
+    return record;
+}
+
+// A saved result finds its own device by what identifies it, wherever the
+// device stands in today's list, and never another one of the same size.
+TEST(SavedDeviceMatch, FindsTheSavedDeviceByWhatIdentifiesIt) {
+    using SaveRestoreResult::MatchSavedDevice;
+    using SaveRestoreResult::SavedDevice;
+    using SaveRestoreResult::SavedIdentity;
+    SavedDevice stickVolume;
+    stickVolume.capacity = 8u << 30;
+    stickVolume.diskIndex = 1;
+    stickVolume.volumeIndex = 0;
+    stickVolume.fileSystem = 1;
+    stickVolume.name = "PHOTOS";
+    stickVolume.identity = SavedIdentity{0x08000011, 2048, "sdb1", "SanDisk Cruzer"};
+    SavedDevice stickDisk = stickVolume;
+    stickDisk.capacity = 16u << 30;
+    stickDisk.volumeIndex = -1;
+    stickDisk.fileSystem = -1;
+    stickDisk.name = "SanDisk Cruzer";
+    stickDisk.identity = SavedIdentity{0x08000010, -1, "sdb", "SanDisk Cruzer"};
+    SavedDevice oldFile = stickVolume;
+    oldFile.identity.reset();
+
+    const _DiskVolumeData card =
+        ListedDisk("SD Card", "mmcblk0", 0x0B300000, 1, "PHOTOS", "mmcblk0p1");
+    const _DiskVolumeData stickNow =
+        ListedDisk("SanDisk Cruzer", "sdc", 0x08000020, 2, "PHOTOS", "sdc1");
+    const _DiskVolumeData stickThen =
+        ListedDisk("SanDisk Cruzer", "sdb", 0x08000010, 1, "PHOTOS", "sdb1");
+    const _DiskVolumeData twin =
+        ListedDisk("SanDisk Cruzer", "sdd", 0x08000030, 3, "PHOTOS", "sdd1");
+    struct Case {
+        const char* name;
+        const SavedDevice* saved;
+        std::list<_DiskVolumeData> disks;
+        const char* node;  // of the device found; null for none
+    };
+    const Case cases[] = {
+        // Another device of the same size now stands at the saved place.
+        {"moved volume", &stickVolume, {card, stickNow}, "sdc1"},
+        {"moved disk", &stickDisk, {card, stickNow}, "sdc"},
+        {"not connected", &stickVolume, {card}, nullptr},
+        {"two alike, one at the saved node", &stickVolume, {stickThen, twin}, "sdb1"},
+        {"two alike, neither at the saved node", &stickVolume, {stickNow, twin}, nullptr},
+        {"old file, one of that name", &oldFile, {stickNow}, "sdc1"},
+        {"old file, two of that name", &oldFile, {card, stickNow}, nullptr},
+    };
+    for (const Case& c : cases) {
+        const _DiskVolumeData* found = MatchSavedDevice(*c.saved, c.disks);
+        if (c.node == nullptr) {
+            EXPECT_EQ(found, nullptr) << c.name;
+        } else {
+            ASSERT_NE(found, nullptr) << c.name;
+            EXPECT_STREQ(found->bsdName, c.node) << c.name;
+        }
+    }
+}
+
 TEST_F(DeviceModelTest, IndexQueries) {
     KvUIDeviceData model(&enumerator);
     ASSERT_TRUE(model.InitDeviceInfo());
@@ -124,8 +238,8 @@ TEST_F(DeviceModelTest, IndexQueries) {
         int volume;
         IStorageDevice* expected;
     } cases[] = {
-        {0, -1, internal.get()}, {-1, 0, nullptr},    {1, 0, efi.get()}, {1, 1, data.get()},
-        {1, 2, nullptr},         {2, -1, nullptr},    {-5, -1, nullptr}, {0, -2, nullptr},
+        {0, -1, internal.get()}, {-1, 0, nullptr}, {1, 0, efi.get()}, {1, 1, data.get()},
+        {1, 2, nullptr},         {2, -1, nullptr}, {-5, -1, nullptr}, {0, -2, nullptr},
     };
     for (const Case& c : cases)
         EXPECT_EQ(model.GetStorageByDiskVolumeIndex(c.disk, c.volume), c.expected)
@@ -233,9 +347,8 @@ TEST(DeviceRecords, DiskFlagsComeFromTheDescription) {
     for (const Case& c : cases) {
         auto disk = MakeDisk(c.name, c.bus, 0, 1);
         _DiskVolumeData record;
-        ASSERT_EQ(KvUIDeviceData::GetDiskDataByDiskInfo(
-                      DiskRecordOf(disk->GetPrivateData()), record),
-                  1);
+        ASSERT_EQ(
+            KvUIDeviceData::GetDiskDataByDiskInfo(DiskRecordOf(disk->GetPrivateData()), record), 1);
         EXPECT_EQ(record.isUSB, c.usb) << c.name;
         EXPECT_EQ(record.isDmg, c.attachedImage) << c.name;
         EXPECT_EQ(record.isSSD, c.ssd) << c.name;
@@ -243,9 +356,21 @@ TEST(DeviceRecords, DiskFlagsComeFromTheDescription) {
     auto unusable = MakeDisk("busy", 4, 0, 1);
     DiskRecordOf(unusable->GetPrivateData())->kind = 1;
     _DiskVolumeData record;
-    EXPECT_EQ(KvUIDeviceData::GetDiskDataByDiskInfo(DiskRecordOf(unusable->GetPrivateData()),
-                                                     record),
-              0);
+    EXPECT_EQ(
+        KvUIDeviceData::GetDiskDataByDiskInfo(DiskRecordOf(unusable->GetPrivateData()), record), 0);
+}
+
+TEST(DeviceRecords, AVolumeWithoutANameOfItsOwnIsNamedByItsLabel) {
+    auto disk = MakeDisk("card", 4, 1, 1);
+    auto volume = MakeVolume("", disk.get(), 2);
+    CCollectedVolumeDeviceInfoStruct* info = VolumeRecordOf(volume->GetPrivateData());
+    std::snprintf(info->label, sizeof(info->label), "%s", "CAMERA");
+    _DiskVolumeData record;
+    ASSERT_EQ(KvUIDeviceData::GetVolumeDataByVolumeInfo(info, record), 1);
+    EXPECT_STREQ(record.name, "CAMERA");
+    std::snprintf(info->volumeName, sizeof(info->volumeName), "%s", "Photos");
+    ASSERT_EQ(KvUIDeviceData::GetVolumeDataByVolumeInfo(info, record), 1);
+    EXPECT_STREQ(record.name, "Photos");
 }
 
 TEST(DeviceRecords, AppleMapSystemEntriesAreNotScannable) {

@@ -13,6 +13,8 @@
 #include "KvNotificationNames.h"
 #include "KvProgressWindow.h"
 #include "ModalRunner.h"
+#include "SaveRestoreResult.h"
+#include "Tr.h"
 
 namespace {
 
@@ -88,6 +90,23 @@ TEST(ProgressWindow, TheEndOfTheWorkDecidesTheResultTheAlertAndTheNotice) {
         EXPECT_EQ(wait.alerts.size(), test.alerts);
         EXPECT_EQ(wait.shownDetails, test.shownDetails);
         EXPECT_FALSE(wait.window.isVisible());
+    }
+}
+
+TEST(ProgressWindow, ALoadWhoseDriveIsNotConnectedSaysSo) {
+    struct Case {
+        bool save;
+        uint64_t code;
+        const char* text;
+    };
+    for (const Case& test :
+         {Case{false, SaveRestoreResult::kLoadDeviceMissing, "READ_RSF_DEVICE_MISSING"},
+          Case{false, SaveRestoreResult::kLoadDamaged, "READ_RSF_FAILED"},
+          Case{true, SaveRestoreResult::kLoadDeviceMissing, "READ_RSF_FAILED"}}) {
+        Wait wait(test.save);
+        EXPECT_EQ(wait.run([&] { wait.facade.finishSaveOrLoad(test.code); }), 0);
+        ASSERT_EQ(wait.alerts.size(), 1u);
+        EXPECT_EQ(wait.alerts.front(), Tr(test.text)) << test.code;
     }
 }
 

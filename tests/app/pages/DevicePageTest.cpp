@@ -2,6 +2,7 @@
 
 #include <QDeadlineTimer>
 #include <QHeaderView>
+#include <QLabel>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -64,6 +65,14 @@ TEST(DevicePageTest, AnEmptyListTellsNothingChosen) {
     ASSERT_EQ(told.count(), 1);
     EXPECT_EQ(told[0][0].value<DiskNodeRef>(), nullptr);
     EXPECT_FALSE(page.scanButton()->isDisabled());
+    // A line says what the list holds in place of an empty table.
+    EXPECT_TRUE(page.emptyListLabel()->isVisibleTo(&page));
+    EXPECT_FALSE(page.outlineView()->isVisibleTo(&page));
+    EXPECT_TRUE(page.emptyListLabel()->text().contains("memory cards"));
+    page.setAllDiskArr(TwoDisks());
+    page.InitFinished();
+    EXPECT_FALSE(page.emptyListLabel()->isVisibleTo(&page));
+    EXPECT_TRUE(page.outlineView()->isVisibleTo(&page));
 }
 
 TEST(DevicePageTest, ClickingBesideTheRowsClearsTheChoice) {
