@@ -244,6 +244,8 @@ void KvDeletailWindowController::awakeFromNib() {
     typeButton->setText(Tr("QOV_FOUR_SELECT_TYPE_BUTTON_TYPE"));
     pathButton->setText(Tr("QOV_FOUR_SELECT_TYPE_BUTTON_PATH"));
     timeButton->setText(Tr("QOV_FOUR_SELECT_TYPE_BUTTON_TIME"));
+    creatButton->setText(Tr("CREATE_TIME_ROOT_NAME"));
+    modifyButton->setText(Tr("MODIFY_TIME_ROOT_NAME"));
     bSave = 0;
     shuttingDown = 0;
     isRecoeryFromRecoveryWindow = 0;
@@ -266,10 +268,8 @@ void KvDeletailWindowController::windowDidLoad() {
     for (CommOutlineView* outline :
          {pathOutlineView, typeOutlineView, createTimeOutlineView, modifyTimeOutlineView})
         outline->setMDelegate(this);
-    for (KvNSTableView* table : {tableView, coverFlowerTableView}) {
-        table->horizontalHeader()->setStretchLastSection(true);
+    for (KvNSTableView* table : {tableView, coverFlowerTableView})
         table->horizontalHeader()->setSectionsMovable(false);
-    }
     aWindow = this;
     setTitleBarHeight(kTitleBarHeight);
     setTrafficLightButtonsLeftMargin(8);

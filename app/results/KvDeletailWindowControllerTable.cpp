@@ -23,6 +23,13 @@ void KvDeletailWindowController::setUpListTables() {
         header->setSectionsClickable(true);
         header->setSectionResizeMode(FileListModel::kCheckBox, QHeaderView::Fixed);
         header->resizeSection(FileListModel::kCheckBox, 24);
+        // Names and paths are long and share the room the window gives;
+        // sizes and dates keep a width that shows them whole.
+        header->setStretchLastSection(false);
+        header->setSectionResizeMode(FileListModel::kName, QHeaderView::Stretch);
+        header->setSectionResizeMode(FileListModel::kPath, QHeaderView::Stretch);
+        header->resizeSection(FileListModel::kSize, kSizeColumnWidth);
+        header->resizeSection(FileListModel::kCreated, kCreatedColumnWidth);
         connect(header, &QHeaderView::sectionClicked, this,
                 [this, table](int column) { tableViewDidClickTableColumn(table, column); });
         connect(table, &QAbstractItemView::clicked, this, [this](const QModelIndex& index) {

@@ -1,7 +1,10 @@
 #include "Alert.h"
 
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+
+#include <algorithm>
 
 #include "Images.h"
 #include "TCImageWindow.h"
@@ -60,6 +63,12 @@ std::unique_ptr<QMessageBox> Alert::makeBox(QWidget* window) const {
     if (!otherButton.isEmpty())
         box->addButton(otherButton, QMessageBox::DestructiveRole);
     box->setDefaultButton(primary);
+    // The box sizes itself by the message; a long explanation under a short
+    // or missing one would wrap into a thin column.
+    if (auto* informative = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel"))) {
+        const int natural = informative->fontMetrics().horizontalAdvance(informativeText);
+        informative->setMinimumWidth(std::min(natural, kInformativeWidth));
+    }
     // A sheet hangs from the bottom edge of its window's drawn title bar.
     if (auto* sheetWindow = qobject_cast<TCImageWindow*>(window)) {
         box->adjustSize();

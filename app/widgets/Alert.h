@@ -14,6 +14,9 @@ class QWidget;
 
 class Alert {
 public:
+    // The widest a long informative text is laid out before it wraps.
+    static constexpr int kInformativeWidth = 380;
+
     QString message;
     QString informativeText;
     QString defaultButton;  // "OK" when empty

@@ -12,6 +12,8 @@
 
 namespace {
 
+const QColor kSortIndicatorColour(126, 143, 164);
+
 QFont HeaderFont() {
     QFont font(QStringLiteral("Helvetica"));
     font.setPixelSize(12);
@@ -41,7 +43,7 @@ void CustomHeaderCell::setSortAscending(bool ascending, int64_t priority) {
 
 QString CustomHeaderCell::getStr() {
     font_ = HeaderFont();
-    textColor_ = QColor(126, 143, 164);
+    textColor_ = kSortIndicatorColour;
     return title_;
 }
 
@@ -89,7 +91,8 @@ void CustomHeaderCell::drawSortIndicatorWithFrame(QPainter& painter, const QRect
                                                   bool ascending, int64_t /*priority*/) const {
     painter.save();
     painter.setPen(Qt::NoPen);
-    painter.setBrush(priority_ == 0 ? QColor(Qt::white) : QColor(Qt::transparent));
+    // In the title's colour: the header is near-white.
+    painter.setBrush(priority_ == 0 ? kSortIndicatorColour : QColor(Qt::transparent));
     painter.drawPolygon(sortIndicator(frame, ascending));
     painter.restore();
 }

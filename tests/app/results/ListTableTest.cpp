@@ -54,6 +54,24 @@ TEST(ListTable, OneDirectionFlagForAllColumns) {
     EXPECT_EQ(browse.shownNames(), (Names{"a.txt", "c.txt", "b.txt"}));
 }
 
+// Names and paths get the room; the date keeps what it needs.
+TEST(ListTable, NamesAndPathsShareTheWidth) {
+    BrowseWindow browse(ThreeFiles());
+    browse.window.show();
+    browse.settle();
+    QHeaderView* header = browse.window.tableView->horizontalHeader();
+    const int created = header->sectionSize(FileListModel::kCreated);
+    EXPECT_EQ(created, KvDeletailWindowController::kCreatedColumnWidth);
+    EXPECT_GT(header->sectionSize(FileListModel::kName), created);
+    EXPECT_EQ(header->sectionSize(FileListModel::kPath), header->sectionSize(FileListModel::kName));
+    // A wider window widens them, not the date.
+    const int name = header->sectionSize(FileListModel::kName);
+    browse.window.resize(browse.window.width() + 200, browse.window.height());
+    browse.settle();
+    EXPECT_GT(header->sectionSize(FileListModel::kName), name);
+    EXPECT_EQ(header->sectionSize(FileListModel::kCreated), created);
+}
+
 TEST(ListTable, EqualTimesKeepTheirOrderBothWays) {
     BrowseWindow browse(ThreeFiles());
     browse.window.tableViewDidClickTableColumn(browse.window.tableView, FileListModel::kCreated);

@@ -8,6 +8,7 @@
 
 #include "BrowseFixtures.h"
 #include "KvNSTableView.h"
+#include "Tr.h"
 
 namespace {
 
@@ -51,6 +52,24 @@ TEST(TreeTabs, EachTabShowsItsTreeAndItsLook) {
     EXPECT_EQ(TabImage(window.pathButton), QStringLiteral("bg_tab"));
     EXPECT_TRUE(TabImage(window.timeButton).isEmpty());
     EXPECT_TRUE(TabImage(window.creatButton).isEmpty());
+}
+
+TEST(TreeTabs, TheDateChoicesSayWhichDateAndAClickOnOneShowsItsTree) {
+    BrowseWindow browse({{"a.txt", 1, 1}});
+    KvDeletailWindowController& window = browse.window;
+    window.show();
+    browse.settle();
+    window.timeButtonClick();
+    EXPECT_EQ(window.creatButton->text(), Tr("CREATE_TIME_ROOT_NAME"));
+    EXPECT_EQ(window.modifyButton->text(), Tr("MODIFY_TIME_ROOT_NAME"));
+    EXPECT_FALSE(window.modifyButton->text().isEmpty());
+    // The title fits its button.
+    EXPECT_LE(window.modifyButton->fontMetrics().horizontalAdvance(window.modifyButton->text()),
+              window.modifyButton->width());
+    QTest::mouseClick(window.modifyButton, Qt::LeftButton);
+    EXPECT_EQ(window.selectTypeCount, 3);
+    QTest::mouseClick(window.creatButton, Qt::LeftButton);
+    EXPECT_EQ(window.selectTypeCount, 2);
 }
 
 TEST(TreeTabs, TheShownTabDoesNothing) {

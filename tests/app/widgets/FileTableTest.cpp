@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <QImage>
 #include <QLabel>
+#include <QPainter>
 #include <QStandardItemModel>
 #include <QTest>
 
@@ -118,6 +120,23 @@ TEST(FileTableTest, HeaderTitlesInsetByTheirSortPriority) {
     }
     // A new cell is not the sort column.
     EXPECT_EQ(CustomHeaderCell(QString()).textRect(frame), QRect(13, 3, 100, 20));
+}
+
+TEST(FileTableTest, TheSortIndicatorStandsOutFromTheHeader) {
+    const QRect frame(0, 0, 100, KvTableHeaderView::kHeight);
+    for (const bool ascending : {true, false}) {
+        QImage image(frame.size(), QImage::Format_RGB32);
+        image.fill(Qt::white);
+        QPainter painter(&image);
+        CustomHeaderCell cell(QStringLiteral("Name"));
+        cell.setSortAscending(ascending, 0);
+        cell.drawWithFrame(painter, frame);
+        cell.drawSortIndicatorWithFrame(painter, frame, ascending, 0);
+        painter.end();
+        const QPolygon triangle = CustomHeaderCell::sortIndicator(frame, ascending);
+        const QPoint inside = triangle.boundingRect().center();
+        EXPECT_LT(qGray(image.pixel(inside)), 200) << ascending;
+    }
 }
 
 TEST(FileTableTest, EveryColumnGetsACellWithItsTitle) {

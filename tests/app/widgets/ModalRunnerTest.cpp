@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <QMessageBox>
 #include <QTimer>
 #include <QWidget>
 
+#include <memory>
 #include <thread>
 #include <vector>
 
@@ -70,6 +72,21 @@ TEST(AlertTest, TheAnswererRepliesForTheUser) {
     EXPECT_EQ(alert.run(), 0);
     EXPECT_EQ(seen, "Stop the scan?");
     Alert::setAnswerer({});
+}
+
+// A long explanation keeps a readable width, with or without a message above it.
+TEST(AlertTest, ALongExplanationIsNotSqueezedIntoAThinColumn) {
+    for (const char* message : {"", "Message"}) {
+        Alert alert;
+        alert.message = message;
+        alert.informativeText =
+            "The scan result could not be read or written. The file may be damaged, or the "
+            "folder may not allow it.";
+        const std::unique_ptr<QMessageBox> box = alert.makeBox();
+        box->show();
+        EXPECT_GE(box->width(), Alert::kInformativeWidth) << message;
+        box->hide();
+    }
 }
 
 }  // namespace
