@@ -207,8 +207,10 @@ int KvUIDeviceData::GetDiskDataByStorage(IStorageDevice* device, _DiskVolumeData
     if (CCollectDiskDeviceInfoStruct* disk = DiskRecordOf(data)) {
         filled = GetDiskDataByDiskInfo(disk, record);
         // External means any medium the system says can come and go: USB
-        // sticks, memory cards, FireWire and Thunderbolt enclosures.
-        if (filled && record.isUSB == 0 && IsHotPluggableDisk(sysfsRoot_, disk->bsdName))
+        // sticks, memory cards, FireWire and Thunderbolt enclosures. Loop
+        // and virtual disks never are.
+        if (filled && record.isUSB == 0 && record.isDmg == 0 &&
+            IsHotPluggableDisk(sysfsRoot_, disk->bsdName))
             record.isUSB = 1;
         record.beCanOpen = device->IsPermitted() ? 1 : 0;
         record.deviceNumber = disk->deviceId;

@@ -177,6 +177,16 @@ void KvRootWindowController::InfoButtonClick() {
     backHomeButton_->setIsFocus(false);
 }
 
+void KvRootWindowController::showTypePageAlone() {
+    whichPage_ = 2;
+    backHomeButton_->setButtonEnabled(true);
+    continueButton_->setButtonEnabled(true);
+    for (QWidget* control :
+         {static_cast<QWidget*>(backHomeButton_), static_cast<QWidget*>(continueButton_),
+          static_cast<QWidget*>(backLabel_), static_cast<QWidget*>(continueLabel_)})
+        control->hide();
+}
+
 void KvRootWindowController::nextButtonActionWithAllTypeArr(const QStringList& categories) {
     allTypeArr_ = categories;
     selectValues_ = KvSelectTypeViewController::maskOf(categories);
@@ -193,6 +203,9 @@ void KvRootWindowController::selectTypesContinouButtonClick() {
     if (!selectVolumeData_ || selectVolumeData_->beCanOpen() == 0) {
         if (windows_.showVolumeNotice)
             windows_.showVolumeNotice(this);
+        // The device page was skipped: the type page stays as it first was.
+        if (selectDiskVC_ == nullptr)
+            showTypePageAlone();
         activateWindow();
         return;
     }
@@ -274,6 +287,9 @@ void KvRootWindowController::InitFinished() {
     connect(selectDiskVC_, &KvSelectDiskViewController::doubleClickedListToScan, this,
             &KvRootWindowController::doubleClickedListToScan);
     selectDiskVC_->move(kPageWidth - 16, 30);
+    // The window's own back and scan buttons serve the page.
+    selectDiskVC_->backButton()->hide();
+    selectDiskVC_->scanButton()->hide();
     selectDiskVC_->show();
     setContinueButton(continueButton_, continueLabel_, "scan", Tr("QOV_THREE_SCAN_BUTTON"));
     slide(selectTypeVC_, -kPageWidth, selectDiskVC_, 0);

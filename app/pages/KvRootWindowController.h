@@ -62,6 +62,8 @@ public:
     void getDataForDeletailPage();
     void showDetailWindow();
     void importButtonClick();
+    // The type page as first shown, without the window's bottom buttons.
+    void showTypePageAlone();
     // Opens the saved scan result at `path` as the import button does: the
     // wait window while it loads, then the results window.
     void importSavedResult(const QString& path);

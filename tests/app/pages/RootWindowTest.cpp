@@ -148,6 +148,11 @@ TEST(RootWindowTest, SeveralCandidatesShowTheDevicePage) {
     EXPECT_TRUE(two.root->continueButton()->isDisabled());
     EXPECT_EQ(page->x(), 0);
     EXPECT_EQ(two.root->selectTypeVC()->x(), -916);
+    // One back and one scan button: the window's.
+    EXPECT_TRUE(two.root->continueButton()->isVisible());
+    EXPECT_TRUE(two.root->backHomeButton()->isVisible());
+    EXPECT_FALSE(page->scanButton()->isVisible());
+    EXPECT_FALSE(page->backButton()->isVisible());
 }
 
 TEST(RootWindowTest, NoVolumeAnywhereExplainsInsteadOfScanning) {
@@ -163,6 +168,12 @@ TEST(RootWindowTest, AVolumeThatCannotBeOpenedIsExplained) {
     main.next();
     EXPECT_EQ(main.notices, 1);
     EXPECT_EQ(main.handed.windows, 0);
+    // The type page stays as it was, its own next button the way on.
+    EXPECT_EQ(main.root->whichPage(), 2);
+    EXPECT_FALSE(main.root->backHomeButton()->isVisible());
+    EXPECT_FALSE(main.root->continueButton()->isVisible());
+    main.next();
+    EXPECT_EQ(main.notices, 2);
 }
 
 TEST(RootWindowTest, BackThenContinueKeepsTheMaskOfTheFirstPass) {
