@@ -112,11 +112,17 @@ CustomHeaderCell* KvTableHeaderView::cell(int logicalIndex) {
 }
 
 void KvTableHeaderView::setupHeaderCell() {
+    // A reload of the rows keeps the sort column's mark and direction.
+    const std::vector<CustomHeaderCell> before = std::move(cells_);
     cells_.clear();
     if (model() == nullptr)
         return;
-    for (int column = 0; column < model()->columnCount(); ++column)
+    for (int column = 0; column < model()->columnCount(); ++column) {
         cells_.emplace_back(model()->headerData(column, Qt::Horizontal).toString());
+        if (static_cast<size_t>(column) < before.size())
+            cells_.back().setSortAscending(before[static_cast<size_t>(column)].ascending(),
+                                           before[static_cast<size_t>(column)].priority());
+    }
     viewport()->update();
 }
 

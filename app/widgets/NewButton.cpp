@@ -78,8 +78,20 @@ void NewButton::paint(QPainter* painter, const QStyleOptionViewItem& option,
         icon = QIcon(decoration.value<QPixmap>());
     const QString label = index.data(Qt::DisplayRole).toString();
     const bool hasIcon = !icon.isNull();
-    if (hasIcon)
-        icon.paint(painter, iconImageRectForBounds(cell, true));
+    if (hasIcon) {
+        const QRect iconRect = iconImageRectForBounds(cell, true);
+        // On the highlight a blue or grey icon would vanish: it keeps a
+        // white ground of its own.
+        if (option.state & QStyle::State_Selected) {
+            painter->save();
+            painter->setRenderHint(QPainter::Antialiasing);
+            painter->setPen(Qt::NoPen);
+            painter->setBrush(Qt::white);
+            painter->drawRoundedRect(iconRect.adjusted(-1, -1, 1, 1), 3, 3);
+            painter->restore();
+        }
+        icon.paint(painter, iconRect);
+    }
     if (!label.isNull()) {
         const QRect labelRect = imageRectForBounds(cell, hasIcon, true).intersected(cell);
         const QVariant colour = index.data(Qt::ForegroundRole);

@@ -47,6 +47,8 @@ TEST(ListTable, OneDirectionFlagForAllColumns) {
     ClickHeader(table, FileListModel::kSize);
     EXPECT_EQ(browse.shownNames(), (Names{"a.txt", "c.txt", "b.txt"}));
     EXPECT_TRUE(ShowsIndicator(table, FileListModel::kSize, Qt::DescendingOrder));
+    // The reload after the sort keeps the column's filled indicator.
+    EXPECT_EQ(table->headerCells()->cell(FileListModel::kSize)->priority(), 0);
     EXPECT_EQ(table->model()->data(table->model()->index(0, FileListModel::kName)).toString(),
               QStringLiteral("a.txt"));
     // The check-box column sorts nothing.

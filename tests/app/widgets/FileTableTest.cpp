@@ -152,6 +152,12 @@ TEST(FileTableTest, EveryColumnGetsACellWithItsTitle) {
     EXPECT_EQ(header->cell(2), nullptr);
     model.setHorizontalHeaderLabels({"Nom", "Taille"});
     EXPECT_EQ(header->cell(0)->title(), "Nom");
+    // Rows reloaded after a sort keep the sort column's mark.
+    header->cell(1)->setSortAscending(true, 0);
+    model.setHorizontalHeaderLabels({"Nom", "Taille"});
+    EXPECT_EQ(header->cell(1)->priority(), 0);
+    EXPECT_TRUE(header->cell(1)->ascending());
+    EXPECT_EQ(header->cell(0)->priority(), 1);
 }
 
 }  // namespace

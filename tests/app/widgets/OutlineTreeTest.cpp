@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractItemModelTester>
+#include <QPainter>
 #include <QSignalSpy>
+#include <QStandardItemModel>
 #include <QTest>
 
 #include <memory>
@@ -194,6 +196,33 @@ TEST(CommOutlineModelTest, IconsFollowTheTreeAndTheRowKind) {
         EXPECT_TRUE(same(model.iconOf(date.year ? year.get() : month.get()), date.picture))
             << date.tree << " " << date.year;
     }
+}
+
+// A row's icon stays in sight on the selection's highlight.
+TEST(CommOutlineViewTest, TheSelectedRowKeepsItsIconVisible) {
+    QStandardItemModel model(1, 1);
+    const QRect cell(0, 0, 200, 24);
+    const QRect iconRect = NewButton::iconImageRectForBounds(cell, true);
+    QStyleOptionViewItem option;
+    option.rect = cell;
+    option.state = QStyle::State_Enabled | QStyle::State_Selected;
+    const QColor highlight = option.palette.highlight().color();
+    // An icon of the highlight's own colour, its left half clear.
+    QPixmap picture(iconRect.size());
+    picture.fill(Qt::transparent);
+    QPainter(&picture).fillRect(iconRect.width() / 2, 0, iconRect.width(), iconRect.height(),
+                                highlight);
+    model.setData(model.index(0, 0), QIcon(picture), Qt::DecorationRole);
+    model.setData(model.index(0, 0), QStringLiteral("Folder"), Qt::DisplayRole);
+    QImage image(cell.size(), QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    NewButton().paint(&painter, option, model.index(0, 0));
+    painter.end();
+    // Around the icon the row shows white, so the icon's edge reads against it.
+    const QPoint clearPart(iconRect.left() + 2, iconRect.center().y());
+    EXPECT_EQ(QColor(image.pixel(clearPart)), QColor(Qt::white));
+    EXPECT_EQ(QColor(image.pixel(cell.right() - 2, iconRect.center().y())).rgb(), highlight.rgb());
 }
 
 TEST(CommOutlineViewTest, CheckClicksCycleStates) {
