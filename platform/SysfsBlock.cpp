@@ -154,6 +154,56 @@ uint32_t BusTypeFromSysfsPath(const fs::path& devicePath) {
     return scsi ? kBlockBusSCSI : kBlockBusUnknown;
 }
 
+namespace {
+
+// Reads the disk below `diskDir` into `disk`; false when it is left out or unreadable.
+bool ReadSysfsDisk(const fs::path& sysfsRoot, const fs::path& diskDir, SysfsDisk& disk) {
+    disk.kernelName = diskDir.filename().string();
+    if (IsLeftOutByName(disk.kernelName) || IsOptical(diskDir)) {
+        return false;
+    }
+    if (StartsWith(disk.kernelName, "loop") &&
+        ReadLine(diskDir / "loop" / "backing_file").empty()) {
+        return false;
+    }
+    disk.name = NodeName(diskDir, disk.kernelName);
+    if (!ReadNumber(diskDir / "size", disk.size512) || disk.size512 <= 0) {
+        return false;
+    }
+    if (!ReadDeviceNumber(diskDir / "dev", disk.major, disk.minor)) {
+        return false;
+    }
+    if (!ReadNumber(diskDir / "queue" / "logical_block_size", disk.logicalBlockSize)) {
+        disk.logicalBlockSize = 512;
+    }
+    int readOnly = 0;
+    disk.readOnly = ReadNumber(diskDir / "ro", readOnly) && readOnly != 0;
+    disk.model = ModelOf(diskDir, disk.kernelName);
+    disk.busType = BusTypeFromSysfsPath(ResolvedBelowRoot(sysfsRoot, diskDir));
+    disk.partitions = PartitionsOf(diskDir);
+    return true;
+}
+
+}  // namespace
+
+std::optional<SysfsDisk> FindSysfsDisk(const fs::path& sysfsRoot, const std::string& name) {
+    std::error_code error;
+    size_t seen = 0;
+    const fs::path blockDir = sysfsRoot / "block";
+    for (fs::directory_iterator it(blockDir, error), end; !error && it != end && seen < kMaxEntries;
+         it.increment(error), ++seen) {
+        const std::string kernelName = it->path().filename().string();
+        if (IsLeftOutByName(kernelName) || NodeName(it->path(), kernelName) != name) {
+            continue;
+        }
+        SysfsDisk disk;
+        if (ReadSysfsDisk(sysfsRoot, it->path(), disk)) {
+            return disk;
+        }
+    }
+    return std::nullopt;
+}
+
 std::vector<SysfsDisk> ListSysfsDisks(const fs::path& sysfsRoot) {
     std::vector<SysfsDisk> disks;
     std::error_code error;
@@ -161,32 +211,10 @@ std::vector<SysfsDisk> ListSysfsDisks(const fs::path& sysfsRoot) {
     const fs::path blockDir = sysfsRoot / "block";
     for (fs::directory_iterator it(blockDir, error), end; !error && it != end && seen < kMaxEntries;
          it.increment(error), ++seen) {
-        const fs::path diskDir = it->path();
         SysfsDisk disk;
-        disk.kernelName = diskDir.filename().string();
-        if (IsLeftOutByName(disk.kernelName) || IsOptical(diskDir)) {
-            continue;
+        if (ReadSysfsDisk(sysfsRoot, it->path(), disk)) {
+            disks.push_back(std::move(disk));
         }
-        if (StartsWith(disk.kernelName, "loop") &&
-            ReadLine(diskDir / "loop" / "backing_file").empty()) {
-            continue;
-        }
-        disk.name = NodeName(diskDir, disk.kernelName);
-        if (!ReadNumber(diskDir / "size", disk.size512) || disk.size512 <= 0) {
-            continue;
-        }
-        if (!ReadDeviceNumber(diskDir / "dev", disk.major, disk.minor)) {
-            continue;
-        }
-        if (!ReadNumber(diskDir / "queue" / "logical_block_size", disk.logicalBlockSize)) {
-            disk.logicalBlockSize = 512;
-        }
-        int readOnly = 0;
-        disk.readOnly = ReadNumber(diskDir / "ro", readOnly) && readOnly != 0;
-        disk.model = ModelOf(diskDir, disk.kernelName);
-        disk.busType = BusTypeFromSysfsPath(ResolvedBelowRoot(sysfsRoot, diskDir));
-        disk.partitions = PartitionsOf(diskDir);
-        disks.push_back(std::move(disk));
     }
     std::sort(disks.begin(), disks.end(),
               [](const SysfsDisk& a, const SysfsDisk& b) { return a.name < b.name; });

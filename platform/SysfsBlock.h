@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -46,6 +47,11 @@ struct SysfsDisk {
 // disks like any other. RAM, zram and optical devices, empty devices and loop
 // devices without a backing file are left out.
 std::vector<SysfsDisk> ListSysfsDisks(const std::filesystem::path& sysfsRoot);
+
+// The one scannable disk whose node name is `name`, read without walking the
+// others: a machine may hold hundreds of loop devices.
+std::optional<SysfsDisk> FindSysfsDisk(const std::filesystem::path& sysfsRoot,
+                                       const std::string& name);
 
 // The bus of a disk, judged from the components of its resolved sysfs path.
 uint32_t BusTypeFromSysfsPath(const std::filesystem::path& devicePath);

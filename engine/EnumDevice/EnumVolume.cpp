@@ -101,14 +101,8 @@ RESULT_CODE CEnumVolume::ExecEnum(IStorageDevice* disk, std::list<IStorageDevice
         return ENUM_FAILURE(kResultMissingObject);
     }
     const std::string diskName(info->bsdName, strnlen(info->bsdName, sizeof info->bsdName));
-    const SysfsDisk* found = nullptr;
-    std::vector<SysfsDisk> disks = ListSysfsDisks(paths_.sysfsRoot);
-    for (const SysfsDisk& candidate : disks) {
-        if (candidate.name == diskName) {
-            found = &candidate;
-        }
-    }
-    if (found == nullptr) {
+    const std::optional<SysfsDisk> found = FindSysfsDisk(paths_.sysfsRoot, diskName);
+    if (!found) {
         return kResultSuccess;
     }
     // Table entries give what sysfs does not: GPT GUIDs and Apple types. An

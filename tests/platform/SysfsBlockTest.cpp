@@ -116,6 +116,29 @@ TEST(SysfsBlock, DeviceMapperAndRaidDevicesGoByTheirNodeNames) {
     EXPECT_EQ(disks[2].partitions[0].name, "md127p1");
 }
 
+TEST(SysfsBlock, OneDiskIsFoundByItsNodeNameAsTheListHasIt) {
+    TempDir dir;
+    fs::path sys = dir / "sys";
+    fs::path dm0 = AddDisk(sys, "virtual/block", "dm-0", "8192", "253:0");
+    Put(dm0 / "dm" / "name", "vg-home");
+    fs::path loop0 = AddDisk(sys, "virtual/block", "loop0", "131072", "7:0");
+    Put(loop0 / "loop" / "backing_file", "/images/disk.img");
+    AddPartition(loop0, "loop0p1", 1, 2048, 4096, "259:0");
+    AddDisk(sys, "virtual/block", "loop1", "2048", "7:1");  // unused: no backing file
+    AddDisk(sys, "virtual/block", "ram0", "8192", "1:0");
+
+    for (const SysfsDisk& listed : ListSysfsDisks(sys)) {
+        std::optional<SysfsDisk> found = FindSysfsDisk(sys, listed.name);
+        ASSERT_TRUE(found) << listed.name;
+        EXPECT_EQ(found->kernelName, listed.kernelName);
+        EXPECT_EQ(found->size512, listed.size512);
+        EXPECT_EQ(found->partitions.size(), listed.partitions.size());
+    }
+    for (const char* name : {"dm-0", "loop1", "ram0", "sdz", ""}) {
+        EXPECT_FALSE(FindSysfsDisk(sys, name)) << name;
+    }
+}
+
 TEST(SysfsBlock, BusTypeFromDevicePath) {
     struct Case {
         const char* path;
