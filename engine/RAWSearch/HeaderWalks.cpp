@@ -1,6 +1,7 @@
 // Header tests and device walks of the members that measure their file on the
 // device: Compact Pro archives, RIFF forms, mailboxes, UTF-16 HTML, AIFF.
 
+#include <algorithm>
 #include <cstring>
 
 #include "ByteOrder.h"
@@ -122,39 +123,50 @@ uint32_t FileMboxAnalyser::AnalyseBuffer(unsigned char* b, CRawFileInfo& info) {
     return 1;
 }
 
-// Text ends only in a 512-byte step that ends in zeros; there the last
-// message's signature separator or a closing address marks the end.
+namespace {
+
+// Mail is text: printable and 8-bit bytes, tabs, line and page ends, escapes.
+bool IsMailText(uint8_t c) {
+    if (c >= 0x20)
+        return c != 0x7F;
+    return c == '\t' || c == '\n' || c == '\r' || c == 0x0C || c == 0x1B;
+}
+
+}  // namespace
+
+// A mailbox ends where its text does: at the first zero byte, or after the
+// last line before other bytes; or where the next mailbox starts.
 uint32_t FileMboxAnalyser::GetRawFileSize(CRawFileInfo& info, IStorageDevice* device) {
     static constexpr uint64_t kCap = 0xD000000;
-    static constexpr uint8_t kDashes[] = {'-', '-', '\n', '\n'};
-    static constexpr uint8_t kAddress[] = {'.', 'c', 'o', 'm', '>', '\n', '\n'};
+    static constexpr uint64_t kStep = 512;
     const auto walk = OpenDeviceWalk(info, device);
     if (!walk)
         return 0;
     RawFileBuffer& reader = *walk;
+    const uint64_t deviceEnd = reader.GetBytesToDeviceEnd();
     uint64_t position = 0;
-    for (;;) {
+    uint64_t lineEnd = 0;  // after the last line feed met
+    while (position < deviceEnd && position <= kCap) {
         const uint8_t* step = reader.GetRawFileBuffer(position);
         if (step == nullptr)
             break;
-        if (ReadLE32(step + 508) == 0) {
-            int64_t at = Apimemstr(step, 512, kDashes, sizeof(kDashes));
-            if (at >= 0) {
-                const bool twoMore = step[at + 4] == '\n' && step[at + 5] == '\n';
-                info.size = static_cast<int64_t>(position) + at + 4 + (twoMore ? 2 : 0);
-                return 1;
-            }
-            at = Apimemstr(step, 512, kAddress, sizeof(kAddress));
-            if (at >= 0) {
-                info.size = static_cast<int64_t>(position) + at + int64_t{sizeof(kAddress)};
-                return 1;
-            }
+        const uint64_t length = std::min(kStep, deviceEnd - position);
+        if (position > 0 && length >= 5 && std::memcmp(step, "From ", 5) == 0) {
+            info.size = static_cast<int64_t>(position);
+            return 1;
         }
-        position += 512;
-        if (position > kCap)
-            break;
+        for (uint64_t i = 0; i < length; ++i) {
+            if (step[i] == '\n')
+                lineEnd = position + i + 1;
+            if (IsMailText(step[i]))
+                continue;
+            const uint64_t end = position + i;
+            info.size = static_cast<int64_t>(step[i] == 0 || lineEnd == 0 ? end : lineEnd);
+            return info.size > 0 ? 1 : 0;
+        }
+        position += length;
     }
-    info.size = static_cast<int64_t>(position);
+    info.size = static_cast<int64_t>(std::min(position, deviceEnd));
     return 1;
 }
 

@@ -334,6 +334,14 @@ Bytes Mailbox(size_t filler, const std::string& end) {
     return bytes;
 }
 
+// A mailbox filling two 512-byte steps, then the next one.
+Bytes TwoMailboxes() {
+    Bytes bytes = Mailbox(1023, "\n");
+    const Bytes next = Mailbox(600, "\n");
+    bytes.insert(bytes.end(), next.begin(), next.end());
+    return bytes;
+}
+
 // A Compact Pro archive whose table at 400 has two entries; the last leads
 // to an item at 600 whose stored length sits at 900.
 Bytes Cpt(bool stored) {
@@ -370,9 +378,15 @@ std::vector<WalkCase> WalkCases() {
          Mailbox(1500, "--\n\n\n\n"), 512, 8, 0, 1, 1506},
         {"mailbox ending in an address", Make<FileMboxAnalyser>(),
          Mailbox(700, "<a@example.com>\n\n"), 512, 8, 0, 1, 717},
-        {"mailbox whose steps never end in zeros", Make<FileMboxAnalyser>(), Mailbox(100, ""), 512,
+        {"mailbox of neither end, zeros after it", Make<FileMboxAnalyser>(),
+         Mailbox(900, "\nRegards"), 512, 8, 0, 1, 908},
+        {"mailbox followed by other bytes", Make<FileMboxAnalyser>(), Mailbox(900, "\nBye\n"), 512,
+         8, 0x01, 1, 905},
+        {"mailbox followed by the next one", Make<FileMboxAnalyser>(), TwoMailboxes(), 512, 8, 0, 1,
+         1024},
+        {"mailbox whose text never ends", Make<FileMboxAnalyser>(), Mailbox(512, ""), 512,
          0xD000000 / 512 + 8, 'x', 1, 0xD000000 + 512},
-        {"mailbox cut by the device's end", Make<FileMboxAnalyser>(), Mailbox(100, ""), 512, 4, 'x',
+        {"mailbox cut by the device's end", Make<FileMboxAnalyser>(), Mailbox(512, ""), 512, 4, 'x',
          1, 2048},
         {"UTF-16 HTML to its end tag", Make<FileUnicodeHTMAnalyser>(), htmlEnd, 512, 4, 0, 1,
          int64_t(htmlEnd.size())},
