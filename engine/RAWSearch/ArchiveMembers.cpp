@@ -64,7 +64,26 @@ uint64_t RarBlockSize(const unsigned char* block, int length) {
 }  // namespace
 
 bool TarHeader::IsHeader(const unsigned char* block) {
-    return std::memcmp(block + 257, "ustar", 5) == 0;
+    if (std::memcmp(block + 257, "ustar", 5) != 0)
+        return false;
+    // The header's checksum: the sum of its bytes, the checksum field read as
+    // blanks, in octal at 148; some writers summed signed bytes.
+    uint64_t stored = 0;
+    int i = 148;
+    while (i < 156 && (block[i] == ' ' || block[i] == 0))
+        ++i;
+    if (i == 156)
+        return false;
+    for (; i < 156 && block[i] >= '0' && block[i] <= '7'; ++i)
+        stored = stored << 3 | uint64_t(block[i] - '0');
+    int64_t unsignedSum = 0;
+    int64_t signedSum = 0;
+    for (int k = 0; k < 512; ++k) {
+        const bool inField = k >= 148 && k < 156;
+        unsignedSum += inField ? ' ' : block[k];
+        signedSum += inField ? ' ' : static_cast<signed char>(block[k]);
+    }
+    return int64_t(stored) == unsignedSum || int64_t(stored) == signedSum;
 }
 
 uint64_t TarHeader::EntrySize(const unsigned char* block) {
@@ -201,8 +220,10 @@ uint32_t FileRARAnalyser::GetRawFileSize(CRawFileInfo& info, IStorageDevice* dev
         }
         offset += size;
     }
-    info.size =
-        static_cast<int64_t>(std::min({offset, uint64_t(kCap), reader.GetBytesToDeviceEnd()}));
+    // Blocks that run past the device are no archive's.
+    if (offset > reader.GetBytesToDeviceEnd())
+        return 0;
+    info.size = static_cast<int64_t>(std::min(offset, uint64_t(kCap)));
     return 1;
 }
 
@@ -220,6 +241,9 @@ uint32_t FileTARAnalyser::GetRawFileSize(CRawFileInfo& info, IStorageDevice* dev
         if (block == nullptr || StepTar(block, next) == TarStep::End)
             break;
     }
-    info.size = std::min<int64_t>({next, kCap, static_cast<int64_t>(reader.GetBytesToDeviceEnd())});
+    // Entries that run past the device are no archive's.
+    if (next > static_cast<int64_t>(reader.GetBytesToDeviceEnd()))
+        return 0;
+    info.size = std::min<int64_t>(next, kCap);
     return 1;
 }

@@ -213,6 +213,7 @@ uint32_t FileX3FAnalyser::GetRawFileSize(CRawFileInfo& info, IStorageDevice* dev
             return 1;
         }
     }
-    info.size = at;
-    return at > 0 ? 1 : 0;
+    // No directory closes it: nothing accounts for its length.
+    info.size = 0;
+    return 0;
 }

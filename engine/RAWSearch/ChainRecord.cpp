@@ -70,8 +70,9 @@ bool WalkOnDevice(ChainWalk& walk, CRawFileInfo& info, IStorageDevice* device, i
         if (step == ChainWalk::Step::Wait)
             break;  // cut short by the device's end
     }
-    if (!walk.sized)
-        return false;  // the walk ran out before it found the end it needs
-    info.size = std::min({walk.position, cap, toEnd});
+    // Ran out before the end it needs, or a length ran past the device.
+    if (!walk.sized || walk.position > toEnd)
+        return false;
+    info.size = std::min(walk.position, cap);
     return info.size > 0;
 }

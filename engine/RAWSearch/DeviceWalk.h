@@ -20,7 +20,8 @@ inline std::unique_ptr<RawFileBuffer> OpenDeviceWalk(const CRawFileInfo& info,
     return std::make_unique<RawFileBuffer>(device, static_cast<uint64_t>(info.startSector));
 }
 
-// A size no larger than what the device holds from the file's start.
+// The size, or 0 (no file) when it runs past what the device holds from the
+// file's start: the header that gave it was damaged.
 inline int64_t WithinDevice(const RawFileBuffer& reader, int64_t size) {
-    return std::min<int64_t>(size, static_cast<int64_t>(reader.GetBytesToDeviceEnd()));
+    return size <= static_cast<int64_t>(reader.GetBytesToDeviceEnd()) ? size : 0;
 }

@@ -19,7 +19,6 @@ namespace {
 constexpr uint64_t kMostOffset = 0x4E000000;
 constexpr uint64_t kRafHeaderBytes = 160;
 constexpr uint64_t kRafInFirstRead = 0x80000;
-constexpr uint64_t kNothingFoundSize = 0x7CCCCCC;
 constexpr uint64_t kLeastEstimate = 10240;
 constexpr uint64_t kZeroTailScanFrom = 0x100000;
 constexpr uint64_t kZeroTailScanEnd = 0x299999A;
@@ -516,8 +515,10 @@ uint64_t TiffWalk::Finish(uint64_t directoryEnd) {
     // Strips or tiles found: the file ends where its last referenced byte does.
     if (imageData_ && estimate_ <= kMostOffset)
         return estimate_;
+    // Directories that lead to no image data and account for too little or
+    // too much are no file.
     if (estimate_ < kLeastEstimate || estimate_ > kMostOffset)
-        estimate_ = kNothingFoundSize;
+        return 0;
     const uint64_t sectorSize = reader_.GetSectorSize();
     const uint64_t sectors = (estimate_ + sectorSize - 1) / sectorSize;
     uint64_t end = sectors * sectorSize;
@@ -562,5 +563,6 @@ uint64_t FileTIFAnalyser::GetTiffSize(CRawFileInfo& info, IStorageDevice* device
     info.SetRawFileName("");
     info.timeText.clear();
     TiffWalk walk(device, info);
-    return std::min(walk.Run(), walk.BytesToDeviceEnd());
+    const uint64_t size = walk.Run();
+    return size <= walk.BytesToDeviceEnd() ? size : 0;
 }

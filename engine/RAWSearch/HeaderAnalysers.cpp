@@ -28,7 +28,10 @@ uint32_t FileAUAnalyser::AnalyseBuffer(unsigned char* b, CRawFileInfo& info) {
         return 0;
     const uint32_t dataOffset = ReadBE32(b + 4);
     const uint32_t dataLength = ReadBE32(b + 8);
-    if (dataOffset < 24 || dataLength == 0xFFFFFFFF)
+    const uint32_t encoding = ReadBE32(b + 12);
+    const uint32_t channels = ReadBE32(b + 20);
+    if (dataOffset < 24 || dataLength == 0xFFFFFFFF || encoding < 1 || encoding > 27 ||
+        channels < 1 || channels > 255)
         return 0;
     return Match(info, 9, int64_t{dataOffset} + dataLength);
 }
@@ -66,7 +69,13 @@ uint32_t FileEMFAnalyser::AnalyseBuffer(unsigned char* b, CRawFileInfo& info) {
         ReadLE32(b + 48) == 0) {
         return 0;
     }
-    return Match(info, 26, ReadLE32(b + 48));
+    // The header record fits in the file, which holds it and an end record
+    // and is made of whole 32-bit units.
+    const uint32_t size = ReadLE32(b + 48);
+    const uint32_t headerBytes = ReadLE32(b + 4);
+    if (headerBytes < 88 || headerBytes > size || size % 4 != 0 || ReadLE32(b + 52) < 2)
+        return 0;
+    return Match(info, 26, size);
 }
 
 uint32_t FileHLPAnalyser::AnalyseBuffer(unsigned char* b, CRawFileInfo& info) {
@@ -136,14 +145,17 @@ uint32_t FileMKVAnalyser::AnalyseBuffer(unsigned char* b, CRawFileInfo& info) {
 }
 
 uint32_t FileMRWAnalyser::AnalyseBuffer(unsigned char* b, CRawFileInfo& info) {
-    if (b == nullptr)
+    // The picture-description block comes first and gives the pixel size.
+    if (b == nullptr || !IsBytes(b + 8, {0x00, 'P', 'R', 'D'}) || (b[32] != 12 && b[32] != 16))
         return 0;
     const uint32_t pixels = uint32_t{b[32]} * ReadBE16(b + 24) * ReadBE16(b + 26);
     return Match(info, 102, uint32_t(ReadBE32(b + 4) + pixels / 8 + 8));
 }
 
 uint32_t FileITLAnalyser::AnalyseBuffer(unsigned char* b, CRawFileInfo& info) {
-    if (b == nullptr || ReadBE32(b + 8) == 0)
+    // The header's own length lies within the file's.
+    if (b == nullptr || ReadBE32(b + 8) == 0 || ReadBE32(b + 4) < 16 ||
+        ReadBE32(b + 4) > ReadBE32(b + 8))
         return 0;
     return Match(info, 117, ReadBE32(b + 8));
 }
@@ -179,10 +191,10 @@ uint32_t FileSWFAnalyser::AnalyseBuffer(unsigned char* b, CRawFileInfo& info) {
 }
 
 uint32_t FileTTFAnalyser::AnalyseBuffer(unsigned char* b, CRawFileInfo& info) {
-    static constexpr const char* kTags[] = {
-        "DSIG", "cmap", "glyf", "head", "hhea", "hmtx", "loca", "maxp", "name",
-        "post", "OS/2", "cvt ", "EBDT", "EBLC", "EBSC", "fpgm", "gasp", "hdmx",
-        "kern", "LTSH", "prep", "PCLT", "VDMX", "vhea", "vmtx"};
+    static constexpr const char* kTags[] = {"DSIG", "cmap", "glyf", "head", "hhea", "hmtx", "loca",
+                                            "maxp", "name", "post", "OS/2", "cvt ", "EBDT", "EBLC",
+                                            "EBSC", "fpgm", "gasp", "hdmx", "kern", "LTSH", "prep",
+                                            "PCLT", "VDMX", "vhea", "vmtx"};
     if (b == nullptr)
         return 0;
     const uint16_t tables = ReadBE16(b + 4);

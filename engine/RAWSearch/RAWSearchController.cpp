@@ -188,11 +188,12 @@ CRAWFileManager* CRAWSearchController::GetFileManager(RAW_FILE_TYPE type) {
 bool CRAWSearchController::Keep(CRawFileInfo* record) {
     if (GetFileManager(record->fileType) == nullptr)
         return false;
-    // A header may claim more than the device holds: carve what is there.
+    // A size that runs past the device's end is no file's: the header that
+    // gave it was damaged or a lure.
     const int64_t total = device_ != nullptr ? device_->GetTotalSectors() : 0;
-    if (total > record->startSector) {
-        record->size =
-            std::min<int64_t>(record->size, (total - record->startSector) * int64_t{sectorSize_});
+    if (record->size > (total - record->startSector) * int64_t{sectorSize_}) {
+        delete record;
+        return true;
     }
     sized_.push_back(record);
     return true;

@@ -53,8 +53,9 @@ private:
     void CalcRawFileSize(unsigned char* sector, CRawFileInfo* created, long long number,
                          CRawFileInfo::SearchContext& context);
     CRAWFileManager* GetFileManager(RAW_FILE_TYPE type);
-    // Keeps a sized record to be filed at the end; false (the record stays
-    // the caller's) when its type has no category.
+    // Keeps a sized record to be filed at the end, or drops it when its size
+    // runs past the device's end; false (the record stays the caller's) when
+    // its type has no category.
     bool Keep(CRawFileInfo* record);
     // A file that starts in a sector of a file some file system already lists.
     bool IsKnownFile(int64_t startSector) const;

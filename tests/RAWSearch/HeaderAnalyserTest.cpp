@@ -136,10 +136,27 @@ Bytes Riff(const char* form, const char* second) {
     });
 }
 
+// A Sun audio header: data offset and length, encoding, channels.
+Bytes Au(uint32_t offset, uint32_t length, uint32_t encoding, uint32_t channels) {
+    return Header([=](Bytes& b) {
+        Text(b, 0, ".snd"), BE(b, 4, offset, 4), BE(b, 8, length, 4), BE(b, 12, encoding, 4),
+            BE(b, 16, 8000, 4), BE(b, 20, channels, 4);
+    });
+}
+
+// An enhanced metafile's header record: its length, the file's, its records.
+Bytes Emf(uint32_t headerBytes, uint32_t size, uint32_t records) {
+    return Header([=](Bytes& b) {
+        b[0] = 1, LE(b, 4, headerBytes, 4), Text(b, 40, " EMF"), LE(b, 48, size, 4),
+        LE(b, 52, records, 4);
+    });
+}
+
 std::vector<HeaderCase> HeaderCases() {
     return {
-        {"AU", Header([](Bytes& b) { Text(b, 0, ".snd"), BE(b, 4, 24, 4), BE(b, 8, 1000, 4); }), 9,
-         1024},
+        {"AU", Au(24, 1000, 3, 1), 9, 1024},
+        {"AU of encoding 0", Au(24, 1000, 0, 1), 0, 0},
+        {"AU of no channel", Au(24, 1000, 3, 0), 0, 0},
         {"AU data before the header's end",
          Header([](Bytes& b) { Text(b, 0, ".snd"), BE(b, 4, 23, 4), BE(b, 8, 1000, 4); }), 0, 0},
         {"AU of unknown length",
@@ -157,11 +174,15 @@ std::vector<HeaderCase> HeaderCases() {
         {"CHM", Chm(510), 14, 0x123456789},
         {"CHM with a wrong header section", Chm(511), 0, 0},
         {"CPT", Header([](Bytes& b) { Text(b, 0, "CPT8FILE"), LE(b, 52, 316, 4); }), 17, 0},
-        {"EMF", Header([](Bytes& b) { b[0] = 1, Text(b, 40, " EMF"), LE(b, 48, 2000, 4); }), 26,
-         2000},
-        {"EMF with a nonzero reserved word",
-         Header([](Bytes& b) { b[0] = 1, Text(b, 40, " EMF"), LE(b, 48, 2000, 4), b[58] = 1; }), 0,
-         0},
+        {"EMF", Emf(108, 2000, 5), 26, 2000},
+        {"EMF whose header outgrows it", Emf(108, 100, 5), 0, 0},
+        {"EMF of odd length", Emf(108, 2001, 5), 0, 0},
+        {"EMF of one record", Emf(108, 2000, 1), 0, 0},
+        {"EMF with a nonzero reserved word", Header([](Bytes& b) {
+             b[0] = 1, LE(b, 4, 108, 4), Text(b, 40, " EMF"), LE(b, 48, 2000, 4), LE(b, 52, 5, 4),
+             b[58] = 1;
+         }),
+         0, 0},
         {"HLP", Header([](Bytes& b) {
              Raw(b, 0, {0x3F, 0x5F, 3, 0}), LE(b, 4, 100, 4), LE(b, 12, 4096, 4);
          }),
@@ -188,11 +209,19 @@ std::vector<HeaderCase> HeaderCases() {
         {"MKV, header length byte 0", Mkv({0x00}, 36), 0, 0},
         {"MKV, segment past byte 512", Mkv({0x42, 0x00}, 518), 0, 0},
         {"MRW", Header([](Bytes& b) {
+             Raw(b, 0, {0, 'M', 'R', 'M'}), BE(b, 4, 100, 4), Raw(b, 8, {0, 'P', 'R', 'D'}),
+                 BE(b, 24, 10, 2), BE(b, 26, 20, 2), b[32] = 12;
+         }),
+         102, 100 + 300 + 8},
+        {"MRW without its picture block first", Header([](Bytes& b) {
              Raw(b, 0, {0, 'M', 'R', 'M'}), BE(b, 4, 100, 4), BE(b, 24, 10, 2), BE(b, 26, 20, 2),
                  b[32] = 12;
          }),
-         102, 100 + 300 + 8},
-        {"ITL", Header([](Bytes& b) { Text(b, 0, "hdfm"), BE(b, 8, 777, 4); }), 117, 777},
+         0, 0},
+        {"ITL", Header([](Bytes& b) { Text(b, 0, "hdfm"), BE(b, 4, 144, 4), BE(b, 8, 777, 4); }),
+         117, 777},
+        {"ITL shorter than its header",
+         Header([](Bytes& b) { Text(b, 0, "hdfm"), BE(b, 4, 900, 4), BE(b, 8, 777, 4); }), 0, 0},
         {"ITL of no length", Header([](Bytes& b) { Text(b, 0, "hdfm"); }), 0, 0},
         {"icns", Header([](Bytes& b) { Text(b, 0, "icns"), BE(b, 4, 5000, 4); }), 122, 5000},
         {"icns too long", Header([](Bytes& b) { Text(b, 0, "icns"), BE(b, 4, 0xA66667, 4); }), 0,
@@ -372,7 +401,7 @@ std::vector<WalkCase> WalkCases() {
     return {
         {"RIFF to its stated length", Make<FileRIFFAnalyser>(), riff, 512, 8, 0xAB, 1, 1008},
         {"RIFF on 4096-byte sectors", Make<FileRIFFAnalyser>(), riff, 4096, 2, 0xAB, 1, 1008},
-        {"RIFF longer than the device", Make<FileRIFFAnalyser>(), riff, 512, 1, 0xAB, 1, 512},
+        {"RIFF longer than the device is none", Make<FileRIFFAnalyser>(), riff, 512, 1, 0xAB, 1, 0},
         {"AIFF", Make<CFileAIFAnalyzer>(), aiff, 512, 16, 0, 1, 5008},
         {"mailbox ending in a signature separator", Make<FileMboxAnalyser>(),
          Mailbox(1500, "--\n\n\n\n"), 512, 8, 0, 1, 1506},

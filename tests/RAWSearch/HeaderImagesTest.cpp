@@ -175,3 +175,31 @@ TEST(HeaderImagesDamaged, DamagedAndTruncatedFilesEndCleanly) {
             EXPECT_LE(start * layout.sectorSize + file.size, end) << file.name;
     }
 }
+
+// Headers whose length fields are damaged, and lures that carry a header's
+// first bytes in random data: what is carved stays within a small multiple of
+// the image, as each file is no longer than its own structures say.
+TEST(HeaderImagesDamaged, DamagedHeadersClaimNoMoreThanTheImageHolds) {
+    Layout layout = Load("headers_512");
+    ASSERT_FALSE(layout.image.empty());
+    const size_t sector = layout.sectorSize;
+    std::mt19937 random(44);
+    Layout damaged = layout;
+    for (const Entry& entry : layout.entries) {
+        const size_t at = size_t(entry.start) * sector;
+        for (size_t k = 4; k < 64 && k < size_t(entry.length); ++k)
+            damaged.image[at + k] = uint8_t(random());
+        // Three lures: the header's first eight bytes, then random bytes.
+        for (int lure = 0; lure < 3; ++lure) {
+            std::vector<uint8_t> bytes(sector);
+            for (uint8_t& byte : bytes)
+                byte = uint8_t(random());
+            std::copy_n(layout.image.begin() + long(at), 8, bytes.begin());
+            damaged.image.insert(damaged.image.end(), bytes.begin(), bytes.end());
+        }
+    }
+    int64_t total = 0;
+    for (const auto& [start, file] : Carve(damaged))
+        total += file.size;
+    EXPECT_LE(total, 3 * int64_t(damaged.image.size()));
+}

@@ -137,9 +137,29 @@ Bytes TarEntry(const std::string& name, size_t size, char kind = '0') {
                 "ustar\0"
                 "00",
                 8);
+    std::memset(block.data() + 148, ' ', 8);
+    unsigned sum = 0;
+    for (uint8_t byte : block)
+        sum += byte;
+    std::snprintf(field, sizeof(field), "%06o", sum);
+    std::memcpy(block.data() + 148, field, 7);
     Bytes data(size, 0x5A);
     data.resize((size + 511) / 512 * 512, 0);
     return block + data;
+}
+
+// A block with "ustar" where a header has it and random bytes elsewhere.
+Bytes TarLure() {
+    Bytes block = TarEntry("a", 100);
+    block[10] ^= 0x41;
+    return block;
+}
+
+// An archive whose second entry's data lies past the device's end.
+Bytes TarCut() {
+    Bytes second = TarEntry("b", 3000);
+    second.resize(512);
+    return TarEntry("a", 100) + second;
 }
 
 Bytes Rar(const std::vector<size_t>& sizes, bool withEnd = true) {
@@ -663,6 +683,15 @@ std::vector<DeviceCase> DeviceCases() {
          {},
          0,
          0},
+        {"TAR header whose sum does not add up",
+         MakeFile<FileTARAnalyser>(),
+         TarLure(),
+         512,
+         {},
+         0,
+         0},
+        {"TAR whose entry runs past the device", MakeFile<FileTARAnalyser>(), TarCut(), 512,
+         Bytes(1024, 0xEE), 0, 0},
         {"gzip named by its header", MakeFile<FileGZAnalyser>(), NamedGzip(text), 512,
          Bytes(700, 0xEE), 1, int64_t(NamedGzip(text).size()), "notes.txt"},
         {"RAR to its end block", MakeFile<FileRARAnalyser>(), Rar({3000, 5}), 512, Bytes(700, 0xEE),
