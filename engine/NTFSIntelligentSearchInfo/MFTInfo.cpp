@@ -1,10 +1,15 @@
 #include "MFTInfo.h"
 
+#include <algorithm>
+#include <vector>
+
 #include "FileSystemSearcher.h"
 #include "NTFSArchiveFields.h"
 #include "NTFSAttribute.h"
 #include "NTFSFileRecord.h"
+#include "NTFSMultiFileRecord.h"
 #include "NTFSRecordAnalyzer.h"
+#include "StorageDevice.h"
 
 CMFTInfo* CMFTInfo::Build(const CNTFSFileRecord& record, int64_t sector) {
     auto info = std::make_unique<CMFTInfo>();
@@ -19,10 +24,29 @@ bool CMFTInfo::InitFromBuffer(const CNTFSFileRecord& record, int64_t sector) {
         return false;
     }
     CNTFSFileRecordAnalyzer::GetSectorsPerClusterfrom0x80(record, sectorsPerCluster_);
+    initializedBytes_ = -1;
+    using A = CNTFSFileRecordAttribute;
+    // The attribute that starts the data carries its sizes.
+    for (uint32_t index = 0;; ++index) {
+        const uint8_t* data = record.FindAttibute(kNTFSData, index);
+        if (data == nullptr ||
+            !A::IsValid(data, record.GetSize() - static_cast<int>(data - record.GetBuffer()))) {
+            break;
+        }
+        if (!A::IsNamed(data) && !A::IsResident(data) && A::GetStartVCN(data) == 0) {
+            initializedBytes_ = A::GetInitializedDataSize(data);
+            break;
+        }
+    }
     runs_.ClearDataRunList();
     CNTFSFileRecordAnalyzer::AddDataRunListfromFileRecordBuffer(record, runs_, false, nullptr);
     sector_ = sector;
     return !runs_.IsEmpty() && runs_.GetLCN(0) >= 0;
+}
+
+bool CMFTInfo::HoldsRecord(int64_t number) const {
+    const int64_t recordBytes = int64_t{std::max<uint8_t>(sectorsPerRecord_, 1)} * 512;
+    return initializedBytes_ < 0 || number < initializedBytes_ / recordBytes;
 }
 
 bool CMFTInfo::InitFromBuffer(uint8_t* record, int size, int64_t sector) {
@@ -36,6 +60,36 @@ void CMFTInfo::AddDataRunsFromBuffer(uint8_t* record, int size) {
         CNTFSFileRecordAnalyzer::AddDataRunListfromFileRecordBuffer(view, runs_, false, nullptr);
         runs_.Sort();
     }
+}
+
+void CMFTInfo::AddDataRunsFromExtensionRecords(const uint8_t* record, IStorageDevice& device,
+                                               const NTFSGeometry& geometry) {
+    const int size = static_cast<int>(geometry.recordBytes);
+    const NTFSMFTLocation location{&device, geometry, &runs_};
+    ExtendFileRecordInfoList pending =
+        CNTFSMultiFileRecord::GetExtendFileRecordInfoList(record, size, location);
+    std::erase_if(pending, [](const auto& info) { return info.recordNumber == 0; });
+    std::vector<uint8_t> extension(geometry.RecordReadBytes());
+    // An extension may lie in runs that an earlier one adds.
+    for (bool progress = true; progress && !pending.empty();) {
+        progress = false;
+        for (auto it = pending.begin(); it != pending.end();) {
+            const int64_t sector = location.GetFileRecordStartSectorfromMFTNumber(it->recordNumber);
+            if (sector < 0 ||
+                !device.ReadSector(extension.data(), sector, geometry.sectorsPerRecord)) {
+                ++it;
+                continue;
+            }
+            if (CNTFSFileRecord::IsValid(extension.data(), size) &&
+                CNTFSFileRecord::IsExtendFileRecord(extension.data()) &&
+                CNTFSFileRecord::GetBaseFileRecordNumber(extension.data()) == 0) {
+                AddDataRunsFromBuffer(extension.data(), size);
+            }
+            it = pending.erase(it);
+            progress = true;
+        }
+    }
+    runs_.Sort();
 }
 
 bool CMFTInfo::Save(IRSData& archive) const {

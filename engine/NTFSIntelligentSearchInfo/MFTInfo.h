@@ -3,11 +3,13 @@
 #include <cstdint>
 #include <memory>
 
+#include "NTFSGeometry.h"
 #include "NTFSRunList.h"
 
 class CNTFSFileRecord;
 class IFileProperties;
 class IRSData;
+class IStorageDevice;
 
 // A found $MFT record: where it lies and the runs of the master file table.
 class CMFTInfo {
@@ -24,12 +26,22 @@ public:
     bool InitFromBuffer(uint8_t* record, int size, int64_t sector);
     // Adds the data runs an extension record of $MFT holds.
     void AddDataRunsFromBuffer(uint8_t* record, int size);
+    // A large table keeps the rest of its runs in the extension records its
+    // attribute list names; `record` is the $MFT record as read, of the
+    // geometry's record size. Each extension is found through the runs known
+    // so far and taken only when it names record 0 as its base.
+    void AddDataRunsFromExtensionRecords(const uint8_t* record, IStorageDevice& device,
+                                         const NTFSGeometry& geometry);
 
     int64_t GetSectorAddress() const { return sector_; }
     int64_t GetFirstClusterNO() const { return runs_.IsEmpty() ? -1 : runs_.GetLCN(0); }
     CNTFSDataRunList& GetDataRunList() { return runs_; }
     const CNTFSDataRunList& GetDataRunList() const { return runs_; }
     uint8_t GetSectorsPerCluster() const { return sectorsPerCluster_; }
+    // Whether the table's data, as far as it was written, holds record `number`:
+    // a table extended in whole clusters may reach past its last written record
+    // into an older volume's records.
+    bool HoldsRecord(int64_t number) const;
     uint8_t GetSectorsPerFileRecord() const { return sectorsPerRecord_; }
     void SetSectorsPerFileRecord(uint8_t sectors) { sectorsPerRecord_ = sectors; }
 
@@ -42,6 +54,7 @@ private:
     CNTFSDataRunList runs_;
     uint8_t sectorsPerRecord_ = 2;
     uint8_t sectorsPerCluster_ = 0;
+    int64_t initializedBytes_ = -1;  // of the data, -1 when unknown
 };
 
 // One FILE record of a user file or folder, as the searches note it.

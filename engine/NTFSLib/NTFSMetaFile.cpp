@@ -4,6 +4,7 @@
 
 #include "NTFSAttribute.h"
 #include "NTFSFileRecord.h"
+#include "NTFSMultiFileRecord.h"
 #include "NTFSName.h"
 
 namespace {
@@ -19,17 +20,19 @@ constexpr MetaName kMetaNames[] = {
     {10, L"$UpCase"}, {11, L"$Extend"}, {32, L"$Quota"},  {33, L"$ObjId"},  {34, L"$Reparse"},
 };
 
-bool IsHiddenSystem(const CNTFSFileRecord& record) {
-    const uint8_t* info = record.FindAttibute(kNTFSStandardInformation, 0);
-    if (info == nullptr) {
-        return false;
-    }
-    const int remaining = record.GetSize() - static_cast<int>(info - record.GetBuffer());
-    if (!CNTFSFileRecordStandardInformationAttribute::IsValid(info, remaining)) {
+// `info` is the standard information attribute with `remaining` bytes of its record.
+bool IsHiddenSystem(const uint8_t* info, int remaining) {
+    if (info == nullptr || !CNTFSFileRecordStandardInformationAttribute::IsValid(info, remaining)) {
         return false;
     }
     const uint32_t dos = CNTFSFileRecordStandardInformationAttribute::GetDosFilePermission(info);
     return (dos & 0x06) == 0x06;
+}
+
+bool IsHiddenSystem(const CNTFSFileRecord& record) {
+    const uint8_t* info = record.FindAttibute(kNTFSStandardInformation, 0);
+    return info != nullptr &&
+           IsHiddenSystem(info, record.GetSize() - static_cast<int>(info - record.GetBuffer()));
 }
 
 }  // namespace
@@ -71,6 +74,17 @@ bool CMetaFileRecordTypeAnalyzer::IsValidMetaFileRecord(uint8_t* buffer, int siz
 
 bool CMetaFileRecordTypeAnalyzer::IsValidMFTFileRecord(const CNTFSFileRecord& record) {
     return IsValidMetaFileRecord(record, L"$MFT");
+}
+
+bool CMetaFileRecordTypeAnalyzer::IsValidMFTFileRecord(CNTFSMultiFileRecord& record) {
+    if (!record.IsValid()) {
+        return false;
+    }
+    const CFoundAttribute info = record.FindAttibute(kNTFSStandardInformation, 0);
+    const CFoundAttribute name = record.FindAttibute(kNTFSFileName, 0);
+    return IsHiddenSystem(info.attribute, info.remaining) && name.attribute != nullptr &&
+           CNTFSFileRecordFileNameAttribute::IsValid(name.attribute, name.remaining) &&
+           CNTFSFileRecordFileNameAttribute::IsFileNameEqual(name.attribute, L"$MFT");
 }
 
 bool CMetaFileRecordTypeAnalyzer::IsValidMFTMirrFileRecord(const CNTFSFileRecord& record) {

@@ -4,6 +4,7 @@
 #include <string>
 
 class CNTFSFileRecord;
+class CNTFSMultiFileRecord;
 
 // Tells the records of the file system's own files by name and flags.
 class CMetaFileRecordTypeAnalyzer {
@@ -18,6 +19,8 @@ public:
     // The buffer forms view `size` bytes (the record size).
     static bool IsValidMetaFileRecord(uint8_t* buffer, int size, const wchar_t* name);
     static bool IsValidMFTFileRecord(const CNTFSFileRecord& record);
+    // The same through the attribute list: the name may lie in an extension record.
+    static bool IsValidMFTFileRecord(CNTFSMultiFileRecord& record);
     static bool IsValidMFTMirrFileRecord(const CNTFSFileRecord& record);
     static bool IsValidBitmapFileRecord(const CNTFSFileRecord& record);
     static bool IsValidMFTFileRecord(uint8_t* buffer, int size);

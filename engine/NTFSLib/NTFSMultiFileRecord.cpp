@@ -62,13 +62,24 @@ const uint8_t* CNTFSMultiFileRecord::ExtensionBuffer(Extension& extension) {
         const int64_t sectors = (size_ + sectorSize - 1) / sectorSize;
         std::vector<uint8_t> buffer(static_cast<size_t>(sectors) * sectorSize);
         if (!device_->ReadSector(buffer.data(), extension.info.startSector, sectors) ||
-            !CNTFSFileRecord::IsValid(buffer.data(), size_)) {
+            !CNTFSFileRecord::IsValid(buffer.data(), size_) || !IsExtensionOfBase(buffer.data())) {
             return nullptr;
         }
         CNTFSFileRecord::UnfixupFileRecord(buffer.data(), size_);
         extension.buffer = std::move(buffer);
     }
     return extension.buffer.empty() ? nullptr : extension.buffer.data();
+}
+
+// A record read where the list points may be another file's (a table of an
+// older volume at the same place): an extension names its base record.
+bool CNTFSMultiFileRecord::IsExtensionOfBase(const uint8_t* record) const {
+    if (!CNTFSFileRecord::IsExtendFileRecord(record)) {
+        return false;
+    }
+    return !CNTFSFileRecord::HasXPNumberOfthisMFTRecord(base_.data()) ||
+           CNTFSFileRecord::GetBaseFileRecordNumber(record) ==
+               CNTFSFileRecord::GetXPNumberOfthisMFTRecord(base_.data());
 }
 
 CFoundAttribute CNTFSMultiFileRecord::FindAttibute(uint32_t type, uint32_t index) {

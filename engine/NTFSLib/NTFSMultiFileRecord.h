@@ -85,6 +85,7 @@ private:
         bool read = false;
     };
     const uint8_t* ExtensionBuffer(Extension& extension);
+    bool IsExtensionOfBase(const uint8_t* record) const;
 
     std::array<uint8_t, kMaxRecordBytes> base_;  // undone; no heap copy per record
     bool valid_ = false;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cassert>
 #include <cstring>
+#include <vector>
 
 #include "DirectoryTreeBuilder.h"
 #include "NTFSCompleteTreeBuilder.h"
@@ -401,7 +402,36 @@ void CNTFSSearchController::ScoreAndWinnow() {
     }
 }
 
+// A table whose $MFT record keeps an attribute list continues its runs in the
+// extension records the list names; each table's volume starts where its first
+// run puts cluster 0.
+void CNTFSSearchController::CompleteTableRuns() {
+    const uint32_t sectorSize = device_->GetSectorSize();
+    const int64_t units = unitsPerSector_;
+    for (const std::unique_ptr<CMFTInfo>& mft : mftRecords_) {
+        const int64_t spc = mft->GetSectorsPerCluster();
+        const int64_t lcn = mft->GetFirstClusterNO();
+        const int64_t sector = mft->GetSectorAddress();
+        if (spc == 0 || spc % units != 0 || lcn < 0 || sector % units != 0 || lcn > sector / spc) {
+            continue;
+        }
+        NTFSGeometry g;
+        g.volumeStart = static_cast<uint64_t>((sector - lcn * spc) / units);
+        g.deviceSectorSize = sectorSize;
+        g.clusterBytes = static_cast<uint32_t>(spc) * kNTFSUnitBytes;
+        g.recordBytes = std::max<uint32_t>(mft->GetSectorsPerFileRecord(), 2) * kNTFSUnitBytes;
+        g.sectorsPerCluster = static_cast<uint32_t>(spc / units);
+        g.sectorsPerRecord = (g.recordBytes + sectorSize - 1) / sectorSize;
+        g.mftCluster = lcn;
+        std::vector<uint8_t> record(g.RecordReadBytes());
+        if (device_->ReadSector(record.data(), sector / units, g.sectorsPerRecord)) {
+            mft->AddDataRunsFromExtensionRecords(record.data(), *device_, g);
+        }
+    }
+}
+
 void CNTFSSearchController::SetSearchedNTFSPartitionBelongCtrl() {
+    CompleteTableRuns();
     CNTFSIntelligentSearchInfo info;
     info.Init(&mftRecords_, &positions_, &finders_);
     for (auto& entry : partitions_) {

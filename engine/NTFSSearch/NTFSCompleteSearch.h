@@ -66,6 +66,7 @@ private:
     NTFSCandidate BuildPartitionInfoFromDBR(const CNTFSDBR& dbr, int64_t start,
                                             uint32_t flag) const;
     void ScoreAndWinnow();
+    void CompleteTableRuns();
     void SetSearchedNTFSPartitionBelongCtrl();
     CSearchedNTFSPartitionInfo* HandOut(const CSearchedNTFSPartitionInfo& partition) const;
 

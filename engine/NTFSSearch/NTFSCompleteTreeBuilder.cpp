@@ -6,6 +6,7 @@
 
 #include "DirectoryTreeBuilder.h"
 #include "FindFileFromLogFile.h"
+#include "NTFSAttribute.h"
 #include "NTFSFileNode.h"
 #include "NTFSFileProperties.h"
 #include "NTFSFileRecord.h"
@@ -23,6 +24,20 @@ namespace {
 constexpr int64_t kFirstUserRecord = 25;
 // Bytes a record may need past the read block's end.
 constexpr int64_t kRecordTailSectors = 8;
+// Base records with attribute lists kept back at most; later ones are built
+// with the extension records noted so far.
+constexpr size_t kMostDeferredRecords = 16384;
+
+// `record` is `length` bytes as read.
+bool HasAttributeList(uint8_t* record, int length) {
+    const CNTFSFileRecord view(record, length, false);
+    return view.IsValid() && view.FindAttibute(kNTFSAttributeList, 0) != nullptr;
+}
+
+// Where an older volume's record stands beside the located table's numbers.
+int64_t Unaccounted(int64_t number) {
+    return number < 0 ? number : CNTFSDirectoryTreeBuilder::kUnaccountedNumberBase + number;
+}
 
 }  // namespace
 
@@ -60,21 +75,30 @@ void CNTFSDirectoryTreeBuilder::BuildDirectoryTree(const CNTFSIntelligentSearchI
     builder_ = builder;
     OrganizeMatchedMFTInfo(info);
     ReadFileProperties(info);
+    // Base records with attribute lists once every extension record is noted.
+    for (DeferredRecord& record : deferred_) {
+        BuildRecord(record.bytes.data(), static_cast<int>(record.bytes.size()), record.sector,
+                    record.table);
+    }
+    deferred_.clear();
     for (Table& table : tables_) {
         BuildTable(table);
     }
     // Records of no table: a partition whose table was never located lists
-    // them all; one with tables leaves them to the volume they belong to.
-    if (tables_.empty()) {
+    // them all; one with tables lists those no table of the search holds.
+    if (tables_.empty() || !partition.mftLocated) {
         std::multimap<int64_t, RecordInfo> loose;
         for (RecordInfo& record : loose_) {
             const int64_t parent = record->GetFileRecordNumberofParentDirectory();
             loose.emplace(parent, std::move(record));
         }
         OfferLostFiles(loose);
+    } else {
+        OfferUnaccountedRecords(info);
     }
     tables_.clear();
     loose_.clear();
+    extensions_.clear();
     if (std::list<FindFileMFTAndLog>* finders = info.GetFindFileContainer()) {
         for (FindFileMFTAndLog& finder : *finders) {
             if (finder.analysed) {
@@ -90,7 +114,6 @@ void CNTFSDirectoryTreeBuilder::OrganizeMatchedMFTInfo(const CNTFSIntelligentSea
     if (finders == nullptr) {
         return;
     }
-    const uint32_t sectorSize = device_->GetSectorSize();
     for (FindFileMFTAndLog& finder : *finders) {
         const CMFTInfo& mft = *finder.mft;
         if (!NTFSPublicFunction::IsClusterNOMatch(mft.GetSectorAddress(), mft.GetFirstClusterNO(),
@@ -110,12 +133,8 @@ void CNTFSDirectoryTreeBuilder::OrganizeMatchedMFTInfo(const CNTFSIntelligentSea
         Table table;
         table.log = &finder;
         NTFSGeometry& g = table.geometry;
-        g.volumeStart = static_cast<uint64_t>(start_ / unitsPerSector_);
-        g.deviceSectorSize = sectorSize;
-        g.clusterBytes = sectorsPerCluster_ * kNTFSUnitBytes;
-        g.recordBytes = std::max<uint32_t>(mft.GetSectorsPerFileRecord(), 2) * kNTFSUnitBytes;
-        g.sectorsPerCluster = sectorsPerCluster_ / unitsPerSector_;
-        g.sectorsPerRecord = (g.recordBytes + sectorSize - 1) / sectorSize;
+        g = PartitionGeometry(std::max<uint32_t>(mft.GetSectorsPerFileRecord(), 2) *
+                              kNTFSUnitBytes);
         g.mftCluster = mft.GetFirstClusterNO();
         if (!finder.analysed) {
             finder.analysed = true;
@@ -187,30 +206,136 @@ void CNTFSDirectoryTreeBuilder::ReadFilePropertiesfromBlock(int64_t first, int64
             continue;
         }
         const int length = static_cast<int>(CNTFSFileRecord::GetAllocatedSize(bytes));
-        if (length > available || !CNTFSFileRecord::IsValid(bytes, length) ||
-            CNTFSFileRecord::IsExtendFileRecord(bytes)) {
+        if (length > available || !CNTFSFileRecord::IsValid(bytes, length)) {
+            continue;
+        }
+        if (CNTFSFileRecord::IsExtendFileRecord(bytes)) {
+            // Extension records are read through device sectors.
+            if (unit % unitsPerSector_ == 0 && extensions_.size() < kNTFSMostEvidence) {
+                NotedExtension noted;
+                noted.sector = unit / unitsPerSector_;
+                if (CNTFSFileRecord::HasXPNumberOfthisMFTRecord(bytes)) {
+                    noted.number = CNTFSFileRecord::GetXPNumberOfthisMFTRecord(bytes);
+                }
+                extensions_.emplace(CNTFSFileRecord::GetBaseFileRecordNumber(bytes), noted);
+            }
             continue;
         }
         Table* table = FindMatchedMFT(unit);
         if (table == nullptr && partition_->restrictToTables) {
             continue;
         }
-        RecordInfo info = BuildCommonFileRecordInfoandFileProperties(bytes, length, unit, table);
-        if (info == nullptr) {
+        if (deferred_.size() < kMostDeferredRecords && HasAttributeList(bytes, length)) {
+            deferred_.push_back({std::vector<uint8_t>(bytes, bytes + length), unit, table});
             continue;
         }
-        if (table != nullptr && partition_->mftLocated) {
-            table->records.push_back(std::move(info));
-        } else if (loose_.size() < kNTFSMostEvidence) {
-            loose_.push_back(std::move(info));
+        BuildRecord(bytes, length, unit, table);
+    }
+}
+
+void CNTFSDirectoryTreeBuilder::BuildRecord(uint8_t* record, int length, int64_t sector,
+                                            Table* table) {
+    RecordInfo info = BuildCommonFileRecordInfoandFileProperties(record, length, sector, table);
+    if (info == nullptr) {
+        return;
+    }
+    if (table != nullptr && partition_->mftLocated) {
+        table->records.push_back(std::move(info));
+    } else if (loose_.size() < kNTFSMostEvidence) {
+        loose_.push_back(std::move(info));
+    }
+}
+
+NTFSGeometry CNTFSDirectoryTreeBuilder::PartitionGeometry(uint32_t recordBytes) const {
+    const uint32_t sectorSize = device_->GetSectorSize();
+    NTFSGeometry g;
+    g.volumeStart = static_cast<uint64_t>(start_ / unitsPerSector_);
+    g.deviceSectorSize = sectorSize;
+    g.clusterBytes = sectorsPerCluster_ * kNTFSUnitBytes;
+    g.recordBytes = recordBytes;
+    g.sectorsPerCluster = sectorsPerCluster_ / unitsPerSector_;
+    g.sectorsPerRecord = (recordBytes + sectorSize - 1) / sectorSize;
+    return g;
+}
+
+// The extension records a base record's attribute list names: first those met
+// in the partition that name it as their base, so that a table of another
+// volume at the same place, or none at all, still finds them; then those the
+// table locates.
+ExtendFileRecordInfoList CNTFSDirectoryTreeBuilder::FindExtensionRecords(const uint8_t* record,
+                                                                         int length, int64_t sector,
+                                                                         int64_t number,
+                                                                         const Table* table) const {
+    const NTFSGeometry geometry =
+        table != nullptr ? table->geometry : PartitionGeometry(static_cast<uint32_t>(length));
+    const NTFSMFTLocation location{device_, geometry,
+                                   table != nullptr ? &table->log->mft->GetDataRunList() : nullptr};
+    ExtendFileRecordInfoList list =
+        CNTFSMultiFileRecord::GetExtendFileRecordInfoList(record, length, location);
+    for (CAttributeListExtendFileRecordInfo& entry : list) {
+        entry.startSector = -1;
+        if (number >= 0) {
+            const auto [first, last] = extensions_.equal_range(number);
+            for (auto it = first; it != last && entry.startSector < 0; ++it) {
+                if (it->second.number == entry.recordNumber) {
+                    entry.startSector = it->second.sector;
+                }
+            }
+        }
+        if (entry.startSector < 0 && table != nullptr) {
+            entry.startSector = location.GetFileRecordStartSectorfromMFTNumber(entry.recordNumber);
         }
     }
+    std::erase_if(list, [&](const CAttributeListExtendFileRecordInfo& entry) {
+        return entry.startSector < 0 || entry.startSector == sector;
+    });
+    return list;
+}
+
+bool CNTFSDirectoryTreeBuilder::IsAccountedFor(int64_t sector,
+                                               const CNTFSIntelligentSearchInfo& info) const {
+    const std::list<FindFileMFTAndLog>* finders = info.GetFindFileContainer();
+    if (finders == nullptr) {
+        return false;
+    }
+    // Each table's volume starts where its first run puts cluster 0.
+    for (const FindFileMFTAndLog& finder : *finders) {
+        const CMFTInfo& mft = *finder.mft;
+        const int64_t spc = mft.GetSectorsPerCluster();
+        const int64_t lcn = mft.GetFirstClusterNO();
+        if (spc == 0 || lcn < 0 || lcn > mft.GetSectorAddress() / spc) {
+            continue;
+        }
+        const int64_t origin = mft.GetSectorAddress() - lcn * spc;
+        if (sector >= origin && mft.GetDataRunList().IsLCNContained((sector - origin) / spc) &&
+            mft.HoldsRecord(GetMFTNumber(sector, mft, origin, static_cast<uint32_t>(spc)))) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Records that no table of the search holds, in a partition whose table was
+// located: an older volume's, quick-formatted over with the same cluster size.
+// They go under their folders, apart from the table's numbers, or among the
+// lost files.
+void CNTFSDirectoryTreeBuilder::OfferUnaccountedRecords(const CNTFSIntelligentSearchInfo& info) {
+    std::multimap<int64_t, RecordInfo> unaccounted;
+    for (RecordInfo& record : loose_) {
+        if (!IsAccountedFor(record->GetSectorAddress(), info)) {
+            const int64_t parent = record->GetFileRecordNumberofParentDirectory();
+            unaccounted.emplace(parent, std::move(record));
+        }
+    }
+    OfferLostFiles(unaccounted, true);
 }
 
 CNTFSDirectoryTreeBuilder::Table* CNTFSDirectoryTreeBuilder::FindMatchedMFT(int64_t sector) {
     const int64_t cluster = (sector - start_) / sectorsPerCluster_;
     for (Table& table : tables_) {
-        if (table.log->mft->GetDataRunList().IsLCNContained(cluster)) {
+        const CMFTInfo& mft = *table.log->mft;
+        if (mft.GetDataRunList().IsLCNContained(cluster) &&
+            mft.HoldsRecord(GetMFTNumber(sector, mft, start_, sectorsPerCluster_))) {
             return &table;
         }
     }
@@ -231,13 +356,8 @@ CNTFSDirectoryTreeBuilder::BuildCommonFileRecordInfoandFileProperties(uint8_t* r
             GetMFTNumber(sector, *table->log->mft, start_, sectorsPerCluster_));
     }
     const int64_t deviceSector = sector / unitsPerSector_;
-    ExtendFileRecordInfoList extensions;
-    if (table != nullptr) {
-        const NTFSMFTLocation location{device_, table->geometry,
-                                       &table->log->mft->GetDataRunList()};
-        extensions =
-            CNTFSMultiFileRecord::InitExtendFileRecord(record, length, deviceSector, location);
-    }
+    ExtendFileRecordInfoList extensions =
+        FindExtensionRecords(record, length, deviceSector, info->GetMFTFileRecordNumber(), table);
     CNTFSMultiFileRecord view(record, length, deviceSector, device_, extensions);
     int64_t parent = -1;
     const uint32_t clusterBytes = sectorsPerCluster_ * kNTFSUnitBytes;
@@ -269,7 +389,8 @@ CNTFSDirectoryTreeBuilder::BuildCommonFileRecordInfoandFileProperties(uint8_t* r
     return info;
 }
 
-bool CNTFSDirectoryTreeBuilder::Offer(CCommonFileRecordInfo& info, int64_t parent) {
+bool CNTFSDirectoryTreeBuilder::Offer(CCommonFileRecordInfo& info, int64_t parent,
+                                      bool unaccounted) {
     auto* properties = static_cast<CNTFSFileProperties*>(info.TakeNTFSFileProperties());
     if (properties == nullptr) {
         return false;
@@ -278,6 +399,12 @@ bool CNTFSDirectoryTreeBuilder::Offer(CCommonFileRecordInfo& info, int64_t paren
     node->SetFileProperties(properties);
     node->SetParentNodeID(parent);
     node->SetCurrentNodeID(info.GetMFTFileRecordNumber());
+    if (unaccounted) {
+        // The older volume's root is the table's; its files are gone from the volume.
+        node->SetParentNodeID(parent == CNTFSFileNode::kRootRecord ? parent : Unaccounted(parent));
+        node->SetCurrentNodeID(Unaccounted(info.GetMFTFileRecordNumber()));
+        node->MarkDeleted();
+    }
     node->SetBelongedPartition(static_cast<uint16_t>(index_));
     if (builder_ != nullptr && builder_->AddNode(node, SEARCHER_NTFS)) {
         return true;
@@ -320,12 +447,13 @@ void CNTFSDirectoryTreeBuilder::BuildTable(Table& table) {
 // record is gone, and whole branches under such folders. Each goes under its
 // parent's number; the tree builder files those whose parent it never gets
 // among the lost files. Children of the file system's own folders stay out.
-void CNTFSDirectoryTreeBuilder::OfferLostFiles(std::multimap<int64_t, RecordInfo>& records) {
+void CNTFSDirectoryTreeBuilder::OfferLostFiles(std::multimap<int64_t, RecordInfo>& records,
+                                               bool unaccounted) {
     for (auto& [parent, info] : records) {
         if (parent != -1 && parent < kFirstUserRecord && parent != CNTFSFileNode::kRootRecord) {
             continue;
         }
-        Offer(*info, parent);
+        Offer(*info, parent, unaccounted);
     }
     records.clear();
 }

@@ -104,44 +104,29 @@ bool CNTFSQuickSearch::ReadMFTInfoFromFileRecord(int64_t sector, uint32_t sector
     std::vector<uint8_t> record(geometry_.RecordReadBytes());
     const int size = static_cast<int>(geometry_.recordBytes);
     if (!device_->ReadSector(record.data(), sector, sectorsPerRecord) ||
-        !CMetaFileRecordTypeAnalyzer::IsValidMFTFileRecord(record.data(), size) ||
+        !CNTFSFileRecord::IsValid(record.data(), size) ||
         !mft_.InitFromBuffer(record.data(), size, sector)) {
         return false;
     }
-    if (CNTFSFileRecord::IsValid(record.data(), size)) {
-        std::vector<uint8_t> undone = record;
-        CNTFSFileRecord::UnfixupFileRecord(undone.data(), size);
-        if (CNTFSFileRecord::HasAttributeList(undone.data(), size)) {
-            AddMFTDataRunsFromExtensionRecords(record.data());
-        }
+    std::vector<uint8_t> undone = record;
+    CNTFSFileRecord::UnfixupFileRecord(undone.data(), size);
+    const bool hasList = CNTFSFileRecord::HasAttributeList(undone.data(), size);
+    const bool named = CMetaFileRecordTypeAnalyzer::IsValidMFTFileRecord(record.data(), size);
+    if (!named && !hasList) {
+        return false;
+    }
+    if (hasList) {
+        mft_.AddDataRunsFromExtensionRecords(record.data(), *device_, geometry_);
+    }
+    // A heavily fragmented table may keep its own name in an extension record.
+    if (!named) {
+        NTFSMFTLocation location{device_, geometry_, &mft_.GetDataRunList()};
+        CNTFSMultiFileRecord whole(
+            record.data(), size, sector, device_,
+            CNTFSMultiFileRecord::InitExtendFileRecord(record.data(), size, sector, location));
+        return CMetaFileRecordTypeAnalyzer::IsValidMFTFileRecord(whole);
     }
     return true;
-}
-
-// A large table keeps the rest of its runs in extension records, which are
-// found through the runs known so far.
-void CNTFSQuickSearch::AddMFTDataRunsFromExtensionRecords(uint8_t* record) {
-    const int size = static_cast<int>(geometry_.recordBytes);
-    NTFSMFTLocation location{device_, geometry_, &mft_.GetDataRunList()};
-    ExtendFileRecordInfoList pending =
-        CNTFSMultiFileRecord::GetExtendFileRecordInfoList(record, size, location);
-    std::erase_if(pending, [](const auto& info) { return info.recordNumber == 0; });
-    std::vector<uint8_t> extension(geometry_.RecordReadBytes());
-    for (bool progress = true; progress && !pending.empty();) {
-        progress = false;
-        for (auto it = pending.begin(); it != pending.end();) {
-            const int64_t sector = location.GetFileRecordStartSectorfromMFTNumber(it->recordNumber);
-            if (sector < 0 ||
-                !device_->ReadSector(extension.data(), sector, geometry_.sectorsPerRecord)) {
-                ++it;
-                continue;
-            }
-            mft_.AddDataRunsFromBuffer(extension.data(), size);
-            it = pending.erase(it);
-            progress = true;
-        }
-    }
-    mft_.GetDataRunList().Sort();
 }
 
 void CNTFSQuickSearch::ReadIntoBuffer(Buffered& buffer, int64_t sector, size_t count) {

@@ -38,7 +38,6 @@ private:
 
     bool GetMFTInfo();
     bool ReadMFTInfoFromFileRecord(int64_t sector, uint32_t sectorsPerRecord);
-    void AddMFTDataRunsFromExtensionRecords(uint8_t* record);
     RESULT_CODE BuildFileNodeFromMFTFileRecord();
     void ReadIntoBuffer(Buffered& buffer, int64_t sector, size_t count);
     void BuildFileNodeFromBuffer(Buffered& buffer, int64_t firstTableSector);
