@@ -127,6 +127,10 @@ void CExFatCompleteSearch::BuildeFileNode() {
             partition.CreateFatTable(device_, partition.startSector + partition.fatOffset,
                                      partition.fatLength);
         }
+        uint32_t bitmapCluster = 0;
+        uint64_t bitmapLength = 0;
+        if (partitionBuilder_.FindAllocationBitmap(partition, bitmapCluster, bitmapLength))
+            partition.LoadAllocationBitmap(device_, bitmapCluster, bitmapLength);
         std::vector<CExFatFileNode*> nodes;
         partitionBuilder_.BuildFileTree(partition, nodes);
         for (CExFatFileNode* node : nodes) {
@@ -135,6 +139,7 @@ void CExFatCompleteSearch::BuildeFileNode() {
                 node->Release();
         }
         partition.ClearFatData();
+        partition.ClearGuessData();
     }
 }
 

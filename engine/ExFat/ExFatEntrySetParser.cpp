@@ -8,6 +8,8 @@ void CEFDTAnalyze::PrepareAnayze(uint32_t sectorShift, uint32_t clusterShift,
     sectorShift_ = sectorShift;
     clusterShift_ = clusterShift;
     totalSectors_ = totalSectors;
+    bitmapCluster_ = 0;
+    bitmapLength_ = 0;
     Reset();
 }
 
@@ -42,6 +44,11 @@ bool CEFDTAnalyze::Analyze(const uint8_t* buffer, uint32_t bytes, int64_t sector
                 answer = SetNameData(entry);
                 break;
             case kExFatBitmap:
+                if (bitmapCluster_ == 0) {
+                    bitmapCluster_ = ReadLE32(entry + 20);
+                    bitmapLength_ = ReadLE32(entry + 24) | uint64_t{ReadLE32(entry + 28)} << 32;
+                }
+                break;
             case kExFatUpCase:
                 break;
             default:

@@ -34,6 +34,10 @@ public:
 
     // The completed records, in folder order; the caller empties the list.
     std::vector<_tagFileBaseInfo>& Files() { return files_; }
+    // The first allocation-bitmap entry met (in the root folder): its first
+    // cluster (0 while none was met) and length in bytes.
+    uint32_t BitmapCluster() const { return bitmapCluster_; }
+    uint64_t BitmapLength() const { return bitmapLength_; }
 
 private:
     bool SetBaseData(const uint8_t* entry, int64_t sector);
@@ -50,6 +54,8 @@ private:
     std::vector<uint8_t> nameUnits_;
     int64_t entriesSinceStart_ = 0;
     std::vector<_tagFileBaseInfo> files_;
+    uint32_t bitmapCluster_ = 0;
+    uint64_t bitmapLength_ = 0;
     uint64_t totalSectors_ = 0;
     uint32_t clusterShift_ = 9;
     uint32_t sectorShift_ = 9;

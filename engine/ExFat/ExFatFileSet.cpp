@@ -25,6 +25,8 @@ void CFileSet::UpdateFileList(_tagFileBaseInfo&& file) {
 
 void CFileSet::SetBitmapInfo(uint32_t cluster, uint64_t length) {
     flags |= kBitmap;
+    bitmapCluster = cluster;
+    bitmapLength = length;
     bitmapBits = static_cast<uint32_t>(std::min<uint64_t>(length * 8, 0xFFFFFFFF));
     clusterBound = std::max(clusterBound, cluster + 1);
 }

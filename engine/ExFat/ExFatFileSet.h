@@ -53,6 +53,8 @@ public:
     uint32_t flags = 0;
     uint32_t clusterBound = 2;  // one past the bitmap and up-case clusters
     uint32_t bitmapBits = 0;
+    uint32_t bitmapCluster = 0;
+    uint64_t bitmapLength = 0;
     uint32_t upcaseCluster = 0;
     uint64_t upcaseLength = 0;
     CFileSet* next = nullptr;

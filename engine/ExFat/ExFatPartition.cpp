@@ -64,8 +64,11 @@ IDataRunList* CExFatPartition::BuildFileDataRun(const _tagFileBaseInfo& file) {
         list->AddDataRun(&run);
     } else if (file.inUse && IsValid()) {
         FollowChain(list, file);
-    } else {
+    } else if (file.inUse) {
         GuessRun(list, file);
+    } else {
+        uint32_t stop = 0;
+        GuessDeleted(list, file, stop);
     }
     return list;
 }

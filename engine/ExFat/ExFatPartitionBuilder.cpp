@@ -651,6 +651,18 @@ void CPartitionBuilder::CalcPartitionParam(CExFatPartitionEx& partition) const {
     std::sort(partition.clusterStartSectors.begin(), partition.clusterStartSectors.end());
 }
 
+bool CPartitionBuilder::FindAllocationBitmap(const CExFatPartitionEx& partition, uint32_t& cluster,
+                                             uint64_t& length) const {
+    if (partition.rootCluster < 2 || partition.rootCluster > kExFatLastCluster)
+        return false;
+    CFileSet* root = SetAt(partition.ConvertClusterNumToSector(partition.rootCluster));
+    if (!root || !root->IsRoot() || !partition.matched.count(root))
+        return false;
+    cluster = root->bitmapCluster;
+    length = root->bitmapLength;
+    return true;
+}
+
 // Folders are known by the first sector of their first cluster; a file set's
 // parent is the folder that owns the cluster it lies in. Files at the root
 // hang below the top folder of the result tree.
@@ -696,6 +708,21 @@ void CPartitionBuilder::BuildFileTree(CExFatPartitionEx& partition,
             cluster = folder.noFatChain ? cluster + 1 : partition.GetNextCluster(cluster, 0);
         }
     }
+    // Deleted fragmented files are guessed knowing where every file begins.
+    std::vector<uint32_t> starts;
+    std::vector<const _tagFileBaseInfo*> guessed;
+    for (CFileSet* set : sets) {
+        for (const _tagFileBaseInfo& file : set->inUse)
+            starts.push_back(file.firstCluster);
+        for (const _tagFileBaseInfo& file : set->deleted) {
+            starts.push_back(file.firstCluster);
+            if (!file.noFatChain && file.dataLength > 0 &&
+                !(file.attributes & kExFatDirectoryAttribute)) {
+                guessed.push_back(&file);
+            }
+        }
+    }
+    partition.PrepareGuesses(std::move(starts), guessed);
     std::unordered_set<CFileSet*> done;
     // A folder whose entry is lost gets a made-up one at the top, as on FAT.
     std::unordered_set<int64_t> madeUp;

@@ -62,6 +62,10 @@ public:
     void Build(int64_t sector);
     // The partitions found, strongest first; the caller owns them.
     void FinishBuid(std::vector<std::unique_ptr<CExFatPartitionEx>>& found);
+    // Where the allocation bitmap of a found partition lies, from its root
+    // folder; false when its root was not found.
+    bool FindAllocationBitmap(const CExFatPartitionEx& partition, uint32_t& cluster,
+                              uint64_t& length) const;
     // The nodes of a found partition's files and folders, linked by sector ids.
     void BuildFileTree(CExFatPartitionEx& partition, std::vector<CExFatFileNode*>& nodes);
     void Clear();

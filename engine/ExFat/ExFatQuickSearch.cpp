@@ -83,6 +83,7 @@ void CExFatQuickSearch::QuickSearch(IStorageDevice* device, IProgress* progress)
             lastPercent = percent;
         }
     }
+    GuessDeletedClusters(device);
     if (builder_) {
         // The volume's cluster origin serves the reading of its recycle bin.
         CSearchedPartitionInfo* handedOut = nullptr;
@@ -129,6 +130,9 @@ void CExFatQuickSearch::AddFiles(bool deleted, int64_t folderId,
     for (_tagFileBaseInfo& file : parser_.Files()) {
         if (deleted)
             file.inUse = 0;
+        starts_.push_back(file.firstCluster);
+        const bool guessed = !file.inUse && !file.noFatChain && file.dataLength > 0 &&
+                             !(file.attributes & kExFatDirectoryAttribute);
         CExFatFileNode* node = volume_.BuildFile(file);
         node->SetID(volume_.ConvertClusterNumToSector(file.firstCluster));
         node->SetParentID(folderId);
@@ -138,9 +142,26 @@ void CExFatQuickSearch::AddFiles(bool deleted, int64_t folderId,
             node->Release();
         } else if (node->IsDirectory()) {
             waiting.push_back(node);
+        } else if (guessed) {
+            guessed_.emplace_back(node, file);
         }
     }
     parser_.Files().clear();
+}
+
+void CExFatQuickSearch::GuessDeletedClusters(IStorageDevice* device) {
+    if (guessed_.empty())
+        return;
+    volume_.LoadAllocationBitmap(device, parser_.BitmapCluster(), parser_.BitmapLength());
+    std::vector<const _tagFileBaseInfo*> deleted;
+    for (const auto& [node, file] : guessed_)
+        deleted.push_back(&file);
+    volume_.PrepareGuesses(std::move(starts_), deleted);
+    for (const auto& [node, file] : guessed_)
+        node->SetDataRunList(volume_.BuildFileDataRun(file));
+    volume_.ClearGuessData();
+    guessed_.clear();
+    starts_.clear();
 }
 
 bool CExFatQuickSearch::IsClusterProssed(uint32_t cluster) {

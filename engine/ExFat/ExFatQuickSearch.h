@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <deque>
 #include <set>
+#include <utility>
 #include <vector>
 
 #include "ExFatEntrySetParser.h"
@@ -33,12 +34,17 @@ private:
                       bool contiguous, bool deleted, int64_t folderId,
                       std::deque<CExFatFileNode*>& waiting);
     void AddFiles(bool deleted, int64_t folderId, std::deque<CExFatFileNode*>& waiting);
+    // The clusters of deleted fragmented files, once every file is known.
+    void GuessDeletedClusters(IStorageDevice* device);
 
     IDirecotryTreeBuilder* builder_ = nullptr;
     CExFatPartition volume_;
     CEFDTAnalyze parser_;
     std::vector<uint8_t> clusterBuffer_;
     std::set<uint32_t> clustersRead_;
+    std::vector<uint32_t> starts_;  // first clusters of the files listed
+    // Deleted files with a FAT chain, listed before their clusters are known.
+    std::vector<std::pair<CExFatFileNode*, _tagFileBaseInfo>> guessed_;
 };
 
 // A new quick searcher, never null; the caller deletes it.

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 
 #include "ExFatBootSector.h"
@@ -284,10 +285,10 @@ TEST(ExFatPartition, ExtentsOfFiles) {
          file(1536, 10, false, true, false),
          false,
          {{8, 3}}},
-        {"deleted chained file is guessed contiguous",
+        {"deleted file whose chain is gone keeps its first cluster without a bitmap",
          file(1536, 30, false, false, false),
          true,
-         {{28, 3}}},
+         {{28, 1}}},
     };
     for (const RunCase& c : cases) {
         CExFatPartition partition;
@@ -299,6 +300,62 @@ TEST(ExFatPartition, ExtentsOfFiles) {
         if (c.withFat)
             partition.CreateFatTable(device.get(), HandVolume::kFatOffset, HandVolume::kFatLength);
         IDataRunList* list = partition.BuildFileDataRun(c.file);
+        std::vector<std::pair<int64_t, uint64_t>> runs;
+        for (DataRun* run = list->GetFirst(); run; run = list->GetNext())
+            runs.emplace_back(run->firstCluster, run->clusterCount);
+        list->Release();
+        EXPECT_EQ(runs, c.runs) << c.what;
+    }
+}
+
+struct GuessCase {
+    const char* what;
+    std::vector<uint32_t> inUse;                       // clusters the bitmap marks
+    std::vector<std::pair<uint32_t, uint32_t>> chain;  // FAT entries left by the driver
+    std::vector<uint32_t> otherStarts;                 // where other files begin
+    std::vector<std::pair<int64_t, uint64_t>> runs;
+};
+
+// A deleted file of three clusters at cluster 30 whose chain may be gone.
+TEST(ExFatPartition, DeletedClustersAreGuessedOverFreeClustersUpToAnotherFile) {
+    const GuessCase cases[] = {
+        {"clusters in use are skipped", {2, 31, 32}, {}, {}, {{28, 1}, {31, 2}}},
+        {"another file's start ends the guess", {2, 31, 32}, {}, {34}, {{28, 1}, {31, 1}}},
+        {"a chain left in the FAT is followed", {2}, {{30, 40}, {40, 41}}, {}, {{28, 1}, {38, 2}}},
+        {"a chain cluster now in use ends it", {2, 40}, {{30, 40}}, {}, {{28, 1}}},
+        // A deleted two-cluster file at 27 would run on into cluster 30: the
+        // clusters after 30 may be its own.
+        {"a start another guess runs into keeps its first cluster", {2}, {}, {27}, {{28, 1}}},
+    };
+    for (const GuessCase& c : cases) {
+        HandVolume volume(512, 1, 64);
+        for (const auto& [from, to] : c.chain)
+            volume.SetFat(from, to);
+        for (uint32_t cluster : c.inUse)
+            volume.bytes()[volume.ClusterOffset(2) + (cluster - 2) / 8] |=
+                uint8_t(1 << ((cluster - 2) % 8));
+        auto device = volume.Device();
+        CExFatPartition partition;
+        partition.bytesPerSector = 512;
+        partition.sectorsPerCluster = 1;
+        partition.bytesPerCluster = 512;
+        partition.clusterBound = 66;
+        partition.dataStartSector = HandVolume::kHeapOffset;
+        partition.CreateFatTable(device.get(), HandVolume::kFatOffset, HandVolume::kFatLength);
+        ASSERT_TRUE(partition.LoadAllocationBitmap(device.get(), 2, 8));
+        _tagFileBaseInfo file;
+        file.dataLength = 1536;
+        file.firstCluster = 30;
+        _tagFileBaseInfo before;
+        before.dataLength = 2048;
+        before.firstCluster = 27;
+        std::vector<uint32_t> starts = c.otherStarts;
+        starts.push_back(file.firstCluster);
+        std::vector<const _tagFileBaseInfo*> deleted{&file};
+        if (std::find(starts.begin(), starts.end(), 27u) != starts.end())
+            deleted.push_back(&before);
+        partition.PrepareGuesses(starts, deleted);
+        IDataRunList* list = partition.BuildFileDataRun(file);
         std::vector<std::pair<int64_t, uint64_t>> runs;
         for (DataRun* run = list->GetFirst(); run; run = list->GetNext())
             runs.emplace_back(run->firstCluster, run->clusterCount);
