@@ -1,5 +1,6 @@
 #include "DeviceRead.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -8,6 +9,7 @@
 
 #include "AsyncRead.h"
 #include "BlockDevice.h"
+#include "ImageSectorSize.h"
 #include "StorageDevice.h"
 
 bool CopyPathField(char* field, size_t size, const char* path) {
@@ -32,6 +34,11 @@ RESULT_CODE OpenNode(const char* path, OpenedNode& node, bool& permissionDenied)
     if (!QueryBlockDeviceGeometry(fd, geometry)) {
         close(fd);
         return ENGINE_FAILURE(kModuleStorageDevice, kResultFailed);
+    }
+    // An image file takes the sector size of the disk or volume it holds.
+    struct stat info {};
+    if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
+        geometry.sectorSize = ImageFileSectorSize(fd);
     }
     if (!IsValidSectorSize(geometry.sectorSize)) {
         close(fd);

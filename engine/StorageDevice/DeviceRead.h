@@ -9,7 +9,8 @@
 // nothing copied) when it does not fit.
 bool CopyPathField(char* field, size_t size, const char* path);
 
-// Opens a node read-only and measures it. On failure answers the code and sets
+// Opens a node read-only and measures it (an image file by the sector size of
+// what it holds). On failure answers the code and sets
 // `permissionDenied` when the caller lacks the rights.
 struct OpenedNode {
     int fd = -1;

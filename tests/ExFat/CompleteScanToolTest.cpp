@@ -188,7 +188,7 @@ TEST_P(CompleteScanTool, ListsEachPartitionAndRecoversItsFiles) {
 INSTANTIATE_TEST_SUITE_P(Disks, CompleteScanTool,
                          ::testing::Values("two_partitions", "one_entry_removed", "zeroed_boot",
                                            "reformatted", "deleted_folders", "recycle_bin",
-                                           "fragmented_deleted"),
+                                           "fragmented_deleted", "gpt_4096"),
                          [](const auto& info) { return std::string(info.param); });
 
 // The quick scan of the volume names recycled files from their info files too.

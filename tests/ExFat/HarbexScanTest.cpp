@@ -1,5 +1,6 @@
-// harbex-scan --quick --deep --recover over each exFAT fixture volume,
-// against its manifest.
+// harbex-scan --quick and --complete, --deep --recover, over each exFAT
+// fixture volume, against its manifest: read from the image file itself and,
+// for larger sectors, from a loop device of that sector size too.
 
 #include <gtest/gtest.h>
 
@@ -45,15 +46,21 @@ std::map<std::string, Listed> ParseListing(const std::string& output, std::strin
     return listed;
 }
 
-class HarbexScanExFat : public ::testing::TestWithParam<const char*> {};
+struct ScanCase {
+    const char* image;
+    const char* mode;
+    bool loop;  // through a loop device of the image's sector size
+};
+
+class HarbexScanExFat : public ::testing::TestWithParam<ScanCase> {};
 
 TEST_P(HarbexScanExFat, ListsAndRecoversEveryFileOfTheManifest) {
-    const FATManifest manifest = ReadExFatManifest(GetParam());
-    const auto image = ExFatImage(std::string("exfat/") + GetParam());
+    const FATManifest manifest = ReadExFatManifest(GetParam().image);
+    const auto image = ExFatImage(std::string("exfat/") + GetParam().image);
     ASSERT_FALSE(image.empty());
     std::string source = image.string();
     std::string loop;
-    if (manifest.sectorSize != 512) {
+    if (GetParam().loop) {
         if (!IsRoot())
             GTEST_SKIP() << "a loop device with larger sectors needs root";
         const auto attached =
@@ -64,9 +71,9 @@ TEST_P(HarbexScanExFat, ListsAndRecoversEveryFileOfTheManifest) {
         loop = source = attached.output.substr(0, attached.output.find('\n'));
     }
     TempDir recovered;
-    const auto result =
-        RunCommand("TZ=UTC '" + ToolPath("harbex-scan").string() + "' --quick --deep --recover '" +
-                   recovered.path().string() + "' '" + source + "' 2>/dev/null");
+    const auto result = RunCommand("TZ=UTC '" + ToolPath("harbex-scan").string() + "' " +
+                                   GetParam().mode + " --deep --recover '" +
+                                   recovered.path().string() + "' '" + source + "' 2>/dev/null");
     if (!loop.empty())
         RunCommand("losetup -d " + loop);
     ASSERT_EQ(result.status, 0) << result.output;
@@ -94,8 +101,17 @@ TEST_P(HarbexScanExFat, ListsAndRecoversEveryFileOfTheManifest) {
     EXPECT_EQ(Sha256Each(copies), expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(Images, HarbexScanExFat, ::testing::Values("exfat_512", "exfat_4096"),
-                         [](const auto& info) { return std::string(info.param); });
+INSTANTIATE_TEST_SUITE_P(Images, HarbexScanExFat,
+                         ::testing::Values(ScanCase{"exfat_512", "--quick", false},
+                                           ScanCase{"exfat_512", "--complete", false},
+                                           ScanCase{"exfat_4096", "--quick", false},
+                                           ScanCase{"exfat_4096", "--complete", false},
+                                           ScanCase{"exfat_4096", "--quick", true},
+                                           ScanCase{"exfat_4096", "--complete", true}),
+                         [](const auto& info) {
+                             return std::string(info.param.image) + "_" + (info.param.mode + 2) +
+                                    (info.param.loop ? "_loop" : "");
+                         });
 
 }  // namespace
 }  // namespace harbex::test
