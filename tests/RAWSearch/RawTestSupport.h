@@ -178,6 +178,8 @@ inline IRawFileAnalyser* Recognise(const uint8_t* sector, CRawFileInfo& info) {
 
 // Puts `data` at byte `at` of `image`, growing it as needed.
 inline void Place(std::vector<uint8_t>& image, size_t at, const std::vector<uint8_t>& data) {
+    if (data.empty())
+        return;
     if (image.size() < at + data.size())
         image.resize(at + data.size());
     std::memcpy(image.data() + at, data.data(), data.size());
