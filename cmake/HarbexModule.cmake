@@ -31,7 +31,8 @@ set(HARBEX_TEST_COMPILE_OPTIONS $<$<NOT:$<CONFIG:Debug>>:-O0;-g1> -fPIC)
 
 # One GoogleTest executable per test folder: every .cpp in it, with GoogleTest's
 # headers precompiled once (by the shared test-support library) for them all.
-# Each runs in folders of its own (tests/support/OwnFolders.cpp).
+# Each runs in folders of its own and with the thread sanitizer's Qt
+# suppressions (harbex_test_process in tests/support).
 function(harbex_test_suite name)
   cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
@@ -39,7 +40,7 @@ function(harbex_test_suite name)
     return()
   endif()
   add_executable(${name} ${sources})
-  target_link_libraries(${name} PRIVATE harbex_test_own_folders harbex_test_support ${ARG_DEPS}
+  target_link_libraries(${name} PRIVATE harbex_test_process harbex_test_support ${ARG_DEPS}
                                         GTest::gmock GTest::gtest_main)
   target_compile_options(${name} PRIVATE ${HARBEX_TEST_COMPILE_OPTIONS})
   target_precompile_headers(${name} REUSE_FROM harbex_test_support)

@@ -1,5 +1,6 @@
 #include "KvUIController.h"
 
+#include <QCoreApplication>
 #include <QStandardPaths>
 
 #include <fcntl.h>
@@ -40,9 +41,31 @@ struct Workers {
     std::vector<std::unique_ptr<KvWorkerThread>> others;
 };
 
+void JoinWorkers();
+
+// Made with the first worker. The workers are joined when the application
+// object goes, before the process's static objects (the engine log among them)
+// that they may still use.
 Workers& TheWorkers() {
     static Workers workers;
+    static const bool joinedAtTheEnd = [] {
+        qAddPostRoutine(JoinWorkers);
+        return true;
+    }();
+    (void)joinedAtTheEnd;
     return workers;
+}
+
+void JoinWorkers() {
+    Workers& workers = TheWorkers();
+    std::unique_ptr<KvWorkerThread> scan;
+    std::vector<std::unique_ptr<KvWorkerThread>> others;
+    {
+        std::lock_guard hold(workers.lock);
+        scan = std::move(workers.scan);
+        others = std::move(workers.others);
+    }
+    // Joined without the lock, which a worker may still take to start another.
 }
 
 std::atomic<int> g_stopWaitMs{30000};
@@ -204,8 +227,7 @@ QString KvUIController::GetScanProgress(double& percent, uint64_t& fileCount) {
     return FormatRemainingTime(info.total, info.done, scan->GetScanElapseTime());
 }
 
-QString KvUIController::FormatRemainingTime(uint64_t total, uint64_t done,
-                                            int64_t elapsedSeconds) {
+QString KvUIController::FormatRemainingTime(uint64_t total, uint64_t done, int64_t elapsedSeconds) {
     const QString unknown = QStringLiteral("-:-:-");
     const double percent =
         static_cast<double>(done) * 100.0 / static_cast<double>(total != 0 ? total : 1);
@@ -330,6 +352,7 @@ void KvUIController::CloseApp() {
     // A worker that would not end must not meet the process's destructors.
     if (!ended)
         std::_Exit(0);
+    JoinWorkers();
     std::exit(0);
 }
 

@@ -12,9 +12,10 @@
 
 namespace {
 
+// Never destroyed: a thread may still log while the process's static objects go.
 SimpleCs& LogLock() {
-    static SimpleCs lock;
-    return lock;
+    static SimpleCs* const lock = new SimpleCs;
+    return *lock;
 }
 
 }  // namespace
