@@ -31,6 +31,10 @@ size_t CStorageDeviceWithCache::BlockBytes() {
     return static_cast<size_t>(blockSize_) * GetSectorSize();
 }
 
+size_t CStorageDeviceWithCache::MarginBytes() {
+    return static_cast<size_t>(marginSectors_) * GetSectorSize();
+}
+
 int64_t CStorageDeviceWithCache::BlockCount(int64_t totalSectors) const {
     return blockSize_ == 0 ? 0 : (totalSectors + blockSize_ - 1) / blockSize_;
 }
@@ -39,12 +43,14 @@ bool CStorageDeviceWithCache::SetBlockSize(uint32_t sectors) {
     currentBlock_ = -1;
     current_.reset();
     blockSize_ = 0;
+    marginSectors_ = 0;
     if (static_cast<size_t>(sectors) * GetSectorSize() > kMaxBlockBytes) {
         return false;
     }
     blockSize_ = sectors;
-    const size_t bytes = BlockBytes();
-    if (bytes > 0) {
+    marginSectors_ = std::min<int64_t>(kMarginBytes / GetSectorSize(), sectors);
+    const size_t bytes = BlockBytes() + 2 * MarginBytes();
+    if (BlockBytes() > 0) {
         current_ = AllocateBuffer(bytes);
         if (current_) {
             std::memset(current_.get(), 0, bytes);
@@ -72,7 +78,7 @@ void CStorageDeviceWithCache::BeginCache() {
 // Keeps up to blocksAhead_ blocks queued in device order until the last block
 // of the device has been read or read-ahead is stopped.
 void CStorageDeviceWithCache::ReadAhead() {
-    const size_t bytes = BlockBytes();
+    const size_t bytes = BlockBytes() + 2 * MarginBytes();
     std::unique_lock<std::mutex> lock(queueLock_);
     while (true) {
         needMore_.wait(lock, [this] { return !running_ || queue_.size() < blocksAhead_; });
@@ -92,7 +98,7 @@ void CStorageDeviceWithCache::ReadAhead() {
             }
         }
         lock.unlock();
-        const bool readOk = ReadInner(block.get(), first, count);
+        const bool readOk = ReadInner(block.get() + MarginBytes(), first, count);
         lock.lock();
         nextSector_ = first + count;
         queue_.push_back({std::move(block), readOk});
@@ -119,6 +125,14 @@ bool CStorageDeviceWithCache::SetCurCacheBlock(int64_t block) {
     // Blocks are handed out strictly in device order, whatever index is given.
     QueuedBlock next = std::move(queue_.front());
     queue_.pop_front();
+    // Blocks follow each other, so the end of the block handed out before
+    // (never the short last one) is the margin before this one.
+    const size_t margin = MarginBytes();
+    precedingHeld_ = currentBlock_ >= 0 && currentReadOk_ && margin > 0;
+    if (precedingHeld_) {
+        std::memcpy(next.data.get(), current_.get() + BlockBytes(), margin);
+    }
+    following_ = Margin::kUnknown;
     spare_.push_back(std::move(current_));
     current_ = std::move(next.data);
     currentReadOk_ = next.readOk;
@@ -154,7 +168,51 @@ bool CStorageDeviceWithCache::ReadInner(void* buffer, int64_t first, int64_t cou
     return inner_->ReadSector(buffer, first, count);
 }
 
+// Copies the start of the next queued block into the margin after the current
+// one; waits for that block when the reader has not read it yet.
+bool CStorageDeviceWithCache::HoldFollowingSectors() {
+    if (following_ == Margin::kUnknown) {
+        std::unique_lock<std::mutex> lock(queueLock_);
+        blockReady_.wait(lock, [this] { return !queue_.empty() || readerDone_; });
+        following_ = Margin::kMissing;
+        if (!queue_.empty() && queue_.front().readOk) {
+            const size_t margin = MarginBytes();
+            std::memcpy(current_.get() + margin + BlockBytes(), queue_.front().data.get() + margin,
+                        margin);
+            following_ = Margin::kHeld;
+        }
+    }
+    return following_ == Margin::kHeld;
+}
+
+const uint8_t* CStorageDeviceWithCache::HeldSectors(int64_t first, int64_t count) {
+    if (currentBlock_ < 0 || !currentReadOk_ || !current_ || first < 0 || count <= 0) {
+        return nullptr;
+    }
+    const int64_t total = GetTotalSectors();
+    const int64_t start = currentBlock_ * blockSize_;
+    const int64_t end = std::min<int64_t>(start + blockSize_, total);
+    if (first < (precedingHeld_ ? start - marginSectors_ : start)) {
+        return nullptr;
+    }
+    if (count > end - first) {
+        // Only a full block has a block after it.
+        const int64_t following =
+            end - start < blockSize_ ? 0 : std::min(marginSectors_, total - end);
+        if (count > end + following - first || !HoldFollowingSectors()) {
+            return nullptr;
+        }
+    }
+    const int64_t offset = static_cast<int64_t>(MarginBytes()) +
+                           (first - start) * static_cast<int64_t>(GetSectorSize());
+    return current_.get() + offset;
+}
+
 bool CStorageDeviceWithCache::ReadSector(void* buffer, int64_t first, int64_t count) {
+    if (const uint8_t* held = buffer != nullptr ? HeldSectors(first, count) : nullptr) {
+        std::memcpy(buffer, held, static_cast<size_t>(count) * GetSectorSize());
+        return true;
+    }
     // A block whose read-ahead failed is not served: the inner device reports it.
     if (currentBlock_ < 0 || !currentReadOk_ || buffer == nullptr || first < 0 || count <= 0) {
         return ReadInner(buffer, first, count);
@@ -168,7 +226,7 @@ bool CStorageDeviceWithCache::ReadSector(void* buffer, int64_t first, int64_t co
     bool ok = true;
     if (first >= start && first < end) {
         delivered = std::min(count, end - first);
-        std::memcpy(target, current_.get() + (first - start) * sectorSize,
+        std::memcpy(target, current_.get() + MarginBytes() + (first - start) * sectorSize,
                     static_cast<size_t>(delivered * sectorSize));
     } else if (first < start) {
         delivered = std::min(start - first, count);

@@ -36,6 +36,10 @@ public:
     virtual RESULT_CODE GetLastError() = 0;
     virtual bool IsPermitted() { return true; }
     virtual void SetApfsDevicePath(char* /*path*/) {}
+    // The bytes of sectors [first, first + count) when the device already
+    // holds them in memory, else null (read them with ReadSector). The bytes
+    // stay valid until the device moves on; only a read-ahead cache holds any.
+    virtual const uint8_t* HeldSectors(int64_t /*first*/, int64_t /*count*/) { return nullptr; }
 };
 
 // A device that is a window on a parent device (partitions, partition volumes).

@@ -11,7 +11,9 @@
 #include "StorageDevice.h"
 
 // Wraps the device a complete scan walks block by block: the current block is
-// kept in memory and one reader thread reads the following blocks ahead.
+// kept in memory and one reader thread reads the following blocks ahead. The
+// current block also holds a margin of the sectors on either side of it, so
+// that searchers looking a little past its edges still read memory.
 // Calling order: SetBlockSize, BeginCache, SetCurCacheBlock(0), (1), ... each
 // followed by any ReadSector calls, then EndCache. The inner device is not owned.
 class CStorageDeviceWithCache : public IStorageDevice {
@@ -39,6 +41,9 @@ public:
     void SetPrivateData(IStorageDeviceData* data) override { holder_ = data; }
     uint32_t GetType() override { return kStorageDeviceCache; }
     RESULT_CODE GetLastError() override { return kResultSuccess; }
+    // Sectors of the current block and its margins; the bytes stay valid
+    // until the next SetCurCacheBlock.
+    const uint8_t* HeldSectors(int64_t first, int64_t count) override;
 
     static constexpr size_t kMaxBlockBytes = 64 << 20;
     static constexpr uint32_t kBlocksAhead = 10;
@@ -47,6 +52,8 @@ public:
     // the scan's read, or every byte makes an extra round trip to memory.
     static constexpr size_t kLookAheadBytes = 8 << 20;
     static constexpr uint32_t kMinBlocksAhead = 2;
+    // Bytes held on either side of the current block (at most a block).
+    static constexpr size_t kMarginBytes = 64 << 10;
 
 private:
     // Block buffers come from the read layer's allocator.
@@ -63,6 +70,8 @@ private:
     size_t BlocksAhead();
     int64_t BlockCount(int64_t totalSectors) const;
     size_t BlockBytes();
+    size_t MarginBytes();
+    bool HoldFollowingSectors();
     void ReadAhead();
     bool ReadInner(void* buffer, int64_t first, int64_t count);
     void StopReader();
@@ -70,11 +79,16 @@ private:
     IStorageDevice* inner_;
     IStorageDeviceData* holder_ = nullptr;  // stored only
 
-    // Touched by the scan thread only.
+    // Touched by the scan thread only. Each block buffer is laid out as the
+    // margin before the block, the block, the margin after it.
+    enum class Margin { kUnknown, kHeld, kMissing };
     Buffer current_;
     bool currentReadOk_ = false;
     uint32_t blockSize_ = 0;
+    int64_t marginSectors_ = 0;
     int64_t currentBlock_ = -1;
+    bool precedingHeld_ = false;
+    Margin following_ = Margin::kMissing;  // filled when first asked for
 
     // Guarded by queueLock_.
     std::mutex queueLock_;

@@ -39,6 +39,9 @@ void ExpectScanMatchesDirectReads(IStorageDevice& inner, uint32_t blockSize,
         std::vector<uint8_t> buffer(count * sectorSize);
         ASSERT_TRUE(cache.ReadSector(buffer.data(), start, count));
         EXPECT_EQ(buffer, direct(start, count));
+        const uint8_t* held = cache.HeldSectors(start, count);
+        ASSERT_NE(held, nullptr);
+        EXPECT_EQ(std::vector<uint8_t>(held, held + buffer.size()), buffer);
         // Straddling the block's start and its end.
         const int64_t from = std::max<int64_t>(0, start - 1);
         const int64_t span = std::min<int64_t>(total - from, count + 2);
@@ -126,11 +129,32 @@ TEST_F(CacheReadRoutingTest, ReadsInsideTheCurrentBlockStayInMemory) {
     EXPECT_EQ(ReadsReachingInner(19, 2), 0);
 }
 
-TEST_F(CacheReadRoutingTest, ReadsOutsideTheCurrentBlockGoToTheDevice) {
-    EXPECT_EQ(ReadsReachingInner(15, 1), 1);
-    // Starting one sector before the block: read wholly from the device.
-    EXPECT_EQ(ReadsReachingInner(15, 3), 2);
+TEST_F(CacheReadRoutingTest, ReadsInTheMarginBeforeTheBlockStayInMemory) {
+    // The margin before a block of 8 sectors is the whole block before it.
+    EXPECT_EQ(ReadsReachingInner(15, 1), 0);
+    EXPECT_EQ(ReadsReachingInner(8, 16), 0);
+}
+
+TEST_F(CacheReadRoutingTest, ReadsBeyondTheMarginsGoToTheDevice) {
     EXPECT_EQ(ReadsReachingInner(0, 8), 1);
+    // Starting one sector before the margin: read wholly from the device.
+    EXPECT_EQ(ReadsReachingInner(7, 3), 1);
+}
+
+TEST(StorageDeviceWithCacheTest, ReadsInTheMarginAfterTheBlockStayInMemory) {
+    MemoryDevice inner(24, 512);
+    CStorageDeviceWithCache cache(&inner);
+    ASSERT_TRUE(cache.SetBlockSize(8));
+    cache.BeginCache();
+    ASSERT_TRUE(cache.SetCurCacheBlock(0));
+    // Only the reader has read so far; the next block is already read ahead.
+    const int before = inner.ownerReads;
+    std::vector<uint8_t> buffer(12 * 512);
+    EXPECT_TRUE(cache.ReadSector(buffer.data(), 4, 12));
+    EXPECT_EQ(buffer, inner.Sectors(4, 12));
+    EXPECT_EQ(inner.ownerReads, before);
+    EXPECT_EQ(cache.HeldSectors(4, 13), nullptr);  // past the margin after the block
+    cache.EndCache();
 }
 
 TEST(StorageDeviceWithCacheTest, WithoutACurrentBlockEveryReadGoesToTheDevice) {
