@@ -79,9 +79,15 @@ void APFSDeepScan::AnalyzeBlock(long long firstSector, long long sectorCount) {
     for (uint64_t at = first; at < end && IsContinue(); at += chunk) {
         const uint64_t count = std::min(chunk, end - at);
         const uint64_t read = std::min(count + tail, total - at);
-        if (!device_->ReadSector(buffer_.data(), static_cast<int64_t>(at),
-                                 static_cast<int64_t>(read))) {
-            continue;
+        // Sectors the device holds in memory are analysed where they lie.
+        const uint8_t* bytes =
+            device_->HeldSectors(static_cast<int64_t>(at), static_cast<int64_t>(read));
+        if (bytes == nullptr) {
+            if (!device_->ReadSector(buffer_.data(), static_cast<int64_t>(at),
+                                     static_cast<int64_t>(read))) {
+                continue;
+            }
+            bytes = buffer_.data();
         }
         // Containers need not begin on a 4096-byte boundary of the device:
         // every sector is a possible start of an object.
@@ -89,7 +95,7 @@ void APFSDeepScan::AnalyzeBlock(long long firstSector, long long sectorCount) {
             const uint64_t offset = (sector - at) * sectorSize_;
             if (offset + apfs::kBlockSize > read * sectorSize_)
                 break;
-            const uint8_t* data = buffer_.data() + offset;
+            const uint8_t* data = bytes + offset;
             if (apfs::IsPlausibleAPFSObject(data))
                 AnalyzeAt(sector, data);
         }

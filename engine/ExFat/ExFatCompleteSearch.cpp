@@ -31,46 +31,61 @@ CSearchedPartitionInfo* MakeRecord(const CExFatPartitionEx& partition, int index
 
 }  // namespace
 
-bool CExFatCompleteSearch::PrepareAnalyzeBlock(long long firstSector, long long sectorCount) {
+const uint8_t* CExFatCompleteSearch::PrepareAnalyzeBlock(long long firstSector,
+                                                         long long sectorCount) {
     if (!device_ || !builder_ || sectorsPerBlock_ <= 0 || sectorCount <= 0 ||
         sectorCount > sectorsPerBlock_) {
-        return false;
+        return nullptr;
     }
     if (buffer_.empty()) {
         sectorSize_ = device_->GetSectorSize();
         totalSectors_ = static_cast<uint64_t>(device_->GetTotalSectors());
         if (!IsValidSectorSize(sectorSize_))
-            return false;
+            return nullptr;
         const auto shift = static_cast<uint32_t>(std::countr_zero(sectorSize_));
         preAnalyze_.PrepareAnayze(shift, kLargestClusterShift, totalSectors_);
         partitionBuilder_.PrepareBuild(sectorSize_, totalSectors_);
         buffer_.assign((size_t(sectorsPerBlock_) + 4) * sectorSize_, 0);
     }
-    // The two sectors that ended the previous block move to the front; after
-    // a gap or a failed read they are zero.
     const size_t carry = size_t(kLookBehind) * sectorSize_;
-    if (carried_ && firstSector == expectedFirst_) {
-        std::memmove(buffer_.data(), buffer_.data() + size_t(lastCount_) * sectorSize_, carry);
-    } else {
-        std::memset(buffer_.data(), 0, carry);
-    }
+    const bool follows = carried_ && firstSector == expectedFirst_;
     carried_ = false;
-    if (!device_->ReadSector(buffer_.data() + carry, firstSector, sectorCount))
-        return false;
+    // A block following the last one that the device holds in memory, with
+    // the sectors before it, is analysed where it lies; its last sectors are
+    // kept as the carry in case the next block has to be read.
+    const uint8_t* held =
+        follows ? device_->HeldSectors(firstSector - kLookBehind, sectorCount + kLookBehind)
+                : nullptr;
+    if (held != nullptr) {
+        std::memcpy(buffer_.data() + size_t(sectorCount) * sectorSize_,
+                    held + size_t(sectorCount) * sectorSize_, carry);
+    } else {
+        // The two sectors that ended the previous block move to the front;
+        // after a gap or a failed read they are zero.
+        if (follows) {
+            std::memmove(buffer_.data(), buffer_.data() + size_t(lastCount_) * sectorSize_, carry);
+        } else {
+            std::memset(buffer_.data(), 0, carry);
+        }
+        if (!device_->ReadSector(buffer_.data() + carry, firstSector, sectorCount))
+            return nullptr;
+        held = buffer_.data();
+    }
     carried_ = true;
     lastCount_ = sectorCount;
     expectedFirst_ = firstSector + sectorCount;
-    return true;
+    return held;
 }
 
 void CExFatCompleteSearch::AnalyzeBlock(long long firstSector, long long sectorCount) {
-    if (!PrepareAnalyzeBlock(firstSector, sectorCount))
+    const uint8_t* bytes = PrepareAnalyzeBlock(firstSector, sectorCount);
+    if (bytes == nullptr)
         return;
     for (long long i = 0; i < sectorCount; ++i) {
         const int64_t sector = firstSector - kLookBehind + i;
         if (sector < 0)
             continue;
-        AnalyzeSector(sector, buffer_.data() + size_t(i) * sectorSize_,
+        AnalyzeSector(sector, bytes + size_t(i) * sectorSize_,
                       static_cast<uint32_t>((sectorCount + kLookBehind - i) * sectorSize_));
     }
 }

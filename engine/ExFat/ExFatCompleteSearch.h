@@ -26,7 +26,8 @@ public:
     int GetSearchedPartitionInfo(CSearchedPartitionInfo** records, int capacity) override;
 
 private:
-    bool PrepareAnalyzeBlock(long long firstSector, long long sectorCount);
+    // The block's bytes preceded by the carried sectors; null when unread.
+    const uint8_t* PrepareAnalyzeBlock(long long firstSector, long long sectorCount);
     void AnalyzeSector(int64_t sector, const uint8_t* bytes, uint32_t available);
     void BuildeFileNode();
 

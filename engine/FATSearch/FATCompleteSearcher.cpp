@@ -56,6 +56,13 @@ void CFATCompleteFSearcher::AnalyzeBlock(long long firstSector, long long sector
     for (int64_t done = 0; done < sectorCount; done += chunk) {
         const int64_t first = firstSector + done;
         const int64_t count = std::min<int64_t>(chunk, sectorCount - done);
+        // A block the device holds in memory is analysed where it lies.
+        if (const uint8_t* held = device_->HeldSectors(first, count)) {
+            for (int64_t i = 0; i < count; ++i) {
+                AnalyzeSector(first + i, held + static_cast<size_t>(i) * sectorSize_);
+            }
+            continue;
+        }
         if (device_->ReadSector(buffer_.data(), first, count)) {
             for (int64_t i = 0; i < count; ++i) {
                 AnalyzeSector(first + i, buffer_.data() + static_cast<size_t>(i) * sectorSize_);

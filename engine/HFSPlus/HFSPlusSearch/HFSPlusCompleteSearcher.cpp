@@ -399,13 +399,18 @@ void CHFSPlusCompleteFileSystemSearchController::AnalyzeBlock(long long firstSec
     if (device_ == nullptr || firstSector < 0 || sectorCount <= 0 || firstSector >= totalSectors_)
         return;
     sectorCount = std::min<long long>(sectorCount, totalSectors_ - firstSector);
-    try {
-        block_.resize(size_t(sectorCount) * sectorSize_);
-    } catch (const std::bad_alloc&) {
-        return;
+    // A block the device holds in memory is analysed where it lies.
+    const uint8_t* block = device_->HeldSectors(firstSector, sectorCount);
+    if (block == nullptr) {
+        try {
+            block_.resize(size_t(sectorCount) * sectorSize_);
+        } catch (const std::bad_alloc&) {
+            return;
+        }
+        if (!device_->ReadSector(block_.data(), firstSector, sectorCount))
+            return;
+        block = block_.data();
     }
-    if (!device_->ReadSector(block_.data(), firstSector, sectorCount))
-        return;
     const bool useBitmap = bitmap_ != nullptr && bitmap_->GetBitmapData() != nullptr;
     const long long perBit = useBitmap ? std::max(1u, bitmap_->GetSectorsPerBit()) : 1;
     for (long long i = 0; i < sectorCount;) {
@@ -415,7 +420,7 @@ void CHFSPlusCompleteFileSystemSearchController::AnalyzeBlock(long long firstSec
             i += perBit - sector % perBit;
             continue;
         }
-        const uint8_t* bytes = block_.data() + size_t(i) * sectorSize_;
+        const uint8_t* bytes = block + size_t(i) * sectorSize_;
         if (CheckVolumeHeader(sector, bytes) || lost_.CheckJournalInfoBlock(sector, bytes) ||
             lost_.CheckJournalHeader(sector, bytes)) {
             ++i;
