@@ -37,6 +37,16 @@ void CacheWalkOnly(benchmark::State& state) {
                  {.builderPause = std::chrono::milliseconds::zero()});
 }
 
+// The same read and scan with the image dropped from the page cache first.
+void ImageReadCold(benchmark::State& state) {
+    SequentialRead(state, ImagePath(), PageCache::kCold);
+}
+
+void DeepScanCold(benchmark::State& state) {
+    CompleteScan(state, ImagePath(), SEARCHER_APFS, [] { return CreateAPFSDeepSearcher(); },
+                 {.cache = PageCache::kCold});
+}
+
 }  // namespace
 
 BENCHMARK(ImageRead)
@@ -50,6 +60,17 @@ BENCHMARK(ImageRead)
     ->Name("SequentialReadAgain")
     ->Unit(benchmark::kMillisecond)
     ->Iterations(3)
+    ->UseRealTime();
+
+BENCHMARK(ImageReadCold)
+    ->Name("SequentialReadCold")
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(2)
+    ->UseRealTime();
+BENCHMARK(DeepScanCold)
+    ->Name("DeepScanCold")
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(2)
     ->UseRealTime();
 
 BENCHMARK_MAIN();

@@ -32,6 +32,16 @@ void ExFatCompleteScan(benchmark::State& state) {
                  {.builderPause = std::chrono::milliseconds::zero()});
 }
 
+// The same read and scan with the image dropped from the page cache first.
+void DiskReadCold(benchmark::State& state) {
+    SequentialRead(state, DiskPath(), PageCache::kCold);
+}
+
+void ExFatCompleteScanCold(benchmark::State& state) {
+    CompleteScan(state, DiskPath(), SEARCHER_EXFAT, [] { return CreateEXFatSearcher(); },
+                 {.cache = PageCache::kCold});
+}
+
 }  // namespace
 
 BENCHMARK(DiskRead)
@@ -44,5 +54,16 @@ BENCHMARK(ExFatCompleteScan)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()
     ->MinTime(3.0);
+
+BENCHMARK(DiskReadCold)
+    ->Name("SequentialReadCold")
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(2)
+    ->UseRealTime();
+BENCHMARK(ExFatCompleteScanCold)
+    ->Name("CompleteScanCold")
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(2)
+    ->UseRealTime();
 
 BENCHMARK_MAIN();

@@ -49,6 +49,16 @@ void TestDiskSearch(benchmark::State& state) {
                "testdisk failed", DiskPath());
 }
 
+// The same read and scan with the image dropped from the page cache first.
+void DiskReadCold(benchmark::State& state) {
+    SequentialRead(state, DiskPath(), PageCache::kCold);
+}
+
+void FatCompleteScanCold(benchmark::State& state) {
+    CompleteScan(state, DiskPath(), SEARCHER_FAT, [] { return CreateFATSearcher(); },
+                 {.cache = PageCache::kCold});
+}
+
 }  // namespace
 
 BENCHMARK(DiskRead)
@@ -68,6 +78,17 @@ BENCHMARK(DiskRead)
     ->Name("SequentialReadAgain")
     ->Unit(benchmark::kMillisecond)
     ->Iterations(3)
+    ->UseRealTime();
+
+BENCHMARK(DiskReadCold)
+    ->Name("SequentialReadCold")
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(2)
+    ->UseRealTime();
+BENCHMARK(FatCompleteScanCold)
+    ->Name("CompleteScanCold")
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(2)
     ->UseRealTime();
 
 BENCHMARK_MAIN();

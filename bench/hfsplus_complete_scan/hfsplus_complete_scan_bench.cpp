@@ -32,6 +32,16 @@ void HFSPlusCompleteScan(benchmark::State& state) {
                  {.builderPause = std::chrono::milliseconds::zero()});
 }
 
+// The same read and scan with the image dropped from the page cache first.
+void DiskReadCold(benchmark::State& state) {
+    SequentialRead(state, DiskPath(), PageCache::kCold);
+}
+
+void HFSPlusCompleteScanCold(benchmark::State& state) {
+    CompleteScan(state, DiskPath(), SEARCHER_HFSPLUS, [] { return CreateHFSPlusSearcher(); },
+                 {.cache = PageCache::kCold});
+}
+
 }  // namespace
 
 BENCHMARK(DiskRead)
@@ -44,5 +54,16 @@ BENCHMARK(HFSPlusCompleteScan)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()
     ->MinTime(3.0);
+
+BENCHMARK(DiskReadCold)
+    ->Name("SequentialReadCold")
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(2)
+    ->UseRealTime();
+BENCHMARK(HFSPlusCompleteScanCold)
+    ->Name("CompleteScanCold")
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(2)
+    ->UseRealTime();
 
 BENCHMARK_MAIN();

@@ -39,6 +39,16 @@ void TestDiskSearch(benchmark::State& state) {
                "testdisk failed", DiskPath());
 }
 
+// The same read and scan with the image dropped from the page cache first.
+void DiskReadCold(benchmark::State& state) {
+    SequentialRead(state, DiskPath(), PageCache::kCold);
+}
+
+void NTFSCompleteScanCold(benchmark::State& state) {
+    CompleteScan(state, DiskPath(), SEARCHER_NTFS, [] { return CreateNTFSSearcher(); },
+                 {.cache = PageCache::kCold});
+}
+
 }  // namespace
 
 BENCHMARK(DiskRead)
@@ -56,5 +66,16 @@ BENCHMARK(TestDiskSearch)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()
     ->Iterations(1);
+
+BENCHMARK(DiskReadCold)
+    ->Name("SequentialReadCold")
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(2)
+    ->UseRealTime();
+BENCHMARK(NTFSCompleteScanCold)
+    ->Name("CompleteScanCold")
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(2)
+    ->UseRealTime();
 
 BENCHMARK_MAIN();

@@ -63,6 +63,25 @@ void PhotoRec(benchmark::State& state) {
     std::filesystem::remove("photorec.log");
 }
 
+// The same read and scan with the image dropped from the page cache first.
+void ImageReadCold(benchmark::State& state) {
+    SequentialRead(state, ImagePath(), PageCache::kCold);
+}
+
+void RawSearchCold(benchmark::State& state) {
+    CompleteScan(state, ImagePath(), SEARCHER_RAW_BY_TYPE, [] { return CreateRAWSearcher(); },
+                 {.allTypes = true, .cache = PageCache::kCold});
+}
+
+// Every block searcher over the mixed image, as the program scans a disk.
+void AllSearchers(benchmark::State& state) {
+    CompleteScanAllSearchers(state, ImagePath(), {.allTypes = true});
+}
+
+void AllSearchersCold(benchmark::State& state) {
+    CompleteScanAllSearchers(state, ImagePath(), {.allTypes = true, .cache = PageCache::kCold});
+}
+
 }  // namespace
 
 BENCHMARK(ImageRead)
@@ -78,5 +97,18 @@ BENCHMARK(ImageRead)
     ->Unit(benchmark::kMillisecond)
     ->Iterations(3)
     ->UseRealTime();
+
+BENCHMARK(AllSearchers)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+BENCHMARK(ImageReadCold)
+    ->Name("SequentialReadCold")
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(2)
+    ->UseRealTime();
+BENCHMARK(RawSearchCold)
+    ->Name("RawSearchCold")
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(2)
+    ->UseRealTime();
+BENCHMARK(AllSearchersCold)->Unit(benchmark::kMillisecond)->Iterations(2)->UseRealTime();
 
 BENCHMARK_MAIN();

@@ -1,5 +1,8 @@
 #include "BenchSupport.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
@@ -21,17 +24,60 @@ std::string BenchImage(const char* variable, const char* defaultPath, const std:
     return image;
 }
 
+namespace {
+
+// Drops the image's pages from the page cache, outside the timing.
+void EvictImage(benchmark::State& state, const std::string& image) {
+    state.PauseTiming();
+    const int fd = open(image.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0 || fdatasync(fd) != 0 || posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED) != 0)
+        state.SkipWithError("the image could not be dropped from the page cache");
+    if (fd >= 0)
+        close(fd);
+    state.ResumeTiming();
+}
+
+// One complete scan through the controller, with the searchers registered.
+void RunCompleteScan(benchmark::State& state, const std::string& image,
+                     const CompleteScanOptions& options) {
+    for (auto _ : state) {
+        if (options.cache == PageCache::kCold)
+            EvictImage(state, image);
+        std::unique_ptr<IStorageDevice> device(CreateDiskDevice(image.c_str()));
+        device->Open(nullptr);
+        IRecoveryController* controller =
+            CreateRecoveryController(RECOVERY_CONTROLLER_COMPLETE, options.builderPause);
+        IRecoveryFilter* filter = CreateFilter();
+        filter->SetScanType(SCAN_TYPE_DEEP);
+        if (options.allTypes)
+            filter->SetFilterTypes(FILE_MASK_ALL);
+        controller->Initialize(filter);
+        QuietProgress progress(options.build);
+        CountingTree tree;
+        controller->StartDataRecovery(device.get(), &progress, &tree);
+        state.counters["nodes"] = static_cast<double>(tree.nodes);
+        state.SetBytesProcessed(state.bytes_processed() +
+                                device->GetTotalSectors() * device->GetSectorSize());
+        controller->Release();
+        device->Close();
+    }
+}
+
+}  // namespace
+
 void ReadOnlySearcher::AnalyzeBlock(long long first, long long count) {
     device_->ReadSector(buffer_.data(), first, count);
     benchmark::DoNotOptimize(buffer_.data());
 }
 
-void SequentialRead(benchmark::State& state, const std::string& image) {
+void SequentialRead(benchmark::State& state, const std::string& image, PageCache cache) {
     if (image.empty()) {
         state.SkipWithError("no benchmark image");
         return;
     }
     for (auto _ : state) {
+        if (cache == PageCache::kCold)
+            EvictImage(state, image);
         std::unique_ptr<IStorageDevice> device(CreateDiskDevice(image.c_str()));
         device->Open(nullptr);
         const int64_t block = 0x400000 / device->GetSectorSize();
@@ -90,25 +136,16 @@ void CompleteScan(benchmark::State& state, const std::string& image, _tagSearche
     SearcherFactories only;
     only.complete.push_back({searcherType, factory});
     ScopedSearcherFactories scoped(only);
-    for (auto _ : state) {
-        std::unique_ptr<IStorageDevice> device(CreateDiskDevice(image.c_str()));
-        device->Open(nullptr);
-        IRecoveryController* controller =
-            CreateRecoveryController(RECOVERY_CONTROLLER_COMPLETE, options.builderPause);
-        IRecoveryFilter* filter = CreateFilter();
-        filter->SetScanType(SCAN_TYPE_DEEP);
-        if (options.allTypes)
-            filter->SetFilterTypes(FILE_MASK_ALL);
-        controller->Initialize(filter);
-        QuietProgress progress(options.build);
-        CountingTree tree;
-        controller->StartDataRecovery(device.get(), &progress, &tree);
-        state.counters["nodes"] = static_cast<double>(tree.nodes);
-        state.SetBytesProcessed(state.bytes_processed() +
-                                device->GetTotalSectors() * device->GetSectorSize());
-        controller->Release();
-        device->Close();
+    RunCompleteScan(state, image, options);
+}
+
+void CompleteScanAllSearchers(benchmark::State& state, const std::string& image,
+                              const CompleteScanOptions& options) {
+    if (image.empty()) {
+        state.SkipWithError("no benchmark image");
+        return;
     }
+    RunCompleteScan(state, image, options);
 }
 
 void RunCommand(benchmark::State& state, const std::string& command, const char* what,

@@ -61,8 +61,13 @@ private:
     std::vector<uint8_t> buffer_;
 };
 
+// Whether a run finds the image in the page cache (warm) or reads it from the
+// disk (cold: the image's pages are dropped before each iteration, untimed).
+enum class PageCache { kWarm, kCold };
+
 // Reads the whole image in 4 MiB pieces.
-void SequentialRead(benchmark::State& state, const std::string& image);
+void SequentialRead(benchmark::State& state, const std::string& image,
+                    PageCache cache = PageCache::kWarm);
 
 using VolumeAnalyzeFactory = std::function<IVolumeAnalyze*(IStorageDevice*)>;
 
@@ -74,12 +79,19 @@ void QuickScan(benchmark::State& state, const std::string& image,
 struct CompleteScanOptions {
     bool build = true;      // list the partitions found
     bool allTypes = false;  // enable every file type in the filter
-    std::chrono::milliseconds builderPause = std::chrono::seconds(1);
+    // The pause after a tree is announced lets a results window set up its
+    // trees; it is the window's time, not the scan's, so it is left out.
+    std::chrono::milliseconds builderPause = std::chrono::milliseconds::zero();
+    PageCache cache = PageCache::kWarm;
 };
 
 // A complete scan of a disk image with one block searcher.
 void CompleteScan(benchmark::State& state, const std::string& image, _tagSearcherType searcherType,
                   const CompleteSearcherFactory& factory, const CompleteScanOptions& options = {});
+
+// A complete scan of a disk image with every block searcher, as the program runs it.
+void CompleteScanAllSearchers(benchmark::State& state, const std::string& image,
+                              const CompleteScanOptions& options = {});
 
 // Runs a shell command once per iteration; a failure ends the benchmark with
 // `what`. `image`, when given, counts as the bytes processed.
