@@ -32,7 +32,10 @@ bool MakeEmptyFile(const std::string& path, IFileNode* node) {
     const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (fd < 0)
         return false;
-    close(fd);
+    if (close(fd) != 0) {
+        unlink(path.c_str());
+        return false;
+    }
     ApplyNodeTimes(path.c_str(), node);
     return true;
 }
@@ -289,9 +292,8 @@ RESULT_CODE KvUIRecovery::RecoverNode(IFileNode* node, _RECOVERY_CONTROLLER_TYPE
         if (ResultKindOf(result) == kResultShortRead) {
             outcome = &Counts::partly;
         } else if (IsFailure(result)) {
+            // The engine leaves no file behind for a copy it did not make.
             outcome = &Counts::failed;
-            // What was cut short must not pass for the file.
-            unlink(path.c_str());
         }
     }
     if (reader != nullptr)

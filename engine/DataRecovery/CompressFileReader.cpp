@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <new>
 #include <vector>
@@ -172,16 +173,22 @@ bool CCompressFileReader::Recovery(const char* path, IProgress* progress, bool& 
         return true;
     }
     resident = false;
+    m_iOutputError = 0;
     m_pOutput = fopen(path, "wbe");
     if (m_pOutput == nullptr) {
+        m_iOutputError = errno;
         LOG_FAILURE("Recovery");
         return false;
     }
     m_pProgress = progress;
     m_u32MemoryMode = 0;
     bool ok = DeCompressFile(m_pDataRunList, m_s64FileSize);
-    if (fclose(m_pOutput) != 0)
+    // What the stream still buffers is written here: a full destination may show only now.
+    if (fclose(m_pOutput) != 0) {
+        if (m_iOutputError == 0)
+            m_iOutputError = errno;
         ok = false;
+    }
     m_pOutput = nullptr;
     return ok;
 }
@@ -256,7 +263,13 @@ bool CCompressFileReader::Emit(const unsigned char* data, uint32_t length) {
         m_u32MemoryWritten += room;
         return true;
     }
-    return m_pOutput != nullptr && fwrite(data, 1, length, m_pOutput) == length;
+    if (m_pOutput == nullptr)
+        return false;
+    if (fwrite(data, 1, length, m_pOutput) != length) {
+        m_iOutputError = errno;
+        return false;
+    }
+    return true;
 }
 
 bool CCompressFileReader::RecoverCompressFile(int64_t from, int64_t count) {
@@ -270,6 +283,8 @@ bool CCompressFileReader::RecoverCompressFile(int64_t from, int64_t count) {
     std::vector<tagCompressDataRun> unit;
     UnitWalker walker(m_pDataRunList);
     const int64_t end = from + count;
+    m_bIncomplete = false;
+    int64_t handedOn = from;  // the end of what was handed on
     _PROGRESS_INFO info{};
     info.state = PROGRESS_STATE_RUNNING;
     info.total = static_cast<uint64_t>(m_s64FileSize);
@@ -292,6 +307,7 @@ bool CCompressFileReader::RecoverCompressFile(int64_t from, int64_t count) {
                     break;
                 if (!ReadClusters(piece.s64LCN, piece.u32ClusterCount, raw.data() + read)) {
                     LOG_FAILURE("RecoverCompressFile");
+                    m_bIncomplete = true;
                 }
                 read += piece.u32ClusterCount * m_u32ClusterSize;
             }
@@ -307,6 +323,7 @@ bool CCompressFileReader::RecoverCompressFile(int64_t from, int64_t count) {
                 if (piece.s64LCN >= 0 &&
                     !ReadClusters(piece.s64LCN, piece.u32ClusterCount, decoded.data() + produced)) {
                     LOG_FAILURE("RecoverCompressFile");
+                    m_bIncomplete = true;
                 }
                 produced += bytes;
             }
@@ -319,10 +336,14 @@ bool CCompressFileReader::RecoverCompressFile(int64_t from, int64_t count) {
             LOG_FAILURE("RecoverCompressFile");
             return false;
         }
+        handedOn = std::max(handedOn, last);
         if (m_pProgress != nullptr) {
             info.done = static_cast<uint64_t>(std::max<int64_t>(last, 0));
             m_pProgress->UpdateProgress(&info);
         }
     }
+    // Extents that end before the file does leave it short.
+    if (handedOn < end)
+        m_bIncomplete = true;
     return true;
 }

@@ -1,6 +1,6 @@
 #include "DataRecovery.h"
 
-#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -10,6 +10,7 @@
 #include <new>
 #include <string>
 
+#include "DestinationFile.h"
 #include "EngineLog.h"
 #include "FileNode.h"
 #include "FileReader.h"
@@ -35,19 +36,20 @@ RESULT_CODE Failure(uint16_t line, uint32_t kind) {
     return MakeFailure(kModuleDataRecovery, line, kind);
 }
 
-// Writes all of `length` at `offset`, whatever the kernel takes per call.
-bool WriteAt(int fd, const char* data, size_t length, off_t offset) {
-    while (length > 0) {
-        const ssize_t written = pwrite(fd, data, length, offset);
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0)
-            return false;
-        data += written;
-        length -= static_cast<size_t>(written);
-        offset += written;
-    }
-    return true;
+// Why a file was not copied whole, where the system gives no text of its own.
+constexpr const char* kNoDestination = "no destination given";
+constexpr const char* kNothingSelected = "no data to copy";
+constexpr const char* kStopped = "stopped before the end";
+constexpr const char* kCompressedInPart = "a compressed file is copied only whole";
+constexpr const char* kNotDecoded = "could not be decoded";
+constexpr const char* kNothingReadable = "could not be read from the source";
+constexpr const char* kPartsUnreadable = "parts could not be read from the source (left as zeros)";
+
+// Removes what a failed decoding left at `path`, when it is a regular file.
+void RemoveRegularFile(const char* path) {
+    struct stat status {};
+    if (lstat(path, &status) == 0 && S_ISREG(status.st_mode))
+        unlink(path);
 }
 
 class CDataRecovery : public IDataRecovery {
@@ -66,11 +68,17 @@ public:
     uint32_t ReadSmallJPG(char* buffer, uint32_t capacity) override;
     void Release() override { delete this; }
     std::vector<CSearchedPartitionInfo*>& GetSearchedPartition() override { return m_partitions; }
+    std::string GetLastFailureReason() override {
+        autolocker<mutex_locker> hold(m_lock);
+        return m_failureReason;
+    }
 
 private:
     bool EnsurePieceBuffer();
     void FreePartitions();
     RESULT_CODE CopyPlain(const char* path, IProgress* progress, int size, _PROGRESS_INFO& info);
+    RESULT_CODE DecodeCompressed(CCompressFileReader& reader, const char* path,
+                                 IProgress* progress);
     void RestoreTimes(const char* path);
 
     int32_t m_s32PieceSize = 0x400000;
@@ -81,6 +89,8 @@ private:
     uint32_t m_u32Compressed = 0;
     IFileNode* m_pNode = nullptr;
     mutex_locker m_lock;
+    bool m_bResident = false;     // the compressed file's data lie in its record
+    std::string m_failureReason;  // of the last RecoverTo
 };
 
 bool CDataRecovery::EnsurePieceBuffer() {
@@ -213,49 +223,68 @@ IFileReader* CDataRecovery::SetRecoverNode(IFileNode* node) {
 
 RESULT_CODE CDataRecovery::RecoverTo(const char* path, IProgress* progress, int size) {
     autolocker<mutex_locker> hold(m_lock);
+    m_failureReason.clear();
     _PROGRESS_INFO info{};
     info.state = PROGRESS_STATE_RUNNING;
     if (progress != nullptr)
         progress->UpdateProgress(&info);
     if (path == nullptr || size < 0) {
         LOG_FAILURE("RecoverTo");
+        m_failureReason = kNoDestination;
         return Failure(__LINE__, kResultBadArgument);
     }
     if (m_pReader == nullptr) {
-        const int fd = open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-        if (fd < 0)
-            return Failure(__LINE__, kResultCannotCreateDestination);
-        close(fd);
+        // Nothing to copy: no empty file stands in for it.
+        m_failureReason = kNothingSelected;
         return Failure(__LINE__, kResultNoFileSelected);
     }
 
     auto* compressed = dynamic_cast<CCompressFileReader*>(m_pReader);
     if (compressed != nullptr && m_u32Compressed != 0) {
-        if (size != 0)
+        if (size != 0) {
+            m_failureReason = kCompressedInPart;
             return Failure(__LINE__, kResultCannotCreateDestination);
-        bool resident = false;
-        if (!compressed->Recovery(path, progress, resident)) {
-            LOG_FAILURE("RecoverTo");
-            return Failure(__LINE__, kResultFailed);
         }
-        if (!resident) {
-            RestoreTimes(path);
-            return kResultSuccess;
+        const RESULT_CODE result = DecodeCompressed(*compressed, path, progress);
+        if (!m_bResident) {
+            if (IsSuccess(result) || ResultKindOf(result) == kResultShortRead)
+                RestoreTimes(path);
+            return result;
         }
     }
     const RESULT_CODE result = CopyPlain(path, progress, size, info);
-    if (ResultKindOf(result) != kResultCannotCreateDestination)
+    if (IsSuccess(result) || ResultKindOf(result) == kResultShortRead)
         RestoreTimes(path);
     return result;
 }
 
+RESULT_CODE CDataRecovery::DecodeCompressed(CCompressFileReader& reader, const char* path,
+                                            IProgress* progress) {
+    m_bResident = false;
+    if (!reader.Recovery(path, progress, m_bResident)) {
+        LOG_FAILURE("RecoverTo");
+        m_failureReason =
+            reader.OutputError() != 0 ? std::strerror(reader.OutputError()) : kNotDecoded;
+        RemoveRegularFile(path);
+        return Failure(__LINE__, kResultFailed);
+    }
+    if (!m_bResident && reader.LastDecodeIncomplete()) {
+        m_failureReason = kPartsUnreadable;
+        return Failure(__LINE__, kResultShortRead);
+    }
+    return kResultSuccess;
+}
+
 RESULT_CODE CDataRecovery::CopyPlain(const char* path, IProgress* progress, int size,
                                      _PROGRESS_INFO& info) {
-    if (!EnsurePieceBuffer())
+    if (!EnsurePieceBuffer()) {
+        m_failureReason = std::strerror(ENOMEM);
         return Failure(__LINE__, kResultOutOfMemory);
-    const int fd = open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0) {
+    }
+    DestinationFile file;
+    if (!file.Create(path)) {
         LOG_FAILURE("RecoverTo");
+        m_failureReason = file.error();
         return Failure(__LINE__, kResultCannotCreateDestination);
     }
     const int64_t dataSize = std::max<int64_t>(m_pReader->GetDataSize(), 0);
@@ -263,12 +292,13 @@ RESULT_CODE CDataRecovery::CopyPlain(const char* path, IProgress* progress, int 
     info.total = static_cast<uint64_t>(total);
 
     int64_t done = 0;
-    bool partial = false;
-    bool stopped = false;
+    int64_t unread = 0;  // bytes left as zeros
     int failedWrites = 0;
+    RESULT_CODE failure = kResultSuccess;
     while (done < total) {
         if (progress != nullptr && progress->Continued() == 0) {
-            stopped = true;
+            file.Fail(kStopped);
+            failure = Failure(__LINE__, kResultStopped);
             break;
         }
         const int64_t piece = std::min<int64_t>(total - done, m_s32PieceSize);
@@ -279,24 +309,25 @@ RESULT_CODE CDataRecovery::CopyPlain(const char* path, IProgress* progress, int 
             // Unreadable: the piece stays a hole of zeros, the copy goes on.
             CatchExeception::WriteLog("%s:%d read[%s] failed with %s\n", __func__, __LINE__, path,
                                       strerror(errno));
-            partial = true;
+            unread += piece;
         } else {
             if (got < piece) {
                 std::memset(m_pPiece.get() + got, 0, static_cast<size_t>(piece - got));
-                partial = true;
+                unread += piece - got;
             }
-            if (!WriteAt(fd, m_pPiece.get(), static_cast<size_t>(piece), done)) {
+            if (!file.WriteAt(m_pPiece.get(), static_cast<size_t>(piece), done)) {
                 CatchExeception::WriteLog("%s:%d write[%s] failed with %s\n", __func__, __LINE__,
-                                          path, strerror(errno));
+                                          path, file.error().c_str());
                 info.result = Failure(__LINE__, kResultWriteFailed);
                 if (progress != nullptr)
                     progress->UpdateProgress(&info);
                 if (++failedWrites >= kWriteAttempts) {
-                    close(fd);
-                    return info.result;
+                    failure = info.result;
+                    break;
                 }
                 continue;  // the same piece again, at the same offset
             }
+            failedWrites = 0;
         }
         done += piece;
         info.done = static_cast<uint64_t>(done);
@@ -304,14 +335,22 @@ RESULT_CODE CDataRecovery::CopyPlain(const char* path, IProgress* progress, int 
         if (progress != nullptr)
             progress->UpdateProgress(&info);
     }
-    // Holes at the end still count towards the file's length.
-    const bool sized = ftruncate(fd, done) == 0;
-    if (close(fd) != 0 || !sized)
-        return Failure(__LINE__, kResultWriteFailed);
-    if (stopped)
-        return Failure(__LINE__, kResultStopped);
-    if (partial)
+    if (failure == kResultSuccess && !file.Finish(done))
+        failure = Failure(__LINE__, kResultWriteFailed);
+    if (failure == kResultSuccess && total > 0 && unread == total) {
+        // Zeros alone are no copy of the file.
+        file.Fail(kNothingReadable);
+        failure = Failure(__LINE__, kResultFailed);
+    }
+    if (failure != kResultSuccess) {
+        m_failureReason = file.error();
+        file.Discard();
+        return failure;
+    }
+    if (unread > 0) {
+        m_failureReason = kPartsUnreadable;
         return Failure(__LINE__, kResultShortRead);
+    }
     return kResultSuccess;
 }
 

@@ -85,6 +85,13 @@ public:
 
     IFileReader* Clone() override;
 
+    // The system's error number of the output file's failed write or close in
+    // the last Recovery into a file; 0 when there was none.
+    int OutputError() const { return m_iOutputError; }
+    // True when the last decoding met unreadable clusters (left as zeros) or
+    // ran out of extents before the file's end.
+    bool LastDecodeIncomplete() const { return m_bIncomplete; }
+
     static constexpr uint32_t kUnitClusters = 16;
     static constexpr uint32_t kUnitBytesMax = 0x10000;
 
@@ -106,4 +113,6 @@ private:
     uint32_t m_u32MemoryCapacity = 0;
     uint32_t m_u32MemoryWritten = 0;
     uint32_t m_u32MemoryMode = 0;
+    int m_iOutputError = 0;
+    bool m_bIncomplete = false;
 };

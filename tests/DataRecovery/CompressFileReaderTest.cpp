@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <random>
 
 #include "CopyOutFakes.h"
@@ -157,6 +158,49 @@ TEST(CompressFileReader, CopyOutDecodesCompressedNtfsFiles) {
     EXPECT_EQ(ResultKindOf(recovery->RecoverTo((dir / "part").c_str(), nullptr, 10)),
               kResultCannotCreateDestination);
     recovery->Release();
+}
+
+TEST(CompressFileReader, CopyOutOfACompressedFileTellsWhatItCouldNotDo) {
+    struct Case {
+        const char* what;
+        int64_t badSector;  // -1 for none
+        int64_t size;       // of the file; the extents cover four units
+        const char* destination;
+        uint32_t kind;
+        bool stays;
+    };
+    const Case cases[] = {
+        {"an unreadable cluster of a compressed unit", 100 * 8, 4 * kUnit - 100, "c.bin",
+         kResultShortRead, true},
+        {"an unreadable cluster of a plain unit", 200 * 8 + 3, 4 * kUnit - 100, "c.bin",
+         kResultShortRead, true},
+        {"extents that end before the file does", -1, 5 * kUnit, "c.bin", kResultShortRead, true},
+        {"a destination that cannot be created", -1, 4 * kUnit - 100, "no/such/c.bin",
+         kResultFailed, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        CompressedFile f;
+        TestNode node("c.bin", c.size,
+                      {DataRun(100, 10), DataRun(-1, 6), DataRun(-1, 16), DataRun(200, 16),
+                       DataRun(300, 12), DataRun(-1, 4)});
+        node.compressed = 1;
+        if (c.badSector >= 0)
+            f.device.badSectors.insert(c.badSector);
+        FixedPartitionsSearcher searcher({f.partition});
+        RecoveryPtr recovery(CreateDataRecoveryObj());
+        ASSERT_EQ(recovery->Initialize(&searcher, &f.device), kResultSuccess);
+        IFileReader* clone = recovery->SetRecoverNode(&node);
+        ASSERT_NE(clone, nullptr);
+        clone->Release();
+        TempDir dir;
+        const std::filesystem::path path = dir / c.destination;
+        const RESULT_CODE result = recovery->RecoverTo(path.c_str(), nullptr, 0);
+        EXPECT_EQ(ResultKindOf(result), c.kind);
+        EXPECT_TRUE(IsFailure(result));
+        EXPECT_FALSE(recovery->GetLastFailureReason().empty());
+        EXPECT_EQ(std::filesystem::exists(path), c.stays);
+    }
 }
 
 TEST(CompressFileReader, HugeExtentCountsDoNotDriveAllocations) {

@@ -1,6 +1,12 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <filesystem>
 #include <memory>
 
 #include "CopyOutFakes.h"
@@ -11,6 +17,7 @@
 namespace {
 
 using namespace harbex::test;
+namespace fs = std::filesystem;
 
 constexpr int64_t kMiB = 1 << 20;
 constexpr uint32_t kCluster = 4096;  // 8 sectors
@@ -100,13 +107,15 @@ TEST(DataRecovery, AnUnreadablePieceLeavesAHoleAndSaysPartial) {
         const RESULT_CODE result = f.recovery->RecoverTo(path.c_str(), nullptr, 0);
         EXPECT_TRUE(IsFailure(result));
         EXPECT_EQ(ResultKindOf(result), kResultShortRead);
+        EXPECT_EQ(f.recovery->GetLastFailureReason(),
+                  "parts could not be read from the source (left as zeros)");
         std::vector<uint8_t> expected = f.Expected(10 * kMiB);
         std::fill_n(expected.begin() + c.holeStart, c.holeLength, 0);
         EXPECT_EQ(ReadFile(path), expected);
     }
 }
 
-TEST(DataRecovery, AStopSaysStopped) {
+TEST(DataRecovery, AStopSaysStoppedAndLeavesNoHalfFile) {
     CopyFixture f;
     ASSERT_TRUE(f.Select(&f.node));
     CountingProgress progress;
@@ -115,7 +124,82 @@ TEST(DataRecovery, AStopSaysStopped) {
     const RESULT_CODE result = f.recovery->RecoverTo(path.c_str(), &progress, 0);
     EXPECT_EQ(ResultKindOf(result), kResultStopped);
     EXPECT_TRUE(IsFailure(result));
-    EXPECT_EQ(ReadFile(path).size(), size_t(4 * kMiB));
+    EXPECT_FALSE(fs::exists(path));
+    EXPECT_FALSE(f.recovery->GetLastFailureReason().empty());
+}
+
+// The destination takes only `limit` bytes per file, as a full disk or a
+// quota would: a write past it fails with "File too large".
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t limit) {
+        getrlimit(RLIMIT_FSIZE, &saved_);
+        oldHandler_ = signal(SIGXFSZ, SIG_IGN);
+        const rlimit lowered{limit, saved_.rlim_max};
+        set_ = setrlimit(RLIMIT_FSIZE, &lowered) == 0;
+    }
+    ~FileSizeLimit() {
+        setrlimit(RLIMIT_FSIZE, &saved_);
+        signal(SIGXFSZ, oldHandler_);
+    }
+    bool set() const { return set_; }
+
+private:
+    rlimit saved_{};
+    sighandler_t oldHandler_ = SIG_DFL;
+    bool set_ = false;
+};
+
+TEST(DataRecovery, AFailingWriterLeavesNothingAndSaysWhy) {
+    struct Case {
+        const char* what;
+        rlim_t limit;
+        int progressReports;  // the first one, then the pieces written before the failure
+    };
+    for (const Case& c : {Case{"nothing fits", 0, 1}, Case{"a short write part-way", 6 * kMiB, 2},
+                          Case{"the last piece does not fit", 9 * kMiB, 3}}) {
+        SCOPED_TRACE(c.what);
+        CopyFixture f;
+        ASSERT_TRUE(f.Select(&f.node));
+        CountingProgress progress;
+        const std::string path = f.dir / "big.bin";
+        RESULT_CODE result = kResultSuccess;
+        {
+            FileSizeLimit limit(c.limit);
+            ASSERT_TRUE(limit.set());
+            result = f.recovery->RecoverTo(path.c_str(), &progress, 0);
+        }
+        EXPECT_EQ(ResultKindOf(result), kResultWriteFailed);
+        EXPECT_FALSE(fs::exists(path)) << "a file that was not written whole stayed";
+        EXPECT_EQ(f.recovery->GetLastFailureReason(), std::strerror(EFBIG));
+        // Each failed attempt reports the failure; the good pieces count as done.
+        const auto failures = std::count_if(progress.results.begin(), progress.results.end(),
+                                            [](RESULT_CODE r) { return IsFailure(r); });
+        EXPECT_EQ(failures, 3);
+        EXPECT_EQ(progress.done.size(), size_t(c.progressReports + failures));
+    }
+}
+
+TEST(DataRecovery, AFileUnderTheLimitIsWholeAndHasNoReason) {
+    CopyFixture f;
+    ASSERT_TRUE(f.Select(&f.node));
+    const std::string path = f.dir / "big.bin";
+    FileSizeLimit limit(10 * kMiB);
+    ASSERT_TRUE(limit.set());
+    EXPECT_EQ(f.recovery->RecoverTo(path.c_str(), nullptr, 0), kResultSuccess);
+    EXPECT_EQ(ReadFile(path), f.Expected(10 * kMiB));
+    EXPECT_EQ(f.recovery->GetLastFailureReason(), "");
+}
+
+TEST(DataRecovery, AFileNoByteOfWhichCanBeReadIsNotWrittenAtAll) {
+    CopyFixture f;
+    for (int64_t sector : {16000, 1600, 9192})  // one sector in each 4 MiB piece
+        f.device.badSectors.insert(sector);
+    ASSERT_TRUE(f.Select(&f.node));
+    const std::string path = f.dir / "unreadable";
+    EXPECT_EQ(ResultKindOf(f.recovery->RecoverTo(path.c_str(), nullptr, 0)), kResultFailed);
+    EXPECT_FALSE(fs::exists(path));
+    EXPECT_EQ(f.recovery->GetLastFailureReason(), "could not be read from the source");
 }
 
 TEST(DataRecovery, AWriteThatKeepsFailingIsRetriedABoundedNumberOfTimes) {
@@ -127,16 +211,20 @@ TEST(DataRecovery, AWriteThatKeepsFailingIsRetriedABoundedNumberOfTimes) {
     const auto failures = std::count_if(progress.results.begin(), progress.results.end(),
                                         [](RESULT_CODE r) { return IsFailure(r); });
     EXPECT_EQ(failures, 3);
+    EXPECT_EQ(f.recovery->GetLastFailureReason(), std::strerror(ENOSPC));
+    EXPECT_TRUE(fs::exists("/dev/full")) << "a device given as the destination was removed";
 }
 
-TEST(DataRecovery, WithoutSelectedFileAnEmptyFileIsMade) {
+TEST(DataRecovery, WithoutSelectedFileNothingIsMade) {
     CopyFixture f;
     const std::string path = f.dir / "none";
     EXPECT_EQ(ResultKindOf(f.recovery->RecoverTo(path.c_str(), nullptr, 0)), kResultNoFileSelected);
-    EXPECT_TRUE(ReadFile(path).empty());
+    EXPECT_FALSE(fs::exists(path));
+    EXPECT_EQ(ResultKindOf(f.recovery->RecoverTo(nullptr, nullptr, 0)), kResultBadArgument);
+    ASSERT_TRUE(f.Select(&f.node));
     EXPECT_EQ(ResultKindOf(f.recovery->RecoverTo((f.dir / "no/such/dir").c_str(), nullptr, 0)),
               kResultCannotCreateDestination);
-    EXPECT_EQ(ResultKindOf(f.recovery->RecoverTo(nullptr, nullptr, 0)), kResultBadArgument);
+    EXPECT_EQ(f.recovery->GetLastFailureReason(), std::strerror(ENOENT));
 }
 
 TEST(DataRecovery, SelectingAFolderKeepsThePreviousFile) {

@@ -19,6 +19,7 @@ public:
     RESULT_CODE Initialize(IFileSystemSearchController*, IStorageDevice*) override { return 0; }
     IFileReader* SetRecoverNode(IFileNode*) override { return nullptr; }
     RESULT_CODE RecoverTo(const char*, IProgress*, int) override { return 0; }
+    std::string GetLastFailureReason() override { return {}; }
     uint32_t ReadSmallJPG(char*, uint32_t) override { return 0; }
     void Release() override {
         ++released_;
