@@ -107,6 +107,26 @@ TEST(HarbexScan, EveryKindOfScanRunsEndToEndAndSaysWhatItFound) {
     }
 }
 
+TEST(HarbexScan, AQuickScanWithoutSearcherPointsToTheCompleteScan) {
+    TempDir dir;
+    const std::string image = (dir / "blank.img").string();
+    WriteFile(image, std::vector<uint8_t>(1 << 20, 0));
+    const std::string hint = "a complete scan (--complete) searches the whole device";
+    const ScanRun quick = RunHarbexScan("--quick " + image);
+    EXPECT_EQ(quick.status, 0) << quick.err;
+    EXPECT_NE(quick.err.find("no searcher"), std::string::npos) << quick.err;
+    EXPECT_NE(quick.err.find(hint), std::string::npos) << quick.err;
+    const ScanRun complete = RunHarbexScan("--complete " + image);
+    EXPECT_EQ(complete.err.find(hint), std::string::npos) << complete.err;
+}
+
+TEST(HarbexScan, HelpListsTheExitStatuses) {
+    const ScanRun run = RunHarbexScan("--help");
+    for (const char* status : {"\n  0  ", "\n  1  ", "\n  2  ", "\n  3  ", "\n  4  "})
+        EXPECT_NE(run.out.find(status), std::string::npos) << status;
+    EXPECT_NE(run.out.find("not at all"), std::string::npos) << run.out;
+}
+
 TEST(HarbexScan, ScansALoopDevice) {
     TempDir dir;
     const auto image = dir / "disk.img";

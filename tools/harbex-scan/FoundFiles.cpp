@@ -1,7 +1,9 @@
 #include "FoundFiles.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <map>
@@ -166,6 +168,10 @@ RecoveryCounts RecoverFound(IRecoveryController& controller, const std::vector<F
     }
 
     std::map<_tagSearcherType, std::unique_ptr<IDataRecovery, RecoveryDeleter>> copiers;
+    auto fail = [&counts](const std::string& reason) {
+        ++counts.failed;
+        ++counts.failedReasons[reason];
+    };
     for (const FoundEntry& entry : found) {
         if (entry.node->IsDirectory())
             continue;
@@ -176,21 +182,23 @@ RecoveryCounts RecoverFound(IRecoveryController& controller, const std::vector<F
         const fs::path path = FreeName(target(entry));
         fs::create_directories(path.parent_path(), error);
         if (!copier->second) {
-            ++counts.failed;
+            fail("no copy-out for its file system");
             continue;
         }
         IFileReader* reader = copier->second->SetRecoverNode(entry.node);
         if (reader == nullptr) {
-            // Nothing to read: an empty file is copied whole by creating it.
-            std::FILE* file =
-                entry.node->GetFileSize() == 0 ? std::fopen(path.c_str(), "wbe") : nullptr;
-            if (file != nullptr) {
-                std::fclose(file);
-                ApplyNodeTimes(path.c_str(), entry.node);
-                ++counts.whole;
-            } else {
-                ++counts.failed;
+            if (entry.node->GetFileSize() != 0) {
+                fail("no data to copy");
+                continue;
             }
+            // Nothing to read: an empty file is copied whole by creating it.
+            std::FILE* file = std::fopen(path.c_str(), "wbe");
+            if (file == nullptr || std::fclose(file) != 0) {
+                fail(std::strerror(errno));
+                continue;
+            }
+            ApplyNodeTimes(path.c_str(), entry.node);
+            ++counts.whole;
             continue;
         }
         reader->Release();
@@ -199,9 +207,23 @@ RecoveryCounts RecoverFound(IRecoveryController& controller, const std::vector<F
             ++counts.whole;
         } else if (ResultKindOf(result) == kResultShortRead) {
             ++counts.partly;
+            ++counts.partlyReasons[copier->second->GetLastFailureReason()];
         } else {
-            ++counts.failed;
+            fail(copier->second->GetLastFailureReason());
         }
     }
     return counts;
+}
+
+std::vector<std::string> FormatReasons(const RecoveryCounts& counts) {
+    std::vector<std::string> lines;
+    auto add = [&lines](const std::map<std::string, int>& reasons, const char* outcome) {
+        for (const auto& [reason, files] : reasons) {
+            lines.push_back(std::to_string(files) + (files == 1 ? " file " : " files ") + outcome +
+                            ": " + (reason.empty() ? "no reason given" : reason));
+        }
+    };
+    add(counts.failedReasons, "not written");
+    add(counts.partlyReasons, "written in part");
+    return lines;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -44,7 +45,14 @@ struct RecoveryCounts {
     int whole = 0;
     int partly = 0;
     int failed = 0;
+    // How many files each reason hit, for the files copied in part and for
+    // those not copied at all.
+    std::map<std::string, int> partlyReasons;
+    std::map<std::string, int> failedReasons;
 };
+
+// "24 files not written: No space left on device", one line per reason.
+std::vector<std::string> FormatReasons(const RecoveryCounts& counts);
 
 // Copies every found file into `folder` under its tree path.
 RecoveryCounts RecoverFound(IRecoveryController& controller, const std::vector<FoundEntry>& found,

@@ -25,7 +25,19 @@ const char* const kScanHelp =
     "  --recover DIR   copy the listed files into DIR (default: list only)\n"
     "  --verbose       print the engine's diagnostic lines on standard error\n"
     "                  (default: they go to the engine log only)\n"
-    "  -h, --help      print this help and exit\n";
+    "  -h, --help      print this help and exit\n"
+    "\n"
+    "With --recover the summary says how many files were copied whole, partly\n"
+    "(parts unreadable on SOURCE are left as zeros) and not at all, then gives\n"
+    "each reason once with the number of files it hit. A file not copied at\n"
+    "all leaves nothing behind in DIR.\n"
+    "\n"
+    "Exit status:\n"
+    "  0  done; with --recover every listed file was copied whole\n"
+    "  1  the command line is wrong\n"
+    "  2  SOURCE cannot be opened\n"
+    "  3  the scan failed\n"
+    "  4  with --recover, some listed file was copied only partly or not at all\n";
 
 namespace {
 

@@ -20,6 +20,15 @@ struct ScanOptions {
 // With -h or --help anywhere only `help` is set.
 std::optional<ScanOptions> ParseScanOptions(int argc, char** argv, std::string& error);
 
+// What harbex-scan answers, as its help lists them.
+enum ScanExitStatus : int {
+    kExitSuccess = 0,
+    kExitBadArguments = 1,
+    kExitCannotStart = 2,  // the source cannot be opened, or the output set up
+    kExitScanFailed = 3,
+    kExitNotAllRecovered = 4,  // with --recover: a listed file was not copied whole
+};
+
 // The one-line synopsis, and the help with one line per option.
 extern const char* const kScanUsage;
 extern const char* const kScanHelp;

@@ -63,11 +63,11 @@ int main(int argc, char** argv) {
     const std::optional<ScanOptions> options = ParseScanOptions(argc, argv, error);
     if (!options) {
         std::fprintf(stderr, "harbex-scan: %s\n%s\n", error.c_str(), kScanUsage);
-        return 1;
+        return kExitBadArguments;
     }
     if (options->help) {
         std::printf("%s\n\n%s", kScanUsage, kScanHelp);
-        return 0;
+        return kExitSuccess;
     }
     // The engine writes its log lines to standard output; keep them off the
     // listing: on standard error with --verbose, else only in the engine log.
@@ -76,7 +76,7 @@ int main(int argc, char** argv) {
         options->verbose ? STDERR_FILENO : open("/dev/null", O_WRONLY | O_CLOEXEC);
     if (listing == nullptr || engineOutput < 0 || dup2(engineOutput, STDOUT_FILENO) < 0) {
         std::fprintf(stderr, "harbex-scan: cannot set up the output: %s\n", std::strerror(errno));
-        return 2;
+        return kExitCannotStart;
     }
     // Whole engine lines, so they never split a line of ours on standard error.
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
@@ -84,7 +84,7 @@ int main(int argc, char** argv) {
     std::unique_ptr<ScanSource> source = OpenScanSource(*options, error);
     if (!source) {
         std::fprintf(stderr, "harbex-scan: %s\n", error.c_str());
-        return 2;
+        return kExitCannotStart;
     }
 
     SetFileTypeLists();
@@ -119,7 +119,12 @@ int main(int argc, char** argv) {
     if (IsFailure(result)) {
         std::fprintf(stderr, "harbex-scan: %s\n", Describe(result).c_str());
         if (!nothingToSearchWith)
-            return 3;
+            return kExitScanFailed;
+        if (options->controller == RECOVERY_CONTROLLER_DELETED) {
+            std::fprintf(stderr,
+                         "harbex-scan: a complete scan (--complete) searches the whole device "
+                         "for lost volumes too\n");
+        }
     }
     for (const std::string& line : ListPartitions(*controller, tree.treeTypes()))
         std::fprintf(stderr, "%s\n", line.c_str());
@@ -139,6 +144,10 @@ int main(int argc, char** argv) {
         const RecoveryCounts counts = RecoverFound(*controller, found, options->recoverTo);
         std::fprintf(stderr, "recovered %d whole, %d partly, %d not at all\n", counts.whole,
                      counts.partly, counts.failed);
+        for (const std::string& line : FormatReasons(counts))
+            std::fprintf(stderr, "%s\n", line.c_str());
+        if (counts.partly > 0 || counts.failed > 0)
+            return kExitNotAllRecovered;
     }
-    return 0;
+    return kExitSuccess;
 }
