@@ -1,3 +1,6 @@
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -180,6 +183,8 @@ bool CCompressFileReader::Recovery(const char* path, IProgress* progress, bool& 
         LOG_FAILURE("Recovery");
         return false;
     }
+    struct stat status {};
+    const bool regular = fstat(fileno(m_pOutput), &status) == 0 && S_ISREG(status.st_mode);
     m_pProgress = progress;
     m_u32MemoryMode = 0;
     bool ok = DeCompressFile(m_pDataRunList, m_s64FileSize);
@@ -190,6 +195,10 @@ bool CCompressFileReader::Recovery(const char* path, IProgress* progress, bool& 
         ok = false;
     }
     m_pOutput = nullptr;
+    // A file cut short must not pass for the decoded file; a device given as
+    // the destination is left alone.
+    if (!ok && regular)
+        unlink(path);
     return ok;
 }
 

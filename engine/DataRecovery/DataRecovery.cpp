@@ -1,8 +1,5 @@
 #include "DataRecovery.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -44,13 +41,6 @@ constexpr const char* kCompressedInPart = "a compressed file is copied only whol
 constexpr const char* kNotDecoded = "could not be decoded";
 constexpr const char* kNothingReadable = "could not be read from the source";
 constexpr const char* kPartsUnreadable = "parts could not be read from the source (left as zeros)";
-
-// Removes what a failed decoding left at `path`, when it is a regular file.
-void RemoveRegularFile(const char* path) {
-    struct stat status {};
-    if (lstat(path, &status) == 0 && S_ISREG(status.st_mode))
-        unlink(path);
-}
 
 class CDataRecovery : public IDataRecovery {
 public:
@@ -265,7 +255,6 @@ RESULT_CODE CDataRecovery::DecodeCompressed(CCompressFileReader& reader, const c
         LOG_FAILURE("RecoverTo");
         m_failureReason =
             reader.OutputError() != 0 ? std::strerror(reader.OutputError()) : kNotDecoded;
-        RemoveRegularFile(path);
         return Failure(__LINE__, kResultFailed);
     }
     if (!m_bResident && reader.LastDecodeIncomplete()) {

@@ -73,7 +73,8 @@ public:
     ~CCompressFileReader() override;
 
     // Decodes the whole file into a new file at `path`. A resident file sets
-    // `resident` and writes nothing: the caller copies it the plain way.
+    // `resident` and writes nothing: the caller copies it the plain way. A
+    // file that could not be written whole is removed.
     bool Recovery(const char* path, IProgress* progress, bool& resident);
     // Decodes at most `capacity` bytes from the file's start into `buffer`.
     bool Recovery(char* buffer, int capacity, IProgress* progress);
