@@ -75,6 +75,10 @@ bool CRestoreScanSink::ReadNodeFrame() {
             SavedRoot& saved = roots_.emplace_back();
             ReadRoot(in, saved);
         }
+        // The count and the roots use up the frame: a count that does not,
+        // or bytes after the last root, mean roots would be lost unnoticed.
+        if (in.Remaining() != 0)
+            throw CRSException(RS_ERROR_RECORD_DAMAGED);
         archive_->CloseFrame();
     } catch (const CRSException& e) {
         error_ = e.GetErrorcode() != 0 ? e.GetErrorcode() : RS_ERROR_RECORD_DAMAGED;

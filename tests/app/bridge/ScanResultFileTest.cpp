@@ -213,6 +213,15 @@ TEST_F(ScanResultFileTest, DamagedResultsFailCleanlyAndLoadNothing) {
     ASSERT_GT(at.firstNodeMarker, at.partitionCount);
     ASSERT_EQ(ReadLE32(&good[at.partitionCount]), 1u);
     ASSERT_EQ(ReadLE32(&good[at.firstNodeMarker]), 0u);
+    // The same result with its one root saved twice loads, as two roots do.
+    ASSERT_EQ(ReadLE64(&good[at.nodeFrame + 36]), 1u);
+    std::vector<uint8_t> twoRoots = good;
+    twoRoots.insert(twoRoots.end(), good.begin() + static_cast<long>(at.firstRoot), good.end());
+    PutLE(twoRoots, at.nodeFrame + 36, 2, 8);
+    PutLE(twoRoots, at.nodeFrame + 32, ReadLE32(&good[at.nodeFrame + 32]) + (at.end - at.firstRoot),
+          4);
+    WriteFile(*dir_ / "two.rsf", twoRoots);
+    ASSERT_EQ(Load(*dir_ / "two.rsf"), 0);
 
     struct Case {
         const char* what;
@@ -243,6 +252,19 @@ TEST_F(ScanResultFileTest, DamagedResultsFailCleanlyAndLoadNothing) {
         {"node frame length past the file", put32(at.nodeFrame + 32, 0x7FFFFFFF), kLoadDamaged},
         {"node frame length short", put32(at.nodeFrame + 32, 100), kLoadDamaged},
         {"root count", [&](auto& b) { PutLE(b, at.nodeFrame + 36, 1000000, 8); }, kLoadDamaged},
+        {"root count lowered",
+         [&](auto& b) {
+             b = twoRoots;
+             PutLE(b, at.nodeFrame + 36, 1, 8);
+         },
+         kLoadDamaged},
+        {"root count zero", [&](auto& b) { PutLE(b, at.nodeFrame + 36, 0, 8); }, kLoadDamaged},
+        {"bytes after the last root",
+         [&](auto& b) {
+             b.insert(b.end(), 4, 0);
+             PutLE(b, at.nodeFrame + 32, ReadLE32(&b[at.nodeFrame + 32]) + 4, 4);
+         },
+         kLoadDamaged},
         {"root marker", put32(at.firstRoot, 2), kLoadDamaged},
         {"partition count 513", put32(at.partitionCount, 513), kLoadDamaged},
         {"node marker", put32(at.firstNodeMarker, 7), kLoadDamaged},
