@@ -8,6 +8,7 @@
 #include <chrono>
 #include <filesystem>
 #include <list>
+#include <map>
 #include <memory>
 #include <set>
 #include <string>
@@ -39,7 +40,6 @@ using harbex::test::TempDir;
 constexpr int kTimeoutMs = 60000;
 // The volume of the image the tests scan: the name the image gives its device.
 constexpr const char* kVolume = "HARBEX16 image";
-
 
 int64_t ModifiedSeconds(const fs::path& path) {
     struct stat status {};
@@ -132,13 +132,15 @@ bool WaitForRecoveryEnd() {
 }
 
 // A small file system mounted for the test's lifetime, filled up to the last
-// byte by a file that can be removed to make room.
+// byte by a file that can be removed to make room (or, unfilled, with `size`
+// bytes of room).
 class FullTmpfs {
 public:
-    FullTmpfs() {
+    explicit FullTmpfs(const char* size = "1m", bool fill = true) {
         const std::string dir = ShellQuoted(dir_.path().string());
-        mounted_ = RunCommand("mount -t tmpfs -o size=1m harbex-test " + dir).status == 0;
-        if (mounted_)
+        mounted_ = RunCommand(std::string("mount -t tmpfs -o size=") + size + " harbex-test " + dir)
+                       .status == 0;
+        if (mounted_ && fill)
             RunCommand("dd if=/dev/zero of=" + dir + "/filler bs=4k 2>/dev/null");
     }
     ~FullTmpfs() {
@@ -313,6 +315,64 @@ TEST_F(RecoveryTest, AStoppedRecoveryEndsIdleWithoutHalfFiles) {
     EXPECT_EQ(KvUIController::GetRecoveryCounts().failed, 1u);
     for (const auto& entry : fs::recursive_directory_iterator(destination.path()))
         EXPECT_NE(entry.path().filename().string(), stopped) << "a cut-short copy was left";
+}
+
+// The regular files below `folder` by their path inside it.
+std::map<std::string, fs::path> FilesBelow(const fs::path& folder) {
+    std::map<std::string, fs::path> files;
+    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+        if (entry.is_regular_file())
+            files[fs::relative(entry.path(), folder).string()] = entry.path();
+    }
+    return files;
+}
+
+TEST_F(RecoveryTest, ADestinationThatStaysFullIsCountedByWhatReachedIt) {
+    if (!harbex::test::IsRoot())
+        GTEST_SKIP() << "mounting needs root";
+    CheckRoots();
+    int count = 0;
+    uint64_t size = 0;
+    KvUIController::GetSelectedFilesAmout(&count, &size);
+    StartRecovery(out_.path());
+    ASSERT_TRUE(WaitForRecoveryEnd());
+    const std::map<std::string, fs::path> reference = FilesBelow(out_.path());
+    ASSERT_EQ(KvUIController::GetRecoveryCounts().recovered, reference.size());
+
+    // 32 KiB take a few of the files; the user resumes each pause without making room.
+    FullTmpfs small("32k", false);
+    if (!small.mounted())
+        GTEST_SKIP() << "no tmpfs could be mounted";
+    StartRecovery(small.path());
+    KvUIRecovery* recovery = KvUIRecovery::instance();
+    int pauses = 0;
+    while (WaitFor(
+        [recovery] {
+            return recovery->GetStatus() == KV_STATUS_PAUSED ||
+                   (!KvUIController::IsRecoveryRunning() &&
+                    KvUIScan::instance()->ResultUsers() == 0);
+        },
+        kTimeoutMs)) {
+        if (!recovery->ExchangeStatus(KV_STATUS_PAUSED, KV_STATUS_RUNNING))
+            break;
+        ++pauses;
+    }
+    ASSERT_TRUE(WaitForRecoveryEnd());
+    const std::map<std::string, fs::path> copied = FilesBelow(small.path());
+
+    // What the alert at the end is built from.
+    const KvUIRecovery::Counts counts = KvUIController::GetRecoveryCounts();
+    EXPECT_GT(pauses, 0);
+    EXPECT_GT(counts.failed, 0u);
+    EXPECT_EQ(counts.skipped, 0u);
+    EXPECT_EQ(counts.recovered + counts.partly + counts.failed, static_cast<uint64_t>(count));
+    EXPECT_EQ(counts.recovered + counts.partly, copied.size());
+    EXPECT_EQ(KvUIController::GetRecoveridedFiles(), copied.size());
+    for (const auto& [name, path] : copied) {
+        SCOPED_TRACE(name);
+        ASSERT_EQ(reference.count(name), 1u);
+        EXPECT_EQ(harbex::test::ReadFile(path), harbex::test::ReadFile(reference.at(name)));
+    }
 }
 
 TEST(RecoveryProgress, CountsEveryFileFromZero) {
