@@ -115,7 +115,9 @@ void RunTool(const std::string& disk, const std::string& options, ToolRun& run) 
     const auto result = RunCommand("TZ=UTC '" + ToolPath("harbex-scan").string() + "' " + options +
                                    " --recover '" + (run.work / "out").string() + "' '" +
                                    image.string() + "' 2>'" + (run.work / "errors").string() + "'");
-    ASSERT_EQ(result.status, 0);
+    // 4: a listed file was not copied whole, as the lost files of an
+    // overwritten volume may not be; the files checked below are.
+    ASSERT_TRUE(result.status == 0 || result.status == 4) << result.status;
     const std::vector<uint8_t> errors = ReadFile(run.work / "errors");
     run.scan = ParseScan(result.output, std::string(errors.begin(), errors.end()));
 }
