@@ -225,7 +225,8 @@ TEST_P(HarbexScanHFSPlusDamaged, ListsEveryFileAndCountsOnlyIntactOnesWhole) {
     const auto result = RunCommand("TZ=UTC '" + ToolPath("harbex-scan").string() + "' --" + mode +
                                    " --deep --recover '" + recovered.path().string() + "' '" +
                                    HFSPlusImageFile(image).string() + "' 2>&1");
-    ASSERT_EQ(result.status, 0) << result.output;
+    // 4: some listed file was not copied whole.
+    ASSERT_EQ(result.status, manifest.unreadable.empty() ? 0 : 4) << result.output;
     ExpectListedAndRecovered(manifest, result.output, recovered.path());
     int files = 0;
     for (const HFSPlusManifestEntry& entry : manifest.entries)
