@@ -110,7 +110,9 @@ void RunTool(const std::filesystem::path& image, const std::string& options, con
     const auto result = RunCommand("TZ=UTC '" + ToolPath("harbex-scan").string() + "' " + options +
                                    " --recover '" + (work / "out").string() + "' '" +
                                    image.string() + "' 2>'" + (work / "errors").string() + "'");
-    ASSERT_EQ(result.status, 0);
+    // 4: a listed file was not copied whole, as a guessed deleted fragmented
+    // file may not be; the files checked below are.
+    ASSERT_TRUE(result.status == 0 || result.status == 4) << result.status;
     const std::vector<uint8_t> errorBytes = ReadFile(work / "errors");
     scan = ParseScan(result.output, std::string(errorBytes.begin(), errorBytes.end()));
 }
