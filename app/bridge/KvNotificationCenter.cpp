@@ -14,6 +14,18 @@ KvNotificationCenter* KvNotificationCenter::defaultCenter() {
     return center;
 }
 
+namespace {
+
+// Made on the main thread as the application object is built, so worker threads
+// only ever find it made.
+void MakeCentreOnTheMainThread() {
+    KvNotificationCenter::defaultCenter();
+}
+
+}  // namespace
+
+Q_COREAPP_STARTUP_FUNCTION(MakeCentreOnTheMainThread)
+
 void KvNotificationCenter::post(const QString& name, const QVariant& object) {
     emit notified(name, object);
 }
