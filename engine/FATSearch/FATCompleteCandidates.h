@@ -49,6 +49,10 @@ public:
                                             uint32_t& clusters, uint32_t& sectorsPerFat) const;
 
     size_t CandidateCount() const { return candidates_.size(); }
+    // The lowest first data sector of the candidates held; INT64_MAX with none.
+    int64_t LowestDataStart() const {
+        return candidates_.empty() ? INT64_MAX : candidates_.begin()->first;
+    }
     size_t ExpectedFATStartCount() const { return fatStarts_.size(); }
     // How often the bound refused a candidate.
     size_t RefusedCount() const { return refused_; }

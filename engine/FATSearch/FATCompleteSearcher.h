@@ -36,6 +36,10 @@ public:
     // Files the raw search meets during the same scan; deleted FAT32 entries
     // are revised against them.
     void SetFileSectorMap(std::map<long long, unsigned int>* map) override { fileSectorMap_ = map; }
+    // A partition's files lie in its data area: a sector below every
+    // candidate's is listed by none. Candidates met later from boot sectors
+    // have their data areas later still.
+    bool MayListAtEnd(long long sector) override { return sector >= candidates_.LowestDataStart(); }
 
     // Filters and scores the candidates and appends them to `published`.
     virtual void AddSearchedPartitionInfoList2(std::vector<CFATSearchedPartitionInfo*>& published);

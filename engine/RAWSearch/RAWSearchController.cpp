@@ -92,6 +92,7 @@ void CRAWSearchController::PreparetoSearch() {
         registry->ReinitAnalyzeList(nullptr);
     context_.ResetCounters();
     FreeRecords();
+    ending_ = false;
     blockBuffer_.Free();
     if (device_ == nullptr || sectorsPerBlock_ <= 0)
         return;
@@ -195,7 +196,11 @@ bool CRAWSearchController::Keep(CRawFileInfo* record) {
         delete record;
         return true;
     }
-    sized_.push_back(record);
+    if (!ending_ &&
+        (laterListing_ == nullptr || laterListing_->MayBeListedLater(record->startSector)))
+        sized_.push_back(record);
+    else
+        File(record);
     return true;
 }
 
@@ -206,14 +211,17 @@ bool CRAWSearchController::IsKnownFile(int64_t startSector) const {
     return bitmap_->GetBit(startSector / perBit) != 0;
 }
 
-void CRAWSearchController::FileSizedRecords() {
-    for (CRawFileInfo* record : sized_) {
-        if (!IsKnownFile(record->startSector)) {
-            if (CRAWFileManager* manager = GetFileManager(record->fileType))
-                manager->AddRawFileInfo(record);
-        }
-        delete record;
+void CRAWSearchController::File(CRawFileInfo* record) {
+    if (!IsKnownFile(record->startSector)) {
+        if (CRAWFileManager* manager = GetFileManager(record->fileType))
+            manager->AddRawFileInfo(record);
     }
+    delete record;
+}
+
+void CRAWSearchController::FileSizedRecords() {
+    for (CRawFileInfo* record : sized_)
+        File(record);
     sized_.clear();
 }
 
@@ -338,6 +346,10 @@ void CRAWSearchController::AnalyzeBlock(long long firstSector, long long sectorC
 void CRAWSearchController::EndSearch(int build) {
     if (build == 0)
         return;
+    // The file systems have listed their files: what waited for them is filed
+    // first, then each file as soon as it is sized.
+    FileSizedRecords();
+    ending_ = true;
     for (CRawFileInfo* record : guessing_)
         record->WillBeRemove(nullptr, -1);
     guessing_.clear();
@@ -364,7 +376,6 @@ void CRAWSearchController::EndSearch(int build) {
         delete record;
     }
     std::printf("--------------%s:%d:--------\n", "EndSearch", __LINE__);
-    FileSizedRecords();
 
     context_.progress = nullptr;
     blockBuffer_.Free();

@@ -42,6 +42,7 @@ public:
     void SetBitmap(TBitmap* bitmap) override { bitmap_ = bitmap; }
     void SetFileSectorMap(std::map<long long, unsigned int>* map) override { fileSectorMap_ = map; }
     TBitmap* GetBitmap() override { return bitmap_; }
+    void SetLaterListing(ILaterListing* listing) override { laterListing_ = listing; }
 
 private:
     // The first analyser that accepts the sector: map, then multimap, then list.
@@ -53,14 +54,16 @@ private:
     void CalcRawFileSize(unsigned char* sector, CRawFileInfo* created, long long number,
                          CRawFileInfo::SearchContext& context);
     CRAWFileManager* GetFileManager(RAW_FILE_TYPE type);
-    // Keeps a sized record to be filed at the end, or drops it when its size
-    // runs past the device's end; false (the record stays the caller's) when
-    // its type has no category.
+    // Files a sized record at once, or keeps it to be filed at the end when
+    // a file system may still list it then; drops it when its size runs past
+    // the device's end. False (the record stays the caller's) when its type
+    // has no category.
     bool Keep(CRawFileInfo* record);
     // A file that starts in a sector of a file some file system already lists.
     bool IsKnownFile(int64_t startSector) const;
-    // Files the kept records in the order they were sized, all but those of
-    // known files.
+    // Files the record unless it is a known file's, and deletes it.
+    void File(CRawFileInfo* record);
+    // Files the kept records in the order they were sized.
     void FileSizedRecords();
     void SizeFromRing();
     void RemoveFromOpen(CRawFileInfo* record);
@@ -75,9 +78,11 @@ private:
     CBufferStorageDevice ring_;
     std::list<CRawFileInfo*> open_;     // owned
     std::list<CRawFileInfo*> pending_;  // owned
-    // Sized records, filed at the end once the file systems have said which
-    // files they list; owned.
+    // Sized records that a file system may still list, filed at the end once
+    // the file systems have said which files they list; owned.
     std::vector<CRawFileInfo*> sized_;
+    ILaterListing* laterListing_ = nullptr;  // not owned
+    bool ending_ = false;                    // the file systems have listed their files
     std::map<long long, unsigned int>* fileSectorMap_ = nullptr;  // not owned
     RawBlockMemory blockBuffer_;  // the previous block, the current one, and zeros
     size_t halfBytes_ = 0;

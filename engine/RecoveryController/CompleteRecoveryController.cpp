@@ -91,12 +91,20 @@ void CCompleteRecoveryController::MakeSearchers(IStorageDevice* device, IProgres
             case SEARCHER_RAW_BY_TYPE:
                 searcher->SetFileSectorMap(&m_fileSectorMap);
                 searcher->SetIProgressSink(progress);
+                searcher->SetLaterListing(this);
                 break;
             default:
                 break;
         }
         m_searchers.push_back({entry.type, searcher});
     }
+}
+
+bool CCompleteRecoveryController::MayBeListedLater(long long sector) {
+    return std::any_of(
+        m_searchers.begin(), m_searchers.end(), [sector](const _SEARCHER_INFO& info) {
+            return info.type != SEARCHER_RAW_BY_TYPE && info.searcher->MayListAtEnd(sector);
+        });
 }
 
 RESULT_CODE CCompleteRecoveryController::StartDataRecovery(IStorageDevice* device, IProgress* sink,

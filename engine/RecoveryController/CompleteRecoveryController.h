@@ -3,6 +3,7 @@
 #include <list>
 #include <map>
 
+#include "FileSystemSearcher.h"
 #include "KnownFiles.h"
 #include "RecoveryController.h"
 
@@ -19,7 +20,7 @@ struct _SEARCHER_INFO {
 
 // The complete scan: every block searcher over the whole device, which is
 // read once, block by block, through a read-ahead cache.
-class CCompleteRecoveryController : public IRecoveryController {
+class CCompleteRecoveryController : public IRecoveryController, private ILaterListing {
 public:
     explicit CCompleteRecoveryController(std::chrono::milliseconds treeSetupPause)
         : m_treeSetupPause(treeSetupPause) {}
@@ -43,6 +44,8 @@ private:
     RESULT_CODE SearchData(long long first, long long last, IProgress* progress);
     void MakeSearchers(IStorageDevice* device, IProgress* progress);
     void FreeScanObjects();
+    // A file-system searcher other than the raw search may list it when it ends.
+    bool MayBeListedLater(long long sector) override;
 
     const std::chrono::milliseconds m_treeSetupPause;
     RestoreScanSink* m_pRestore = nullptr;

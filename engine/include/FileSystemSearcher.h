@@ -38,6 +38,16 @@ public:
     virtual RESULT_CODE QuickSearchFiles(IStorageDevice* volume, IProgress* progress) = 0;
 };
 
+// Asked by the raw search of a complete scan about each file it has sized:
+// may a file system still list, when it ends, a file that covers `sector`?
+class ILaterListing {
+public:
+    virtual bool MayBeListedLater(long long sector) = 0;
+
+protected:
+    ~ILaterListing() = default;
+};
+
 // Is fed the blocks of a whole device in ascending order and rebuilds what it
 // recognises. Order of calls: SetIProgressSink, SetFileSectorMap and
 // SetActivePartition as needed; SetDevice, SetBlockSize, SetDirecotryTreeBuilder,
@@ -59,6 +69,15 @@ public:
     virtual void SetFileSectorMap(std::map<long long, unsigned int>* map) { (void)map; }
     virtual TBitmap* GetBitmap() { return nullptr; }
     virtual void SetActivePartition(bool active) { (void)active; }
+    // Whether the files this searcher lists when it ends, and has the scan
+    // mark as known, may cover `sector`, going by what it has met so far.
+    virtual bool MayListAtEnd(long long sector) {
+        (void)sector;
+        return false;
+    }
+    // Where the raw search asks whether a file it sized may still be listed
+    // by a file system; without it every file may be.
+    virtual void SetLaterListing(ILaterListing* listing) { (void)listing; }
 };
 
 // The property record of one found file, shared by the file systems.

@@ -328,6 +328,42 @@ TEST_F(RawSearch, FilesThatAFileSystemListsAreNotFiledAgain) {
     EXPECT_EQ(Files(), (FileList{{2, 512}}));
 }
 
+TEST_F(RawSearch, FilesNoFileSystemCanListAreFiledAsSoonAsSized) {
+    // A file system may list files from sector 8 on when it ends.
+    struct FromSector8 : ILaterListing {
+        bool MayBeListedLater(long long sector) override { return sector >= 8; }
+    } listing;
+    search_.SetLaterListing(&listing);
+    PutSized(2, "PK\3\4", 512);
+    Put(3, "MThd");
+    Put(5, "END!");
+    PutSized(9, "PK\3\4", 512);
+    PutSized(12, "PK\3\4", 512);
+    Prepare(24);
+    ASSERT_TRUE(Walk());
+    EXPECT_EQ(Files(), (FileList{{2, 512}, {3, 3 * 512}}));
+    // The file system lists the file at sector 9; the one at 12 waited for it.
+    ASSERT_TRUE(bitmap_.CreateBitmap(24, 1));
+    bitmap_.SetBit(9, 1, 1);
+    search_.EndSearch(1);
+    EXPECT_EQ(Files(), (FileList{{2, 512}, {3, 3 * 512}, {12, 512}}));
+}
+
+TEST_F(RawSearch, AStoppedScanKeepsTheFilesFiledBeforeTheStop) {
+    struct Nowhere : ILaterListing {
+        bool MayBeListedLater(long long) override { return false; }
+    } listing;
+    search_.SetLaterListing(&listing);
+    PutSized(1, "PK\3\4", 512);
+    PutSized(40, "PK\3\4", 512);
+    Prepare(64);
+    progress_.goOn = 20;  // stops inside the third block
+    EXPECT_FALSE(Walk());
+    // The complete scan may end the search without building: the file is filed.
+    search_.EndSearch(0);
+    EXPECT_EQ(Files(), (FileList{{1, 512}}));
+}
+
 TEST_F(RawSearch, DamagedAndRandomInputEndsCleanly) {
     // Random bytes with PNG headers planted in them: whole, cut by the
     // device's end, with huge lengths, and mere signatures.

@@ -432,6 +432,15 @@ void CHFSPlusCompleteFileSystemSearchController::AnalyzeBlock(long long firstSec
     }
 }
 
+bool CHFSPlusCompleteFileSystemSearchController::MayListAtEnd(long long sector) {
+    const uint64_t byte = uint64_t(sector) * sectorSize_;
+    return sector >= 0 && std::any_of(pendingAlternates_.begin(), pendingAlternates_.end(),
+                                      [byte](const FoundHeader& found) {
+                                          return byte >= found.startByte &&
+                                                 byte < found.headerByte + kPiece;
+                                      });
+}
+
 void CHFSPlusCompleteFileSystemSearchController::EndSearch(int build) {
     // Of the alternates claiming one start, the largest volume is the real one.
     std::stable_sort(pendingAlternates_.begin(), pendingAlternates_.end(),
