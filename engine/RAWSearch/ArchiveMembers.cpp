@@ -177,21 +177,36 @@ int RARAnalyser::RARRawFileInfo::CalcRawSize(unsigned char* sector, int sectorSi
 TARAnalyser::TARAnalyser() : StreamingAnalyser(kType, new FileTARAnalyser()) {}
 
 uint32_t TARAnalyser::AnalyseBuffer(unsigned char* b, CRawFileInfo& info) {
-    if (b == nullptr || !TarHeader::IsHeader(b))
+    if (b == nullptr || openStart >= 0 || !TarHeader::IsHeader(b))
         return 0;
     return Match(info);
 }
 
 int TARAnalyser::TARRawFileInfo::CalcRawSize(unsigned char* sector, int sectorSize,
                                              long long sectorNumber, SearchContext&) {
+    if (owner_ != nullptr && owner_->openStart < 0)
+        owner_->openStart = startSector;
     if (sector == nullptr || sectorSize < 512)
         return 2;
     const int64_t offset = OffsetOf(sectorNumber, sectorSize);
     while (nextOffset >= offset && nextOffset + 512 <= offset + sectorSize) {
-        if (StepTar(sector + (nextOffset - offset), nextOffset) == TarStep::End)
+        if (StepTar(sector + (nextOffset - offset), nextOffset) == TarStep::End) {
+            Close();
             return Finish(nextOffset, sectorNumber);
+        }
     }
     return 2;
+}
+
+void TARAnalyser::TARRawFileInfo::WillBeRemove(unsigned char* sector, long long sectorNumber) {
+    Close();
+    StreamingRecord::WillBeRemove(sector, sectorNumber);
+}
+
+void TARAnalyser::TARRawFileInfo::Close() {
+    if (owner_ != nullptr && owner_->openStart == startSector)
+        owner_->openStart = -1;
+    owner_ = nullptr;
 }
 
 }  // namespace ZizEdoza

@@ -51,22 +51,33 @@ public:
     CRawFileInfo* CreateRawFileInfo() override { return NewRecord<RARRawFileInfo>(); }
 };
 
+// Admits one TAR record at a time: the member headers of an open archive,
+// and archives stored in it, are not new files. The open record belongs to
+// this analyser, which the search makes afresh for every scan.
 class TARAnalyser : public StreamingAnalyser {
 public:
     static constexpr RAW_FILE_TYPE kType = 63;
 
     class TARRawFileInfo : public StreamingRecord {
     public:
-        explicit TARRawFileInfo(IRawFileAnalyser* header) : StreamingRecord(header) {}
+        TARRawFileInfo(IRawFileAnalyser* header, TARAnalyser* owner)
+            : StreamingRecord(header), owner_(owner) {}
         int CalcRawSize(unsigned char* sector, int sectorSize, long long sectorNumber,
                         SearchContext& context) override;
+        void WillBeRemove(unsigned char* sector, long long sectorNumber) override;
 
         int64_t nextOffset = 0;  // the next header block
+
+    private:
+        void Close();
+        TARAnalyser* owner_;  // not owned; cleared once the record closes
     };
 
     TARAnalyser();
     uint32_t AnalyseBuffer(unsigned char* sector, CRawFileInfo& info) override;
-    CRawFileInfo* CreateRawFileInfo() override { return NewRecord<TARRawFileInfo>(); }
+    CRawFileInfo* CreateRawFileInfo() override { return NewRecord<TARRawFileInfo>(this); }
+
+    int64_t openStart = -1;  // start sector of the open record, or -1
 };
 
 }  // namespace ZizEdoza
