@@ -12,43 +12,83 @@ bool CBufferStorageDevice::InitBufferDevice(IStorageDevice* realDevice, uint32_t
     context_ = context;
     sectorSize_ = sectorSize == 0 ? 512 : sectorSize;
     sectorsPerBlock_ = sectorsPerBlock;
+    capacity_ = 0;
     held_ = 0;
     oldest_ = 0;
+    hiddenAt_ = nullptr;
     storage_.Free();
     slots_.clear();
     if (sectorsPerBlock == 0 || blockCount == 0)
         return false;
-    // Only blocks that were added are ever read back: the bytes need no zeros.
-    if (!storage_.Allocate(size_t{blockCount} * sectorsPerBlock * sectorSize_))
+    const size_t slots = size_t{blockCount} + 1;
+    if (!storage_.Allocate((slots + 1) * BlockBytes() + TailBytes()))
         return false;
-    slots_.assign(blockCount, Slot());
+    // Only the mirror ahead of the first block and the zeros at the end are
+    // read before they are written.
+    std::memset(storage_.data(), 0, BlockBytes());
+    std::memset(storage_.data() + storage_.size() - TailBytes(), 0, TailBytes());
+    slots_.assign(slots, Slot());
+    capacity_ = blockCount;
     return true;
 }
 
 bool CBufferStorageDevice::IsFullBuffer() const {
-    return !slots_.empty() && held_ == slots_.size();
+    return capacity_ != 0 && held_ == capacity_;
+}
+
+size_t CBufferStorageDevice::TailBytes() const {
+    return std::max<size_t>(4096, sectorSize_);
+}
+
+uint8_t* CBufferStorageDevice::OpenNextBlock() {
+    if (slots_.empty())
+        return nullptr;
+    CloseNextBlock();
+    const size_t next = NextSlot();
+    uint8_t* room = SlotBytes(next);
+    if (next == 0 && held_ != 0)
+        std::memcpy(storage_.data(), SlotBytes(slots_.size() - 1), BlockBytes());
+    hiddenAt_ = room + BlockBytes();
+    hidden_.assign(hiddenAt_, hiddenAt_ + TailBytes());
+    std::memset(hiddenAt_, 0, TailBytes());
+    return room;
+}
+
+void CBufferStorageDevice::CloseNextBlock() {
+    if (hiddenAt_ == nullptr)
+        return;
+    std::memcpy(hiddenAt_, hidden_.data(), hidden_.size());
+    hiddenAt_ = nullptr;
+}
+
+void CBufferStorageDevice::AddNextBlock(int64_t first, int64_t count, bool good) {
+    if (slots_.empty())
+        return;
+    CloseNextBlock();
+    const size_t index = NextSlot();
+    if (held_ < capacity_)
+        ++held_;
+    else
+        oldest_ = (oldest_ + 1) % slots_.size();
+    Slot& slot = slots_[index];
+    slot.first = first;
+    slot.count = std::clamp<int64_t>(count, 0, sectorsPerBlock_);
+    slot.valid = good;
+    // A block that could not be read looks back as zeros, not as older data.
+    if (!good)
+        std::memset(SlotBytes(index), 0, BlockBytes());
 }
 
 void CBufferStorageDevice::AddBlockToBuffer(const uint8_t* block, int64_t first, int64_t count) {
-    if (slots_.empty())
+    uint8_t* room = OpenNextBlock();
+    if (room == nullptr)
         return;
-    count = std::clamp<int64_t>(count, 0, sectorsPerBlock_);
-    size_t index = 0;
-    if (held_ < slots_.size()) {
-        index = (oldest_ + held_) % slots_.size();
-        ++held_;
-    } else {
-        index = oldest_;
-        oldest_ = (oldest_ + 1) % slots_.size();
-    }
-    Slot& slot = slots_[index];
-    slot.first = first;
-    slot.count = count;
-    slot.valid = block != nullptr;
     if (block != nullptr) {
-        std::memcpy(storage_.data() + index * sectorsPerBlock_ * size_t{sectorSize_}, block,
-                    static_cast<size_t>(count) * sectorSize_);
+        std::memcpy(
+            room, block,
+            static_cast<size_t>(std::clamp<int64_t>(count, 0, sectorsPerBlock_)) * sectorSize_);
     }
+    AddNextBlock(first, count, block != nullptr);
 }
 
 int64_t CBufferStorageDevice::GetDeviceStartSector() const {
@@ -77,7 +117,9 @@ bool CBufferStorageDevice::Open(char*) {
 bool CBufferStorageDevice::Close() {
     storage_.Free();
     slots_.clear();
+    capacity_ = 0;
     held_ = 0;
+    hiddenAt_ = nullptr;
     return true;
 }
 
@@ -95,8 +137,8 @@ bool CBufferStorageDevice::ReadSector(void* buffer, int64_t first, int64_t count
         if (slot == nullptr)
             break;
         const int64_t piece = std::min(end, slot->first + slot->count) - sector;
-        const uint8_t* source = storage_.data() + index * sectorsPerBlock_ * size_t{sectorSize_} +
-                                static_cast<size_t>(sector - slot->first) * sectorSize_;
+        const uint8_t* source =
+            SlotBytes(index) + static_cast<size_t>(sector - slot->first) * sectorSize_;
         std::memcpy(target + static_cast<size_t>(sector - first) * sectorSize_, source,
                     static_cast<size_t>(piece) * sectorSize_);
         sector += piece;
@@ -110,7 +152,9 @@ int64_t CBufferStorageDevice::GetTotalSectors() {
     if (realDevice_ != nullptr)
         return realDevice_->GetTotalSectors();
     int64_t end = 0;
-    for (size_t k = 0; k < held_; ++k)
-        end = std::max(end, slots_[k].first + slots_[k].count);
+    for (size_t k = 0; k < held_; ++k) {
+        const Slot& slot = slots_[(oldest_ + k) % slots_.size()];
+        end = std::max(end, slot.first + slot.count);
+    }
     return end;
 }

@@ -16,9 +16,8 @@
 namespace {
 
 constexpr int64_t kTypeTreeRoot = 1;
-// Zeros after the two block halves, so a read past a block's last sector
-// finds zeros: at least a sector, and never less than 4096 bytes.
-constexpr size_t kLeastTailBytes = 4096;
+constexpr uint32_t kPrefetchSectors = 8;
+constexpr uint32_t kCacheLine = 64;
 
 uint32_t TrailingZeroBytes(const unsigned char* sector, uint32_t sectorSize) {
     uint32_t zeros = 0;
@@ -29,6 +28,16 @@ uint32_t TrailingZeroBytes(const unsigned char* sector, uint32_t sectorSize) {
         zeros += 4;
     }
     return zeros;
+}
+
+bool IsZeroSector(const unsigned char* sector, uint32_t sectorSize) {
+    uint64_t any = 0;
+    for (uint32_t at = 0; at + 8 <= sectorSize; at += 8) {
+        uint64_t word = 0;
+        std::memcpy(&word, sector + at, 8);
+        any |= word;
+    }
+    return any == 0;
 }
 
 bool Accepts(IRawFileAnalyser* analyser, unsigned char* sector, CRawFileInfo& probe,
@@ -93,7 +102,7 @@ void CRAWSearchController::PreparetoSearch() {
     context_.ResetCounters();
     FreeRecords();
     ending_ = false;
-    blockBuffer_.Free();
+    ring_.Close();
     if (device_ == nullptr || sectorsPerBlock_ <= 0)
         return;
     const uint32_t reported = device_->GetSectorSize();
@@ -101,14 +110,15 @@ void CRAWSearchController::PreparetoSearch() {
     ring_.InitBufferDevice(device_, sectorSize_, static_cast<uint32_t>(sectorsPerBlock_),
                            kRingBlocks, &context_);
     fileTypes_.Initialize();
+    keyedStarts_.reset();
+    for (const RawAnalyserKey& entry : CRawFileAnalyserListSingle::MapKeys())
+        keyedStarts_.set(entry.key & 0xFFFF);
+    for (const RawAnalyserKey& entry : CRawFileAnalyserListSingle::MultimapKeys())
+        keyedStarts_.set(entry.key & 0xFFFF);
     if (builder_ != nullptr) {
         builder_->AddSearcherInfo(SEARCHER_RAW_BY_TYPE, kTypeTreeRoot);
         builder_->AddSearcherInfo(SEARCHER_RAW_BY_TAG, CLABELRAWTreeBuilder::kRootId);
     }
-    halfBytes_ = size_t{sectorSize_} * static_cast<size_t>(sectorsPerBlock_);
-    const size_t bytes = 2 * halfBytes_ + std::max<size_t>(kLeastTailBytes, sectorSize_);
-    if (blockBuffer_.Allocate(bytes))
-        std::memset(blockBuffer_.data(), 0, bytes);
 }
 
 IRawFileAnalyser* CRAWSearchController::FindAnalyser(unsigned char* sector, CRawFileInfo& probe,
@@ -119,10 +129,10 @@ IRawFileAnalyser* CRAWSearchController::FindAnalyser(unsigned char* sector, CRaw
     std::memcpy(&key, sector, 4);
     // Each candidate gets a fresh probe, so a rejecting one leaves nothing behind.
     auto accepts = [&](IRawFileAnalyser* analyser) {
-        probe = CRawFileInfo();
+        probe.Clear();
         return Accepts(analyser, sector, probe, sectorSize_, number, context);
     };
-    if (key != 0) {
+    if (key != 0 && keyedStarts_.test(key & 0xFFFF)) {
         auto& map = registry->GetAnalyserMap(0);
         const auto found = map.find(key);
         if (found != map.end() && accepts(found->second))
@@ -135,7 +145,7 @@ IRawFileAnalyser* CRAWSearchController::FindAnalyser(unsigned char* sector, CRaw
         }
     }
     for (IRawFileAnalyser* analyser : registry->GetAnalyserList(0)) {
-        probe = CRawFileInfo();
+        probe.Clear();
         if (analyser->AnalyseBuffer(sector, probe) != 0)
             return analyser;
     }
@@ -256,11 +266,10 @@ void CRAWSearchController::CalcRawFileSize(unsigned char* sector, CRawFileInfo* 
     }
 }
 
-void CRAWSearchController::AnalyzeSectors(long long first, long long count) {
+void CRAWSearchController::AnalyzeSectors(unsigned char* block, long long first, long long count) {
     const TBitmap* bitmap =
         bitmap_ != nullptr && bitmap_->GetBitmapData() != nullptr ? bitmap_ : nullptr;
     const long long perBit = bitmap != nullptr ? std::max(1u, bitmap->GetSectorsPerBit()) : 1;
-    unsigned char* block = blockBuffer_.data() + halfBytes_;
     CRawFileInfo::SearchContext context;
     context.windowStart = first > 0 ? first - sectorsPerBlock_ : first;
     context.windowEnd = first + count;
@@ -274,13 +283,22 @@ void CRAWSearchController::AnalyzeSectors(long long first, long long count) {
         if (!context_.Continue())
             break;
         unsigned char* sector = block + static_cast<size_t>(i) * sectorSize_;
+        // A sector further on is asked for now, so that it arrives from
+        // memory while this one is analysed.
+        const unsigned char* ahead = sector + size_t{kPrefetchSectors} * sectorSize_;
+        for (uint32_t line = 0; line < sectorSize_; line += kCacheLine)
+            __builtin_prefetch(ahead + line);
         context.leadingZeroBytes = (sector[0] | sector[1] | sector[2] | sector[3]) == 0 ? 4 : 0;
         context.trailingZeroBytes = TrailingZeroBytes(sector, sectorSize_);
         context.otherNewRecord = nullptr;
         ++i;
 
+        // No file of any kind starts with a sector of zeros.
+        IRawFileAnalyser* analyser = nullptr;
+        if (context.leadingZeroBytes == 0 || !IsZeroSector(sector, sectorSize_))
+            analyser = FindAnalyser(sector, probe, number, context);
         CRawFileInfo* created = nullptr;
-        if (IRawFileAnalyser* analyser = FindAnalyser(sector, probe, number, context)) {
+        if (analyser != nullptr) {
             created = CreateRawFileInfo(probe, number, analyser);
             if (created == nullptr)
                 continue;
@@ -321,26 +339,31 @@ void CRAWSearchController::AnalyzeBlock(long long firstSector, long long sectorC
         registry->GetAnalyserList(0).empty()) {
         return;
     }
-    assert(!blockBuffer_.empty() && "m_pBlockBuffer");
-    if (blockBuffer_.empty() || device_ == nullptr || firstSector < 0 || sectorCount <= 0)
+    if (device_ == nullptr || firstSector < 0 || sectorCount <= 0)
+        return;
+    // The block is read into the look-back ring and analysed there: the
+    // previous block lies right before it, zeros right after it.
+    unsigned char* block = ring_.OpenNextBlock();
+    if (block == nullptr)
         return;
     const long long count = std::min<long long>(sectorCount, sectorsPerBlock_);
-    unsigned char* block = blockBuffer_.data() + halfBytes_;
     if (!device_->ReadSector(block, firstSector, count)) {
         // The ring keeps the gap, so walks over it read the device itself.
-        ring_.AddBlockToBuffer(nullptr, firstSector, count);
+        ring_.AddNextBlock(firstSector, count, false);
         return;
     }
     // A short last block: what follows it reads as zeros, not as older data.
     const size_t used = static_cast<size_t>(count) * sectorSize_;
-    std::memset(block + used, 0, halfBytes_ - used);
+    std::memset(block + used, 0, static_cast<size_t>(sectorsPerBlock_) * sectorSize_ - used);
 
-    AnalyzeSectors(firstSector, count);
+    AnalyzeSectors(block, firstSector, count);
 
-    std::memcpy(blockBuffer_.data(), block, halfBytes_);
+    // The oldest block stays readable while the records that started in it
+    // are sized.
+    ring_.CloseNextBlock();
     if (ring_.IsFullBuffer())
         SizeFromRing();
-    ring_.AddBlockToBuffer(block, firstSector, count);
+    ring_.AddNextBlock(firstSector, count, true);
 }
 
 void CRAWSearchController::EndSearch(int build) {
@@ -378,7 +401,6 @@ void CRAWSearchController::EndSearch(int build) {
     std::printf("--------------%s:%d:--------\n", "EndSearch", __LINE__);
 
     context_.progress = nullptr;
-    blockBuffer_.Free();
     ring_.Close();
     if (builder_ != nullptr) {
         builder_->FlashBuild(SEARCHER_RAW_BY_TYPE);

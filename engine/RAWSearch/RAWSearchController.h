@@ -1,5 +1,6 @@
 #pragma once
 
+#include <bitset>
 #include <cstdint>
 #include <list>
 #include <map>
@@ -9,7 +10,6 @@
 #include "BufferStorageDevice.h"
 #include "FileSystemSearcher.h"
 #include "FileTypeManager.h"
-#include "RawBlockMemory.h"
 #include "RawFileAnalyser.h"
 #include "RawFileManager.h"
 #include "RawScanContext.h"
@@ -45,7 +45,8 @@ public:
     void SetLaterListing(ILaterListing* listing) override { laterListing_ = listing; }
 
 private:
-    // The first analyser that accepts the sector: map, then multimap, then list.
+    // The first analyser that accepts the sector: map, then multimap, then
+    // list; the two keyed sets only when some key starts as the sector does.
     IRawFileAnalyser* FindAnalyser(unsigned char* sector, CRawFileInfo& probe, long long number,
                                    const CRawFileInfo::SearchContext& context);
     CRawFileInfo* CreateRawFileInfo(const CRawFileInfo& probe, long long number,
@@ -67,7 +68,7 @@ private:
     void FileSizedRecords();
     void SizeFromRing();
     void RemoveFromOpen(CRawFileInfo* record);
-    void AnalyzeSectors(long long first, long long count);
+    void AnalyzeSectors(unsigned char* block, long long first, long long count);
     void FreeRecords();
 
     CFileTypeManager fileTypes_;
@@ -84,10 +85,10 @@ private:
     ILaterListing* laterListing_ = nullptr;  // not owned
     bool ending_ = false;                    // the file systems have listed their files
     std::map<long long, unsigned int>* fileSectorMap_ = nullptr;  // not owned
-    RawBlockMemory blockBuffer_;  // the previous block, the current one, and zeros
-    size_t halfBytes_ = 0;
-    TBitmap* bitmap_ = nullptr;  // not owned
+    TBitmap* bitmap_ = nullptr;                                   // not owned
     uint32_t sectorSize_ = 512;
     std::vector<CRawFileInfo*> guessing_;  // streaming records, oldest first; in open_
     RawScanContext context_;
+    // The first two bytes (little-endian) of every analyser key.
+    std::bitset<65536> keyedStarts_;
 };

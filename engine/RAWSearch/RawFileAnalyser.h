@@ -27,6 +27,19 @@ public:
     CRawFileInfo& operator=(const CRawFileInfo&) = default;
     virtual ~CRawFileInfo() = default;
 
+    // Back to a new record's state, cheaply: the strings keep their memory.
+    void Clear() {
+        startSector = 0;
+        size = 0;
+        fileType = 0;
+        analyserType = 0xFFFF;
+        timeText.clear();
+        analyser = nullptr;
+        name_.clear();
+        tag_ = RAW_FILE_TAG_NONE;
+        tagValue_.clear();
+    }
+
     // True when the record measures its file while the scan streams past it.
     virtual bool WhetherImplementGuess() { return false; }
     // The record leaves the streaming set (null bytes and -1 at the end of the scan).

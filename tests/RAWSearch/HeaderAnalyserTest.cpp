@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <typeinfo>
+
 #include <cstring>
 #include <functional>
 #include <string>
@@ -297,6 +299,18 @@ TEST_F(HeaderAnalysers, NullBuffersMatchNothing) {
     CRawFileInfo info;
     for (auto& [key, analyser] : registry->GetAnalyserMap(0))
         EXPECT_EQ(analyser->AnalyseBuffer(nullptr, info), 0u) << std::hex << key;
+}
+
+// The raw search skips sectors of zeros without asking the analysers of the
+// list (the keyed ones are never asked when the first four bytes are zeros).
+TEST_F(HeaderAnalysers, NoListedAnalyserTakesASectorOfZeros) {
+    const Bytes zeros(64 * 1024, 0);
+    for (IRawFileAnalyser* analyser :
+         CRawFileAnalyserListSingle::CreateInstance()->GetAnalyserList(0)) {
+        CRawFileInfo info;
+        EXPECT_EQ(analyser->AnalyseBuffer(const_cast<uint8_t*>(zeros.data()), info), 0u)
+            << typeid(*analyser).name();
+    }
 }
 
 namespace {

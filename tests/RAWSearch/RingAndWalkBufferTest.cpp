@@ -89,6 +89,40 @@ TEST(BlockRing, AGapOrAStopIsNotServedFromMemory) {
     EXPECT_FALSE(r.ring.ReadSector(got.data(), 0, 1));
 }
 
+TEST(BlockRing, AnOpenBlockFollowsTheNewestAndIsFollowedByZeros) {
+    // Blocks read straight into a ring of three, past two wraps of its storage.
+    MemoryDevice device(NumberedSectors(64), kSector);
+    RawScanContext context;
+    CBufferStorageDevice ring;
+    ASSERT_TRUE(ring.InitBufferDevice(&device, kSector, 4, 3, &context));
+    const size_t blockBytes = 4 * kSector;
+    for (int block = 0; block < 9; ++block) {
+        SCOPED_TRACE(block);
+        uint8_t* room = ring.OpenNextBlock();
+        ASSERT_NE(room, nullptr);
+        ASSERT_TRUE(device.ReadSector(room, block * 4, 4));
+        // The block before it lies right before it (zeros before the first).
+        for (size_t at = 1; at <= blockBytes; at += kSector - 1)
+            EXPECT_EQ(room[-std::ptrdiff_t(at)],
+                      block == 0 ? 0 : uint8_t(block * 4 - 1 - (at - 1) / kSector));
+        for (size_t at = 0; at < ring.TailBytes(); ++at)
+            ASSERT_EQ(room[blockBytes + at], 0) << at;
+        ring.CloseNextBlock();
+        // The oldest block is whole again, and read from memory.
+        if (block >= 3) {
+            std::vector<uint8_t> oldest(blockBytes);
+            device.reads = 0;
+            ASSERT_TRUE(ring.ReadSector(oldest.data(), (block - 3) * 4, 4));
+            EXPECT_EQ(device.reads, 0);
+            EXPECT_EQ(oldest,
+                      std::vector<uint8_t>(device.bytes().begin() + (block - 3) * blockBytes,
+                                           device.bytes().begin() + (block - 2) * blockBytes));
+        }
+        ring.AddNextBlock(block * 4, 4, true);
+    }
+    EXPECT_EQ(ring.GetDeviceStartSector(), 24);
+}
+
 TEST(WalkBuffer, ReadersKeepTheirOwnWindows) {
     MemoryDevice device(NumberedSectors(1000), kSector);
     RawFileBuffer a(&device, 0);
