@@ -24,6 +24,7 @@ bool CMFTInfo::InitFromBuffer(const CNTFSFileRecord& record, int64_t sector) {
         return false;
     }
     CNTFSFileRecordAnalyzer::GetSectorsPerClusterfrom0x80(record, sectorsPerCluster_);
+    runsMayContinue_ = record.FindAttibute(kNTFSAttributeList, 0) != nullptr;
     initializedBytes_ = -1;
     using A = CNTFSFileRecordAttribute;
     // The attribute that starts the data carries its sizes.

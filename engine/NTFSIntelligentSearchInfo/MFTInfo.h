@@ -38,6 +38,10 @@ public:
     CNTFSDataRunList& GetDataRunList() { return runs_; }
     const CNTFSDataRunList& GetDataRunList() const { return runs_; }
     uint8_t GetSectorsPerCluster() const { return sectorsPerCluster_; }
+    void SetSectorsPerCluster(uint8_t sectors) { sectorsPerCluster_ = sectors; }
+    // Whether the record keeps an attribute list: its data runs may continue in
+    // extension records, and then the cluster size its own runs suggest is too large.
+    bool RunsMayContinue() const { return runsMayContinue_; }
     // Whether the table's data, as far as it was written, holds record `number`:
     // a table extended in whole clusters may reach past its last written record
     // into an older volume's records.
@@ -55,6 +59,7 @@ private:
     uint8_t sectorsPerRecord_ = 2;
     uint8_t sectorsPerCluster_ = 0;
     int64_t initializedBytes_ = -1;  // of the data, -1 when unknown
+    bool runsMayContinue_ = false;
 };
 
 // One FILE record of a user file or folder, as the searches note it.

@@ -100,6 +100,11 @@ void CMetaFileRecordGroupinMFTAnalyzer::AnalyzeMetaFileRecordGroup() {
         AnalyzeSingleMFT(*groupMFT_);
         return;
     }
+    // A table in many pieces keeps only its first runs in record 0, too few
+    // for its size to tell the cluster size; its mirror's one piece tells it.
+    if (groupMFT_->RunsMayContinue() && groupMirr_->GetSectorsPerCluster() != 0) {
+        groupMFT_->SetSectorsPerCluster(groupMirr_->GetSectorsPerCluster());
+    }
     const CMFTFilesPair pair{groupMFT_, groupMirr_};
     AnalyzeMFTFilesPair(pair);
     if (pairTables_.size() < kNTFSMostEvidence) {

@@ -53,7 +53,7 @@ private:
     void AdjustPartitionSizeandMFTSector(CSearchedNTFSPartitionInfo& partition) const;
     void AdjustPartitionSizeandMFTSectorinContainer(const CSearchedNTFSPartitionInfo& candidate);
 
-    const CMFTInfo* groupMFT_ = nullptr;
+    CMFTInfo* groupMFT_ = nullptr;
     const CMFTMirrInfo* groupMirr_ = nullptr;
     int64_t groupStart_ = -1;
     uint32_t groupStride_ = 2;

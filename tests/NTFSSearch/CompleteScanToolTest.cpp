@@ -173,13 +173,15 @@ TEST_P(NTFSCompleteScanTool, ListsEachPartitionAndRecoversItsFiles) {
 INSTANTIATE_TEST_SUITE_P(Disks, NTFSCompleteScanTool,
                          ::testing::Values("three_partitions", "zeroed_boot", "reformatted",
                                            "big_sectors", "recycle_bin", "lookalike_names",
-                                           "fragmented_mft", "quick_reformatted"),
+                                           "fragmented_mft", "quick_reformatted", "windows_mft",
+                                           "attribute_lists", "damaged_table"),
                          [](const auto& info) { return std::string(info.param); });
 
 // The quick scan of the volume: recycled files named from their info files,
 // names that only look recycled taken for ordinary files, a table whose own
-// name and later runs lie in extension records read whole, and the files of
-// a volume quick-formatted over an older one.
+// name or later runs lie in extension records read whole, files whose names
+// and runs lie in extension records (also with record 0 of the table lost),
+// and the files of a volume quick-formatted over an older one.
 class NTFSQuickScanTool : public ::testing::TestWithParam<const char*> {};
 
 TEST_P(NTFSQuickScanTool, ListsTheVolumeAndRecoversItsFiles) {
@@ -196,5 +198,6 @@ TEST_P(NTFSQuickScanTool, ListsTheVolumeAndRecoversItsFiles) {
 
 INSTANTIATE_TEST_SUITE_P(Disks, NTFSQuickScanTool,
                          ::testing::Values("recycle_bin", "lookalike_names", "fragmented_mft",
-                                           "quick_reformatted"),
+                                           "quick_reformatted", "windows_mft", "attribute_lists",
+                                           "damaged_table"),
                          [](const auto& info) { return std::string(info.param); });
