@@ -32,7 +32,7 @@ struct DiskFile {
     std::string path;
     int64_t size = 0;
     std::string sha256;
-    std::string state;  // live or lost-folder
+    std::string state;  // live, lost-folder or recycled
 };
 
 struct DiskManifest {

@@ -12,6 +12,7 @@ namespace {
 struct ListedFile {
     std::string path;  // below the top folder
     int64_t size = 0;
+    bool deleted = false;
     bool directory = false;
 };
 
@@ -30,7 +31,7 @@ std::vector<ListedFile> ParseListing(const std::string& output, std::string& top
             continue;
         const size_t slash = f[1].find('/');
         top = f[1].substr(0, slash);
-        listed.push_back({f[1].substr(slash), std::stoll(f[2]), f[4] == "1"});
+        listed.push_back({f[1].substr(slash), std::stoll(f[2]), f[3] == "1", f[4] == "1"});
     }
     return listed;
 }
@@ -175,16 +176,16 @@ INSTANTIATE_TEST_SUITE_P(FATQuickScanTool, QuickScanToolTest,
                                            QuickCase{"two_partitions", 2, 1},
                                            QuickCase{"odd_start", 1, 0}));
 
-TEST_P(ScanToolTest, CompleteDeepScanListsAndCopiesOutEveryFile) {
-    const std::filesystem::path tool = ToolPath("harbex-scan");
-    if (!std::filesystem::exists(tool))
-        GTEST_SKIP() << "harbex-scan is not built";
-    const std::string name = GetParam();
+// harbex-scan with `options` over the disk, recovering into a folder of its
+// own: every file of the manifest is listed at its path and copied out whole.
+// A recycled file is listed deleted under the name its info file records;
+// one whose name only looks recycled, live as it is.
+void ExpectEveryFileListedAndCopiedOut(const std::string& name, const std::string& options) {
     const DiskManifest manifest = ReadDiskManifest(name);
     TempDir out;
     const CommandResult run =
-        RunCommand(tool.string() + " --complete --deep --recover '" + (out / "files").string() +
-                   "' '" + DiskImage(name).string() + "' 2>/dev/null");
+        RunCommand(ToolPath("harbex-scan").string() + " " + options + " --recover '" +
+                   (out / "files").string() + "' '" + DiskImage(name).string() + "' 2>/dev/null");
     ASSERT_EQ(run.status, 0);
     std::string top;
     const std::vector<ListedFile> listed = ParseListing(run.output, top);
@@ -200,6 +201,9 @@ TEST_P(ScanToolTest, CompleteDeepScanListsAndCopiesOutEveryFile) {
             }
         }
         ASSERT_NE(match, nullptr) << "not listed";
+        if (file.state == "live" || file.state == "recycled") {
+            EXPECT_EQ(match->deleted, file.state == "recycled");
+        }
         if (file.directory)
             continue;
         const std::filesystem::path copy = out / "files" / (top + match->path);
@@ -208,10 +212,27 @@ TEST_P(ScanToolTest, CompleteDeepScanListsAndCopiesOutEveryFile) {
     }
 }
 
+TEST_P(ScanToolTest, CompleteDeepScanListsAndCopiesOutEveryFile) {
+    if (!std::filesystem::exists(ToolPath("harbex-scan")))
+        GTEST_SKIP() << "harbex-scan is not built";
+    ExpectEveryFileListedAndCopiedOut(GetParam(), "--complete --deep");
+}
+
 INSTANTIATE_TEST_SUITE_P(FATCompleteScanTool, ScanToolTest,
                          ::testing::Values("two_partitions", "one_entry_removed",
                                            "fat32_zeroed_boot", "fat16_reformatted", "odd_start",
-                                           "big_sectors"));
+                                           "big_sectors", "recycle_bin"));
+
+// The quick scan of the disk's one volume.
+class QuickScanFilesTest : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(QuickScanFilesTest, QuickDeepScanListsAndCopiesOutEveryFile) {
+    if (!std::filesystem::exists(ToolPath("harbex-scan")))
+        GTEST_SKIP() << "harbex-scan is not built";
+    ExpectEveryFileListedAndCopiedOut(GetParam(), "--quick --deep --volume 1");
+}
+
+INSTANTIATE_TEST_SUITE_P(FATQuickScanTool, QuickScanFilesTest, ::testing::Values("recycle_bin"));
 
 }  // namespace
 }  // namespace harbex::test
