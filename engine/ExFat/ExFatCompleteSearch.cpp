@@ -101,15 +101,16 @@ void CExFatCompleteSearch::AnalyzeSector(int64_t sector, const uint8_t* bytes, u
     } else {
         setEnds = preAnalyze_.Analyze(sector, bytes, available);
     }
-    if (setEnds) {
+    const CFileSet* ending = setEnds ? preAnalyze_.CurrentFileSet() : nullptr;
+    if (ending != nullptr && ending->firstSector >= 0 && (ending->HasFile() || ending->IsRoot())) {
         std::unique_ptr<CFileSet> set = preAnalyze_.GetFileSet();
-        if (set && set->firstSector >= 0 && (set->HasFile() || set->IsRoot())) {
-            set->CalculateClusterSize(static_cast<uint32_t>(std::countr_zero(sectorSize_)));
-            const int64_t following =
-                set->IsNotEnded() ? preAnalyze_.GetNext(set->firstSector) : -1;
-            const int64_t previous = set->IsAbridged() ? preAnalyze_.GetLast(set->firstSector) : -1;
-            partitionBuilder_.PushFileSet(std::move(set), previous, following);
-        }
+        set->CalculateClusterSize(static_cast<uint32_t>(std::countr_zero(sectorSize_)));
+        const int64_t following = set->IsNotEnded() ? preAnalyze_.GetNext(set->firstSector) : -1;
+        const int64_t previous = set->IsAbridged() ? preAnalyze_.GetLast(set->firstSector) : -1;
+        partitionBuilder_.PushFileSet(std::move(set), previous, following);
+    } else if (setEnds) {
+        // Nothing worth keeping ended here: the set is reused for the next sector.
+        preAnalyze_.DropFileSet();
     }
     partitionBuilder_.Build(sector);
 }

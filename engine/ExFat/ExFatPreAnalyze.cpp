@@ -72,6 +72,11 @@ std::unique_ptr<CFileSet> CFDTPreAnaylze::GetFileSet() {
     return std::move(current_);
 }
 
+void CFDTPreAnaylze::DropFileSet() {
+    if (current_)
+        *current_ = CFileSet();
+}
+
 int64_t CFDTPreAnaylze::GetNext(int64_t first) const {
     const auto found = links_.find(first);
     return found == links_.end() ? -1 : found->second;
@@ -105,7 +110,7 @@ bool CFDTPreAnaylze::Analyze(int64_t sector, const uint8_t* bytes, uint32_t avai
     }
     if (accepted == 0) {
         if (!current_->HasFile())
-            current_ = std::make_unique<CFileSet>();
+            DropFileSet();
         return true;
     }
     current_->RecordSector(sector);

@@ -22,6 +22,12 @@ public:
     bool Analyze(int64_t sector, const uint8_t* bytes, uint32_t available);
     // The current file set, handed over; a new one starts with the next sector.
     std::unique_ptr<CFileSet> GetFileSet();
+    // The current file set, still held; null when none was started.
+    const CFileSet* CurrentFileSet() const { return current_.get(); }
+    // Drops the current file set: a new one starts with the next sector. The
+    // set is cleared where it is, so a scan of sectors that hold no entries
+    // allocates nothing.
+    void DropFileSet();
     // The first sector of the file set that continues (or precedes) the one
     // beginning at `first`; -1 when none.
     int64_t GetNext(int64_t first) const;
