@@ -72,6 +72,7 @@ void CNTFSSearchController::PreparetoSearch() {
     evidence_->builder.SetDevice(totalUnits_, device_->GetSectorSize());
     const size_t blockBytes = static_cast<size_t>(sectorsPerBlock_) * device_->GetSectorSize();
     block_.assign(kLookAheadSectors * kNTFSUnitBytes + blockBytes, 0);
+    record_.assign(kIndexBlockBytes, 0);
     if (builder_ != nullptr) {
         builder_->AddSearcherInfo(SEARCHER_NTFS, CNTFSFileNode::kRootRecord);
     }
@@ -84,24 +85,35 @@ void CNTFSSearchController::AnalyzeBlock(long long firstSector, long long sector
     if (evidence_ == nullptr || sectorCount <= 0) {
         return;
     }
-    uint8_t* data = block_.data() + kLookAheadSectors * kNTFSUnitBytes;
-    // Sectors that cannot be read hold nothing: no structure is seen in them.
-    ReadSectorsOrZeros(*device_, data, firstSector, sectorCount);
     const int64_t first = firstSector * unitsPerSector_;
     const int64_t count = sectorCount * unitsPerSector_;
-    int64_t start = first;
-    if (heldCount_ > 0 && heldFirst_ + heldCount_ != first) {
+    const bool follows = heldCount_ > 0 && heldFirst_ + heldCount_ == first;
+    if (heldCount_ > 0 && !follows) {
         // The next block does not follow: the held sectors get what they have.
-        AnalyzeSectors(data - heldCount_ * kNTFSUnitBytes, heldFirst_, heldCount_, true);
-    } else if (heldCount_ > 0) {
-        start = heldFirst_;
+        AnalyzeSectors(block_.data() + (kLookAheadSectors - heldCount_) * kNTFSUnitBytes,
+                       heldFirst_, heldCount_, true);
     }
+    const int64_t start = follows ? heldFirst_ : first;
     heldCount_ = 0;
-    AnalyzeSectors(data - (first - start) * kNTFSUnitBytes, start, first + count - start,
-                   first + count >= totalUnits_);
+    const uint8_t* bytes = HeldUnits(start, firstSector, sectorCount);
+    if (bytes == nullptr) {
+        uint8_t* data = block_.data() + kLookAheadSectors * kNTFSUnitBytes;
+        // Sectors that cannot be read hold nothing: no structure is seen in them.
+        ReadSectorsOrZeros(*device_, data, firstSector, sectorCount);
+        bytes = data - (first - start) * kNTFSUnitBytes;
+    }
+    AnalyzeSectors(bytes, start, first + count - start, first + count >= totalUnits_);
 }
 
-void CNTFSSearchController::AnalyzeSectors(uint8_t* bytes, int64_t first, int64_t count,
+const uint8_t* CNTFSSearchController::HeldUnits(int64_t start, long long firstSector,
+                                                long long sectorCount) {
+    const int64_t startSector = start / unitsPerSector_;
+    const uint8_t* held =
+        device_->HeldSectors(startSector, firstSector + sectorCount - startSector);
+    return held == nullptr ? nullptr : held + (start % unitsPerSector_) * kNTFSUnitBytes;
+}
+
+void CNTFSSearchController::AnalyzeSectors(const uint8_t* bytes, int64_t first, int64_t count,
                                            bool complete) {
     for (int64_t i = 0; i < count; ++i) {
         const int64_t left = count - i;
@@ -119,7 +131,7 @@ void CNTFSSearchController::AnalyzeSectors(uint8_t* bytes, int64_t first, int64_
     }
 }
 
-void CNTFSSearchController::AnalyzeSector(uint8_t* bytes, int64_t sector, int available) {
+void CNTFSSearchController::AnalyzeSector(const uint8_t* bytes, int64_t sector, int available) {
     Evidence& e = *evidence_;
     if (CNTFSDBR::IsFullValidDBR(bytes)) {
         AnalyzeNTFSDBRSector(sector, bytes);
@@ -140,9 +152,14 @@ void CNTFSSearchController::AnalyzeSector(uint8_t* bytes, int64_t sector, int av
     }
 }
 
-void CNTFSSearchController::AnalyzeIndexRecord(uint8_t* bytes, int64_t sector, int available) {
-    if (available < kIndexBlockBytes || !CIndexRecord::IsValidMagicNumber(bytes) ||
-        !CIndexRecord::IsValid(bytes, kIndexBlockBytes)) {
+void CNTFSSearchController::AnalyzeIndexRecord(const uint8_t* block, int64_t sector,
+                                               int available) {
+    if (available < kIndexBlockBytes || !CIndexRecord::IsValidMagicNumber(block)) {
+        return;
+    }
+    uint8_t* bytes = record_.data();
+    std::memcpy(bytes, block, kIndexBlockBytes);
+    if (!CIndexRecord::IsValid(bytes, kIndexBlockBytes)) {
         return;
     }
     Evidence& e = *evidence_;
@@ -185,19 +202,25 @@ void CNTFSSearchController::PairIndexRecordWithFolder(const CIndexRecordInfo& in
     }
 }
 
-void CNTFSSearchController::AnalyzeFileRecord(uint8_t* bytes, int64_t sector, int available) {
+void CNTFSSearchController::AnalyzeFileRecord(const uint8_t* block, int64_t sector, int available) {
     enum class Kind { None, Folder, LogFile, AttrDef, UpCase, Ordinary };
     Evidence& e = *evidence_;
     int length = CNTFSFileRecord::kMinimumSize;
-    if (CNTFSFileRecordHeader::IsValid(bytes, kNTFSUnitBytes)) {
-        length = static_cast<int>(CNTFSFileRecord::GetAllocatedSize(bytes));
+    if (CNTFSFileRecordHeader::IsValid(block, kNTFSUnitBytes)) {
+        length = static_cast<int>(CNTFSFileRecord::GetAllocatedSize(block));
     }
     const uint32_t stride = static_cast<uint32_t>(length) / kNTFSUnitBytes;
+    // Only a record that may be one is copied; the view of anything else is empty.
+    uint8_t* bytes = nullptr;
+    if (length <= available && std::memcmp(block, "FILE", 4) == 0) {
+        bytes = record_.data();
+        std::memcpy(bytes, block, static_cast<size_t>(length));
+    }
     Kind kind = Kind::None;
     {
         // The view undoes the update sequence for the tests and redoes it
         // before the record is handed on.
-        const CNTFSFileRecord record(length <= available ? bytes : nullptr, length, false);
+        const CNTFSFileRecord record(bytes, length, false);
         e.group.AnalyzeNTFSMetaFileRecord(sector, record, stride);
         if (!record.IsValid()) {
             return;

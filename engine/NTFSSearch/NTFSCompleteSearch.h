@@ -53,10 +53,15 @@ private:
     // Everything found during one search.
     struct Evidence;
 
-    void AnalyzeSectors(uint8_t* bytes, int64_t first, int64_t count, bool complete);
-    void AnalyzeSector(uint8_t* bytes, int64_t sector, int available);
-    void AnalyzeFileRecord(uint8_t* bytes, int64_t sector, int available);
-    void AnalyzeIndexRecord(uint8_t* bytes, int64_t sector, int available);
+    // The units from `start` to the end of the block at `firstSector`, in
+    // the read-ahead cache's memory; null when it does not hold them all.
+    const uint8_t* HeldUnits(int64_t start, long long firstSector, long long sectorCount);
+    // The block's bytes are read only: a record's update sequence is undone
+    // in a copy of it.
+    void AnalyzeSectors(const uint8_t* bytes, int64_t first, int64_t count, bool complete);
+    void AnalyzeSector(const uint8_t* bytes, int64_t sector, int available);
+    void AnalyzeFileRecord(const uint8_t* bytes, int64_t sector, int available);
+    void AnalyzeIndexRecord(const uint8_t* bytes, int64_t sector, int available);
     void AnalyzeFolder(uint8_t* record, int length, int64_t sector);
     void NoteFileRecord(int64_t sector, uint32_t stride);
     void PairIndexRecordWithFolder(const CIndexRecordInfo& index,
@@ -75,7 +80,10 @@ private:
     int sectorsPerBlock_ = 0;
     uint32_t unitsPerSector_ = 1;
     int64_t totalUnits_ = 0;
+    // A copy of the block when the device cannot hand it out in place.
     std::vector<uint8_t> block_;
+    // The record whose update sequence is undone (the largest is 4096 bytes).
+    std::vector<uint8_t> record_;
     // The last sectors of the previous block, whose structures may reach into
     // the next one: analysed once that block is joined to them.
     int64_t heldFirst_ = -1;

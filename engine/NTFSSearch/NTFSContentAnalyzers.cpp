@@ -6,7 +6,12 @@
 #include "NTFSRunList.h"
 
 bool CMetaFileAnalyzer::CompareSectorBuffer(const uint8_t* a, const uint8_t* b) {
-    return std::memcmp(a, b, kNTFSUnitBytes) == 0;
+    // Most sectors differ in their first eight bytes: told apart without a call.
+    uint64_t headA = 0;
+    uint64_t headB = 0;
+    std::memcpy(&headA, a, sizeof headA);
+    std::memcpy(&headB, b, sizeof headB);
+    return headA == headB && std::memcmp(a, b, kNTFSUnitBytes) == 0;
 }
 
 void CMetaFileAnalyzer::CombineSectorOfRange(uint64_t sector) {
