@@ -9,7 +9,9 @@ tests/fixtures/raw/make_raw_images.py (audio, video, archives, fonts,
 pictures, texts, mail); the documents and containers of
 tests/fixtures/raw/make_document_images.py. About 700 MiB of it is
 files. IMAGE.manifest lists each laid file: type, start sector, length and
-sha256. Usage: make_raw_bench_image.py IMAGE
+sha256. With FILES, a small image of that many files from the same mix, with
+gaps of up to 32 KiB, for comparing carvers file by file
+(compare_carving.py). Usage: make_raw_bench_image.py IMAGE [FILES]
 """
 import gzip
 import hashlib
@@ -110,27 +112,33 @@ def media(work, rng):
     return made
 
 
+def make_pool(work, rng):
+    pool = []
+    for n in range(60):
+        pool.append(("png", draw(work, n, "png", rng)))
+    for n in range(60, 90):
+        pool.append(("jpg", draw(work, n, "jpg", rng)))
+    for n in range(10):
+        text = ("line %d of a plain text file\n" % n).encode() * rng.randint(100, 50000)
+        pool.append(("txt", text))
+        pool.append(("gz", gzip.compress(text)))
+    pool += photos(work, rng)
+    pool += media(work, rng)
+    pool += [(kind.lower(), data) for kind, data in
+             make_raw_images.header_files(work, random.Random(12))]
+    pool += [(kind.lower(), data) for kind, data in make_document_images.laid_files()]
+    return pool
+
+
 def main():
     if shutil.which("convert") is None:
         sys.exit("make_raw_bench_image: convert (imagemagick) is needed")
     image = sys.argv[1]
+    count = int(sys.argv[2]) if len(sys.argv) > 2 else None
     rng = random.Random(2026)
     work = tempfile.mkdtemp()
     try:
-        pool = []
-        for n in range(60):
-            pool.append(("png", draw(work, n, "png", rng)))
-        for n in range(60, 90):
-            pool.append(("jpg", draw(work, n, "jpg", rng)))
-        for n in range(10):
-            text = ("line %d of a plain text file\n" % n).encode() * rng.randint(100, 50000)
-            pool.append(("txt", text))
-            pool.append(("gz", gzip.compress(text)))
-        pool += photos(work, rng)
-        pool += media(work, rng)
-        pool += [(kind.lower(), data) for kind, data in
-                 make_raw_images.header_files(work, random.Random(12))]
-        pool += [(kind.lower(), data) for kind, data in make_document_images.laid_files()]
+        pool = make_pool(work, rng)
         manifest = []
         with open(image, "wb") as out:
             written = 0
@@ -138,10 +146,12 @@ def main():
             files = 0
             noise = os.urandom(8 * 1024 * 1024)
             while written < SIZE:
-                gap = rng.randint(1, 2048) * SECTOR
+                gap = rng.randint(1, 64 if count else 2048) * SECTOR
                 chunk = noise[: min(gap, SIZE - written)]
                 out.write(chunk)
                 written += len(chunk)
+                if count is not None and len(manifest) == count:
+                    break
                 if written >= SIZE or files >= target_files:
                     if files >= target_files and written < SIZE:
                         piece = noise[: min(len(noise), SIZE - written)]
