@@ -101,6 +101,9 @@ struct CompleteScan {
     std::multimap<std::string, CFATFileNode*> byPath;
     // What the raw search of the same scan met, when set before Run.
     std::map<long long, unsigned int>* fileSectors = nullptr;
+    // The first sector from which the search, its walk over, said it may
+    // list files when it ends.
+    int64_t mayListFrom = -1;
 
     CompleteScan() = default;
     CompleteScan(const CompleteScan&) = delete;
@@ -130,6 +133,7 @@ struct CompleteScan {
             searcher->AnalyzeBlock(block * blockSectors,
                                    std::min<int64_t>(blockSectors, total - block * blockSectors));
         }
+        mayListFrom = FirstSectorItMayList(total);
         searcher->EndSearch(build ? 1 : 0);
         cache.EndCache();
         const int count = searcher->GetSearchedPartitionInfo(nullptr, 0);
@@ -142,6 +146,20 @@ struct CompleteScan {
             if (auto* fat = dynamic_cast<CFATFileNode*>(node))
                 byPath.emplace(FullPath(fat), fat);
         }
+    }
+
+    // Its answer holds from one sector on: found by halving.
+    int64_t FirstSectorItMayList(int64_t total) const {
+        int64_t low = 0;
+        int64_t high = total;
+        while (low < high) {
+            const int64_t middle = low + (high - low) / 2;
+            if (searcher->MayListAtEnd(middle))
+                high = middle;
+            else
+                low = middle + 1;
+        }
+        return low;
     }
 
     // The first node whose path ends with `tail` ("/NOTE.TXT").

@@ -115,6 +115,25 @@ TEST_P(DiskTest, ListsEveryFileUnderItsPathWithItsContent) {
     }
 }
 
+// The raw search files a carved file at once where the search says it will
+// list no file: every existing file it lists must start where it said it might.
+TEST_P(DiskTest, ListsExistingFilesOnlyWhereItSaidItMight) {
+    EXPECT_GT(scan.mayListFrom, 0);
+    size_t checked = 0;
+    for (const auto& [path, node] : scan.byPath) {
+        IDataRunList* runs = node->GetDataRunList();
+        DataRun* run = runs != nullptr ? runs->GetFirst() : nullptr;
+        if (node->IsDirectory() || node->IsDeleted() || run == nullptr)
+            continue;
+        const CSearchedPartitionInfo& partition = *scan.partitions.at(node->GetBelongedPartition());
+        const int64_t first = static_cast<int64_t>(partition.firstDataSector) +
+                              run->firstCluster * int64_t{partition.sectorsPerCluster};
+        EXPECT_GE(first, scan.mayListFrom) << path;
+        ++checked;
+    }
+    EXPECT_GT(checked, 0u);
+}
+
 INSTANTIATE_TEST_SUITE_P(FATCompleteSearch, DiskTest, ::testing::ValuesIn(kDisks),
                          [](const auto& info) { return std::string(info.param.name); });
 

@@ -122,6 +122,37 @@ TEST(HFSPlusCompleteSearch, FindsVolumesOnFourKiBSectors) {
     EXPECT_NE(builder.Named("gone.txt"), nullptr);
 }
 
+TEST(HFSPlusCompleteSearch, AVolumeKnownByItsAlternateHeaderIsClaimedBeforeItIsListed) {
+    // The volume at sector 40 with its first header zeroed: only the
+    // alternate one, at its end, says where it lies.
+    std::vector<uint8_t> image = HFSPlusImage("hfsplus_disk_gpt40");
+    std::fill_n(image.begin() + 40 * 512 + 1024, 512, uint8_t{0});
+    HFSPlusMemoryDevice device(image, 512, kStorageDeviceDisk);
+    RecordingBuilder builder;
+    TBitmap bitmap;
+    CHFSPlusCompleteFileSystemSearchController searcher;
+    searcher.SetDevice(&device);
+    searcher.SetDirecotryTreeBuilder(&builder);
+    searcher.SetBitmap(&bitmap);
+    searcher.PreparetoSearch();
+    const int64_t total = device.GetTotalSectors();
+    searcher.AnalyzeBlock(0, total);
+    EXPECT_FALSE(searcher.MayListAtEnd(39));
+    std::vector<bool> claimed;
+    for (int64_t sector = 0; sector < total; ++sector)
+        claimed.push_back(searcher.MayListAtEnd(sector));
+    EXPECT_EQ(bitmap.GetBitmapData(), nullptr);  // nothing listed during the walk
+
+    // Its files' sectors, marked when the search ends, were all claimed.
+    searcher.EndSearch(1);
+    ASSERT_NE(bitmap.GetBitmapData(), nullptr);
+    ASSERT_GT(MarkedSectors(bitmap), 0);
+    for (int64_t sector = 0; sector < total; ++sector) {
+        const bool marked = bitmap.GetBit(sector / std::max(1u, bitmap.GetSectorsPerBit())) != 0;
+        EXPECT_TRUE(!marked || claimed[size_t(sector)]) << sector;
+    }
+}
+
 TEST(HFSPlusCompleteSearch, RecordsOfFreedNodesComeBackDeleted) {
     // Without its journal the volume lists only its live files; the catalog
     // leaf from before the deletion still lies in the journal's blocks.
