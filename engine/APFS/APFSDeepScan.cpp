@@ -9,6 +9,7 @@
 #include "DirectoryTreeBuilder.h"
 #include "Progress.h"
 #include "SearchedPartitionInfo.h"
+#include "SectorPrefetch.h"
 #include "StorageDevice.h"
 
 namespace {
@@ -96,6 +97,7 @@ void APFSDeepScan::AnalyzeBlock(long long firstSector, long long sectorCount) {
             if (offset + apfs::kBlockSize > read * sectorSize_)
                 break;
             const uint8_t* data = bytes + offset;
+            PrefetchSectorAhead(data, sectorSize_);
             if (apfs::IsPlausibleAPFSObject(data))
                 AnalyzeAt(sector, data);
         }

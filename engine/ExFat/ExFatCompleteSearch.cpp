@@ -8,6 +8,7 @@
 #include "ExFatBootSector.h"
 #include "ExFatFileNode.h"
 #include "SearchedPartitionInfo.h"
+#include "SectorPrefetch.h"
 #include "StorageDevice.h"
 
 namespace {
@@ -85,6 +86,7 @@ void CExFatCompleteSearch::AnalyzeBlock(long long firstSector, long long sectorC
         const int64_t sector = firstSector - kLookBehind + i;
         if (sector < 0)
             continue;
+        PrefetchSectorAhead(bytes + size_t(i) * sectorSize_, sectorSize_);
         AnalyzeSector(sector, bytes + size_t(i) * sectorSize_,
                       static_cast<uint32_t>((sectorCount + kLookBehind - i) * sectorSize_));
     }

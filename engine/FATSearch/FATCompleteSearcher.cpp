@@ -10,6 +10,7 @@
 #include "FATSearchedPartitionInfo.h"
 #include "FATTable.h"
 #include "FATTableAnalyser.h"
+#include "SectorPrefetch.h"
 #include "StorageDevice.h"
 
 ICompleteFileSystemSearchController* CreateFATSearcher() {
@@ -59,6 +60,7 @@ void CFATCompleteFSearcher::AnalyzeBlock(long long firstSector, long long sector
         // A block the device holds in memory is analysed where it lies.
         if (const uint8_t* held = device_->HeldSectors(first, count)) {
             for (int64_t i = 0; i < count; ++i) {
+                PrefetchSectorAhead(held + static_cast<size_t>(i) * sectorSize_, sectorSize_);
                 AnalyzeSector(first + i, held + static_cast<size_t>(i) * sectorSize_);
             }
             continue;

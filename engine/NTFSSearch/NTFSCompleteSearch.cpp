@@ -14,6 +14,7 @@
 #include "NTFSIntelligentSearchInfo.h"
 #include "NTFSMetaFile.h"
 #include "NTFSRecordAnalyzer.h"
+#include "SectorPrefetch.h"
 #include "StorageDevice.h"
 
 namespace {
@@ -127,6 +128,7 @@ void CNTFSSearchController::AnalyzeSectors(const uint8_t* bytes, int64_t first, 
         }
         const int available =
             static_cast<int>(std::min(left, kMostAvailableSectors) * kNTFSUnitBytes);
+        PrefetchSectorAhead(bytes + i * kNTFSUnitBytes, kNTFSUnitBytes);
         AnalyzeSector(bytes + i * kNTFSUnitBytes, first + i, available);
     }
 }

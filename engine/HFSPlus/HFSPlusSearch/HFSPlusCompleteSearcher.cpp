@@ -17,6 +17,7 @@
 #include "HFSPlusProgress.h"
 #include "HFSPlusVolume.h"
 #include "PartitionDevice.h"
+#include "SectorPrefetch.h"
 #include "StorageDevice.h"
 
 namespace {
@@ -421,6 +422,7 @@ void CHFSPlusCompleteFileSystemSearchController::AnalyzeBlock(long long firstSec
             continue;
         }
         const uint8_t* bytes = block + size_t(i) * sectorSize_;
+        PrefetchSectorAhead(bytes, sectorSize_);
         if (CheckVolumeHeader(sector, bytes) || lost_.CheckJournalInfoBlock(sector, bytes) ||
             lost_.CheckJournalHeader(sector, bytes)) {
             ++i;
