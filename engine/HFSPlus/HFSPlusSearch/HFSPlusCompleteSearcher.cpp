@@ -435,6 +435,10 @@ void CHFSPlusCompleteFileSystemSearchController::AnalyzeBlock(long long firstSec
 }
 
 bool CHFSPlusCompleteFileSystemSearchController::MayListAtEnd(long long sector) {
+    // Catalog leaves outside every opened volume may belong to a volume whose
+    // alternate header is still ahead: where that volume starts is unknown.
+    if (!lost_.Records().empty())
+        return true;
     const uint64_t byte = uint64_t(sector) * sectorSize_;
     return sector >= 0 && std::any_of(pendingAlternates_.begin(), pendingAlternates_.end(),
                                       [byte](const FoundHeader& found) {

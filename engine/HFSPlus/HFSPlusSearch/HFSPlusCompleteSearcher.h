@@ -58,7 +58,8 @@ public:
     void SetIProgressSink(IProgress* progress) override { progress_ = progress; }
     void SetBitmap(TBitmap* bitmap) override { bitmap_ = bitmap; }
     TBitmap* GetBitmap() override { return bitmap_; }
-    // Volumes known from their alternate header are listed when the search ends.
+    // Volumes known from their alternate header are listed when the search
+    // ends; stray catalog leaves may be theirs.
     bool MayListAtEnd(long long sector) override;
 
     const std::vector<std::unique_ptr<CompleteSearchPatition>>& Partitions() const {
