@@ -218,6 +218,10 @@ bool KvUIController::IsDeepScan() {
     return KvUIScan::instance()->IsDeepScan() != 0;
 }
 
+bool KvUIController::IsResultWithoutDevice() {
+    return KvUIScan::instance()->IsWithoutDevice();
+}
+
 QString KvUIController::GetScanProgress(double& percent, uint64_t& fileCount) {
     KvUIScan* scan = KvUIScan::instance();
     const _PROGRESS_INFO info = scan->GetProgressInfo();

@@ -57,6 +57,9 @@ public:
     static bool IsScanRunning();
     static bool IsPause();
     static bool IsDeepScan();
+    // The results are a saved result whose device is not connected: they
+    // can be looked through, not read.
+    static bool IsResultWithoutDevice();
     // The remaining time as "hh:mm:ss", or "-:-:-" while it cannot be told.
     static QString GetScanProgress(double& percent, uint64_t& fileCount);
     static QString FormatRemainingTime(uint64_t total, uint64_t done, int64_t elapsedSeconds);

@@ -5,6 +5,7 @@
 #include <list>
 
 #include "DataRecovery.h"
+#include "DirectoryTreeBuilder.h"
 #include "EngineLog.h"
 #include "FileNode.h"
 #include "KvCPPPublic.h"
@@ -55,6 +56,7 @@ KvUIScan::~KvUIScan() {
         controller_->Release();
     for (IRecoveryController* earlier : earlierControllers_)
         earlier->Release();
+    ReleaseListingBuilders();
 }
 
 RESULT_CODE KvUIScan::DoScan(IStorageDevice* device, RestoreScanSink* sink) {
@@ -65,6 +67,7 @@ RESULT_CODE KvUIScan::DoScan(IStorageDevice* device, RestoreScanSink* sink) {
         std::lock_guard hold(lock_);
         restoreSink_ = sink;
         endReported_ = false;
+        withoutDevice_ = false;
     }
     RESULT_CODE result = kNoScanResult;
     if (device != nullptr) {
@@ -116,6 +119,53 @@ RESULT_CODE KvUIScan::DoScan(IStorageDevice* device, RestoreScanSink* sink) {
     return result;
 }
 
+void KvUIScan::ListWithoutDevice(bool restoring,
+                                 const std::function<void(const BuilderFor&, IProgress*)>& replay) {
+    std::lock_guard scan(scanLock_);
+    ResetRecoveryController(RECOVERY_CONTROLLER_NONE);
+    {
+        std::lock_guard hold(lock_);
+        savedDevice_ = nullptr;
+        endReported_ = false;
+        withoutDevice_ = true;
+    }
+    SetNeedUIUpdate(0);
+    ClearData();
+    SetSearchKey("");
+    SetStatus(KV_STATUS_RUNNING);
+    IRecoveryFilter* filter = KvUIFilter::instance()->GetFilter();
+    std::map<std::string, IDirecotryTreeBuilder*> byVolume;
+    replay(
+        [&](const std::string& volumeName) -> IDirecotryTreeBuilder* {
+            IDirecotryTreeBuilder*& builder = byVolume[volumeName];
+            if (builder != nullptr)
+                return builder;
+            IDirecotryTreeBuilder* made = CreateTreeBuilder(restoring);
+            if (made == nullptr)
+                return nullptr;
+            {
+                std::lock_guard hold(lock_);
+                listingBuilders_.push_back(made);
+            }
+            if (made->Initialize(volumeName.c_str(), this, filter))
+                builder = made;
+            return builder;
+        },
+        this);
+    FinishScan();
+}
+
+bool KvUIScan::IsWithoutDevice() {
+    std::lock_guard hold(lock_);
+    return withoutDevice_;
+}
+
+void KvUIScan::ReleaseListingBuilders() {
+    for (IDirecotryTreeBuilder* builder : listingBuilders_)
+        builder->Release();
+    listingBuilders_.clear();
+}
+
 void KvUIScan::FinishScan() {
     bool reported = false;
     {
@@ -135,7 +185,8 @@ RESULT_CODE KvUIScan::DoVolumeStorageScan(IStorageDevice* device) {
         return kVolumeNotStarted;
     SetStatus(KV_STATUS_RUNNING);
     controller->Initialize(KvUIFilter::instance()->GetFilter());
-    if (CCollectedVolumeDeviceInfoStruct* info = KvUIDeviceData::instance()->GetVolumeInfo(device)) {
+    if (CCollectedVolumeDeviceInfoStruct* info =
+            KvUIDeviceData::instance()->GetVolumeInfo(device)) {
         int remaining = 0;
         {
             std::lock_guard hold(lock_);
@@ -154,6 +205,9 @@ void KvUIScan::ResetRecoveryController(_RECOVERY_CONTROLLER_TYPE type) {
     for (IRecoveryController* earlier : earlierControllers_)
         earlier->Release();
     earlierControllers_.clear();
+    // The listed nodes go before the saved partitions, as a controller's do.
+    ReleaseListingBuilders();
+    withoutDevice_ = false;
     loadedSink_.reset();
     // A new scan of the loaded image keeps it.
     if (loadedDevice_.get() != savedDevice_)
@@ -247,6 +301,8 @@ void KvUIScan::ForgetResults() {
     for (IRecoveryController* earlier : earlierControllers_)
         earlier->Release();
     earlierControllers_.clear();
+    ReleaseListingBuilders();
+    withoutDevice_ = false;
     loadedSink_.reset();
     loadedDevice_.reset();
     savedDevice_ = nullptr;
@@ -373,8 +429,7 @@ KvUIScan::DateIndex KvUIScan::GetDateMapFrom(bool created, const std::map<int, s
         for (const auto& [month, files] : months) {
             auto start = from.find(year * 100 + month);
             const size_t at = start != from.end() ? std::min(start->second, files.size()) : 0;
-            tails[year][month].assign(files.begin() + static_cast<std::ptrdiff_t>(at),
-                                      files.end());
+            tails[year][month].assign(files.begin() + static_cast<std::ptrdiff_t>(at), files.end());
         }
     }
     return tails;

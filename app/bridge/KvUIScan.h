@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -12,6 +13,7 @@
 #include "RecoveryController.h"
 
 class IDataRecovery;
+class IDirecotryTreeBuilder;
 class IStorageDevice;
 class RestoreScanSink;
 
@@ -35,6 +37,15 @@ public:
     // saved result instead of searching. Every way out leaves the operation
     // idle and posts the final update.
     RESULT_CODE DoScan(IStorageDevice* device, RestoreScanSink* sink);
+    // Lists a saved result whose device is not connected: `replay` hands the
+    // saved trees to the builders `builderFor` makes, one per volume name,
+    // `restoring` as for the scan that made them. Nothing listed can be read.
+    // Leaves the operation idle and posts the final update.
+    using BuilderFor = std::function<IDirecotryTreeBuilder*(const std::string& volumeName)>;
+    void ListWithoutDevice(bool restoring,
+                           const std::function<void(const BuilderFor&, IProgress*)>& replay);
+    // The results are a saved result listed without its device.
+    bool IsWithoutDevice();
     void SetDeepScan(int deep);
     // Also 1 for a volume whose file system was not recognised.
     int IsDeepScan();
@@ -123,14 +134,19 @@ private:
     // The end of every scan: idle, and a final update unless the engine's
     // last report already made it.
     void FinishScan();
+    // Releases the builders of a listing without device; the lock is held.
+    void ReleaseListingBuilders();
 
     std::mutex scanLock_;  // held for a whole scan
     RestoreScanSink* restoreSink_ = nullptr;
     IStorageDevice* savedDevice_ = nullptr;
-    IRecoveryController* controller_ = nullptr;  // owned
+    IRecoveryController* controller_ = nullptr;             // owned
     std::vector<IRecoveryController*> earlierControllers_;  // owned: earlier volumes
     std::unique_ptr<RestoreScanSink> loadedSink_;
     std::unique_ptr<IStorageDevice> loadedDevice_;
+    // Own the nodes of a result listed without its device.
+    std::vector<IDirecotryTreeBuilder*> listingBuilders_;
+    bool withoutDevice_ = false;
     int deepScan_ = 0;
     int treeFinished_ = 1;
     int oztResult_ = 0;

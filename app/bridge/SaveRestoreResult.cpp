@@ -433,7 +433,10 @@ int RunLoad(const char* path, const char* imagePath, OperationProgress& report) 
     IStorageDevice* device = nullptr;
     bool ownDevice = false;
     uint32_t deep = 0;
-    if (const int error = ReadPreamble(*archive, path, imagePath, report, device, ownDevice, deep))
+    const int error = ReadPreamble(*archive, path, imagePath, report, device, ownDevice, deep);
+    // A drive or image that cannot be found still lets its saved trees be
+    // looked through.
+    if (error != 0 && error != kLoadDeviceMissing && error != kLoadOztDeviceMissing)
         return report.Fail(error);
     std::unique_ptr<IStorageDevice> opened(ownDevice ? device : nullptr);
 
@@ -446,7 +449,15 @@ int RunLoad(const char* path, const char* imagePath, OperationProgress& report) 
     report.Step();
 
     scan->SetDeepScan(static_cast<int>(deep));
-    scan->DoScan(device, sink.get());
+    if (device == nullptr) {
+        // Linked as the scan's controller would link them: a quick scan's
+        // trees as a scan, a deep scan's as a restore.
+        scan->ListWithoutDevice(deep != 0, [&sink](const auto& builderFor, IProgress* progress) {
+            sink->ReplayWithoutDevice(builderFor, progress);
+        });
+    } else {
+        scan->DoScan(device, sink.get());
+    }
     scan->SetOpTreeFinished(1);
     scan->KeepLoadedResult(std::move(sink), std::move(opened));
     return 0;

@@ -18,7 +18,8 @@ struct _DiskVolumeData;
 // started. A save while a scan runs answers -3 and reports that refusal.
 int DoSaveScanResult(const char* path, IProgress* progress);
 // `imagePath`, the image to scan when the result was made from an ozt image,
-// may be null; it is copied.
+// may be null; it is copied. A result whose drive or image cannot be found
+// loads all the same, its trees listed without it (KvUIScan::IsWithoutDevice).
 int DoRestoreScanResult(const char* path, IProgress* progress, const char* imagePath);
 
 namespace SaveRestoreResult {

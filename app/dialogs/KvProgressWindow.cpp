@@ -15,7 +15,6 @@
 #include "KvProgressView.h"
 #include "KvUIFacade.h"
 #include "ModalRunner.h"
-#include "SaveRestoreResult.h"
 #include "Tr.h"
 
 namespace {
@@ -122,11 +121,12 @@ void KvProgressWindow::onTimer() {
     qInfo("----------call onTimer begin-------------");
     timer_->stop();
     stopObserving();
-    if (!bSucess_ && !stopAsked_) {
+    // A result whose drive is not connected loads to be looked through: the
+    // user learns first that its files cannot be read.
+    const bool withoutDevice = !bSave_ && bSucess_ && KvUIFacade::current().IsResultWithoutDevice();
+    if ((!bSucess_ && !stopAsked_) || withoutDevice) {
         Alert alert;
-        // A load that failed only because the drive is not connected says so.
-        const bool deviceMissing = !bSave_ && iErrorCode_ == SaveRestoreResult::kLoadDeviceMissing;
-        alert.informativeText = Tr(deviceMissing ? "READ_RSF_DEVICE_MISSING" : "READ_RSF_FAILED");
+        alert.informativeText = Tr(withoutDevice ? "READ_RSF_DEVICE_MISSING" : "READ_RSF_FAILED");
         alert.defaultButton = Tr("QOV_FOUR_RECOVERY_NO_COMPETENCE_YES_BUTTON");
         alert.run();
     }

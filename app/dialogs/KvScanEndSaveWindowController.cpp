@@ -35,6 +35,12 @@ void KvScanEndSaveWindowController::setSavePathStr(const QString& path) {
     savePathLabel_->setPath(path);
 }
 
+void KvScanEndSaveWindowController::setPartlyRecovered(uint64_t partly) {
+    recoveryEndNode_->setText(partly == 0
+                                  ? Tr("QOV_FOUR_RECOVER_END_NODE")
+                                  : Tr("QOV_FOUR_RECOVER_END_PART_NODE", QString::number(partly)));
+}
+
 void KvScanEndSaveWindowController::jumpToSavePath() {
     savePathLabel_->open();
 }

@@ -3,6 +3,8 @@
 // The dialog shown when a recovery has copied every file: a heading, a
 // text, the destination folder as a link that opens it, and OK.
 
+#include <cstdint>
+
 #include "TCImageWindow.h"
 
 class KvDialogFading;
@@ -19,6 +21,9 @@ public:
     const QString& savePathStr() const { return savePathStr_; }
     // The destination folder the link shows and opens.
     void setSavePathStr(const QString& path);
+    // How many of the copied files are whole only in part: the text names
+    // them, so that no such copy passes for a whole one.
+    void setPartlyRecovered(uint64_t partly);
 
     // The link's action: opens the folder when there is one.
     void jumpToSavePath();

@@ -27,10 +27,13 @@ KvScanNotEndSaveWindowController::KvScanNotEndSaveWindowController(QWidget* pare
 KvScanNotEndSaveWindowController::~KvScanNotEndSaveWindowController() = default;
 
 void KvScanNotEndSaveWindowController::changeRecoveryFilesPoint(double count,
-                                                                const QString& savePath) {
+                                                                const QString& savePath,
+                                                                double partly) {
     savePathLabel_->setPath(savePath);
-    showRecoveryNoteLabel_->setText(
-        Tr("QOV_FOUR_RECOVER_NOTEND_NODE", QString::number(count, 'f', 0)));
+    const QString copied = QString::number(count, 'f', 0);
+    showRecoveryNoteLabel_->setText(partly > 0 ? Tr("QOV_FOUR_RECOVER_NOTEND_PART_NODE", copied,
+                                                    QString::number(partly, 'f', 0))
+                                               : Tr("QOV_FOUR_RECOVER_NOTEND_NODE", copied));
     showRecoveryNoteLabel_->update();
     savePtahStr_ = savePath;
 }

@@ -16,9 +16,9 @@ public:
     explicit KvScanNotEndSaveWindowController(QWidget* parent = nullptr);
     ~KvScanNotEndSaveWindowController() override;
 
-    // Fills the note with the number of files copied and the link with the
-    // destination folder.
-    void changeRecoveryFilesPoint(double count, const QString& savePath);
+    // Fills the note with the number of files copied, naming those of them
+    // copied only in part, and the link with the destination folder.
+    void changeRecoveryFilesPoint(double count, const QString& savePath, double partly = 0);
 
     // The link's action: opens the folder when there is one.
     void jumpToSavePath();

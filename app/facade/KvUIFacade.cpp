@@ -89,6 +89,10 @@ bool KvUIFacade::IsDeepScan() {
     return KvUIController::IsDeepScan();
 }
 
+bool KvUIFacade::IsResultWithoutDevice() {
+    return KvUIController::IsResultWithoutDevice();
+}
+
 QString KvUIFacade::GetScanProgress(double& percent, uint64_t& fileCount) {
     return KvUIController::GetScanProgress(percent, fileCount);
 }

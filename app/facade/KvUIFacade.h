@@ -63,6 +63,8 @@ public:
     virtual bool IsScanRunning();
     virtual bool IsPause();
     virtual bool IsDeepScan();
+    // A saved result listed while its device is not connected.
+    virtual bool IsResultWithoutDevice();
     // The remaining time as text; the percentage and the files found so far.
     virtual QString GetScanProgress(double& percent, uint64_t& fileCount);
     virtual void GetScanFileSize(uint64_t& size, uint64_t& count);

@@ -335,6 +335,9 @@ public:
     // The chooser ended with `result` (QDialog::Accepted for the prompt
     // button) and `folder` chosen.
     void chooserEnded(int result, const QString& folder);
+    // A saved result whose drive is not connected lists its files but
+    // cannot read them: says so and answers true when that is the case.
+    bool refusedWithoutDevice();
     void alertNoCompetence();
     void alertSameDevice();
     void alertNoLeakOfSpace();

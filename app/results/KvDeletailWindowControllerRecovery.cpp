@@ -2,6 +2,7 @@
 // copy's progress and its end in dialogs.
 
 #include <QFileDialog>
+#include <QStringList>
 #include <QTimer>
 
 #include "Alert.h"
@@ -38,6 +39,8 @@ void KvDeletailWindowController::observeRecovery() {
 }
 
 void KvDeletailWindowController::recoveryButtonClick() {
+    if (refusedWithoutDevice())
+        return;
     recovertyButton->setButtonEnabled(false);
     isRecoveryEndSHowWindow = 1;
     delete panel;
@@ -85,6 +88,15 @@ void KvDeletailWindowController::chooserEnded(int result, const QString& folder)
             startRecovery();
             break;
     }
+}
+
+bool KvDeletailWindowController::refusedWithoutDevice() {
+    if (!KvUIFacade::current().IsResultWithoutDevice())
+        return false;
+    Alert::fromKeys("QOV_FOUR_DEVICE_MISSING_TITLE", "QOV_FOUR_DEVICE_MISSING_NODE",
+                    "QOV_FOUR_RECOVERY_NO_COMPETENCE_YES_BUTTON")
+        .run(this);
+    return true;
 }
 
 void KvDeletailWindowController::alertNoCompetence() {
@@ -259,11 +271,22 @@ void KvDeletailWindowController::showRecoveryEndWindow() {
     const KvRecoveryCounts counts = facade.GetRecoveryCounts();
     const uint64_t copied = counts.recovered + counts.partly;
     const uint64_t failed = counts.failed + counts.skipped;
-    if (failed > 0) {
+    // Files not copied, and files copied only in part, are named apart from
+    // the whole ones.
+    if (failed > 0 || counts.partly > 0) {
         Alert alert;
-        alert.message = Tr("QOV_FOUR_RECOVERY_FAILED_TITLE");
-        alert.informativeText = Tr("QOV_FOUR_RECOVERY_FAILED_NODE", QString::number(failed),
-                                   QString::number(copied + failed));
+        alert.message =
+            Tr(failed > 0 ? "QOV_FOUR_RECOVERY_FAILED_TITLE" : "QOV_FOUR_RECOVERY_PARTLY_TITLE");
+        QStringList lines;
+        if (failed > 0) {
+            lines << Tr("QOV_FOUR_RECOVERY_FAILED_NODE", QString::number(failed),
+                        QString::number(copied + failed));
+        }
+        if (counts.partly > 0) {
+            lines << Tr("QOV_FOUR_RECOVERY_PARTLY_NODE", QString::number(copied),
+                        QString::number(counts.partly));
+        }
+        alert.informativeText = lines.join(QLatin1Char('\n'));
         alert.run(this);
         if (copied == 0)
             return;
@@ -272,6 +295,7 @@ void KvDeletailWindowController::showRecoveryEndWindow() {
         scanEndSaveWC->deleteLater();
     scanEndSaveWC = new KvScanEndSaveWindowController(this);
     scanEndSaveWC->setSavePathStr(recoverySavePathStr);
+    scanEndSaveWC->setPartlyRecovered(counts.partly);
     CentreOn(scanEndSaveWC, this);
     ModalRunner::runModalForWindow(scanEndSaveWC);
     activateWindow();
@@ -283,7 +307,8 @@ void KvDeletailWindowController::showRecoveryNotEndWindow() {
     scanNotEndSaceWC = new KvScanNotEndSaveWindowController(this);
     CentreOn(scanNotEndSaceWC, this);
     scanNotEndSaceWC->changeRecoveryFilesPoint(
-        static_cast<double>(KvUIFacade::current().GetRecoveridedFiles()), recoverySavePathStr);
+        static_cast<double>(KvUIFacade::current().GetRecoveridedFiles()), recoverySavePathStr,
+        static_cast<double>(KvUIFacade::current().GetRecoveryCounts().partly));
     ModalRunner::runModalForWindow(scanNotEndSaceWC);
     activateWindow();
 }

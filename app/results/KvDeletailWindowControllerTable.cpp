@@ -132,7 +132,7 @@ void KvDeletailWindowController::spacePrviewFile() {
     if (selectedRow < 0 || static_cast<uint64_t>(selectedRow) >= arrList.size())
         return;
     IFileNode* file = arrList[static_cast<size_t>(selectedRow)];
-    if (file == nullptr)
+    if (file == nullptr || refusedWithoutDevice())
         return;
     const OpNodeData node(file);
     auto* preview = new SpacePreviewWindow;

@@ -57,6 +57,8 @@ public:
     // end with an error code (0 for success) followed by "QueryProgressFinish".
     void advanceSaveOrLoad(uint64_t current, uint64_t total);
     void finishSaveOrLoad(uint64_t errorCode);
+    // A loaded result stands without its device.
+    bool resultWithoutDevice = false;
 
     // Recovery: the code DoRecovery answers, the bytes to copy, then progress
     // with the file being copied and an error code (3331 in the low bits
@@ -99,6 +101,7 @@ public:
     bool IsScanRunning() override;
     bool IsPause() override;
     bool IsDeepScan() override { return deep_; }
+    bool IsResultWithoutDevice() override { return resultWithoutDevice; }
     QString GetScanProgress(double& percent, uint64_t& fileCount) override;
     void GetScanFileSize(uint64_t& size, uint64_t& count) override;
 

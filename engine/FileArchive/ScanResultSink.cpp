@@ -145,6 +145,20 @@ void CRestoreScanSink::SetDirecotryTreeBuilder(IDirecotryTreeBuilder* builder, I
     }
 }
 
+void CRestoreScanSink::ReplayWithoutDevice(const BuilderFor& builderFor, IProgress* progress) {
+    if (!builderFor || !ReadNodeFrame())
+        return;
+    ClearMapCell();
+    for (SavedRoot& saved : roots_) {
+        if (progress != nullptr && progress->Continued() == 0)
+            break;
+        if (saved.replayed)
+            continue;
+        if (IDirecotryTreeBuilder* builder = builderFor(saved.root->VolumeName()))
+            Replay(saved, builder, progress, nullptr);
+    }
+}
+
 void CRestoreScanSink::OpenHFSPlusVolumes(SavedRoot& saved, IStorageDevice* device) {
     if (device == nullptr)
         return;

@@ -44,6 +44,12 @@ public:
     void SetDirecotryTreeBuilder(IDirecotryTreeBuilder* builder, IProgress* progress,
                                  IStorageDevice* device) override;
     std::vector<CSearchedPartitionInfo*>& GetSearchedPartition(int type) override;
+    // Replays the saved roots of a device that is not connected: each root
+    // goes to the builder `builderFor` gives for its volume name (none
+    // passes it over), in the file's order. The files are listed only:
+    // nothing of them can be read without the device.
+    using BuilderFor = std::function<IDirecotryTreeBuilder*(const std::string& volumeName)>;
+    void ReplayWithoutDevice(const BuilderFor& builderFor, IProgress* progress);
     // Releases the partitions handed out so far.
     void ClearMapCell();
 

@@ -15,8 +15,10 @@
 #include "FoundFiles.h"
 #include "ImageFiles.h"
 #include "KvSaveAndRestoreNodeOperate.h"
+#include "KvThumbnailData.h"
 #include "KvUIDeviceData.h"
 #include "KvUIFilter.h"
+#include "KvUIRecovery.h"
 #include "KvUIScan.h"
 #include "QtWait.h"
 #include "RecoveryController.h"
@@ -281,6 +283,96 @@ TEST_F(ScanResultFileTest, DamagedResultsFailCleanlyAndLoadNothing) {
         EXPECT_EQ(KvUIScan::instance()->GetStatus(), KV_STATUS_IDLE);
     }
     EXPECT_EQ(Load(*dir_ / "missing.rsf"), kLoadNotOpened);
+}
+
+// The device frame of a drive no device in the list is: a partition of a
+// disk whose model nobody has.
+std::vector<uint8_t> AbsentDriveFrame() {
+    std::vector<uint8_t> body;
+    const auto put = [&body](uint64_t value, int width) {
+        body.resize(body.size() + static_cast<size_t>(width));
+        PutLE(body, body.size() - static_cast<size_t>(width), value, width);
+    };
+    const auto text = [&](const std::string& value) {
+        put(value.size(), 4);
+        body.insert(body.end(), value.begin(), value.end());
+    };
+    put(32 << 20, 8);  // capacity
+    put(0, 4);         // disk index
+    put(0, 4);         // volume index
+    put(1, 4);         // file system
+    text("ABSENT");    // name
+    put(0, 4);         // no Apple disk image
+    put(0xFFFFFFFF, 4);
+    put(0, 4);  // no ozt image
+    put(0xFFFFFFFF, 4);
+    put(0x44494248, 4);  // what identifies it
+    put(0x0800F1, 4);    // device number
+    put(2048, 8);        // start sector
+    text("sdz1");
+    text("Absent Model 1");
+    return body;
+}
+
+// A saved result whose drive is not connected, or whose image is gone, still
+// loads: its trees are listed as they were saved, and nothing of the files
+// can be read.
+TEST_F(ScanResultFileTest, AResultWhoseDeviceIsMissingIsListedButNotRead) {
+    Scan();
+    const std::vector<std::string> scanned = bridgetest::BridgeListing();
+    ASSERT_GT(scanned.size(), 10u);
+    const fs::path saved = *dir_ / "saved.rsf";
+    ASSERT_EQ(Save(saved), 0);
+    std::vector<uint8_t> drive = ReadFile(saved);
+    const Layout at = LayoutOf(drive);
+    ASSERT_GT(at.nodeFrame, at.deviceFrame);
+    const std::vector<uint8_t> frame = AbsentDriveFrame();
+    drive.erase(drive.begin() + static_cast<long>(at.deviceFrame + 36),
+                drive.begin() + static_cast<long>(at.nodeFrame));
+    drive.insert(drive.begin() + static_cast<long>(at.deviceFrame + 36), frame.begin(),
+                 frame.end());
+    PutLE(drive, at.deviceFrame + 32, frame.size(), 4);
+    WriteFile(*dir_ / "drive.rsf", drive);
+
+    struct Case {
+        const char* what;
+        fs::path file;
+        std::string imagePath;  // empty: none
+    };
+    for (const Case& c : {Case{"drive not connected", *dir_ / "drive.rsf", ""},
+                          Case{"image gone", saved, (*dir_ / "gone.ozt").string()}}) {
+        SCOPED_TRACE(c.what);
+        ASSERT_EQ(Load(c.file, c.imagePath.empty() ? nullptr : c.imagePath.c_str()), 0);
+        KvUIScan* scan = KvUIScan::instance();
+        EXPECT_TRUE(scan->IsWithoutDevice());
+        EXPECT_EQ(scan->GetStatus(), KV_STATUS_IDLE);
+        EXPECT_EQ(scan->GetSavedStorage(), nullptr);
+        EXPECT_EQ(bridgetest::BridgeListing(), scanned);
+
+        // Every file checked and asked for: none is copied, none pretends to be.
+        std::vector<IFileNode*> files;
+        for (const auto& [category, nodes] : scan->GetTypeMap())
+            files.insert(files.end(), nodes.begin(), nodes.end());
+        ASSERT_EQ(files.size(), scan->GetScanFileCnt());
+        for (IFileNode* root : scan->GetFileSystemNode())
+            root->SetCheck(CHECK_STATUS_CHECKED);
+        EXPECT_TRUE(KvThumbnailData(files.front()).read(16).empty());
+        const fs::path out = *dir_ / "out";
+        fs::create_directories(out);
+        KvUIRecovery* recovery = KvUIRecovery::instance();
+        recovery->SetRecoveryPath((out.string() + "/").c_str());
+        recovery->SetStatus(KV_STATUS_RUNNING);
+        recovery->DoRecovery();
+        EXPECT_EQ(recovery->GetRecoveryCounts().recovered + recovery->GetRecoveryCounts().partly,
+                  0u);
+        EXPECT_EQ(recovery->GetRecoveryCounts().skipped, files.size());
+        EXPECT_TRUE(fs::is_empty(out));
+        scan->UnselectAllNodes();
+    }
+    // The next result with its device is read again.
+    ASSERT_EQ(Load(saved), 0);
+    EXPECT_FALSE(KvUIScan::instance()->IsWithoutDevice());
+    EXPECT_NE(KvUIScan::instance()->GetRecoveryController(), nullptr);
 }
 
 // A partition record of a type this build does not know is passed over by its length.

@@ -93,20 +93,27 @@ TEST(ProgressWindow, TheEndOfTheWorkDecidesTheResultTheAlertAndTheNotice) {
     }
 }
 
-TEST(ProgressWindow, ALoadWhoseDriveIsNotConnectedSaysSo) {
+// A load whose drive is not connected succeeds, to be looked through: the
+// user is told first that its files cannot be read.
+TEST(ProgressWindow, ALoadWhoseDriveIsNotConnectedSaysSoAndStillShowsTheResult) {
     struct Case {
         bool save;
         uint64_t code;
-        const char* text;
+        const char* alert;  // null: none
+        int result;
     };
-    for (const Case& test :
-         {Case{false, SaveRestoreResult::kLoadDeviceMissing, "READ_RSF_DEVICE_MISSING"},
-          Case{false, SaveRestoreResult::kLoadDamaged, "READ_RSF_FAILED"},
-          Case{true, SaveRestoreResult::kLoadDeviceMissing, "READ_RSF_FAILED"}}) {
+    for (const Case& test : {Case{false, 0, "READ_RSF_DEVICE_MISSING", 1},
+                             Case{false, SaveRestoreResult::kLoadDamaged, "READ_RSF_FAILED", 0},
+                             Case{true, 0, nullptr, 1}}) {
+        SCOPED_TRACE(testing::Message() << (test.save ? "save" : "load") << " code " << test.code);
         Wait wait(test.save);
-        EXPECT_EQ(wait.run([&] { wait.facade.finishSaveOrLoad(test.code); }), 0);
-        ASSERT_EQ(wait.alerts.size(), 1u);
-        EXPECT_EQ(wait.alerts.front(), Tr(test.text)) << test.code;
+        wait.facade.resultWithoutDevice = true;
+        EXPECT_EQ(wait.run([&] { wait.facade.finishSaveOrLoad(test.code); }), test.result);
+        ASSERT_EQ(wait.alerts.size(), test.alert != nullptr ? 1u : 0u);
+        if (test.alert != nullptr) {
+            EXPECT_EQ(wait.alerts.front(), Tr(test.alert));
+        }
+        EXPECT_EQ(wait.shownDetails, !test.save && test.result == 1 ? 1 : 0);
     }
 }
 

@@ -69,6 +69,21 @@ TEST(RecoveryEndDialogs, TheStoppedNoteCountsTheCopiedFiles) {
               "Recovery stopped. 1234 files were recovered.");
 }
 
+// Files copied only in part are named in both notes, never counted as whole.
+TEST(RecoveryEndDialogs, PartlyCopiedFilesAreNamed) {
+    KvScanNotEndSaveWindowController stopped;
+    stopped.changeRecoveryFilesPoint(5, "/tmp/out", 2);
+    EXPECT_EQ(stopped.showRecoveryNoteLabel()->text(),
+              "Recovery stopped. 5 files were recovered, 2 of them only in part.");
+    KvScanEndSaveWindowController finished;
+    finished.setPartlyRecovered(3);
+    EXPECT_EQ(finished.recoveryEndNode()->text(),
+              "Your files were recovered into the folder you chose, 3 of them only in part.");
+    finished.setPartlyRecovered(0);
+    EXPECT_EQ(finished.recoveryEndNode()->text(),
+              "Your files were recovered into the folder you chose.");
+}
+
 }  // namespace
 
 #include "RecoveryEndDialogsTest.moc"

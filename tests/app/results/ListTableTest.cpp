@@ -3,12 +3,14 @@
 #include <QHeaderView>
 #include <QTest>
 
+#include "Alert.h"
 #include "BrowseFixtures.h"
 #include "FileListModel.h"
 #include "KvNSTableView.h"
 #include "KvNotificationCenter.h"
 #include "KvNotificationNames.h"
 #include "SpacePreviewWindow.h"
+#include "Tr.h"
 
 namespace {
 
@@ -197,6 +199,21 @@ TEST(ListTable, ADoubleClickOpensAndClosesATreeRow) {
     CommOutlineView other;
     browse.window.doubleClick(&other, root);
     EXPECT_FALSE(tree->isExpanded(root));
+}
+
+// A saved result whose drive is not connected has nothing to show of a file.
+TEST_F(Preview, WithoutTheDeviceItIsRefusedWithTheReason) {
+    std::vector<QString> alerts;
+    Alert::setAnswerer([&](const Alert& alert) {
+        alerts.push_back(alert.message);
+        return 1;
+    });
+    browse.facade.resultWithoutDevice = true;
+    browse.window.tableViewShouldSelectRow(browse.window.tableView, 1);
+    pressSpace();
+    Alert::setAnswerer({});
+    EXPECT_FALSE(previewOpen());
+    EXPECT_EQ(alerts, std::vector<QString>{Tr("QOV_FOUR_DEVICE_MISSING_TITLE")});
 }
 
 }  // namespace

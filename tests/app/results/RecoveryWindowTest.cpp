@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFileDialog>
+#include <QLabel>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -34,6 +35,7 @@ protected:
     void SetUp() override {
         Alert::setAnswerer([this](const Alert& alert) {
             alerts.push_back(alert.message);
+            informativeTexts.push_back(alert.informativeText);
             return nextAnswer;
         });
         window = std::make_unique<KvDeletailWindowController>();
@@ -91,6 +93,7 @@ protected:
     FakeFacade facade;
     std::unique_ptr<KvDeletailWindowController> window;
     std::vector<QString> alerts;
+    std::vector<QString> informativeTexts;
     int nextAnswer = 1;
     bool writable = true;
     bool sameDevice = false;
@@ -290,6 +293,84 @@ TEST_F(RecoveryWindowTest, ARecoveryOverBeforeItsFirstNoticeShowsTheEndOnly) {
     EXPECT_FALSE(window->scanEndSaveWC);
     EXPECT_FALSE(dialog());
     EXPECT_EQ(ModalRunner::depth(), 0);
+}
+
+// A saved result whose drive is not connected cannot be copied from: the
+// Recover button says so instead of asking for a folder.
+TEST_F(RecoveryWindowTest, WithoutTheDeviceRecoveryIsRefusedWithTheReason) {
+    facade.resultWithoutDevice = true;
+    window->recoveryButtonClick();
+    EXPECT_EQ(alerts, std::vector<QString>{Tr("QOV_FOUR_DEVICE_MISSING_TITLE")});
+    EXPECT_FALSE(window->panel);
+}
+
+// Files copied only in part are named as such wherever the end counts the
+// copied files: never passed off as whole ones.
+TEST_F(RecoveryWindowTest, PartlyCopiedFilesAreNamedAtTheEnd) {
+    struct Case {
+        KvRecoveryCounts counts;
+        const char* title;  // of the alert; null: none
+        QString text;
+        QString finishedNote;
+    };
+    const Case cases[] = {
+        {{3, 0, 0, 0}, nullptr, {}, Tr("QOV_FOUR_RECOVER_END_NODE")},
+        {{4, 2, 0, 0},
+         "QOV_FOUR_RECOVERY_PARTLY_TITLE",
+         Tr("QOV_FOUR_RECOVERY_PARTLY_NODE", "6", "2"),
+         Tr("QOV_FOUR_RECOVER_END_PART_NODE", "2")},
+        {{5, 1, 2, 1},
+         "QOV_FOUR_RECOVERY_FAILED_TITLE",
+         Tr("QOV_FOUR_RECOVERY_FAILED_NODE", "3", "9") + "\n" +
+             Tr("QOV_FOUR_RECOVERY_PARTLY_NODE", "6", "1"),
+         Tr("QOV_FOUR_RECOVER_END_PART_NODE", "1")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text.toStdString());
+        alerts.clear();
+        informativeTexts.clear();
+        facade.recoveryCounts = c.counts;
+        window->recoverySavePathStr = "/media/dest";
+        window->isRecoveryEndSHowWindow = 1;
+        window->startRecovery();
+        QString note;
+        play({
+            [&] { facade.advanceRecovery(100, "a.jpg"); },
+            {[&] { return dialog() != nullptr && ModalRunner::isRunning(dialog()); },
+             [&] { facade.finishRecovery(); }},
+            {[&] { return window->scanEndSaveWC && ModalRunner::isRunning(window->scanEndSaveWC); },
+             [&] {
+                 note = window->scanEndSaveWC->recoveryEndNode()->text();
+                 window->scanEndSaveWC->okButtonAction();
+             }},
+        });
+        if (c.title == nullptr) {
+            EXPECT_TRUE(alerts.empty());
+        } else {
+            EXPECT_EQ(alerts, std::vector<QString>{Tr(c.title)});
+            EXPECT_EQ(informativeTexts, std::vector<QString>{c.text});
+        }
+        EXPECT_EQ(note, c.finishedNote);
+    }
+}
+
+TEST_F(RecoveryWindowTest, AStoppedRecoveryNamesItsPartlyCopiedFiles) {
+    facade.recoveryCounts = {3, 2, 0, 0};
+    window->recoverySavePathStr = "/media/dest";
+    QString note;
+    play({
+        // Opened from the event loop, as the stop's end opens it.
+        [&] { QTimer::singleShot(0, window.get(), [&] { window->showRecoveryNotEndWindow(); }); },
+        {[&] {
+             return window->scanNotEndSaceWC && ModalRunner::isRunning(window->scanNotEndSaceWC);
+         },
+         [&] {
+             note = window->scanNotEndSaceWC->showRecoveryNoteLabel()->text();
+             window->scanNotEndSaceWC->okButtonAction();
+         }},
+    });
+    EXPECT_EQ(note, Tr("QOV_FOUR_RECOVER_NOTEND_PART_NODE",
+                       QString::number(facade.GetRecoveridedFiles()), "2"));
 }
 
 }  // namespace
