@@ -1,5 +1,6 @@
 #include "KvDeletailWindowController.h"
 
+#include <QButtonGroup>
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -176,8 +177,13 @@ void KvDeletailWindowController::buildLeftSide(QWidget* left) {
     creatButton->setObjectName(QStringLiteral("creatButton"));
     modifyButton = new QPushButton(changeTimeBlowView);
     modifyButton->setObjectName(QStringLiteral("modifyButton"));
+    // The chosen date stays pressed; clicking it again keeps it chosen.
+    auto* choices = new QButtonGroup(changeTimeBlowView);
+    choices->setExclusive(true);
     for (QPushButton* choice : {creatButton, modifyButton}) {
         choice->setFlat(true);
+        choice->setCheckable(true);
+        choices->addButton(choice);
         dates->addWidget(choice);
     }
     static_cast<QVBoxLayout*>(changeTimeBlowView->layout())->addLayout(dates);

@@ -25,13 +25,17 @@
 namespace {
 
 // A tab's picture fills the button behind its title; a name of no picture
-// clears it.
+// clears it. The brush carries the picture's own colour too: the style shades
+// a pressed button from that colour, not from the picture.
 void SetTabImage(QPushButton* button, const QString& name) {
     const QPixmap picture = Images::named(name);
     button->setProperty("tabImage", picture.isNull() ? QString() : name);
     QPalette palette = button->palette();
-    palette.setBrush(QPalette::Button, picture.isNull() ? QBrush(Qt::transparent)
-                                                        : QBrush(picture.scaled(button->size())));
+    const QPixmap filling = picture.isNull() ? QPixmap() : picture.scaled(button->size());
+    palette.setBrush(QPalette::Button,
+                     picture.isNull()
+                         ? QBrush(Qt::transparent)
+                         : QBrush(filling.toImage().pixelColor(filling.rect().center()), filling));
     button->setPalette(palette);
     button->setAutoFillBackground(!picture.isNull());
 }
@@ -82,6 +86,10 @@ void KvDeletailWindowController::showTree(int tree) {
         SetTabImage(buttons[cleared], look.clearedImage);
     for (TreeTabs::Button black : look.blackTitles)
         setButtonTitleColor(buttons[black], Qt::black);
+    // The date choice shows which date the tree is by, whichever way it was
+    // reached; it is hidden under the other trees.
+    if (tree == OpNodeData::kCreatedTree || tree == OpNodeData::kModifiedTree)
+        (tree == OpNodeData::kCreatedTree ? creatButton : modifyButton)->setChecked(true);
 
     KvUIFacade& facade = KvUIFacade::current();
     selectTypeCount = tree;

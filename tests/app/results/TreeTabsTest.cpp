@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QLabel>
 #include <QPushButton>
 #include <QSplitter>
 #include <QSplitterHandle>
 #include <QTest>
+
+#include <cstdlib>
 
 #include "BrowseFixtures.h"
 #include "KvNSTableView.h"
@@ -54,22 +57,64 @@ TEST(TreeTabs, EachTabShowsItsTreeAndItsLook) {
     EXPECT_TRUE(TabImage(window.creatButton).isEmpty());
 }
 
-TEST(TreeTabs, TheDateChoicesSayWhichDateAndAClickOnOneShowsItsTree) {
+// Clicks with the mouse where `control` shows on screen, as a user does.
+void ClickOnScreen(QWidget* control) {
+    const QPoint centre = control->mapToGlobal(control->rect().center());
+    QWidget* hit = QApplication::widgetAt(centre);
+    ASSERT_EQ(hit, control);
+    QTest::mouseClick(hit, Qt::LeftButton, {}, hit->mapFromGlobal(centre));
+}
+
+// The colour a button shows near its left edge, clear of its title.
+QRgb GroundOf(QPushButton* button) {
+    return button->grab().toImage().pixel(4, button->height() / 2);
+}
+
+TEST(TreeTabs, TheDateChoicesSayWhichDateAndShowWhichIsChosen) {
     BrowseWindow browse({{"a.txt", 1, 1}});
     KvDeletailWindowController& window = browse.window;
     window.show();
     browse.settle();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
     window.timeButtonClick();
+    browse.settle();
+    for (QPushButton* choice : {window.creatButton, window.modifyButton}) {
+        EXPECT_FALSE(choice->text().isEmpty());
+        // The title fits its button.
+        EXPECT_LE(choice->fontMetrics().horizontalAdvance(choice->text()), choice->width());
+    }
     EXPECT_EQ(window.creatButton->text(), Tr("CREATE_TIME_ROOT_NAME"));
     EXPECT_EQ(window.modifyButton->text(), Tr("MODIFY_TIME_ROOT_NAME"));
-    EXPECT_FALSE(window.modifyButton->text().isEmpty());
-    // The title fits its button.
-    EXPECT_LE(window.modifyButton->fontMetrics().horizontalAdvance(window.modifyButton->text()),
-              window.modifyButton->width());
-    QTest::mouseClick(window.modifyButton, Qt::LeftButton);
-    EXPECT_EQ(window.selectTypeCount, 3);
-    QTest::mouseClick(window.creatButton, Qt::LeftButton);
-    EXPECT_EQ(window.selectTypeCount, 2);
+
+    struct Step {
+        QPushButton* clicked;
+        int tree;
+    };
+    const Step steps[] = {{window.modifyButton, OpNodeData::kModifiedTree},
+                          {window.modifyButton, OpNodeData::kModifiedTree},
+                          {window.creatButton, OpNodeData::kCreatedTree}};
+    for (const Step& step : steps) {
+        ClickOnScreen(step.clicked);
+        browse.settle();
+        QPushButton* other =
+            step.clicked == window.creatButton ? window.modifyButton : window.creatButton;
+        EXPECT_EQ(window.selectTypeCount, step.tree);
+        EXPECT_TRUE(step.clicked->isChecked());
+        EXPECT_FALSE(other->isChecked());
+        // The chosen one looks different from the other, its title still
+        // readable on it.
+        EXPECT_NE(GroundOf(step.clicked), GroundOf(other));
+        EXPECT_GT(std::abs(QColor(GroundOf(step.clicked)).lightness() -
+                           step.clicked->palette().buttonText().color().lightness()),
+                  100);
+    }
+
+    // Reached from the top tab, the tree by creation date shows as chosen.
+    window.modifyTimeButtonClick();
+    window.pathButtonClick();
+    window.timeButtonClick();
+    EXPECT_TRUE(window.creatButton->isChecked());
+    EXPECT_FALSE(window.modifyButton->isChecked());
 }
 
 TEST(TreeTabs, TheShownTabDoesNothing) {
