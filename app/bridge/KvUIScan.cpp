@@ -134,6 +134,9 @@ void KvUIScan::ListWithoutDevice(bool restoring,
     SetSearchKey("");
     SetStatus(KV_STATUS_RUNNING);
     IRecoveryFilter* filter = KvUIFilter::instance()->GetFilter();
+    // The files are let through as the scan that made the result let them,
+    // whatever the last scan of this run was.
+    filter->SetScanType(restoring ? SCAN_TYPE_DEEP : SCAN_TYPE_DELETED_ONLY);
     std::map<std::string, IDirecotryTreeBuilder*> byVolume;
     replay(
         [&](const std::string& volumeName) -> IDirecotryTreeBuilder* {

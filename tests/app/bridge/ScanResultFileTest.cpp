@@ -22,6 +22,7 @@
 #include "KvUIScan.h"
 #include "QtWait.h"
 #include "RecoveryController.h"
+#include "RecoveryFilter.h"
 #include "SaveRestoreResult.h"
 #include "ScanImages.h"
 #include "SearchedPartitionInfo.h"
@@ -342,6 +343,8 @@ TEST_F(ScanResultFileTest, AResultWhoseDeviceIsMissingIsListedButNotRead) {
     for (const Case& c : {Case{"drive not connected", *dir_ / "drive.rsf", ""},
                           Case{"image gone", saved, (*dir_ / "gone.ozt").string()}}) {
         SCOPED_TRACE(c.what);
+        // As a program just started, or whose last scan was a quick one, has it.
+        KvUIFilter::instance()->GetFilter()->SetScanType(SCAN_TYPE_DELETED_ONLY);
         ASSERT_EQ(Load(c.file, c.imagePath.empty() ? nullptr : c.imagePath.c_str()), 0);
         KvUIScan* scan = KvUIScan::instance();
         EXPECT_TRUE(scan->IsWithoutDevice());
