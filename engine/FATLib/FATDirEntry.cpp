@@ -24,6 +24,14 @@ int CopyNamePart(const uint8_t* bytes, int count, char* out) {
     return count;
 }
 
+void LowerCaseIf(bool lower, char* part) {
+    for (; lower && *part != '\0'; ++part) {
+        if (*part >= 'A' && *part <= 'Z') {
+            *part = static_cast<char>(*part - 'A' + 'a');
+        }
+    }
+}
+
 // One UCS-2LE to UTF-8 converter per thread: opening one costs file-system
 // look-ups, and a tree walk decodes a piece for every long name.
 class LongNameConverter {
@@ -164,6 +172,12 @@ void CTempFATDirEntry::GetShortName(char* out, int noDot) const {
         name[0] = '#';
     }
     CopyNamePart(entry_ + 8, 3, extension);
+    // A name written in lower case without a long name keeps its case in two
+    // bits of the reserved byte; a volume label has no such bits.
+    if (!IsVolumeLabel()) {
+        LowerCaseIf(entry_[12] & kFATLowerCaseName, name);
+        LowerCaseIf(entry_[12] & kFATLowerCaseExtension, extension);
+    }
     if (extension[0] == '\0') {
         std::strcpy(out, name);
     } else {

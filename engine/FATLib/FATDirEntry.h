@@ -30,6 +30,9 @@ constexpr uint8_t kFATErasedMark = 0xE5;
 constexpr uint8_t kFATAttributeVolumeLabel = 0x08;
 constexpr uint8_t kFATAttributeDirectory = 0x10;
 constexpr uint8_t kFATAttributeLongName = 0x0F;
+// Bits of the reserved byte: the short name's base or extension is in lower case.
+constexpr uint8_t kFATLowerCaseName = 0x08;
+constexpr uint8_t kFATLowerCaseExtension = 0x10;
 
 // A view of one directory entry in the caller's buffer. Reads go through the
 // entry bytes, so the view works on any buffer alignment.

@@ -69,20 +69,33 @@ TEST(FATDirEntry, ShortNames) {
     struct Case {
         const char* name11;
         int noDot;
+        uint8_t attribute;
+        uint8_t caseBits;  // the reserved byte
         const char* expected;
     } cases[] = {
         {"\xE5"
          "AB     TXT",
-         0, "#AB.TXT"},
-        {"README  TXT", 0, "README.TXT"},
-        {"MAKEFILE   ", 0, "MAKEFILE"},
-        {"HARBEX32   ", 1, "HARBEX32"},
-        {"VOL     LBL", 1, "VOLLBL"},
-        {"CAF\xC9    TXT", 0, "CAF_.TXT"},
+         0, 0x20, 0, "#AB.TXT"},
+        {"README  TXT", 0, 0x20, 0, "README.TXT"},
+        {"MAKEFILE   ", 0, 0x20, 0, "MAKEFILE"},
+        {"HARBEX32   ", 1, 0x20, 0, "HARBEX32"},
+        {"VOL     LBL", 1, 0x20, 0, "VOLLBL"},
+        {"CAF\xC9    TXT", 0, 0x20, 0, "CAF_.TXT"},
+        // Names written in lower case without a long name.
+        {"NUMBERS TXT", 0, 0x20, 0x18, "numbers.txt"},
+        {"IMG_0001JPG", 0, 0x20, 0x10, "IMG_0001.jpg"},
+        {"README  TXT", 0, 0x20, 0x08, "readme.TXT"},
+        {"\xE5"
+         "AB     TXT",
+         0, 0x20, 0x18, "#ab.txt"},
+        {"DCIM       ", 0, 0x10, 0x08, "dcim"},
+        // A volume label has no case bits.
+        {"CAMERA     ", 1, 0x08, 0x18, "CAMERA"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.expected);
-        auto entry = ShortEntry(c.name11, 0x20, 0, 0);
+        auto entry = ShortEntry(c.name11, c.attribute, 0, 0);
+        entry[12] = c.caseBits;
         char out[kFATShortNameBufferSize] = {};
         CTempFATDirEntry(entry.data()).GetShortName(out, c.noDot);
         EXPECT_STREQ(out, c.expected);
