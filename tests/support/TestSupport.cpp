@@ -143,7 +143,9 @@ std::string Sha256Of(const std::vector<uint8_t>& bytes) {
 
 CommandResult RunCommand(const std::string& command) {
     CommandResult result;
-    FILE* pipe = popen(command.c_str(), "r");
+    // Close-on-exec, so a command started meanwhile from another thread does
+    // not inherit the pipe's end and keep this read waiting until it exits.
+    FILE* pipe = popen(command.c_str(), "re");
     if (pipe == nullptr)
         return result;
     std::array<char, 4096> chunk{};
