@@ -264,13 +264,17 @@ APFSFileNode* APFSContainerParser::TakeExtent(const uint8_t* node, const NodeEnt
     if (!file->TakeExtentVersion(rank))
         return file;
     const uint64_t count = extent.length / sectorSize_ + (extent.length % sectorSize_ != 0);
-    int64_t first = -1;  // a sparse hole reads as zeros
+    int64_t first = kHoleDataRun;  // a sparse hole reads as zeros
     if (extent.physicalBlock != 0) {
         const unsigned __int128 sector =
             (unsigned __int128)extent.physicalBlock * apfs::kBlockSize / sectorSize_;
-        if (sector > INT64_MAX)
-            return file;
-        first = static_cast<int64_t>(sector);
+        // Blocks past the container's end hold no data of it.
+        if (sector > INT64_MAX ||
+            (totalSectors_ != 0 && (sector > totalSectors_ || count > totalSectors_ - sector))) {
+            first = kUnknownDataRun;
+        } else {
+            first = static_cast<int64_t>(sector);
+        }
     }
     file->AddExtent(first, count, sectorSize_, extent.logicalOffset);
     return file;
@@ -296,6 +300,8 @@ APFSFileNode* APFSContainerParser::TakeInode(const uint8_t* node, const NodeEntr
          found->Size() < inode.size)) {
         found->SetSize(inode.size);
     }
+    if (inode.sparse && !found->IsFolder())
+        found->SetSparseBytes(inode.sparseBytes, sectorSize_);
     if (found->Name().empty())
         found->SetDisplayName(name);
     if (found->creationTime == 0) {

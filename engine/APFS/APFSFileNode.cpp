@@ -2,6 +2,9 @@
 
 #include <strings.h>
 
+#include <algorithm>
+#include <vector>
+
 #include "APFSStructures.h"
 
 namespace {
@@ -131,17 +134,50 @@ bool APFSFileNode::AddExtent(int64_t firstSector, uint64_t count, uint32_t secto
 }
 
 void APFSFileNode::RebuildExtentList(uint32_t sectorSize) {
-    IDataRunList* list = CreateDataRunList();
+    // A sparse file keeps no extent for some of its ranges; as many bytes as
+    // its inode counts sparse, less its explicit holes, read as zeros. Any
+    // other uncovered range lost its extent record and is unknown.
+    uint64_t allowance = sparseBytes_;
+    for (const auto& [offset, run] : extents_) {
+        if (run.firstCluster == kHoleDataRun)
+            allowance -= std::min(allowance, run.clusterCount * sectorSize);
+    }
+    auto sectorsOf = [sectorSize](uint64_t bytes) { return (bytes + sectorSize - 1) / sectorSize; };
+    auto uncovered = [&](uint64_t bytes) {
+        const bool hole = bytes <= allowance;
+        if (hole)
+            allowance -= bytes;
+        return DataRun(hole ? kHoleDataRun : kUnknownDataRun, sectorsOf(bytes));
+    };
+
+    std::vector<DataRun> runs;
+    uint64_t lastOffset = 0;
     uint64_t next = 0;
     for (const auto& [offset, run] : extents_) {
-        // Offsets that no extent covers read as zeros.
-        if (offset > next) {
-            const uint64_t gap = (offset - next + sectorSize - 1) / sectorSize;
-            const DataRun hole(-1, gap);
-            list->AddDataRun(&hole);
+        if (offset < next) {
+            // Extents that overlap contradict each other: from here on
+            // nothing says which bytes belong where.
+            runs.back().clusterCount = (offset - lastOffset) / sectorSize;
+            runs.emplace_back(kUnknownDataRun, sectorsOf(std::max(size_, next) - offset));
+            next = UINT64_MAX;
+            break;
         }
-        list->AddDataRun(&run);
+        if (offset > next)
+            runs.push_back(uncovered(offset - next));
+        runs.push_back(run);
+        lastOffset = offset;
         next = offset + run.clusterCount * sectorSize;
+    }
+    if (next < size_) {
+        const DataRun tail = uncovered(size_ - next);
+        // An unknown tail needs no run: the list ending short says as much.
+        if (tail.firstCluster == kHoleDataRun)
+            runs.push_back(tail);
+    }
+    IDataRunList* list = CreateDataRunList();
+    for (const DataRun& run : runs) {
+        if (run.clusterCount != 0)
+            list->AddDataRun(&run);
     }
     if (dataRunList_)
         dataRunList_->Release();
@@ -167,6 +203,12 @@ void APFSFileNode::CopyExtentsFrom(const APFSFileNode& other) {
     if (dataRunList_)
         dataRunList_->Release();
     dataRunList_ = other.dataRunList_ ? other.dataRunList_->Clone() : nullptr;
+}
+
+void APFSFileNode::SetSparseBytes(uint64_t bytes, uint32_t sectorSize) {
+    sparseBytes_ = bytes;
+    if (!extents_.empty())
+        RebuildExtentList(sectorSize);
 }
 
 void APFSFileNode::AddChildNode(APFSFileNode* child) {

@@ -67,6 +67,9 @@ public:
     bool IsReady(bool force);
     // Takes a copy of another node's extents (no version of its own yet).
     void CopyExtentsFrom(const APFSFileNode& other);
+    // The inode's count of bytes kept in no block: ranges that no extent
+    // covers read as zeros up to that many bytes, past it they are unknown.
+    void SetSparseBytes(uint64_t bytes, uint32_t sectorSize);
 
     bool Has(Flag flag) const { return (flags_ & flag) != 0; }
     void Set(Flag flag) { flags_ |= flag; }
@@ -97,5 +100,6 @@ private:
     uint8_t flags_ = 0;
     bool ownedByParser_ = true;
     uint64_t extentRank_ = 0;
+    uint64_t sparseBytes_ = 0;
     std::map<uint64_t, DataRun> extents_;  // by file offset in bytes
 };

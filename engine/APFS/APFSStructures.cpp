@@ -16,6 +16,7 @@ constexpr size_t kInodeXFields = 96;
 constexpr size_t kInodeMode = 80;
 constexpr uint8_t kXFieldName = 4;
 constexpr uint8_t kXFieldDataStream = 8;
+constexpr uint8_t kXFieldSparseBytes = 13;
 constexpr uint32_t kMostXFields = 1024;
 constexpr size_t kDirRecordMinValue = 18;
 constexpr size_t kFileExtentMinValue = 16;
@@ -284,6 +285,9 @@ bool ParseInode(const uint8_t* block, const NodeEntry& entry, Inode& out) {
             out.hasName = true;
         } else if (type == kXFieldDataStream && available >= 8) {
             out.size = Read64(v + data);
+        } else if (type == kXFieldSparseBytes && available >= 8) {
+            out.sparse = true;
+            out.sparseBytes = Read64(v + data);
         }
         data += RoundUp8(size);
     }

@@ -169,6 +169,10 @@ struct Inode {
     std::string name;  // raw bytes, without the terminating NUL
     bool hasName = false;
     uint64_t size = 0;
+    // Bytes of the data stream that the file system keeps no blocks for, as
+    // the inode records them; absent when the file is not sparse.
+    bool sparse = false;
+    uint64_t sparseBytes = 0;
 };
 
 struct FileExtent {

@@ -98,6 +98,14 @@ bool CFileReader::Read(int64_t offset, unsigned char* buffer, int length, int& d
             continue;
         }
         const int64_t piece = std::min(runBytes - skip, remaining);
+        if (run->firstCluster == kUnknownDataRun) {
+            // Zeros here would be a guess: what was read before it is all.
+            if (delivered > 0)
+                return true;
+            if (error != nullptr)
+                *error = -1;
+            return false;
+        }
         if (run->firstCluster < 0) {
             // A hole: the file system keeps no data for it, it reads as zeros.
             std::memset(buffer, 0, static_cast<size_t>(piece));

@@ -4,7 +4,12 @@
 #include <list>
 
 // One extent: a run of whole clusters on the partition. A negative first
-// cluster marks a hole (no data on disk).
+// cluster marks a hole (no data on disk, reads as zeros); kUnknownDataRun marks
+// a range whose data the file system no longer tells where to find: it is
+// never read, and a file that needs it is copied only in part.
+constexpr int64_t kHoleDataRun = -1;
+constexpr int64_t kUnknownDataRun = -2;
+
 struct DataRun {
     int64_t firstCluster = 0;
     uint64_t clusterCount = 0;

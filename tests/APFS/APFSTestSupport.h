@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -79,6 +80,8 @@ struct APFSManifest {
     uint32_t sectorSize = 512;
     std::vector<APFSContainerEntry> containers;
     std::vector<APFSFileEntry> files;
+    // Paths whose data damage made unreadable: listed, never copied out whole.
+    std::set<std::string> unreadable;
 };
 
 inline APFSManifest ReadAPFSManifest(const std::string& name) {
@@ -89,6 +92,8 @@ inline APFSManifest ReadAPFSManifest(const std::string& name) {
         const std::vector<std::string> f = Tabs(line);
         if (f.size() == 2 && f[0] == "#sector_size")
             manifest.sectorSize = static_cast<uint32_t>(std::stoul(f[1]));
+        if (f.size() == 2 && f[0] == "#unreadable")
+            manifest.unreadable.insert(f[1]);
         if (f.size() == 5 && f[0] == "container")
             manifest.containers.push_back(
                 {std::stoi(f[1]), std::stoll(f[2]), std::stoll(f[3]), f[4]});

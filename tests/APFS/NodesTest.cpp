@@ -58,11 +58,62 @@ TEST(APFSNodes, CoverageCountsWholeBlocksAboveTheSize) {
     EXPECT_TRUE(node.Has(APFSFileNode::kCovered));
 }
 
-TEST(APFSNodes, HolesAndGapsReadAsZeros) {
-    APFSFileNode node;
-    node.AddExtent(-1, 8, 512, 0);      // a sparse extent
-    node.AddExtent(200, 8, 512, 8192);  // after a gap no extent covers
-    EXPECT_EQ(Runs(node), (std::vector<std::pair<int64_t, uint64_t>>{{-1, 8}, {-1, 8}, {200, 8}}));
+// Holes read as zeros only where the file system says so: an explicit hole
+// record, or ranges no extent covers as far as the inode counts sparse bytes.
+// Any other uncovered range is unknown; extents that overlap leave everything
+// from the overlap unknown.
+TEST(APFSNodes, OnlyRangesTheInodeCountsSparseReadAsZeros) {
+    using Runs_ = std::vector<std::pair<int64_t, uint64_t>>;
+    struct Extent {
+        int64_t first;
+        uint64_t count;
+        uint64_t offset;
+    };
+    struct Case {
+        const char* what;
+        uint64_t size;
+        uint64_t sparseBytes;
+        std::vector<Extent> extents;
+        Runs_ runs;
+    };
+    const int64_t hole = kHoleDataRun;
+    const int64_t unknown = kUnknownDataRun;
+    const Case cases[] = {
+        {"hole record", 12288, 4096, {{hole, 8, 0}, {200, 16, 4096}}, {{hole, 8}, {200, 16}}},
+        {"gap, not sparse",
+         12288,
+         0,
+         {{100, 8, 0}, {200, 8, 8192}},
+         {{100, 8}, {unknown, 8}, {200, 8}}},
+        {"gap counted sparse",
+         12288,
+         4096,
+         {{100, 8, 0}, {200, 8, 8192}},
+         {{100, 8}, {hole, 8}, {200, 8}}},
+        {"gap beyond the sparse count",
+         16384,
+         4096,
+         {{100, 8, 0}, {200, 8, 12288}},
+         {{100, 8}, {unknown, 16}, {200, 8}}},
+        {"hole record uses up the count",
+         16384,
+         4096,
+         {{hole, 8, 0}, {100, 8, 4096}, {200, 8, 12288}},
+         {{hole, 8}, {100, 8}, {unknown, 8}, {200, 8}}},
+        {"sparse tail", 12288, 4096, {{100, 16, 0}}, {{100, 16}, {hole, 8}}},
+        {"lost tail", 12288, 0, {{100, 16, 0}}, {{100, 16}}},
+        {"overlap", 12288, 0, {{100, 16, 0}, {300, 16, 4096}}, {{100, 8}, {unknown, 16}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        APFSFileNode node;
+        node.SetSize(c.size);
+        for (const Extent& e : c.extents)
+            node.AddExtent(e.first, e.count, 512, e.offset);
+        if (c.sparseBytes != 0)
+            node.SetSparseBytes(c.sparseBytes, 512);
+        EXPECT_EQ(Runs(node), c.runs);
+    }
 }
 
 TEST(APFSNodes, ExtentsComeFromOneVersionOfTheFile) {
@@ -72,7 +123,8 @@ TEST(APFSNodes, ExtentsComeFromOneVersionOfTheFile) {
     EXPECT_FALSE(node.TakeExtentVersion(5));  // older: refused
     ASSERT_TRUE(node.TakeExtentVersion(9));   // newer: replaces
     node.AddExtent(500, 8, 512, 4096);
-    EXPECT_EQ(Runs(node), (std::vector<std::pair<int64_t, uint64_t>>{{-1, 8}, {500, 8}}));
+    EXPECT_EQ(Runs(node),
+              (std::vector<std::pair<int64_t, uint64_t>>{{kUnknownDataRun, 8}, {500, 8}}));
 }
 
 TEST(APFSNodes, ForcedReadinessGivesAParentlessFolderTheLostId) {

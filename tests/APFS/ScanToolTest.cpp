@@ -29,10 +29,12 @@ TEST_P(APFSScanTool, CompleteDeepScanListsEveryFileAndCopiesItOut) {
     TempDir out;
     const ScanRun run = Scan("--complete --deep --recover '" + (out / "files").string() + "' '" +
                              image.string() + "'");
-    ASSERT_EQ(run.status, 0);
+    const APFSManifest manifest = ReadAPFSManifest(name);
+    // 4: some listed file was not copied whole.
+    ASSERT_EQ(run.status, manifest.unreadable.empty() ? 0 : 4);
     std::string top;
     const std::vector<ListedEntry> listed = APFSLines(run.listing, top);
-    ExpectListingMatches(listed, top, ReadAPFSManifest(name), out / "files");
+    ExpectListingMatches(listed, top, manifest, out / "files");
 
     // A second run lists the same, line for line.
     EXPECT_EQ(Scan("--complete --deep '" + image.string() + "'").listing, run.listing);
@@ -40,7 +42,7 @@ TEST_P(APFSScanTool, CompleteDeepScanListsEveryFileAndCopiesItOut) {
 
 INSTANTIATE_TEST_SUITE_P(Images, APFSScanTool,
                          testing::Values("container", "gpt_sector40", "mbr_two_containers",
-                                         "sector4096"));
+                                         "sector4096", "extents_damaged"));
 
 TEST(APFSScanTool, ContainerMadeByMacOS) {
     const auto image = SharedAPFSImage();

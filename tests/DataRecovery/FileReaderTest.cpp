@@ -96,6 +96,24 @@ TEST(FileReader, HolesReadAsZeros) {
     EXPECT_EQ(uint8_t(buffer[2048]), device.bytes()[3 * 1024]);
 }
 
+// A range whose place on disk is unknown is neither read nor made zeros: a
+// read delivers what lies before it, and fails when it starts there.
+TEST(FileReader, AnUnknownRangeEndsWhatAReadDelivers) {
+    MemoryDevice device(Numbered(16 * 1024));
+    TestNode node("gap", 3 * 1024, {DataRun(1, 1), DataRun(kUnknownDataRun, 1), DataRun(3, 1)});
+    CSearchedPartitionInfo partition = Partition(2);
+    CFileReader reader;
+    ASSERT_TRUE(reader.Open(&device, &node, &partition));
+    std::vector<char> buffer(3 * 1024);
+    int error = 0;
+    EXPECT_EQ(reader.ReadData(0, buffer.data(), 3 * 1024, &error), 1024u);
+    EXPECT_EQ(error, 0);
+    EXPECT_EQ(reader.ReadData(1024, buffer.data(), 2 * 1024, &error), 0u);
+    EXPECT_EQ(error, -1);
+    ASSERT_EQ(reader.ReadData(2048, buffer.data(), 1024, nullptr), 1024u);
+    EXPECT_EQ(uint8_t(buffer[0]), device.bytes()[3 * 1024]);
+}
+
 TEST(FileReader, OpenNeedsDeviceNodePartitionSizeAndExtents) {
     MemoryDevice device(Numbered(4096));
     TestNode node("f", 100, {DataRun(1, 1)});
