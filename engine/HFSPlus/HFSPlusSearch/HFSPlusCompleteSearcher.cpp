@@ -4,6 +4,7 @@
 #include <cstring>
 #include <map>
 #include <new>
+#include <set>
 
 #include "Bitmap.h"
 #include "ByteOrder.h"
@@ -92,7 +93,9 @@ int64_t CHFSPlusCompleteFileSystemSearchController::FallbackStart() {
 
 // The files of a volume whose headers are lost, from the catalog records met
 // outside every opened volume. Their data is read only where the volume's
-// start and block size are confirmed and every copy of a record agrees.
+// start and block size are confirmed and every copy of a record agrees. A
+// record only the journal holds is of a deleted file, as long as catalog
+// leaves outside the journal were found to say which files live.
 void CHFSPlusCompleteFileSystemSearchController::AddLostVolume() {
     if (builder_ == nullptr || partitions_.size() >= kMostPartitions)
         return;
@@ -106,28 +109,45 @@ void CHFSPlusCompleteFileSystemSearchController::AddLostVolume() {
     if (placement.blockSize != 0)
         partition->blockSize = placement.blockSize;
     partition->partitionIndex = static_cast<uint32_t>(partitions_.size());
+    auto idOf = [](const HFSPlusCatalogRecord& data) {
+        return data.recordType == kHFSPlusFileRecord ? data.file.fileID : data.folder.folderID;
+    };
+    std::set<uint32_t> live;
+    for (const CHFSPlusLostVolume::Record& record : lost_.Records()) {
+        if (!record.inJournal)
+            live.insert(idOf(*record.Data()));
+    }
     // One node per catalog id; copies that disagree about the data make it unreadable.
-    std::map<uint32_t, std::pair<const CHFSPlusLostVolume::Record*, bool>> byId;
+    struct Kept {
+        const CHFSPlusLostVolume::Record* record;
+        bool agreed;
+    };
+    std::map<uint32_t, Kept> byId;
     for (const CHFSPlusLostVolume::Record& record : lost_.Records()) {
         const HFSPlusCatalogRecord& data = *record.Data();
-        const bool file = data.recordType == kHFSPlusFileRecord;
-        const uint32_t id = file ? data.file.fileID : data.folder.folderID;
-        auto [at, added] = byId.try_emplace(id, &record, true);
-        if (!added && file &&
-            std::memcmp(&at->second.first->Data()->file.dataFork, &data.file.dataFork,
+        const uint32_t id = idOf(data);
+        if (record.inJournal && (live.empty() || live.count(id) != 0))
+            continue;
+        auto [at, added] = byId.try_emplace(id, Kept{&record, true});
+        if (!added && data.recordType == kHFSPlusFileRecord &&
+            std::memcmp(&at->second.record->Data()->file.dataFork, &data.file.dataFork,
                         sizeof(HFSPlusForkData)) != 0) {
-            at->second.second = false;
+            at->second.agreed = false;
         }
     }
+    if (byId.empty())
+        return;
     for (const auto& [id, kept] : byId) {
-        const CHFSPlusLostVolume::Record& record = *kept.first;
+        const CHFSPlusLostVolume::Record& record = *kept.record;
         auto* node = new (std::nothrow) CHFSPlusFileNode(
             nullptr, record.sector, static_cast<unsigned short>(partition->partitionIndex),
             record.Key(), record.Data());
         if (node == nullptr)
             break;
-        if (!placement.readable || !kept.second)
+        if (!placement.readable || !kept.agreed)
             node->DropExtents();
+        if (record.inJournal)
+            node->MarkDeleted();
         OpenTree();
         if (node->GetCurrentNodeID() > 0 && builder_->AddNode(node, SEARCHER_HFSPLUS))
             ++(node->IsDirectory() ? partition->foldersFound : partition->filesFound);

@@ -140,8 +140,8 @@ CHFSPlusLostVolume::Placement CHFSPlusLostVolume::Place(
     if (confirmed) {
         const int64_t first = journal->sector;
         const auto last = static_cast<int64_t>(first + info->size / sectorSize_);
-        std::erase_if(records_,
-                      [&](const Record& r) { return r.sector >= first && r.sector < last; });
+        for (Record& record : records_)
+            record.inJournal = record.sector >= first && record.sector < last;
     }
     std::erase_if(records_, [&](const Record& r) { return r.sector < placement.startSector; });
     placement.blockSize = AgreedBlockSize();

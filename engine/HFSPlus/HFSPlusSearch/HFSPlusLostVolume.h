@@ -26,6 +26,8 @@ public:
         int64_t sector;  // of the leaf node that holds it
         std::unique_ptr<unsigned char[]> key;
         std::unique_ptr<unsigned char[]> data;
+        // An old copy of a leaf kept in the journal: its file may be gone.
+        bool inJournal = false;
         const BTKey* Key() const { return reinterpret_cast<const BTKey*>(key.get()); }
         const HFSPlusCatalogRecord* Data() const {
             return reinterpret_cast<const HFSPlusCatalogRecord*>(data.get());
@@ -46,8 +48,8 @@ public:
     void KeepLeaf(int64_t sector, CHFSPlusBTNode& node);
 
     // Where the volume lies. Records of leaves `claimed` answers true for (an
-    // opened volume holds them) and records inside the journal (old copies of
-    // nodes: no catalog says whether their files still live) are dropped.
+    // opened volume holds them) are dropped; records inside the journal are
+    // marked so.
     Placement Place(const std::function<bool(int64_t sector)>& claimed);
     const std::vector<Record>& Records() const { return records_; }
 
