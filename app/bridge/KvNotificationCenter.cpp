@@ -42,15 +42,6 @@ void KvNotificationCenter::push(Pending pending) {
     bool wake = false;
     {
         std::lock_guard hold(lock_);
-        // A post waiting behind the last queued action shows this change too;
-        // one ahead of an action cannot show what the action does.
-        if (!pending.name.isEmpty()) {
-            for (auto waiting = pending_.rbegin(); waiting != pending_.rend() && !waiting->action;
-                 ++waiting) {
-                if (waiting->name == pending.name)
-                    return;
-            }
-        }
         pending_.push_back(std::move(pending));
         wake = !drainQueued_;
         drainQueued_ = true;

@@ -21,10 +21,8 @@ public:
     void post(const QString& name, const QVariant& object = {});
 
     // From any thread: has the main thread post `name` (without an object)
-    // soon, in the order of the calls. A name already waiting to be posted is
-    // not queued twice: its observers read the state when it is posted, so
-    // one post shows both changes. A post queued ahead of an action is not
-    // merged with one behind it, so every action is followed by its post.
+    // soon, in the order of the calls. Every call is one post: a caller that
+    // posts often limits its own rate.
     void enqueuePost(const QString& name);
     // From any thread: has the main thread run `action` soon, in order.
     void enqueue(std::function<void()> action);
