@@ -19,13 +19,13 @@
 
 #include "CProgressNotify.h"
 #include "EngineLog.h"
+#include "KvJoinedThreads.h"
 #include "KvSaveAndRestoreNodeOperate.h"
 #include "KvScanUpdates.h"
 #include "KvUIDeviceData.h"
 #include "KvUIOperation.h"
 #include "KvUIPublic.h"
 #include "KvUIScan.h"
-#include "KvWorkerThread.h"
 #include "MessageCenter.h"
 
 namespace {
@@ -33,51 +33,22 @@ namespace {
 constexpr size_t kWorkerStackSize = 0x200000;
 constexpr std::chrono::milliseconds kPollPeriod{100};
 
-// The facade's threads. The scan worker is kept apart: a new scan waits for
-// the previous one to end before it clears what that one was filling.
-struct Workers {
-    std::mutex lock;
-    std::unique_ptr<KvWorkerThread> scan;
-    std::vector<std::unique_ptr<KvWorkerThread>> others;
-};
+// The scan worker is kept apart from the facade's other threads: a new scan
+// waits for the previous one to end before it clears what that one was
+// filling. One scan is started, or waited for, at a time.
+std::mutex g_scanLock;
 
-void JoinWorkers();
-
-// Made with the first worker. The workers are joined when the application
-// object goes, before the process's static objects (the engine log among them)
-// that they may still use.
-Workers& TheWorkers() {
-    static Workers workers;
-    static const bool joinedAtTheEnd = [] {
-        qAddPostRoutine(JoinWorkers);
-        return true;
-    }();
-    (void)joinedAtTheEnd;
-    return workers;
+KvJoinedThreads& ScanThread() {
+    static KvJoinedThreads thread([] { ScanThread().joinAll(); });
+    return thread;
 }
 
-void JoinWorkers() {
-    Workers& workers = TheWorkers();
-    std::unique_ptr<KvWorkerThread> scan;
-    std::vector<std::unique_ptr<KvWorkerThread>> others;
-    {
-        std::lock_guard hold(workers.lock);
-        scan = std::move(workers.scan);
-        others = std::move(workers.others);
-    }
-    // Joined without the lock, which a worker may still take to start another.
+KvJoinedThreads& OtherThreads() {
+    static KvJoinedThreads threads([] { OtherThreads().joinAll(); });
+    return threads;
 }
 
 std::atomic<int> g_stopWaitMs{30000};
-
-std::unique_ptr<KvWorkerThread> StartThread(std::function<void()> work, size_t stackSize) {
-    return std::make_unique<KvWorkerThread>(std::move(work), stackSize);
-}
-
-void KeepRunning(std::vector<std::unique_ptr<KvWorkerThread>>& threads) {
-    std::erase_if(threads,
-                  [](const std::unique_ptr<KvWorkerThread>& thread) { return thread->finished(); });
-}
 
 // Waits until the operation is idle, at most `waitMs`; false when it is not.
 bool WaitUntilExited(KvUIOperation* operation, int waitMs) {
@@ -98,14 +69,9 @@ bool SaveOrLoadRuns() {
 
 void KvUIController::DoOperation(std::function<void()> work, KvUIOperation* operation,
                                  const QString& name, bool uiNotify) {
-    Workers& workers = TheWorkers();
-    std::lock_guard hold(workers.lock);
-    KeepRunning(workers.others);
-    if (uiNotify && operation != nullptr) {
-        workers.others.push_back(
-            StartThread([operation, name] { QueryStatusAndUpdateUI(operation, name); }, 0));
-    }
-    workers.others.push_back(StartThread(std::move(work), kWorkerStackSize));
+    if (uiNotify && operation != nullptr)
+        OtherThreads().start([operation, name] { QueryStatusAndUpdateUI(operation, name); });
+    OtherThreads().start(std::move(work), kWorkerStackSize);
 }
 
 void KvUIController::QueryStatusAndUpdateUI(KvUIOperation* operation, const QString& name) {
@@ -131,17 +97,14 @@ bool KvUIController::StartScan(IStorageDevice* device, int deep) {
     if (device == nullptr)
         return false;
     KvUIScan* scan = KvUIScan::instance();
-    Workers& workers = TheWorkers();
-    std::lock_guard hold(workers.lock);
-    if (workers.scan) {
-        if (!workers.scan->finished()) {
-            const int status = scan->GetStatus();
-            if (status == KV_STATUS_RUNNING || status == KV_STATUS_PAUSED)
-                return false;
-            // Stopping or already idle: it is ending; let it end first.
-        }
-        workers.scan.reset();  // joins
+    std::lock_guard hold(g_scanLock);
+    if (!ScanThread().finished()) {
+        const int status = scan->GetStatus();
+        if (status == KV_STATUS_RUNNING || status == KV_STATUS_PAUSED)
+            return false;
+        // Stopping or already idle: it is ending; let it end first.
     }
+    ScanThread().joinAll();
     if (SaveOrLoadRuns() || !scan->BeginScanRequest())
         return false;
     if (deep >= 0)
@@ -149,7 +112,7 @@ bool KvUIController::StartScan(IStorageDevice* device, int deep) {
     // The rows of the last scan's nodes go before the scan releases them.
     KvResetTreeNodeData();
     scan->ClearData();
-    workers.scan = StartThread([device] { DoScanFn(device); }, kWorkerStackSize);
+    ScanThread().start([device] { DoScanFn(device); }, kWorkerStackSize);
     return true;
 }
 
@@ -264,9 +227,8 @@ void KvUIController::GetScanFileSize(uint64_t& size, uint64_t& count) {
 }
 
 void KvUIController::WaitForScanWorker() {
-    Workers& workers = TheWorkers();
-    std::lock_guard hold(workers.lock);
-    workers.scan.reset();  // joins
+    std::lock_guard hold(g_scanLock);
+    ScanThread().joinAll();
 }
 
 void KvUIController::NotifiyDeviceInfoAfterInit(const QString& name) {
@@ -341,22 +303,15 @@ void KvUIController::CloseApp() {
     bool ended = WaitUntilExited(scan, g_stopWaitMs);
     if (ended) {
         WaitForScanWorker();
-        Workers& workers = TheWorkers();
-        std::lock_guard hold(workers.lock);
-        const auto deadline =
-            std::chrono::steady_clock::now() + std::chrono::milliseconds(g_stopWaitMs.load());
-        for (auto& thread : workers.others) {
-            while (!thread->finished() && std::chrono::steady_clock::now() < deadline)
-                std::this_thread::sleep_for(kPollPeriod);
-            ended = ended && thread->finished();
-        }
+        ended = OtherThreads().waitUntilFinished(std::chrono::steady_clock::now() +
+                                                 std::chrono::milliseconds(g_stopWaitMs.load()));
     }
     CMessageCenter::Instance()->StopReceiveMessage();
     std::fflush(nullptr);
     // A worker that would not end must not meet the process's destructors.
     if (!ended)
         std::_Exit(0);
-    JoinWorkers();
+    OtherThreads().joinAll();
     std::exit(0);
 }
 

@@ -9,13 +9,13 @@
 #include <vector>
 
 #include "EngineLog.h"
+#include "KvJoinedThreads.h"
 #include "KvNotificationNames.h"
 #include "KvSaveAndRestoreNodeOperate.h"
 #include "KvUIController.h"
 #include "KvUIDeviceData.h"
 #include "KvUIPublic.h"
 #include "KvUIScan.h"
-#include "KvWorkerThread.h"
 #include "PrivateData.h"
 #include "SaveRestoreResult.h"
 
@@ -47,12 +47,9 @@ void EndUnstarted(KvUIOperation* operation) {
     operation->SetStatus(KV_STATUS_IDLE);
 }
 
-void StartPoller(std::function<void()> work) {
-    static std::mutex lock;
-    static std::vector<std::unique_ptr<KvWorkerThread>> pollers;
-    std::lock_guard hold(lock);
-    std::erase_if(pollers, [](const auto& poller) { return poller->finished(); });
-    pollers.push_back(std::make_unique<KvWorkerThread>(std::move(work), 0));
+KvJoinedThreads& Pollers() {
+    static KvJoinedThreads pollers([] { Pollers().joinAll(); });
+    return pollers;
 }
 
 const char* OrNull(const QString& text, const QByteArray& utf8) {
@@ -72,7 +69,7 @@ void KvUIController::RestorPostUIUpdate(const QString& name, bool save) {
         granted = KvUIScan::instance()->BeginScanRequest();
     }
     g_refused[save ? 1 : 0] = !granted;
-    StartPoller([name, save] { QueryUpdateUI(name, save); });
+    Pollers().start([name, save] { QueryUpdateUI(name, save); });
 }
 
 void KvUIController::QueryUpdateUI(const QString& name, bool save) {

@@ -1,14 +1,9 @@
 #include "KvUIPublic.h"
 
-#include <QCoreApplication>
 #include <QTimer>
 
-#include <memory>
-#include <mutex>
-#include <vector>
-
+#include "KvJoinedThreads.h"
 #include "KvNotificationCenter.h"
-#include "KvWorkerThread.h"
 
 void KvUIPublic::NotifyMainThread(const QString& name, const QVariant& object) {
     KvNotificationCenter* center = KvNotificationCenter::defaultCenter();
@@ -21,50 +16,19 @@ void KvUIPublic::NotifyMainThread(const QString& name, const QVariant& object) {
 
 namespace {
 
-// Threads of the requests below; finished ones are let go at the next request
-// and the rest joined when the application object goes, before the static
-// objects they may still use.
-struct RequestThreads {
-    std::mutex lock;
-    std::vector<std::unique_ptr<KvWorkerThread>> threads;
-};
-
-void JoinRequestThreads();
-
-RequestThreads& TheRequestThreads() {
-    static RequestThreads requests;
-    static const bool joinedAtTheEnd = [] {
-        qAddPostRoutine(JoinRequestThreads);
-        return true;
-    }();
-    (void)joinedAtTheEnd;
-    return requests;
-}
-
-void JoinRequestThreads() {
-    std::vector<std::unique_ptr<KvWorkerThread>> threads;
-    {
-        RequestThreads& requests = TheRequestThreads();
-        std::lock_guard hold(requests.lock);
-        threads = std::move(requests.threads);
-    }
-    // Joined without the lock, which a request's thread may take to start another.
+KvJoinedThreads& RequestThreads() {
+    static KvJoinedThreads threads([] { RequestThreads().joinAll(); });
+    return threads;
 }
 
 }  // namespace
 
 void KvUIPublic::NotifyMainThreadByPostKey(const QString& name, std::function<void()> work) {
-    RequestThreads& requests = TheRequestThreads();
-    std::lock_guard hold(requests.lock);
-    std::vector<std::unique_ptr<KvWorkerThread>>& threads = requests.threads;
-    std::erase_if(threads, [](const auto& thread) { return thread->finished(); });
-    threads.push_back(std::make_unique<KvWorkerThread>(
-        [name, work = std::move(work)] {
-            if (work)
-                work();
-            NotifyMainThread(name);
-        },
-        0));
+    RequestThreads().start([name, work = std::move(work)] {
+        if (work)
+            work();
+        NotifyMainThread(name);
+    });
 }
 
 void KvUIPublic::NotifyMainThreadLater(int delayMs, std::function<void()> action) {
