@@ -4,7 +4,7 @@
 HARBEX_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 
 HARBEX_PACKAGES=(
-  cmake ninja-build g++ pkg-config xz-utils
+  cmake ninja-build g++ lld pkg-config xz-utils
   libgtest-dev libgmock-dev libbenchmark-dev
   zlib1g-dev libtinyxml-dev libchardet-dev libudev-dev qt6-base-dev
   libavformat-dev libavcodec-dev libswscale-dev qt6-image-formats-plugins
